@@ -25,11 +25,16 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <vector>
 
 namespace tidewick::ftp {
+
+namespace listing {
+class PermissionCache;
+}
 
 struct ListEntry
 {
@@ -75,9 +80,10 @@ public:
     int unparsedLines() const { return m_unparsed; }
 
 private:
-    std::optional<ListEntry> tryFormat(ListingFormat format, std::string_view line) const;
+    std::optional<ListEntry> tryFormat(ListingFormat format, std::string_view line);
 
     LogCallback m_log;
+    std::shared_ptr<listing::PermissionCache> m_permissions;
     QDate m_today;
     ListingFormat m_format = ListingFormat::Unknown;
     int m_unparsed = 0;

@@ -1,0 +1,86 @@
+#pragma once
+
+// Helpers shared by the listing formats: a one-pass tokeniser, number, month and date readers,
+// and name decoding. Internal to the listing folder.
+
+#include "ftp/listing/ListingParser.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+
+namespace tidewick::ftp::listing {
+
+inline bool isBlank(char c) { return c == ' ' || c == '\t'; }
+inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Splits at runs of spaces and tabs, keeping at most MaxTokens words. The views point into the
+// line, so a token's offset in the line is `token.data() - line.data()`.
+struct Tokens
+{
+    static constexpr int MaxTokens = 24;
+    std::array<std::string_view, MaxTokens> words;
+    int count = 0;
+
+    explicit Tokens(std::string_view line);
+    std::string_view operator[](int i) const { return i < count ? words[size_t(i)] : std::string_view(); }
+};
+
+// Offset just past `token` inside `line`.
+inline size_t endOf(std::string_view line, std::string_view token)
+{
+    return size_t(token.data() - line.data()) + token.size();
+}
+
+inline std::string_view trimLineEnd(std::string_view line)
+{
+    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
+        line.remove_suffix(1);
+    return line;
+}
+
+// Digits only; false on anything else or on overflow.
+bool parseUnsigned(std::string_view text, std::uint64_t& value);
+// Size in bytes: digits, at most what a qint64 holds.
+bool parseSize(std::string_view text, qint64& value);
+bool parseNumber(std::string_view text, int& value, int maxDigits = 9);
+
+// 1..12 for an English month name or abbreviation (any case), 0 otherwise.
+int monthFromName(std::string_view text);
+
+// "14:22" or "14:22:33" (seconds optional, hours 0-23).
+bool parseClock(std::string_view text, int& hour, int& minute, int& second, bool& hasSeconds);
+
+// A UTC date-time, invalid when the fields are out of range.
+QDateTime utcDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0, int msec = 0);
+
+// UTF-8 when the bytes are valid UTF-8; otherwise the bytes one for one as Latin-1, so that an
+// undecodable name stays visible and distinct instead of turning into replacement marks.
+QString decodeName(std::string_view bytes);
+
+// Permission strings repeat across a listing; hand out shared copies instead of a fresh
+// QString per line.
+class PermissionCache
+{
+public:
+    QString get(std::string_view text);
+
+private:
+    static constexpr size_t Slots = 16;
+    std::array<std::string, Slots> m_keys;
+    std::array<QString, Slots> m_values;
+    size_t m_used = 0;
+    size_t m_next = 0;
+};
+
+struct Context
+{
+    QDate today;
+    PermissionCache* permissions = nullptr;
+};
+
+std::optional<ListEntry> parseUnixLine(std::string_view line, Context& context);
+std::optional<ListEntry> parseDosLine(std::string_view line, Context& context);
+std::optional<ListEntry> parseEplfLine(std::string_view line, Context& context);
+
+} // namespace tidewick::ftp::listing
