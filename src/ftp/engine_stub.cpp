@@ -1,0 +1,1 @@
+// Engine sources are listed in CMakeLists.txt.

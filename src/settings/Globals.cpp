@@ -1,0 +1,147 @@
+#include "settings/Globals.h"
+
+#include "settings/IniFile.h"
+#include "settings/Register.h"
+
+#include <QCoreApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QUrl>
+
+QString ProgramVersion() {
+  return QStringLiteral("%1.%2.%3").arg(TIDEWICK_VERSION_MAJOR).arg(TIDEWICK_VERSION_MINOR).arg(TIDEWICK_VERSION_PATCH);
+}
+
+QString AppFilePath(const QString& relativePath) {
+  QString home = qEnvironmentVariable("TIDEWICK_HOME").trimmed();
+  if (home.isEmpty()) {
+    QString data = qEnvironmentVariable("XDG_DATA_HOME");
+    if (data.isEmpty() || !QDir::isAbsolutePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
+    home = data + QStringLiteral("/Tidewick");
+  }
+  if (!home.endsWith(QLatin1Char('/'))) home += QLatin1Char('/');
+  return home + relativePath;
+}
+
+bool FileExists(const QString& path) {
+  if (path.isEmpty()) return false;
+  QFileInfo info(path);
+  return info.exists() && info.isFile();
+}
+
+bool FolderExists(const QString& path) {
+  return !path.isEmpty() && QFileInfo::exists(path);
+}
+
+void DeleteFileQuietly(const QString& path) {
+  QFile::remove(path);
+}
+
+QString ReadIniString(const QString& file, const QString& section, const QString& key) {
+  QString value = tidewick::ini::read(file, section, key).value_or(QString());
+  if (value.startsWith(QStringLiteral("(Unassigned)"))) return {};
+  return StripNulls(value);
+}
+
+int WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file) {
+  return tidewick::ini::write(file, section, key, value) ? 1 : 0;
+}
+
+QString AddTrailingBackslash(const QString& path) {
+  if (path.trimmed().endsWith(QLatin1Char('/'))) return path;
+  return path + QLatin1Char('/');
+}
+
+void OpenWithShell(const QString& target) {
+  QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())
+                                       : QUrl::fromUserInput(target);
+  if (url.isValid()) QDesktopServices::openUrl(url);
+}
+
+QString StripNulls(const QString& text) {
+  qsizetype nul = text.indexOf(QChar(0));
+  return nul < 0 ? text : text.left(nul);
+}
+
+bool RecycleFile(const QString& path, bool allowUndo) {
+  QFileInfo info(path);
+  if (!info.exists() && !info.isSymLink()) return false;
+  if (allowUndo) return QFile::moveToTrash(path);
+  if (info.isDir() && !info.isSymLink()) return QDir(path).removeRecursively();
+  return QFile::remove(path);
+}
+
+QString EncodeString(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  QString out;
+  out.reserve(bytes.size());
+  for (char c : bytes) out.append(QChar(static_cast<unsigned char>(c) + 10));
+  return out;
+}
+
+QString DecodeString(const QString& text) {
+  QByteArray bytes;
+  bytes.reserve(text.size());
+  for (QChar c : text) {
+    if (c.unicode() <= 0xFF) {
+      bytes.append(static_cast<char>(static_cast<unsigned char>(c.unicode() - 10)));
+    } else {
+      // Not produced by EncodeString (a hand-edited file): shift its UTF-8 bytes instead.
+      for (char b : QString(c).toUtf8()) bytes.append(static_cast<char>(static_cast<unsigned char>(b) - 10));
+    }
+  }
+  return QString::fromUtf8(bytes);
+}
+
+double LeadingNumber(const QString& text) {
+  qsizetype i = 0;
+  const qsizetype n = text.size();
+  while (i < n && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t'))) ++i;
+  qsizetype start = i;
+  if (i < n && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) ++i;
+  qsizetype digitsStart = i;
+  while (i < n && text[i].isDigit() && text[i].unicode() < 128) ++i;
+  if (i < n && text[i] == QLatin1Char('.')) {
+    ++i;
+    while (i < n && text[i].isDigit() && text[i].unicode() < 128) ++i;
+  }
+  if (i == digitsStart || (i == digitsStart + 1 && text[digitsStart] == QLatin1Char('.'))) return 0;
+  bool ok = false;
+  double value = text.mid(start, i - start).toDouble(&ok);
+  return ok ? value : 0;
+}
+
+void SetStartupEntry(const QString& commandLine) {
+  CRegister().REGSaveSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"), commandLine);
+}
+
+void RemoveStartupEntry() {
+  CRegister().REGDeleteSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"));
+}
+
+bool IsStoredVersion(const QString& version) {
+  return GetSetting(QStringLiteral("VER"), QString()) == version;
+}
+
+void StoreVersion(const QString& version) {
+  SaveSetting(QStringLiteral("VER"), version);
+}
+
+void ResetStoredSettings() {
+  RemoveStartupEntry();
+  for (const char* key : {"ADD TO STARTUP", "SAVE WINDOW POSITION", "SAVE WINDOW SIZE"})
+    DeleteSetting(QString::fromLatin1(key));
+  for (const char* prefix : {"CONNECTION INFO", "EXIST", "LICENSE", "MAIN", "REMOTE CHANGE MODE", "OPTIONS"})
+    for (const char* edge : {" TOP", " LEFT", " HEIGHT", " WIDTH"})
+      DeleteSetting(QString::fromLatin1(prefix) + QString::fromLatin1(edge));
+}
+
+QString StartupCommandLine() {
+  QString exe = QCoreApplication::applicationFilePath();
+  if (exe.isEmpty()) exe = AppFilePath(QStringLiteral("tidewick"));
+  // Autostart files split the command line at blanks; a path holding one is quoted.
+  if (exe.contains(QLatin1Char(' '))) exe = QLatin1Char('"') + exe + QLatin1Char('"');
+  return exe + QStringLiteral(" /STARTUP");
+}

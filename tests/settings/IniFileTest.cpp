@@ -1,0 +1,160 @@
+// The INI codec against files written by hand the way Windows tools write them.
+#include "settings/Globals.h"
+#include "settings/IniFile.h"
+#include "support/TempHome.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using tidewick::ini::find;
+using tidewick::ini::withValue;
+
+namespace {
+
+const QByteArray kWindowsFile =
+    "; Site written by an older release\r\n"
+    "[PROFILE]\r\n"
+    "sname=My Site\r\n"
+    "Remote Folder = /pub/incoming \r\n"
+    "adresa=ftp.example.com\r\n"
+    "path=C:\\Program Files\\Tidewick\\\r\n"
+    "note=a;b,c=d\r\n"
+    "quoted=\"  padded  \"\r\n"
+    "dup=first\r\n"
+    "dup=second\r\n"
+    "\r\n"
+    "[other]\r\n"
+    "x=1\r\n"
+    "[Profile]\r\n"
+    "late=from the second header\r\n"
+    "dup=third";  // no final line break
+
+QString at(const QByteArray& text, const char* section, const char* key) {
+  return find(text, QString::fromLatin1(section), QString::fromLatin1(key)).value_or(QStringLiteral("<missing>"));
+}
+
+} // namespace
+
+TEST(IniFile, ReadsHandWrittenWindowsFiles) {
+  EXPECT_EQ(at(kWindowsFile, "PROFILE", "sname"), "My Site");
+  EXPECT_EQ(at(kWindowsFile, "profile", "SNAME"), "My Site") << "names compare without case";
+  EXPECT_EQ(at(kWindowsFile, "PROFILE", "remote folder"), "/pub/incoming") << "spaces in keys, value trimmed";
+  EXPECT_EQ(at(kWindowsFile, "PROFILE", "path"), "C:\\Program Files\\Tidewick\\");
+  EXPECT_EQ(at(kWindowsFile, "PROFILE", "note"), "a;b,c=d") << "only the first = splits";
+  EXPECT_EQ(at(kWindowsFile, "PROFILE", "quoted"), "  padded  ");
+  EXPECT_EQ(at(kWindowsFile, "PROFILE", "dup"), "first") << "first occurrence wins";
+  EXPECT_EQ(at(kWindowsFile, "PROFILE", "late"), "from the second header");
+  EXPECT_EQ(at(kWindowsFile, "other", "x"), "1");
+  EXPECT_EQ(at(kWindowsFile, "other", "sname"), "<missing>");
+  EXPECT_EQ(at(kWindowsFile, "PROFILE", "; Site written by an older release"), "<missing>") << "comments are not keys";
+  EXPECT_EQ(at(kWindowsFile, "nosuch", "x"), "<missing>");
+}
+
+TEST(IniFile, ValuesAreReadWhole) {
+  const QString longValue(5000, QLatin1Char('x'));
+  auto text = withValue({}, QStringLiteral("S"), QStringLiteral("k"), longValue);
+  ASSERT_TRUE(text);
+  EXPECT_EQ(find(*text, QStringLiteral("S"), QStringLiteral("k")), longValue);
+}
+
+TEST(IniFile, WritingChangesOneLineAndKeepsEverythingElse) {
+  auto changed = withValue(kWindowsFile, QStringLiteral("profile"), QStringLiteral("ADRESA"), QStringLiteral("10.0.0.5"));
+  ASSERT_TRUE(changed);
+  QByteArray expected = kWindowsFile;
+  expected.replace("adresa=ftp.example.com\r\n", "adresa=10.0.0.5\r\n");
+  EXPECT_EQ(*changed, expected) << "key spelling, comments, CRLF and order kept";
+
+  // A new key lands at the end of the first occurrence of its section, with the file's line breaks.
+  auto added = withValue(kWindowsFile, QStringLiteral("other"), QStringLiteral("y"), QStringLiteral("2"));
+  ASSERT_TRUE(added);
+  EXPECT_TRUE(added->contains("x=1\r\ny=2\r\n[Profile]"));
+
+  // Appending to a file without a final line break does not glue lines together.
+  auto appended = withValue(kWindowsFile, QStringLiteral("new"), QStringLiteral("k"), QStringLiteral("v"));
+  ASSERT_TRUE(appended);
+  EXPECT_TRUE(appended->endsWith("dup=third\r\n[new]\r\nk=v\r\n"));
+  EXPECT_EQ(at(*appended, "PROFILE", "dup"), "first");
+
+  auto lastLine = withValue("[a]\nk=1", QStringLiteral("a"), QStringLiteral("j"), QStringLiteral("2"));
+  ASSERT_TRUE(lastLine);
+  EXPECT_EQ(*lastLine, QByteArray("[a]\nk=1\nj=2\n"));
+
+  auto removed = withValue(kWindowsFile, QStringLiteral("PROFILE"), QStringLiteral("note"), std::nullopt);
+  ASSERT_TRUE(removed);
+  EXPECT_EQ(*removed, QByteArray(kWindowsFile).replace("note=a;b,c=d\r\n", ""));
+}
+
+TEST(IniFile, ValuesRoundTripExactly) {
+  for (const QString& value : {QStringLiteral("  lead and trail  "), QStringLiteral("\"quoted\""),
+                               QStringLiteral("'single'"), QStringLiteral("x=y;z"), QStringLiteral("Grüße €"),
+                               QString()}) {
+    auto text = withValue("[s]\n", QStringLiteral("s"), QStringLiteral("k"), value);
+    ASSERT_TRUE(text);
+    EXPECT_EQ(find(*text, QStringLiteral("s"), QStringLiteral("k")), value) << value.toStdString();
+  }
+}
+
+TEST(IniFile, RefusesWhatWouldForgeOtherLines) {
+  // A value with a line break would plant a key of its own.
+  EXPECT_FALSE(withValue({}, QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("a\r\n[s]\r\npass=x")));
+  EXPECT_FALSE(withValue({}, QStringLiteral("s"), QStringLiteral("k=v"), QStringLiteral("1")));
+  EXPECT_FALSE(withValue({}, QStringLiteral("s]"), QStringLiteral("k"), QStringLiteral("1")));
+  EXPECT_FALSE(withValue({}, QStringLiteral("s"), QStringLiteral("  "), QStringLiteral("1")));
+}
+
+TEST(IniFile, GarbageAndBrokenFilesReadAsMissing) {
+  QByteArray garbage;
+  for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 7919) % 256));
+  EXPECT_FALSE(find(garbage, QStringLiteral("Settings"), QStringLiteral("VER")));
+  EXPECT_FALSE(find("[Settings", QStringLiteral("Settings"), QStringLiteral("VER")));
+  EXPECT_EQ(at("[Settings\nVER=3", "Settings", "VER"), "3") << "an unclosed header still names its section";
+  // Writing into garbage keeps every byte of it.
+  auto written = withValue(garbage, QStringLiteral("Settings"), QStringLiteral("VER"), QStringLiteral("3.1.0"));
+  ASSERT_TRUE(written);
+  EXPECT_TRUE(written->startsWith(garbage));
+  EXPECT_EQ(at(*written, "Settings", "VER"), "3.1.0");
+}
+
+TEST(IniFile, FilesAreReplacedAtomicallyAndOwnerOnly) {
+  TempHome temp;
+  const QString path = temp.writeFile(QStringLiteral("p.ini"), kWindowsFile);
+  QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadOther);
+  ASSERT_EQ(WriteIniString(QStringLiteral("PROFILE"), QStringLiteral("port"), QStringLiteral("2121"), path), 1);
+  const auto perms = QFileInfo(path).permissions();
+  EXPECT_TRUE(perms.testFlag(QFileDevice::ReadOwner) && perms.testFlag(QFileDevice::WriteOwner));
+  EXPECT_FALSE(perms & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
+                        QFileDevice::WriteOther));
+  EXPECT_EQ(ReadIniString(path, QStringLiteral("profile"), QStringLiteral("PORT")), "2121");
+  EXPECT_EQ(ReadIniString(path, QStringLiteral("profile"), QStringLiteral("sname")), "My Site");
+
+  // A path we cannot read as a file is never replaced.
+  const QString folder = temp.root() + QStringLiteral("/home");
+  EXPECT_EQ(WriteIniString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v"), folder), 0);
+  EXPECT_TRUE(QFileInfo(folder).isDir());
+  EXPECT_EQ(ReadIniString(temp.root() + QStringLiteral("/none.ini"), QStringLiteral("s"), QStringLiteral("k")), "");
+}
+
+TEST(IniFile, ReadIniStringTreatsUnassignedAsEmpty) {
+  TempHome temp;
+  const QString path = temp.writeFile(QStringLiteral("q.ini"), "[LISTQUE]\nA=(Unassigned)\nB=(Unassigned) tail\nC=ok\n");
+  EXPECT_EQ(ReadIniString(path, QStringLiteral("LISTQUE"), QStringLiteral("A")), "");
+  EXPECT_EQ(ReadIniString(path, QStringLiteral("LISTQUE"), QStringLiteral("B")), "");
+  EXPECT_EQ(ReadIniString(path, QStringLiteral("LISTQUE"), QStringLiteral("C")), "ok");
+}
+
+TEST(Encoding, RoundTripsThroughProfileFiles) {
+  TempHome temp;
+  const QString path = temp.root() + QStringLiteral("/site.ini");
+  for (const QString& secret : {QStringLiteral("abc"), QStringLiteral("vwxyz~"), QStringLiteral("pässwörd €"),
+                                QStringLiteral("日本語"), QStringLiteral("3=; [x]"), QString()}) {
+    ASSERT_EQ(WriteIniString(QStringLiteral("PROFILE"), QStringLiteral("pass"), EncodeString(secret), path), 1);
+    EXPECT_EQ(DecodeString(ReadIniString(path, QStringLiteral("PROFILE"), QStringLiteral("pass"))), secret)
+        << secret.toStdString();
+  }
+  EXPECT_EQ(EncodeString(QStringLiteral("abc")), "klm") << "the shift itself: +10 per byte";
+  // A file written with single bytes (not UTF-8) still decodes: "v" + 10 is byte 0x80.
+  const QString raw = temp.writeFile(QStringLiteral("old.ini"), QByteArray("[PROFILE]\npass=") + char(0x80) + "\n");
+  EXPECT_EQ(DecodeString(ReadIniString(raw, QStringLiteral("PROFILE"), QStringLiteral("pass"))), "v");
+}

@@ -1,0 +1,157 @@
+// The settings store: its three operations, the switch rule, the version reset, the start-up entry
+// and the shared file procedures.
+#include "settings/Globals.h"
+#include "settings/Register.h"
+#include "settings/Switches.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kSettings = CRegister::SettingsSection();
+
+TEST(Register, StoresReadsAndDeletesWithoutCaching) {
+  TempHome temp;
+  CRegister reg;
+  EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV"), QStringLiteral("0")), "0");
+  EXPECT_TRUE(reg.REGSaveSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV"), QStringLiteral("1")));
+  EXPECT_EQ(temp.setting(QStringLiteral("FTP PASV")), "1") << "kept in the [Settings] section of the settings file";
+
+  // Another process changes the file: the next read sees it.
+  temp.setSetting(QStringLiteral("FTP PASV"), QStringLiteral("0"));
+  EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("ftp pasv"), QStringLiteral("x")), "0");
+
+  // An empty value reads as missing; one leading and one trailing backslash name the same section.
+  temp.setSetting(QStringLiteral("Firewall Host Name"), QString());
+  EXPECT_EQ(GetSetting(QStringLiteral("Firewall Host Name"), QStringLiteral("dflt")), "dflt");
+  EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, QStringLiteral("Software\\Tidewick\\Settings\\"),
+                              QStringLiteral("FTP PASV"), QString()), "0");
+
+  EXPECT_TRUE(reg.REGDeleteSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV")));
+  EXPECT_FALSE(reg.REGDeleteSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV")));
+  EXPECT_FALSE(temp.setting(QStringLiteral("FTP PASV")));
+}
+
+TEST(Register, BrokenSettingsFilesYieldDefaultsAndKeepTheirKeys) {
+  TempHome temp;
+  QByteArray garbage("\x01\xff junk\x00\n[Settings]\nVER=\x80\x81\nMAIN TOP=abc\n\xfe\xfe", 42);
+  temp.writeFile(QStringLiteral("home/config/tidewick.conf"), garbage);
+  EXPECT_EQ(GetSetting(QStringLiteral("LOG FILE NAME"), QStringLiteral("TIDEWICK.LOG")), "TIDEWICK.LOG");
+  EXPECT_TRUE(SaveSetting(QStringLiteral("LOG FILE SIZE"), QStringLiteral("1000")));
+  EXPECT_EQ(temp.setting(QStringLiteral("MAIN TOP")), "abc");
+  EXPECT_TRUE(TempHome::readFile(temp.settingsFile()).startsWith(garbage.left(34))) << "no byte of it lost";
+  EXPECT_EQ(GetSetting(QStringLiteral("LOG FILE SIZE"), QString()), "1000");
+}
+
+TEST(Switches, MissingCountsAsOnStoredZeroAsOff) {
+  TempHome temp;
+  for (const char* key : {"ADD TO STARTUP", "SAVE WINDOW POSITION", "SAVE WINDOW SIZE",
+                          "SHOW CONNECTION ON STARTUP", "DIR SYNC BY FILE SIZE"}) {
+    const QString k = QString::fromLatin1(key);
+    EXPECT_TRUE(tidewick::SwitchIsOn(k)) << key << " missing: the options dialog loads it checked";
+    temp.setSetting(k, QStringLiteral("0"));
+    EXPECT_FALSE(tidewick::SwitchIsOn(k)) << key;
+    temp.setSetting(k, QStringLiteral("1"));
+    EXPECT_TRUE(tidewick::SwitchIsOn(k)) << key;
+    temp.setSetting(k, QStringLiteral("abc"));
+    EXPECT_TRUE(tidewick::SwitchIsOn(k)) << key << " a non-number counts as missing";
+  }
+  // Of the two log options only the size rule is on when both are missing.
+  EXPECT_FALSE(tidewick::SwitchIsOn(QStringLiteral("DELETE LOG ON STARTUP")));
+  EXPECT_TRUE(tidewick::SwitchIsOn(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")));
+  temp.setSetting(QStringLiteral("DELETE LOG ON STARTUP"), QStringLiteral("True"));
+  temp.setSetting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS"), QStringLiteral("False"));
+  EXPECT_TRUE(tidewick::SwitchIsOn(QStringLiteral("DELETE LOG ON STARTUP")));
+  EXPECT_FALSE(tidewick::SwitchIsOn(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")));
+
+  // Once the options dialog exists, its controls answer.
+  tidewick::setOptionControlReader([](const QString& key) -> std::optional<bool> {
+    if (key == QStringLiteral("SAVE WINDOW SIZE")) return true;
+    return std::nullopt;
+  });
+  temp.setSetting(QStringLiteral("SAVE WINDOW SIZE"), QStringLiteral("0"));
+  EXPECT_TRUE(tidewick::SwitchIsOn(QStringLiteral("SAVE WINDOW SIZE")));
+  tidewick::setOptionControlReader({});
+}
+
+TEST(VersionReset, DropsTheListedKeysInOrderAndKeepsTheRest) {
+  TempHome temp;
+  const QStringList dropped = {
+      QStringLiteral("ADD TO STARTUP"), QStringLiteral("SAVE WINDOW POSITION"), QStringLiteral("SAVE WINDOW SIZE"),
+      QStringLiteral("CONNECTION INFO TOP"), QStringLiteral("EXIST LEFT"), QStringLiteral("LICENSE HEIGHT"),
+      QStringLiteral("MAIN TOP"), QStringLiteral("MAIN WIDTH"), QStringLiteral("REMOTE CHANGE MODE LEFT"),
+      QStringLiteral("OPTIONS WIDTH")};
+  const QStringList kept = {QStringLiteral("LOG WINDOW TOP"), QStringLiteral("QUE LEFT"), QStringLiteral("TIPS WIDTH"),
+                            QStringLiteral("LOG FILE NAME"), QStringLiteral("Firewall Host Name"),
+                            QStringLiteral("FTP PASV"), QStringLiteral("SHOW CONNECTION ON STARTUP")};
+  for (const QString& key : dropped + kept) temp.setSetting(key, QStringLiteral("7"));
+  SetStartupEntry(QStringLiteral("/opt/tidewick /STARTUP"));
+  temp.setSetting(QStringLiteral("VER"), QStringLiteral("3.0.9"));
+
+  ASSERT_FALSE(IsStoredVersion(ProgramVersion()));
+  ResetStoredSettings();
+  StoreVersion(ProgramVersion());
+
+  for (const QString& key : dropped) EXPECT_FALSE(temp.setting(key)) << key.toStdString();
+  for (const QString& key : kept) EXPECT_EQ(temp.setting(key), "7") << key.toStdString();
+  EXPECT_FALSE(QFile::exists(temp.autostartFile()));
+  EXPECT_TRUE(IsStoredVersion(QStringLiteral("3.1.0")));
+}
+
+TEST(StartupEntry, IsAnAutostartFileCarryingTheCommandLine) {
+  TempHome temp;
+  SetStartupEntry(QStringLiteral("\"/opt/my apps/tidewick\" /STARTUP 100%"));
+  const QByteArray desktop = TempHome::readFile(temp.autostartFile());
+  EXPECT_TRUE(desktop.contains("Exec=\"/opt/my apps/tidewick\" /STARTUP 100%%\n")) << desktop.constData();
+  EXPECT_EQ(CRegister().REGGetSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"), {}),
+            "\"/opt/my apps/tidewick\" /STARTUP 100%");
+  EXPECT_FALSE(temp.setting(QStringLiteral("TIDEWICK"))) << "the entry stays apart from the settings section";
+  RemoveStartupEntry();
+  EXPECT_FALSE(QFile::exists(temp.autostartFile()));
+  EXPECT_TRUE(StartupCommandLine().endsWith(QStringLiteral(" /STARTUP")));
+}
+
+TEST(Globals, FilePaths) {
+  TempHome temp;
+  EXPECT_EQ(AppFilePath(QStringLiteral("Log/TIDEWICK.LOG")), temp.home() + QStringLiteral("Log/TIDEWICK.LOG"));
+  qputenv("TIDEWICK_HOME", "/");
+  EXPECT_EQ(AppFilePath(QStringLiteral("Profiles")), "/Profiles") << "a root gets exactly one separator";
+  qputenv("TIDEWICK_HOME", " /srv/tw ");
+  EXPECT_EQ(AppFilePath(QStringLiteral("x")), "/srv/tw/x") << "blanks trimmed";
+
+  EXPECT_EQ(AddTrailingBackslash(QStringLiteral("/tmp")), "/tmp/");
+  EXPECT_EQ(AddTrailingBackslash(QStringLiteral("/tmp/ ")), "/tmp/ ");
+  EXPECT_EQ(StripNulls(QStringLiteral("abc") + QChar(0) + QStringLiteral("def")), "abc");
+
+  const QString file = temp.writeFile(QStringLiteral("f.txt"), "x");
+  EXPECT_TRUE(FileExists(file));
+  EXPECT_FALSE(FileExists(temp.root())) << "folders are not files";
+  EXPECT_TRUE(FolderExists(temp.root()));
+  EXPECT_FALSE(FolderExists(temp.root() + QStringLiteral("/nope")));
+  DeleteFileQuietly(file);
+  DeleteFileQuietly(file);
+  EXPECT_FALSE(FileExists(file));
+}
+
+TEST(Globals, LeadingNumberReadsLikeVal) {
+  EXPECT_EQ(LeadingNumber(QStringLiteral("1000")), 1000);
+  EXPECT_EQ(LeadingNumber(QStringLiteral(" 12.5kb")), 12.5);
+  EXPECT_EQ(LeadingNumber(QStringLiteral("abc")), 0);
+  EXPECT_EQ(LeadingNumber(QStringLiteral("-3")), -3);
+  EXPECT_EQ(LeadingNumber(QStringLiteral("")), 0);
+  EXPECT_EQ(LeadingNumber(QStringLiteral(".")), 0);
+}
+
+TEST(Globals, RecycleFileUsesTheTrashOnlyWhenAsked) {
+  TempHome temp;
+  const QString gone = temp.writeFile(QStringLiteral("gone/a.txt"), "a");
+  EXPECT_TRUE(RecycleFile(temp.root() + QStringLiteral("/gone"), false));
+  EXPECT_FALSE(QFile::exists(gone));
+  EXPECT_FALSE(RecycleFile(temp.root() + QStringLiteral("/gone"), false));
+}
+
+} // namespace
