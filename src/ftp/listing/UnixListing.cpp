@@ -5,7 +5,8 @@
 //   crw-rw-rw-   1 root  root      1,   3 Jan  1 12:00 null       (device: major, minor)
 //   -rw-r--r--   1 owner group     1234 2021-03-05 14:22 name    (long-iso)
 //   -rw-r--r--   1 owner group     1234 5 Mar 14:22 name         (day before month)
-//   d [R----F--] supervisor         512 Jan 16 18:53 login       (NetWare)
+//   d [R----F--] supervisor         512 Jan 16 18:53    login    (NetWare)
+//   -rw-r--r--   1 owner group     1234 Mar  5 14:22:33 2021 name (BSD ls -lT)
 // Owner and group are free text, so the line is read by finding the date: a size followed by
 // month, day and time-or-year (or an ISO date and a time). The name is everything after the
 // single space that follows the date, so leading spaces and spaces inside names survive.
@@ -127,6 +128,9 @@ bool matchDate(const Tokens& t, int i, QDate today, DateMatch& out)
         if (parseYear(third, year))
             return finish(last, false);
         if (parseClock(third, hour, minute, second, hasSeconds)) {
+            // BSD "ls -lT" prints seconds and then the year: "Mar  5 14:22:33 2021".
+            if (hasSeconds && last + 1 < t.count && parseYear(t[last + 1], year))
+                return finish(last + 1, true);
             year = guessYear(month, day, today);
             return finish(last, true);
         }
@@ -214,6 +218,13 @@ std::optional<ListEntry> parseUnixLine(std::string_view line, Context& context)
     if (nameStart >= line.size())
         return std::nullopt;
     std::string_view name = line.substr(nameStart);
+    // NetWare pads the name column, so its names cannot start with a space.
+    if (firstSize == 3) {
+        while (!name.empty() && isBlank(name.front()))
+            name.remove_prefix(1);
+        if (name.empty())
+            return std::nullopt;
+    }
 
     ListEntry entry;
     entry.kind = type == 'd' ? ListEntry::Folder : type == 'l' ? ListEntry::Link : ListEntry::File;
