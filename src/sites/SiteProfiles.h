@@ -1,0 +1,42 @@
+#pragma once
+// Site profiles: one INI file per site, "<site name>.Tidewick" in the Profiles folder of the
+// Tidewick home, section "PROFILE", keys "sname", "adresa", "ID", "pass", "port" in that order.
+// User name and password are stored with EncodeString.
+
+#include <QString>
+#include <QStringList>
+
+namespace sites {
+
+struct SiteProfile {
+  QString siteName;
+  QString host;
+  QString userName;
+  QString password;
+  QString port;
+};
+
+QString ProfilesFolder();
+inline const QString kProfileExtension = QStringLiteral(".Tidewick");
+
+// Why a site name cannot name a profile file, or the empty text when it can. The name is used as
+// typed (blanks kept), so only what no file name may hold is refused.
+QString SiteNameProblem(const QString& siteName);
+
+enum class SaveResult { Saved, BadSiteName, WriteFailed };
+
+// Writes the five keys of the site's file, creating it when missing. The password is stored only
+// when `savePassword` is set and it is not empty.
+SaveResult SaveProfile(const SiteProfile& profile, bool savePassword);
+
+// Reads the profile file listed under `fileName` (with its extension). A missing file or key
+// gives empty fields.
+SiteProfile ReadProfile(const QString& fileName);
+
+// Removes the listed profile file; false when there was none to remove.
+bool DeleteProfile(const QString& fileName);
+
+// The names (with extension) of the profile files, in case-insensitive alphabetical order.
+QStringList ListProfiles();
+
+} // namespace sites

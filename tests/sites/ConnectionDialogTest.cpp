@@ -1,0 +1,177 @@
+// The connection dialog: ShowForm's contract, the site commands and the selection logic.
+#include "sites/SiteProfiles.h"
+#include "sites/frmConnectionInfo.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTreeWidget>
+#include <QApplication>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+template <typename T>
+T* child(QWidget* dialog, const char* name) {
+  T* found = dialog->findChild<T*>(QString::fromLatin1(name));
+  if (!found) throw std::runtime_error(std::string("no control ") + name);
+  return found;
+}
+
+QString text(QWidget* d, const char* name) { return child<QLineEdit>(d, name)->text(); }
+void type(QWidget* d, const char* name, const QString& value) { child<QLineEdit>(d, name)->setText(value); }
+
+struct Values {
+  QString host = QStringLiteral("ftp.example.org");
+  QString port;
+  QString user = QStringLiteral("bob");
+  QString pass = QStringLiteral("pw");
+  bool anonymous = false;
+};
+
+// Selects the tree node with the given text (the root is "Profiles").
+void select(QWidget* d, const QString& nodeText) {
+  auto* tree = child<QTreeWidget>(d, "TView1");
+  auto found = tree->findItems(nodeText, Qt::MatchExactly | Qt::MatchRecursive);
+  ASSERT_EQ(found.size(), 1) << nodeText.toStdString();
+  tree->setCurrentItem(found.first());
+}
+
+TEST(ConnectionDialog, CancelAndCloseLeaveTheCallersValuesUntouched) {
+  TempHome temp;
+  ScriptedPrompts prompts;
+  frmConnectionInfo dialog(prompts);
+  Values v;
+  prompts.modalAnswers.push_back([](QDialog* d) {
+    EXPECT_EQ(text(d, "txtPort"), "21") << "an empty port shows 21";
+    type(d, "txtHost", QStringLiteral("changed"));
+    child<QPushButton>(d, "cmdCancel")->click();
+    return d->result();
+  });
+  prompts.modalAnswers.push_back([](QDialog* d) {
+    d->close();
+    return d->result();
+  });
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_FALSE(dialog.ShowForm(v.host, v.port, v.user, v.pass, v.anonymous));
+    EXPECT_EQ(v.host, "ftp.example.org");
+    EXPECT_EQ(v.port, "");
+    EXPECT_EQ(v.user, "bob");
+  }
+}
+
+TEST(ConnectionDialog, ConnectHandsBackTrimmedValues) {
+  TempHome temp;
+  ScriptedPrompts prompts;
+  frmConnectionInfo dialog(prompts);
+  Values v;
+  prompts.modalAnswers.push_back([](QDialog* d) {
+    EXPECT_TRUE(child<QRadioButton>(d, "optNormal")->isChecked());
+    type(d, "txtHost", QStringLiteral("  host.example  "));
+    type(d, "txtPort", QStringLiteral(" 2121 "));
+    child<QPushButton>(d, "cmdConnect")->click();
+    return d->result();
+  });
+  ASSERT_TRUE(dialog.ShowForm(v.host, v.port, v.user, v.pass, v.anonymous));
+  EXPECT_EQ(v.host, "host.example");
+  EXPECT_EQ(v.port, "2121");
+  EXPECT_EQ(v.user, "bob");
+  EXPECT_EQ(v.pass, "pw");
+  EXPECT_FALSE(v.anonymous);
+}
+
+TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
+  TempHome temp;
+  sites::SaveProfile({QStringLiteral("anon site"), QStringLiteral("a.example"), QStringLiteral("anonymous"), {},
+                      QStringLiteral("21")},
+                     false);
+  sites::SaveProfile({QStringLiteral("work"), QStringLiteral("w.example"), QStringLiteral("me"),
+                      QStringLiteral("secret"), QStringLiteral("990")},
+                     true);
+  ScriptedPrompts prompts;
+  frmConnectionInfo d(prompts);
+  auto* remove = child<QPushButton>(&d, "cmdDeleteSite");
+
+  select(&d, QStringLiteral("work.Tidewick"));
+  EXPECT_EQ(text(&d, "txtSiteName"), "work");
+  EXPECT_EQ(text(&d, "txtPassword"), "secret");
+  EXPECT_TRUE(child<QRadioButton>(&d, "optNormal")->isChecked());
+  EXPECT_TRUE(remove->isEnabled());
+
+  // A user named "anonymous" without a password: Anonymous, with its password filled in; the
+  // second test then finds that password and chooses Save Password.
+  select(&d, QStringLiteral("anon site.Tidewick"));
+  EXPECT_EQ(text(&d, "txtUserName"), "anonymous");
+  EXPECT_EQ(text(&d, "txtPassword"), frmConnectionInfo::DefaultAnonymousPassword());
+  EXPECT_TRUE(child<QRadioButton>(&d, "optNormal")->isChecked());
+  EXPECT_TRUE(child<QLineEdit>(&d, "txtUserName")->isEnabled());
+
+  select(&d, QStringLiteral("Profiles"));
+  EXPECT_FALSE(remove->isEnabled());
+  d.DeleteSite();
+  EXPECT_TRUE(prompts.asked.empty()) << "Delete with the root selected does nothing";
+
+  // New under Save Password empties the login; under Anonymous it refills it.
+  child<QRadioButton>(&d, "optNormal")->click();
+  child<QPushButton>(&d, "cmdNewSite")->click();
+  EXPECT_EQ(text(&d, "txtUserName"), "");
+  EXPECT_EQ(text(&d, "txtPort"), "21");
+  child<QRadioButton>(&d, "optAnonymous")->click();
+  child<QPushButton>(&d, "cmdNewSite")->click();
+  EXPECT_EQ(text(&d, "txtUserName"), "anonymous");
+  EXPECT_FALSE(child<QLineEdit>(&d, "txtPassword")->isEnabled());
+
+  // Save checks the untrimmed fields, then saves an anonymous site without its password.
+  child<QPushButton>(&d, "cmdSaveSite")->click();
+  ASSERT_EQ(prompts.messages().back(), "Tidewick|Please check Site name and Server Address!");
+  type(&d, "txtSiteName", QStringLiteral("fresh"));
+  type(&d, "txtHost", QStringLiteral("f.example"));
+  child<QPushButton>(&d, "cmdSaveSite")->click();
+  EXPECT_EQ(prompts.messages().back(), "Tidewick|Profile Saved");
+  EXPECT_EQ(sites::ReadProfile(QStringLiteral("fresh.Tidewick")).password, "");
+  EXPECT_FALSE(remove->isEnabled()) << "Save leaves Delete disabled";
+  EXPECT_EQ(child<QTreeWidget>(&d, "TView1")->topLevelItem(0)->childCount(), 3);
+
+  // A name that cannot be a file is refused with a message; nothing is written.
+  type(&d, "txtSiteName", QStringLiteral("a/b"));
+  child<QPushButton>(&d, "cmdSaveSite")->click();
+  EXPECT_TRUE(prompts.messages().back().contains(QStringLiteral("cannot contain \"/\"")));
+  EXPECT_EQ(sites::ListProfiles().size(), 3);
+
+  // Delete with the Delete key in the tree, after confirming.
+  select(&d, QStringLiteral("work.Tidewick"));
+  prompts.messageAnswers.push_back(UserPrompts::No);
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  auto* tree = child<QTreeWidget>(&d, "TView1");
+  QKeyEvent release(QEvent::KeyRelease, Qt::Key_Delete, Qt::NoModifier);
+  QApplication::sendEvent(tree, &release);
+  EXPECT_EQ(prompts.messages().back(), "Tidewick|Are you sure you want to delete this profile: work.Tidewick?");
+  EXPECT_EQ(sites::ListProfiles().size(), 3) << "No keeps the file";
+  QApplication::sendEvent(tree, &release);
+  EXPECT_EQ(sites::ListProfiles(), (QStringList{QStringLiteral("anon site.Tidewick"), QStringLiteral("fresh.Tidewick")}));
+}
+
+TEST(ConnectionDialog, ButtonsShareTheFrameEvenly) {
+  TempHome temp;
+  ScriptedPrompts prompts;
+  frmConnectionInfo d(prompts);
+  d.resize(900, 420);
+  d.show();
+  QApplication::processEvents();
+  QList<QPushButton*> row;
+  for (const char* name : {"cmdSaveSite", "cmdNewSite", "cmdDeleteSite", "cmdConnect", "cmdCancel"})
+    row.append(child<QPushButton>(&d, name));
+  const int gap = row[0]->x();
+  EXPECT_GT(gap, 0);
+  for (int i = 1; i < row.size(); ++i) {
+    EXPECT_NEAR(row[i]->x() - (row[i - 1]->x() + row[i - 1]->width()), gap, 1);
+    EXPECT_EQ(row[i]->y(), row[0]->y());
+  }
+}
+
+} // namespace

@@ -1,0 +1,88 @@
+// Site profile files: the format on disk, files written by hand, and names that cannot be files.
+#include "settings/Globals.h"
+#include "sites/SiteProfiles.h"
+#include "support/TempHome.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <gtest/gtest.h>
+
+using sites::SiteProfile;
+
+namespace {
+
+TEST(SiteProfiles, SaveWritesTheFiveKeysInOrderWithTheSecretsEncoded) {
+  TempHome temp;
+  ASSERT_EQ(sites::SaveProfile({QStringLiteral(" Public mirror "), QStringLiteral("ftp.example.org"),
+                                QStringLiteral("abc"), QStringLiteral("s3cret"), QStringLiteral("2121")},
+                               true),
+            sites::SaveResult::Saved);
+  const QString path = temp.home() + QStringLiteral("Profiles/ Public mirror .Tidewick");
+  ASSERT_TRUE(QFileInfo(path).isFile()) << "the name is used as typed, blanks included";
+  EXPECT_EQ(TempHome::readFile(path),
+            QByteArray("[PROFILE]\nsname=\" Public mirror \"\nadresa=ftp.example.org\nID=klm\npass=") +
+                EncodeString(QStringLiteral("s3cret")).toUtf8() + "\nport=2121\n")
+      << "blanks at the ends are kept by quoting, which reading removes";
+  EXPECT_FALSE(QFileInfo(path).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup));
+
+  const SiteProfile back = sites::ReadProfile(QStringLiteral(" Public mirror .Tidewick"));
+  EXPECT_EQ(back.siteName, " Public mirror ");
+  EXPECT_EQ(back.host, "ftp.example.org");
+  EXPECT_EQ(back.userName, "abc");
+  EXPECT_EQ(back.password, "s3cret");
+  EXPECT_EQ(back.port, "2121");
+}
+
+TEST(SiteProfiles, PasswordsAreStoredOnlyForSavePasswordSites) {
+  TempHome temp;
+  sites::SaveProfile({QStringLiteral("anon"), QStringLiteral("h"), QStringLiteral("anonymous"),
+                      QStringLiteral("me@example.org"), QStringLiteral("21")},
+                     false);
+  EXPECT_EQ(sites::ReadProfile(QStringLiteral("anon.Tidewick")).password, "");
+  EXPECT_TRUE(TempHome::readFile(temp.home() + QStringLiteral("Profiles/anon.Tidewick")).contains("\npass=\n"));
+
+  // Saving again replaces the values of the one file; a new name makes a second file.
+  sites::SaveProfile({QStringLiteral("anon"), QStringLiteral("h2"), QStringLiteral("u"), QStringLiteral("p"),
+                      QStringLiteral("21")},
+                     true);
+  sites::SaveProfile({QStringLiteral("other"), QStringLiteral("h3"), {}, {}, {}}, true);
+  EXPECT_EQ(sites::ReadProfile(QStringLiteral("anon.Tidewick")).host, "h2");
+  EXPECT_EQ(sites::ListProfiles(), (QStringList{QStringLiteral("anon.Tidewick"), QStringLiteral("other.Tidewick")}));
+}
+
+TEST(SiteProfiles, ReadsFilesWrittenByHand) {
+  TempHome temp;
+  // An older save: CRLF lines, a long host read whole, keys in another case, a value cut at a NUL.
+  const QByteArray longHost(80, 'h');
+  temp.writeFile(QStringLiteral("home/Profiles/Old Site.Tidewick"),
+                 "[Profile]\r\nSNAME=Old Site\r\nadresa=" + longHost + "\r\nid=klm\r\nPASS=" +
+                     QByteArray("zk}}\0trailing", 13) + "\r\nport=21\r\n");
+  temp.writeFile(QStringLiteral("home/Profiles/notes.txt"), "not a profile");
+  EXPECT_EQ(sites::ListProfiles(), QStringList{QStringLiteral("Old Site.Tidewick")});
+  const SiteProfile p = sites::ReadProfile(QStringLiteral("Old Site.Tidewick"));
+  EXPECT_EQ(p.siteName, "Old Site");
+  EXPECT_EQ(p.host, QString::fromLatin1(longHost)) << "values are read whole";
+  EXPECT_EQ(p.userName, "abc");
+  EXPECT_EQ(p.password, "pass") << "cut at the first NUL, then decoded";
+
+  const SiteProfile missing = sites::ReadProfile(QStringLiteral("gone.Tidewick"));
+  EXPECT_TRUE(missing.host.isEmpty() && missing.port.isEmpty());
+}
+
+TEST(SiteProfiles, NamesThatCannotBeFilesAreRefused) {
+  TempHome temp;
+  for (const QString& name : {QStringLiteral("a/b"), QStringLiteral("   "), QString(), QStringLiteral("x\ny"),
+                              QString(300, QLatin1Char('n'))}) {
+    EXPECT_FALSE(sites::SiteNameProblem(name).isEmpty()) << name.toStdString();
+    EXPECT_EQ(sites::SaveProfile({name, QStringLiteral("h"), {}, {}, {}}, false), sites::SaveResult::BadSiteName);
+  }
+  EXPECT_TRUE(sites::SiteNameProblem(QStringLiteral("C:\\odd: but fine")).isEmpty());
+  EXPECT_TRUE(sites::ListProfiles().isEmpty());
+  // Deleting goes by listed file name only, never a path.
+  const QString outside = temp.writeFile(QStringLiteral("home/victim.Tidewick"), "x");
+  EXPECT_FALSE(sites::DeleteProfile(QStringLiteral("../victim.Tidewick")));
+  EXPECT_TRUE(QFile::exists(outside));
+}
+
+} // namespace
