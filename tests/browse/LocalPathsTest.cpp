@@ -1,0 +1,119 @@
+// Local folder access in a temporary tree.
+#include "browse/clsLocalPaths.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempHome.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+struct Listing {
+  std::map<QString, int> attributes;
+  std::map<QString, qint64> sizes;
+  QStringList paths;
+  bool ok = false;
+};
+
+Listing list(clsLocalPaths& local, const QString& path, const QString& pattern = {}) {
+  Listing out;
+  auto a = QObject::connect(&local, &clsLocalPaths::UpdateLocalEntry,
+                            [&](const QString& name, const QDateTime&, qint64 size, int attrib) {
+                              out.attributes[name] = attrib;
+                              out.sizes[name] = size;
+                            });
+  auto b = QObject::connect(&local, &clsLocalPaths::AddToLocalPaths, [&](const QString& p) { out.paths << p; });
+  out.ok = pattern.isEmpty() ? local.RetrieveLocalFolderContents(path)
+                             : local.RetrieveDefinedLocalFolderContents(path, pattern);
+  QObject::disconnect(a);
+  QObject::disconnect(b);
+  return out;
+}
+
+class LocalPaths : public ::testing::Test {
+protected:
+  void SetUp() override {
+    root = temp.root() + QStringLiteral("/tree/");
+    temp.writeFile(QStringLiteral("tree/notes.txt"), "hello");
+    temp.writeFile(QStringLiteral("tree/.hidden.TXT"), "");
+    temp.writeFile(QStringLiteral("tree/photo.jpg"), QByteArray(5000, 'x'));
+    temp.writeFile(QStringLiteral("tree/docs.txt/inner"), "folder named like a file");
+    temp.writeFile(QStringLiteral("tree/Folder/a"), "a");
+    QFile::link(root + QStringLiteral("missing"), root + QStringLiteral("dangling"));
+  }
+  TempHome temp;
+  ScriptedPrompts prompts;
+  clsLocalPaths local{prompts, nullptr};
+  QString root;
+};
+
+TEST_F(LocalPaths, ListsEveryEntryOnceWithoutDotRows) {
+  Listing l = list(local, root);
+  ASSERT_TRUE(l.ok);
+  EXPECT_EQ(l.attributes.size(), 6u);
+  EXPECT_FALSE(l.attributes.count(QStringLiteral(".")) || l.attributes.count(QStringLiteral("..")));
+  EXPECT_EQ(l.attributes[QStringLiteral("Folder")] & kAttrFolder, kAttrFolder);
+  EXPECT_EQ(l.attributes[QStringLiteral("notes.txt")] & kAttrFolder, 0);
+  EXPECT_EQ(l.attributes[QStringLiteral(".hidden.TXT")] & kAttrHidden, kAttrHidden);
+  EXPECT_EQ(l.attributes[QStringLiteral("dangling")], -1) << "unreadable attributes still list";
+  EXPECT_EQ(l.sizes[QStringLiteral("photo.jpg")], 5000);
+  EXPECT_EQ(l.paths, QStringList{root});
+}
+
+TEST_F(LocalPaths, APatternFiltersFoldersToo) {
+  Listing l = list(local, root, QStringLiteral("*.txt"));
+  ASSERT_TRUE(l.ok);
+  QStringList names;
+  for (const auto& [name, attrib] : l.attributes) names << name;
+  EXPECT_EQ(names, (QStringList{QStringLiteral(".hidden.TXT"), QStringLiteral("docs.txt"), QStringLiteral("notes.txt")}));
+  EXPECT_EQ(list(local, root, QStringLiteral("*.*")).attributes.size(), 6u);
+}
+
+TEST_F(LocalPaths, AFolderThatCannotBeReadReportsFailureAndNoPath) {
+  for (const QString& bad : {root + QStringLiteral("nope/"), root + QStringLiteral("notes.txt/")}) {
+    Listing l = list(local, bad);
+    EXPECT_FALSE(l.ok);
+    EXPECT_TRUE(l.paths.isEmpty());
+  }
+}
+
+TEST_F(LocalPaths, ChangesReportTheirOwnFailures) {
+  EXPECT_TRUE(local.CreateLocalFolder(root + QStringLiteral("new")));
+  EXPECT_FALSE(local.CreateLocalFolder(root + QStringLiteral("new")));
+  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot create " + root + "new");
+  EXPECT_EQ(prompts.asked.back().buttons, UserPrompts::OkCancel);
+
+  EXPECT_FALSE(local.RemoveLocalFolder(root + QStringLiteral("Folder")));
+  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot remove " + root +
+                                           "Folder ... Folder may contain files or is write protected or is in use! ");
+  EXPECT_TRUE(QFile::exists(root + QStringLiteral("Folder/a"))) << "a folder with files is never emptied";
+  EXPECT_TRUE(local.RemoveLocalFolder(root + QStringLiteral("new")));
+
+  EXPECT_FALSE(local.DeleteLocalFile(root + QStringLiteral("Folder")));
+  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot delete " + root + "Folder");
+  EXPECT_TRUE(local.DeleteLocalFile(root + QStringLiteral("notes.txt")));
+
+  // Renaming onto an existing name is refused and both files stay as they were.
+  EXPECT_FALSE(local.RenameLocalFile(root + QStringLiteral("photo.jpg"), root + QStringLiteral(".hidden.TXT")));
+  EXPECT_EQ(QFile(root + QStringLiteral("photo.jpg")).size(), 5000);
+  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot rename " + root + "photo.jpg");
+  EXPECT_TRUE(local.RenameLocalFile(root + QStringLiteral("photo.jpg"), root + QStringLiteral("Photo.jpg")));
+  EXPECT_TRUE(QFile::exists(root + QStringLiteral("Photo.jpg")));
+}
+
+TEST_F(LocalPaths, RootsComeFirstEachOnce) {
+  QStringList roots;
+  QObject::connect(&local, &clsLocalPaths::LogicalDriveFound, [&](const QString& r) { roots << r; });
+  local.RetreiveLogicalDrives();
+  ASSERT_GE(roots.size(), 2);
+  EXPECT_EQ(roots[0], "/");
+  EXPECT_EQ(roots[1], QDir::homePath() + "/");
+  EXPECT_EQ(roots.removeDuplicates(), 0);
+  for (const QString& r : roots) EXPECT_TRUE(r.endsWith(QLatin1Char('/')));
+}
+
+} // namespace
