@@ -1,1 +1,0 @@
-// Engine sources are listed in CMakeLists.txt.
