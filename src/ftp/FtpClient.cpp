@@ -1,0 +1,319 @@
+#include "ftp/FtpClient.h"
+
+#include "ftp/client/Worker.h"
+#include "ftp/session/Session.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QEventLoop>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+
+using namespace tidewick::ftp;
+
+namespace {
+
+constexpr std::size_t drainBatch = 2000;
+constexpr qint64 progressIntervalMs = 50;
+
+} // namespace
+
+struct FtpClient::Wait
+{
+    quint64 job = 0;
+    bool done = false;
+    JobResult result;
+    std::vector<QEventLoop*> loops;
+};
+
+FtpClient::FtpClient(QObject* parent) : QObject(parent)
+{
+    m_progressTimer = new QTimer(this);
+    m_progressTimer->setSingleShot(true);
+    connect(m_progressTimer, &QTimer::timeout, this, &FtpClient::flushProgress);
+    m_worker = std::make_unique<Worker>([this] { scheduleDrain(); });
+}
+
+FtpClient::~FtpClient()
+{
+    m_worker.reset(); // aborts what runs, quits the server politely and joins the thread
+}
+
+SessionSettings FtpClient::settings() const
+{
+    SessionSettings s;
+    s.host = m_host;
+    s.port = m_port;
+    s.user = m_user;
+    s.password = m_password;
+    s.passive = m_passive;
+    s.ascii = m_transferMode == 1;
+    s.connectTimeout = net::Millis(std::max(1, m_connectTimeoutMs));
+    s.idleTimeout = net::Millis(std::max(1, m_idleTimeoutMs));
+    s.logFile = m_logFile;
+    s.proxy.kind = m_proxyType == 4 ? ProxyKind::Socks4 : m_proxyType == 5 ? ProxyKind::Socks5 : ProxyKind::None;
+    s.proxy.host = m_proxyHost.trimmed().toStdString();
+    s.proxy.port = static_cast<std::uint16_t>(std::clamp(m_proxyPort, 0, 65535));
+    s.proxy.user = m_proxyUser.toStdString();
+    s.proxy.password = m_proxyPassword.toStdString();
+    return s;
+}
+
+void FtpClient::setAbort(bool abort)
+{
+    if (!abort || m_currentJob == 0)
+        return;
+    m_abortRequested = true;
+    m_worker->abort(m_currentJob);
+}
+
+void FtpClient::run(ClientState busy, std::function<void(Session&)> job)
+{
+    if (m_currentJob != 0)
+        throw FtpFailure(QStringLiteral("Another FTP operation is still running"), static_cast<int>(FailureKind::Busy));
+    m_state = busy;
+    m_abortRequested = false;
+    m_currentJob = m_worker->post(settings(), std::move(job));
+    const JobResult result = waitFor(m_currentJob);
+    if (result.kind != FailureKind::None)
+        throw FtpFailure(result.description, static_cast<int>(result.kind));
+}
+
+JobResult FtpClient::waitFor(quint64 job)
+{
+    std::shared_ptr<Wait> wait;
+    for (const auto& w : m_waits)
+        if (w->job == job)
+            wait = w;
+    if (!wait) {
+        wait = std::make_shared<Wait>();
+        wait->job = job;
+        m_waits.push_back(wait);
+    }
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread()) {
+        QEventLoop loop;
+        wait->loops.push_back(&loop);
+        if (!wait->done)
+            loop.exec();
+        wait->loops.erase(std::find(wait->loops.begin(), wait->loops.end(), &loop));
+    } else {
+        // No event loop to lean on (a plain program or another thread): deliver events here.
+        while (!wait->done) {
+            m_worker->waitForEvents();
+            drain();
+        }
+    }
+    if (wait->loops.empty())
+        m_waits.erase(std::remove(m_waits.begin(), m_waits.end(), wait), m_waits.end());
+    return wait->result;
+}
+
+void FtpClient::scheduleDrain()
+{
+    // Called on the worker thread; the drain itself runs on ours.
+    QMetaObject::invokeMethod(this, [this] { drain(); }, Qt::QueuedConnection);
+}
+
+void FtpClient::drain()
+{
+    if (m_draining)
+        return; // a handler opened a nested loop; the outer drain goes on when it returns
+    m_draining = true;
+    for (;;) {
+        std::deque<WorkerEvent> batch = m_worker->take(drainBatch);
+        if (batch.empty())
+            break;
+        for (WorkerEvent& event : batch)
+            deliver(event);
+        if (batch.size() == drainBatch) {
+            // Let the window paint between large batches of listed items.
+            scheduleDrain();
+            break;
+        }
+    }
+    m_draining = false;
+}
+
+void FtpClient::deliver(WorkerEvent& event)
+{
+    switch (event.type) {
+    case WorkerEvent::Type::Log:
+        Q_EMIT LogMessage(event.text);
+        break;
+    case WorkerEvent::Type::Item:
+        Q_EMIT ListingFolderItem(event.item.name, event.item.date, event.item.size, event.item.kind);
+        break;
+    case WorkerEvent::Type::Progress: {
+        m_progress[0] = event.number;
+        m_progress[1] = event.code;
+        m_progress[2] = event.number2;
+        m_progressPending = true;
+        const qint64 now = QDateTime::currentMSecsSinceEpoch();
+        if (now - m_lastProgressMs >= progressIntervalMs)
+            flushProgress();
+        else if (!m_progressTimer->isActive())
+            m_progressTimer->start(static_cast<int>(progressIntervalMs - (now - m_lastProgressMs)));
+        break;
+    }
+    case WorkerEvent::Type::Receiving:
+        Q_EMIT ReceivingFile(event.text);
+        break;
+    case WorkerEvent::Type::Sending:
+        Q_EMIT SendingFile(event.text);
+        break;
+    case WorkerEvent::Type::Skipped:
+        Q_EMIT FileSkipped(event.text, event.text2, event.code);
+        break;
+    case WorkerEvent::Type::Disconnected:
+        if (m_currentJob == 0)
+            m_state = ClientState::NotConnected;
+        Q_EMIT Disconnected();
+        break;
+    case WorkerEvent::Type::Question: {
+        QString answer;
+        if (event.question->kind() == Question::Kind::Account)
+            Q_EMIT AccountRequired(answer);
+        else
+            Q_EMIT PasswordRequired(answer);
+        event.question->answer(answer);
+        break;
+    }
+    case WorkerEvent::Type::Done:
+        flushProgress();
+        if (event.job == m_currentJob) {
+            m_currentJob = 0;
+            m_abortRequested = false;
+            m_state = event.result.connected ? ClientState::Idle : ClientState::NotConnected;
+        }
+        for (const auto& wait : m_waits) {
+            if (wait->job != event.job)
+                continue;
+            wait->done = true;
+            wait->result = event.result;
+            for (QEventLoop* loop : wait->loops)
+                loop->quit();
+        }
+        break;
+    }
+}
+
+void FtpClient::flushProgress()
+{
+    m_progressTimer->stop();
+    if (!m_progressPending)
+        return;
+    m_progressPending = false;
+    m_lastProgressMs = QDateTime::currentMSecsSinceEpoch();
+    Q_EMIT TransferProgress(m_progress[0], static_cast<int>(m_progress[1]), m_progress[2]);
+}
+
+// ---- methods -------------------------------------------------------------------------------
+
+void FtpClient::Connect()
+{
+    if (m_state != ClientState::NotConnected)
+        throw FtpFailure(QStringLiteral("Already connected to %1").arg(m_host), static_cast<int>(FailureKind::Busy));
+    run(ClientState::Connecting, [](Session& s) { s.connect(); });
+}
+
+void FtpClient::Disconnect()
+{
+    if (m_currentJob != 0) {
+        const quint64 running = m_currentJob;
+        setAbort(true);
+        waitFor(running);
+    }
+    try {
+        run(ClientState::Disconnecting, [](Session& s) { s.disconnect(); });
+    } catch (const FtpFailure&) {
+        // Disconnecting ends in the disconnected state whatever the server says.
+    }
+}
+
+QString FtpClient::GetCurrentFolder()
+{
+    QString folder;
+    run(ClientState::Busy, [&folder](Session& s) { folder = s.currentFolder(); });
+    return folder;
+}
+
+void FtpClient::ChangeCurrentFolder(const QString& folder)
+{
+    run(ClientState::Busy, [folder](Session& s) { s.changeFolder(folder); });
+}
+
+void FtpClient::ChangeToParentFolder()
+{
+    run(ClientState::Busy, [](Session& s) { s.changeToParent(); });
+}
+
+void FtpClient::ListFolderContents(const QString& pattern)
+{
+    run(ClientState::Busy, [pattern](Session& s) { s.list(pattern, true, nullptr); });
+}
+
+std::vector<FtpClient::FolderItem> FtpClient::GetFolderContents(const QString& pattern, int)
+{
+    std::vector<FolderItem> items;
+    run(ClientState::Busy, [pattern, &items](Session& s) { s.list(pattern, false, &items); });
+    return items;
+}
+
+void FtpClient::CreateFolder(const QString& name)
+{
+    run(ClientState::Busy, [name](Session& s) { s.makeFolder(name); });
+}
+
+void FtpClient::RemoveFolder(const QString& name)
+{
+    run(ClientState::Busy, [name](Session& s) { s.removeFolder(name); });
+}
+
+void FtpClient::DeleteFile(const QString& name)
+{
+    run(ClientState::Busy, [name](Session& s) { s.deleteFile(name); });
+}
+
+void FtpClient::RenameFile(const QString& from, const QString& to)
+{
+    run(ClientState::Busy, [from, to](Session& s) { s.rename(from, to); });
+}
+
+void FtpClient::SendFile(const QString& localPath, qint64 startOffset, const QString& remoteName, bool sendFlag)
+{
+    run(ClientState::Transferring,
+        [=](Session& s) { s.sendFile(localPath, startOffset, remoteName, sendFlag); });
+}
+
+void FtpClient::ReceiveFile(const QString& remoteName, qint64 startOffset, const QString& localPath)
+{
+    run(ClientState::Transferring, [=](Session& s) { s.receiveFile(remoteName, startOffset, localPath); });
+}
+
+void FtpClient::SendMatchingFiles(const QString& localMask, const QString& remoteFolder, bool createFolder,
+                                  bool includeSubfolders)
+{
+    run(ClientState::Transferring,
+        [=](Session& s) { s.sendMatching(localMask, remoteFolder, createFolder, includeSubfolders); });
+}
+
+void FtpClient::ReceiveMatchingFiles(const QString& remoteMask, const QString& localFolder, bool includeSubfolders)
+{
+    run(ClientState::Transferring,
+        [=](Session& s) { s.receiveMatching(remoteMask, localFolder, includeSubfolders); });
+}
+
+QString FtpClient::GetSkipReason(int reasonCode) const
+{
+    return skipReasonText(reasonCode);
+}
+
+QString FtpClient::SendCommand(const QString& line)
+{
+    QString reply;
+    run(ClientState::Busy, [line, &reply](Session& s) { reply = s.sendRaw(line); });
+    return reply;
+}
