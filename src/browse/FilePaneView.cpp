@@ -1,0 +1,215 @@
+#include "browse/FilePaneView.h"
+
+#include "browse/FileListModel.h"
+
+#include <QDrag>
+#include <QDragEnterEvent>
+#include <QDragMoveEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QListView>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QTreeView>
+
+#include <algorithm>
+
+namespace {
+
+const QString kPaneMime = QStringLiteral("application/x-tidewick-pane");
+
+// The views start their own drags; the pane hears about the start and the end.
+template <typename Base>
+class DragAwareView : public Base {
+public:
+  explicit DragAwareView(FilePaneView* pane) : Base(pane), m_pane(pane) {}
+
+protected:
+  void startDrag(Qt::DropActions actions) override {
+    QMetaObject::invokeMethod(m_pane, "dragStarted");
+    Base::startDrag(actions);
+    QMetaObject::invokeMethod(m_pane, "dragFinished");
+  }
+
+private:
+  FilePaneView* m_pane;
+};
+
+} // namespace
+
+FilePaneView::FilePaneView(FileListModel* model, QWidget* parent) : QStackedWidget(parent), m_model(model) {
+  m_details = new DragAwareView<QTreeView>(this);
+  m_icons = new DragAwareView<QListView>(this);
+  m_details->setModel(model);
+  m_icons->setModel(model);
+  m_selection = m_details->selectionModel();
+  m_icons->setSelectionModel(m_selection);
+
+  m_details->setRootIsDecorated(false);
+  m_details->setUniformRowHeights(true); // keeps 100,000 rows cheap to lay out
+  m_details->setItemsExpandable(false);
+  m_details->setAllColumnsShowFocus(true);
+  m_details->setSortingEnabled(false);   // the pane sorts on header clicks itself
+  QHeaderView* header = m_details->header();
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setStretchLastSection(false);
+  header->setSectionResizeMode(FileListModel::NameColumn, QHeaderView::Interactive);
+  header->resizeSection(FileListModel::NameColumn, 220);
+  header->resizeSection(FileListModel::SizeColumn, 90);
+  header->resizeSection(FileListModel::DateColumn, 140);
+  m_details->setColumnHidden(FileListModel::KindColumn, true);
+  connect(header, &QHeaderView::sectionClicked, this, &FilePaneView::headerClicked);
+
+  m_icons->setUniformItemSizes(true);
+  m_icons->setResizeMode(QListView::Adjust);
+  m_icons->setLayoutMode(QListView::Batched);
+  m_icons->setBatchSize(2000);
+
+  for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
+    configure(view);
+    addWidget(view);
+  }
+  connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { emit selectionChanged(); });
+  setViewMode(ViewMode::Details);
+}
+
+void FilePaneView::setListName(const QString& name) {
+  setObjectName(name);
+  m_model->setObjectName(name);
+}
+
+void FilePaneView::configure(QAbstractItemView* view) {
+  view->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  view->setSelectionBehavior(QAbstractItemView::SelectRows);
+  view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+  view->setDragEnabled(true);
+  view->setDragDropMode(QAbstractItemView::DragDrop);
+  view->setDefaultDropAction(Qt::CopyAction);
+  view->setAcceptDrops(true);
+  view->viewport()->setAcceptDrops(true);
+  view->viewport()->installEventFilter(this);
+  view->setContextMenuPolicy(Qt::NoContextMenu);
+  connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
+    if (index.isValid()) emit rowDoubleClicked(index.row());
+  });
+  connect(view, &QAbstractItemView::clicked, this, [this] { emit clicked(); });
+}
+
+void FilePaneView::setViewMode(ViewMode mode) {
+  m_mode = mode;
+  if (mode == ViewMode::Details) {
+    setCurrentWidget(m_details);
+    return;
+  }
+  switch (mode) {
+    case ViewMode::LargeIcons:
+      m_icons->setViewMode(QListView::IconMode);
+      m_icons->setIconSize(QSize(32, 32));
+      m_icons->setGridSize(QSize(96, 72));
+      m_icons->setFlow(QListView::LeftToRight);
+      m_icons->setWrapping(true);
+      m_icons->setWordWrap(true);
+      m_icons->setMovement(QListView::Static);
+      break;
+    case ViewMode::SmallIcons:
+      m_icons->setViewMode(QListView::ListMode);
+      m_icons->setIconSize(QSize(16, 16));
+      m_icons->setGridSize(QSize(160, 22));
+      m_icons->setFlow(QListView::LeftToRight);
+      m_icons->setWrapping(true);
+      m_icons->setWordWrap(false);
+      break;
+    case ViewMode::List:
+      m_icons->setViewMode(QListView::ListMode);
+      m_icons->setIconSize(QSize(16, 16));
+      m_icons->setGridSize(QSize());
+      m_icons->setFlow(QListView::TopToBottom);
+      m_icons->setWrapping(true);
+      m_icons->setWordWrap(false);
+      break;
+    case ViewMode::Details: break;
+  }
+  m_icons->setModelColumn(FileListModel::NameColumn);
+  setCurrentWidget(m_icons);
+}
+
+QAbstractItemView* FilePaneView::currentView() const {
+  return m_mode == ViewMode::Details ? static_cast<QAbstractItemView*>(m_details) : m_icons;
+}
+
+std::vector<int> FilePaneView::selectedRows() const {
+  std::vector<int> rows;
+  for (const QModelIndex& index : m_selection->selectedRows(FileListModel::NameColumn)) rows.push_back(index.row());
+  std::sort(rows.begin(), rows.end());
+  return rows;
+}
+
+int FilePaneView::selectedRow() const {
+  const QModelIndex current = m_selection->currentIndex();
+  if (current.isValid() && m_selection->isRowSelected(current.row(), {})) return current.row();
+  const auto rows = selectedRows();
+  return rows.empty() ? -1 : rows.front();
+}
+
+void FilePaneView::selectRow(int row, bool add) {
+  const QModelIndex index = m_model->index(row, FileListModel::NameColumn);
+  auto flags = QItemSelectionModel::Rows | (add ? QItemSelectionModel::Select : QItemSelectionModel::ClearAndSelect);
+  m_selection->setCurrentIndex(index, flags);
+}
+
+void FilePaneView::clearSelection() { m_selection->clearSelection(); }
+
+void FilePaneView::editName(int row) {
+  const QModelIndex index = m_model->index(row, FileListModel::NameColumn);
+  currentView()->setCurrentIndex(index);
+  currentView()->edit(index);
+}
+
+void FilePaneView::setAcceptDrops(bool accept) {
+  m_details->viewport()->setAcceptDrops(accept);
+  m_icons->viewport()->setAcceptDrops(accept);
+}
+
+bool FilePaneView::eventFilter(QObject* watched, QEvent* event) {
+  const bool ours = watched == m_details->viewport() || watched == m_icons->viewport();
+  if (!ours) return QStackedWidget::eventFilter(watched, event);
+  switch (event->type()) {
+    case QEvent::MouseButtonRelease: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      if (mouse->button() == Qt::RightButton) emit rightButtonReleased(mouse->globalPosition().toPoint());
+      break;
+    }
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+      auto* drag = static_cast<QDragMoveEvent*>(event);
+      const QMimeData* mime = drag->mimeData();
+      const bool fromOtherPane = mime->hasFormat(kPaneMime) && QString::fromUtf8(mime->data(kPaneMime)) != objectName();
+      // Only text is taken (the other pane's rows carry their names as text); a drop without
+      // text shows "none".
+      if (mime->hasText() && (fromOtherPane || !mime->hasFormat(kPaneMime))) {
+        drag->setDropAction(Qt::CopyAction);
+        drag->accept();
+      } else {
+        drag->setDropAction(Qt::IgnoreAction);
+        drag->ignore();
+      }
+      return true;
+    }
+    case QEvent::Drop: {
+      auto* drop = static_cast<QDropEvent*>(event);
+      const QMimeData* mime = drop->mimeData();
+      const QString from = mime->hasFormat(kPaneMime) ? QString::fromUtf8(mime->data(kPaneMime)) : QString();
+      if (from == objectName() || !mime->hasText()) {
+        drop->ignore();
+        return true;
+      }
+      drop->setDropAction(Qt::CopyAction);
+      drop->accept();
+      emit dropped(from, mime->hasText());
+      return true;
+    }
+    default: break;
+  }
+  return QStackedWidget::eventFilter(watched, event);
+}

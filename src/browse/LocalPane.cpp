@@ -1,0 +1,217 @@
+#include "browse/LocalPane.h"
+
+#include "app/UserPrompts.h"
+#include "browse/FileListModel.h"
+#include "browse/IconTable.h"
+#include "browse/clsLocalPaths.h"
+#include "ftp/FtpClient.h"
+#include "settings/Globals.h"
+
+#include <QComboBox>
+#include <QHeaderView>
+#include <QTreeView>
+
+namespace {
+const QString kFilterTitle = QStringLiteral("Define Type For Local Server Directory Listing");
+} // namespace
+
+LocalPane::LocalPane(clsLocalPaths& local, FtpClient& ftp, FilePaneView* list, QComboBox* pathBox,
+                     QString& currentLocalFolder, PaneServices services, QObject* parent)
+    : QObject(parent), m_local(local), m_ftp(ftp), m_list(list), m_pathBox(pathBox),
+      m_currentLocalFolder(currentLocalFolder), m_services(std::move(services)) {
+  connect(&m_local, &clsLocalPaths::UpdateLocalEntry, this, &LocalPane::OnUpdateLocalEntry);
+  connect(&m_local, &clsLocalPaths::AddToLocalPaths, this, &LocalPane::OnAddToLocalPaths);
+  connect(&m_local, &clsLocalPaths::LogicalDriveFound, this, &LocalPane::OnLogicalDriveFound);
+  connect(m_list, &FilePaneView::rowDoubleClicked, this, &LocalPane::RowDoubleClicked);
+  connect(m_list, &FilePaneView::headerClicked, this, &LocalPane::HeaderClicked);
+  connect(m_list, &FilePaneView::clicked, this, &LocalPane::UpdateLocalCommandStates);
+  connect(m_list, &FilePaneView::selectionChanged, this, &LocalPane::UpdateLocalCommandStates);
+  connect(m_list, &FilePaneView::rightButtonReleased, this, [this](const QPoint& pos) {
+    if (m_services.PopupMenu) m_services.PopupMenu(pos);
+  });
+  // A drop of the remote rows, or of any text, asks for a download of the remote selection.
+  connect(m_list, &FilePaneView::dropped, this, [this](const QString&, bool) {
+    if (m_services.ReceiveSelection) m_services.ReceiveSelection();
+  });
+  connect(m_list, &FilePaneView::dragStarted, this, [this] { m_list->setAcceptDrops(false); });
+  connect(m_list, &FilePaneView::dragFinished, this, [this] { m_list->setAcceptDrops(true); });
+  connect(m_pathBox, qOverload<int>(&QComboBox::activated), this, &LocalPane::PathBoxSelected);
+}
+
+FileListModel* LocalPane::model() const { return m_list->model(); }
+
+void LocalPane::Log(const QString& line) {
+  if (m_services.DisplayMessage) m_services.DisplayMessage(line);
+}
+
+void LocalPane::OnUpdateLocalEntry(const QString& sname, const QDateTime& dtDate, qint64 lSize, int nAttrib) {
+  FileRow row{sname, lSize, true, dtDate, QLatin1Char('F'), 0};
+  if (nAttrib != -1 && (nAttrib & kAttrFolder)) {
+    row.icon = kIconFolder;
+    row.sizeShown = false;
+    row.kind = QLatin1Char('D');
+  } else {
+    row.icon = IconIndexForName(sname);
+    // Unreadable entries keep "other" (10), which the pane treats like a folder.
+    if (nAttrib != -1 && row.icon > 9) row.icon = kIconText;
+  }
+  model()->append(std::move(row));
+}
+
+int LocalPane::FindInPathBox(const QString& path) const {
+  // Linux names are case-sensitive: /Data and /data are different folders.
+  for (int i = 0; i < m_pathBox->count(); ++i)
+    if (m_pathBox->itemText(i) == path) return i;
+  return -1;
+}
+
+void LocalPane::AddPathToComboBox(const QString& sPathToAdd) {
+  if (FindInPathBox(sPathToAdd) >= 0) {
+    m_pathBox->setEditText(sPathToAdd);
+    return;
+  }
+  m_pathBox->addItem(sPathToAdd);
+  m_pathBox->setCurrentIndex(m_pathBox->count() - 1);
+}
+
+void LocalPane::OnAddToLocalPaths(const QString& sPathToAdd) {
+  // A folder seen for the first time joins the box; the box's selection is the listing just made,
+  // so no second listing is started for it.
+  AddPathToComboBox(sPathToAdd);
+}
+
+void LocalPane::OnLogicalDriveFound(const QString& sDriveToAdd) { m_pathBox->addItem(sDriveToAdd); }
+
+bool LocalPane::RetrieveLocalFolderContents(const QString& path, const QString& pattern) {
+  BusyCursor busy;
+  const bool ok = pattern.isEmpty() ? m_local.RetrieveLocalFolderContents(path)
+                                    : m_local.RetrieveDefinedLocalFolderContents(path, pattern);
+  model()->flush();
+  if (!ok) Log(QStringLiteral("Cannot read the contents of ") + path);
+  return ok;
+}
+
+bool LocalPane::ChangeCurrentLocalFolder(const QString& sNewLocalPath) {
+  if (sNewLocalPath.isEmpty()) {
+    Log(QStringLiteral("Error while attempting to change current local folder to '") + sNewLocalPath +
+        QStringLiteral("'. Description: the path is empty"));
+    return false;
+  }
+  m_currentLocalFolder = sNewLocalPath;
+  AddPathToComboBox(sNewLocalPath);
+  Log(QStringLiteral("Local folder changed to ") + sNewLocalPath);
+  return true;
+}
+
+void LocalPane::ClearLocalList() { model()->clear(); }
+
+void LocalPane::RefreshLocalList() {
+  ClearLocalList();
+  RetrieveLocalFolderContents(m_currentLocalFolder);
+}
+
+void LocalPane::Refresh() {
+  RefreshLocalList();
+  UpdateLocalCommandStates();
+}
+
+void LocalPane::UpdateLocalCommandStates() {
+  const int count = m_list->CountSelected();
+  const bool selected = count > 0;
+  const bool multi = count >= 2;
+  int icon = 0;
+  if (selected && !multi) icon = model()->row(m_list->selectedRow()).icon;
+  PaneCommandStates states;
+  states.deleteFile = selected && (icon < kIconFolder || multi);
+  states.rename = selected && icon < kIconFolder;
+  states.createFolder = true;
+  states.removeFolder = selected && icon > 9;
+  states.transfer = selected && m_ftp.CurrentState() == 2 && count > 0;
+  if (m_services.ApplyCommandStates) m_services.ApplyCommandStates(states);
+}
+
+void LocalPane::RowDoubleClicked(int row) {
+  if (row < 0 || row >= model()->rowCount()) return;
+  const FileRow item = model()->row(row);
+  if (item.icon < 10) {
+    if (m_ftp.CurrentState() != 0 &&
+        m_services.prompts->message(m_services.window, QStringLiteral("Tidewick [Confirm]"),
+                                    QStringLiteral("Upload file '") + item.name + QStringLiteral("'?"),
+                                    UserPrompts::YesNo, UserPrompts::Icon::Question) == UserPrompts::Yes &&
+        m_services.SendSelection)
+      m_services.SendSelection();
+    return;
+  }
+  const QString newPath = m_currentLocalFolder + item.name + QLatin1Char('/');
+  ClearLocalList();
+  // The folder becomes current only when it could be read, so the pane never shows one folder
+  // while naming another.
+  if (RetrieveLocalFolderContents(newPath)) m_currentLocalFolder = newPath;
+  else RetrieveLocalFolderContents(m_currentLocalFolder);
+  UpdateLocalCommandStates();
+}
+
+void LocalPane::PathBoxSelected(int index) {
+  if (index < 0 || index >= m_pathBox->count()) return;
+  const QString path = AddTrailingBackslash(m_pathBox->itemText(index));
+  ClearLocalList();
+  RetrieveLocalFolderContents(path);
+  m_currentLocalFolder = path;
+  UpdateLocalCommandStates();
+}
+
+void LocalPane::GoUpOneLevel() {
+  if (m_currentLocalFolder.size() < 2) {
+    Log(QStringLiteral("Local path already at root folder."));
+    return;
+  }
+  const qsizetype slash = m_currentLocalFolder.lastIndexOf(QLatin1Char('/'), m_currentLocalFolder.size() - 2);
+  if (slash < 0) {
+    Log(QStringLiteral("Local path already at root folder."));
+    return;
+  }
+  const QString newPath = m_currentLocalFolder.left(slash + 1);
+  if (ChangeCurrentLocalFolder(newPath)) {
+    ClearLocalList();
+    RetrieveLocalFolderContents(newPath);
+    UpdateLocalCommandStates();
+  }
+}
+
+void LocalPane::FilterAll() {
+  ClearLocalList();
+  RetrieveLocalFolderContents(m_currentLocalFolder);
+}
+
+void LocalPane::FilterDefineTypes() {
+  const QString pattern =
+      m_services.prompts->input(m_services.window, kFilterTitle, QStringLiteral("Please enter the type ex: *.gif "));
+  if (pattern.isEmpty()) {
+    m_services.prompts->notice(m_services.window, kFilterTitle, QStringLiteral("No command entered, quiting"));
+    return;
+  }
+  ClearLocalList();
+  RetrieveLocalFolderContents(m_currentLocalFolder, pattern);
+}
+
+void LocalPane::OpenFile() {
+  const int row = m_list->selectedRow();
+  if (row < 0) {
+    m_services.prompts->message(m_services.window, QStringLiteral("Tidewick"), QStringLiteral("Nothing to open!"),
+                                UserPrompts::OkOnly, UserPrompts::Icon::Warning);
+    return;
+  }
+  OpenWithShell(m_currentLocalFolder + model()->row(row).name);
+}
+
+QStringList LocalPane::SelectedPaths() const {
+  QStringList paths;
+  for (int row : m_list->selectedRows()) paths << m_currentLocalFolder + model()->row(row).name;
+  return paths;
+}
+
+void LocalPane::HeaderClicked(int column) {
+  m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+  model()->sort(column, m_sortOrder);
+  m_list->detailsView()->header()->setSortIndicator(column, m_sortOrder);
+}

@@ -1,0 +1,279 @@
+#include "browse/RemotePane.h"
+
+#include "app/UserPrompts.h"
+#include "browse/FileListModel.h"
+#include "browse/IconTable.h"
+#include "ftp/FtpClient.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QHeaderView>
+#include <QTreeView>
+
+namespace {
+const QString kGoToTitle = QStringLiteral("Remote Server Custom Command");
+const QString kFilterTitle = QStringLiteral("Define Type For Remote Server Directory Listing");
+const QString kNoCommand = QStringLiteral("No command entered, quiting");
+} // namespace
+
+BusyCursor::BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
+
+RemotePane::RemotePane(FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentRemoteFolder,
+                       PaneServices services, QObject* parent)
+    : QObject(parent), m_ftp(ftp), m_list(list), m_pathBox(pathBox), m_currentRemoteFolder(currentRemoteFolder),
+      m_services(std::move(services)) {
+  SetNavigationLock(false);
+  connect(&m_ftp, &FtpClient::ListingFolderItem, this, &RemotePane::OnListingFolderItem);
+  connect(m_list, &FilePaneView::rowDoubleClicked, this, &RemotePane::RowDoubleClicked);
+  connect(m_list, &FilePaneView::headerClicked, this, &RemotePane::HeaderClicked);
+  connect(m_list, &FilePaneView::clicked, this, &RemotePane::UpdateRemoteCommandStates);
+  connect(m_list, &FilePaneView::selectionChanged, this, &RemotePane::UpdateRemoteCommandStates);
+  connect(m_list, &FilePaneView::rightButtonReleased, this, [this](const QPoint& pos) {
+    if (m_services.PopupMenu) m_services.PopupMenu(pos);
+  });
+  // A drop of the other pane's rows, or of any text, asks for an upload of the local selection.
+  connect(m_list, &FilePaneView::dropped, this, [this](const QString&, bool) {
+    if (m_services.SendSelection) m_services.SendSelection();
+  });
+  connect(m_list, &FilePaneView::dragStarted, this, [this] { m_list->setAcceptDrops(false); });
+  connect(m_list, &FilePaneView::dragFinished, this, [this] { m_list->setAcceptDrops(true); });
+  connect(m_pathBox, qOverload<int>(&QComboBox::activated), this, &RemotePane::PathBoxSelected);
+}
+
+FileListModel* RemotePane::model() const { return m_list->model(); }
+
+void RemotePane::SetNavigationLock(bool locked) {
+  m_pathBox->setProperty("tag", locked ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+bool RemotePane::NavigationLocked() const { return m_pathBox->property("tag").toString() == QStringLiteral("1"); }
+
+void RemotePane::LogError(const QString& description) {
+  if (!description.isEmpty() && m_services.DisplayMessage) m_services.DisplayMessage(QStringLiteral("Error: ") + description);
+}
+
+void RemotePane::OnListingFolderItem(const QString& name, const QDateTime& date, qint64 size, int kind) {
+  FileRow row{name, size, true, date, QChar(), 0};
+  switch (kind) {
+    case 0:
+      row.icon = IconIndexForName(name);
+      if (row.icon > 9) row.icon = kIconText;
+      row.kind = QLatin1Char('F');
+      break;
+    case 1:
+      row.icon = kIconFolder;
+      row.kind = QLatin1Char('D');
+      break;
+    case 2:
+      row.icon = IconIndexForName(name);
+      row.kind = QLatin1Char('E');
+      break;
+    default: return;
+  }
+  model()->append(std::move(row));
+}
+
+void RemotePane::ListFilesOnServer() { ListDefinedFilesOnServer(QString()); }
+
+void RemotePane::ListDefinedFilesOnServer(const QString& defineString) {
+  BusyCursor busy;
+  try {
+    m_ftp.setListingOption(1);
+    if (m_services.UpdateAction) m_services.UpdateAction(QStringLiteral("Obtaining directory listing..."));
+    m_ftp.ListFolderContents(defineString);
+  } catch (const FtpFailure& failure) {
+    LogError(failure.description());
+  }
+  model()->flush();
+}
+
+QString RemotePane::GetRemoteFolder() {
+  // A failure goes to the caller, which logs it in its own words.
+  const QString folder = m_ftp.GetCurrentFolder();
+  AddToRemotePaths(folder);
+  return folder;
+}
+
+bool RemotePane::ChangeCurrentRemoteFolder(const QString& sNewCurrentFolder, bool bShowErrors) {
+  try {
+    m_ftp.ChangeCurrentFolder(sNewCurrentFolder);
+  } catch (const FtpFailure& failure) {
+    if (bShowErrors) LogError(failure.description());
+    return false;
+  }
+  try {
+    GetRemoteFolder();
+  } catch (const FtpFailure& failure) {
+    if (bShowErrors) LogError(failure.description());
+  }
+  return true;
+}
+
+bool RemotePane::FindInPathBox(const QString& path, const QComboBox* box) {
+  const QString wanted = path.toUpper();
+  for (int i = 0; i < box->count(); ++i)
+    if (box->itemText(i).toUpper() == wanted) return true;
+  return false;
+}
+
+void RemotePane::AddToRemotePaths(const QString& sPathToAdd) {
+  if (FindInPathBox(sPathToAdd, m_pathBox)) {
+    m_pathBox->setEditText(sPathToAdd);
+    return;
+  }
+  m_pathBox->addItem(sPathToAdd);
+  m_pathBox->setCurrentIndex(m_pathBox->count() - 1);
+  // Selecting the new entry is a choice of the box like the user's.
+  PathBoxSelected(m_pathBox->count() - 1);
+}
+
+void RemotePane::ClearRemoteList() { model()->clear(); }
+
+void RemotePane::ListAfterNavigation() {
+  ClearRemoteList();
+  if (m_services.SetAbortEnabled) m_services.SetAbortEnabled(true);
+  ListFilesOnServer();
+  if (m_services.SetAbortEnabled) m_services.SetAbortEnabled(false);
+  if (m_services.UpdateAction) m_services.UpdateAction(QString());
+}
+
+void RemotePane::RefreshRemoteList() {
+  BusyCursor busy;
+  ListAfterNavigation();
+}
+
+void RemotePane::Refresh() {
+  RefreshRemoteList();
+  UpdateRemoteCommandStates();
+}
+
+void RemotePane::UpdateRemoteCommandStates() {
+  const int count = m_list->CountSelected();
+  const bool selected = count > 0;
+  const bool multi = count > 1;
+  int icon = 0;
+  if (selected && !multi) icon = model()->row(m_list->selectedRow()).icon;
+  PaneCommandStates states;
+  states.deleteFile = selected && (icon < kIconFolder || multi);
+  states.rename = selected && icon < kIconFolder;
+  states.removeFolder = selected && icon > 9;
+  states.transfer = selected && count > 0;
+  if (m_services.ApplyCommandStates) m_services.ApplyCommandStates(states);
+}
+
+void RemotePane::RowDoubleClicked(int row) {
+  SetNavigationLock(true);
+  if (m_ftp.CurrentState() == 2 && row >= 0 && row < model()->rowCount()) {
+    const FileRow item = model()->row(row);
+    bool folder = false;
+    if (item.icon >= 1 && item.icon <= 9) {
+      if (m_services.ReceiveSelection) m_services.ReceiveSelection();
+    } else if (item.icon == kIconOther) {
+      // A link: a folder when the server lets us change into it, else a file to download.
+      if (ChangeCurrentRemoteFolder(item.name, false)) folder = true;
+      else if (m_services.ReceiveSelection) m_services.ReceiveSelection();
+    } else if (item.icon == kIconFolder) {
+      ChangeCurrentRemoteFolder(item.name, true);
+      folder = true;
+    }
+    if (folder) {
+      try {
+        m_currentRemoteFolder = GetRemoteFolder();
+      } catch (const FtpFailure& failure) {
+        LogError(failure.description());
+      }
+      ListAfterNavigation();
+      UpdateRemoteCommandStates();
+    }
+  }
+  SetNavigationLock(false);
+}
+
+void RemotePane::PathBoxSelected(int index) {
+  if (index < 0 || index >= m_pathBox->count()) return;
+  const QString path = m_pathBox->itemText(index);
+  if (!NavigationLocked()) {
+    ChangeCurrentRemoteFolder(path, true);
+    ListAfterNavigation();
+  }
+  m_currentRemoteFolder = path;
+}
+
+void RemotePane::GoUpOneLevel() {
+  BusyCursor busy;
+  try {
+    const QString before = m_ftp.GetCurrentFolder();
+    m_ftp.ChangeToParentFolder();
+    const QString after = GetRemoteFolder();
+    if (after != before) {
+      if (ChangeCurrentRemoteFolder(after, true)) {
+        ClearRemoteList();
+        ListFilesOnServer();
+        UpdateRemoteCommandStates();
+        if (m_services.DisplayMessage) m_services.DisplayMessage(QStringLiteral("Remote path now up one folder."));
+      }
+    } else if (m_services.DisplayMessage) {
+      m_services.DisplayMessage(QStringLiteral("Remote path already at a root folder."));
+    }
+  } catch (const FtpFailure& failure) {
+    if (m_services.DisplayMessage) {
+      m_services.DisplayMessage(
+          QStringLiteral("Error while attempting to change current remote folder to its parent folder. Description: ") +
+          failure.description());
+      m_services.DisplayMessage(QStringLiteral("Could not change to remote folder's parent."));
+    }
+  }
+}
+
+void RemotePane::GoToTypedFolder() {
+  const QString answer = m_services.prompts->input(
+      m_services.window, kGoToTitle,
+      QStringLiteral("Type Directory Name To Go TO (WITHOUT THE WORD CD OR DIR IN THE BEGINNING!)"));
+  if (answer.isEmpty()) {
+    m_services.prompts->notice(m_services.window, kGoToTitle, kNoCommand);
+    return;
+  }
+  BusyCursor busy;
+  if (ChangeCurrentRemoteFolder(answer, true)) {
+    try {
+      m_currentRemoteFolder = m_ftp.GetCurrentFolder();
+    } catch (const FtpFailure& failure) {
+      LogError(failure.description());
+    }
+    ListAfterNavigation();
+    UpdateRemoteCommandStates();
+  }
+}
+
+void RemotePane::FilterAll() {
+  BusyCursor busy;
+  ListAfterNavigation();
+}
+
+void RemotePane::FilterDefineTypes() {
+  const QString pattern =
+      m_services.prompts->input(m_services.window, kFilterTitle, QStringLiteral("Please enter the type ex: *.gif "));
+  if (pattern.isEmpty()) {
+    m_services.prompts->notice(m_services.window, kFilterTitle, kNoCommand);
+    return;
+  }
+  BusyCursor busy;
+  ClearRemoteList();
+  if (m_services.SetAbortEnabled) m_services.SetAbortEnabled(true);
+  ListDefinedFilesOnServer(pattern);
+  if (m_services.SetAbortEnabled) m_services.SetAbortEnabled(false);
+  if (m_services.UpdateAction) m_services.UpdateAction(QString());
+}
+
+void RemotePane::HeaderClicked(int column) {
+  // One order for the whole list, toggled by every click, whichever column.
+  m_sortOrder = m_sortOrder == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;
+  model()->sort(column, m_sortOrder);
+  m_list->detailsView()->header()->setSortIndicator(column, m_sortOrder);
+}
+
+void RemotePane::ClearPathBox() {
+  m_pathBox->clear();
+  m_pathBox->setEditText(QString());
+}

@@ -1,0 +1,68 @@
+#pragma once
+// The remote pane: lists the server's current folder into rows, moves between folders (double-
+// click, path box, up one level, typed folder), keeps the path history of the connection,
+// filters, views, sorting, and the enabling of the remote commands.
+
+#include "browse/FilePaneView.h"
+#include "browse/PaneServices.h"
+
+#include <QDateTime>
+#include <QObject>
+
+class FileListModel;
+class FtpClient;
+class QComboBox;
+
+class RemotePane : public QObject {
+  Q_OBJECT
+
+public:
+  RemotePane(FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentRemoteFolder,
+             PaneServices services, QObject* parent = nullptr);
+
+  // The path box's navigation lock: while set, choosing an entry of the box does not navigate.
+  void SetNavigationLock(bool locked);
+  bool NavigationLocked() const;
+
+  void ListFilesOnServer();
+  void ListDefinedFilesOnServer(const QString& defineString);
+  QString GetRemoteFolder();
+  bool ChangeCurrentRemoteFolder(const QString& sNewCurrentFolder, bool bShowErrors);
+  void AddToRemotePaths(const QString& sPathToAdd);
+  static bool FindInPathBox(const QString& path, const QComboBox* box);
+  void ClearRemoteList();
+  void RefreshRemoteList();
+  int CountSelected() const { return m_list->CountSelected(); }
+  void UpdateRemoteCommandStates();
+
+  // Commands and gestures.
+  void RowDoubleClicked(int row);
+  void PathBoxSelected(int index);
+  void GoUpOneLevel();
+  void GoToTypedFolder();
+  void Refresh();
+  void FilterAll();
+  void FilterDefineTypes();
+  void SetView(FilePaneView::ViewMode mode) { m_list->setViewMode(mode); }
+  void HeaderClicked(int column);
+
+  // The end of a connection empties the history.
+  void ClearPathBox();
+
+  FilePaneView* list() const { return m_list; }
+  FileListModel* model() const;
+
+  // The component's listing event.
+  void OnListingFolderItem(const QString& name, const QDateTime& date, qint64 size, int kind);
+
+private:
+  void ListAfterNavigation(); // clear, list with the abort commands on, clear the action panel
+  void LogError(const QString& description);
+
+  FtpClient& m_ftp;
+  FilePaneView* m_list;
+  QComboBox* m_pathBox;
+  QString& m_currentRemoteFolder;
+  PaneServices m_services;
+  Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+};
