@@ -6,6 +6,8 @@
 #include "settings/IniFile.h"
 #include "support/TempHome.h"
 
+#include "QtPrinters.h"
+
 #include <gtest/gtest.h>
 
 using tidewick::transfer::QueueRow;

@@ -1,0 +1,11 @@
+#pragma once
+// Readable QString values in GoogleTest failure messages.
+
+#include <QString>
+
+#include <ostream>
+
+inline void PrintTo(const QString& text, std::ostream* os)
+{
+    *os << '"' << text.toStdString() << '"';
+}
