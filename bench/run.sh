@@ -1,0 +1,201 @@
+#!/usr/bin/env bash
+# Throughput and memory of Tidewick's engine against curl and lftp, on loopback against vsftpd.
+#
+#   bench/run.sh [BUILD_DIR]
+#
+# BUILD_DIR defaults to build-bench/ (configured here as Release with -DTIDEWICK_BENCH=ON when it
+# has no tidewick yet). Each figure is a ratio measured in this run, with Tidewick and its peer
+# run alternately (A B A B ...), because these machines drift by up to 2x between series.
+# The median of the per-pair ratios is reported; below 1.0 means Tidewick was faster.
+# Needs root (vsftpd), vsftpd, lftp, curl, /usr/bin/time and /usr/bin/python3. Takes a few minutes.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build-bench}
+PAIRS_BIG=${PAIRS_BIG:-5}    # 1 GiB transfers
+PAIRS_SMALL=${PAIRS_SMALL:-15} # sub-second work
+PAIRS_TREE=${PAIRS_TREE:-9}  # the 2000-file folder
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "bench/run.sh: run as root (vsftpd needs it)" >&2
+  exit 1
+fi
+for tool in /usr/sbin/vsftpd lftp curl /usr/bin/time /usr/bin/python3; do
+  command -v "$tool" >/dev/null || { echo "bench/run.sh: $tool is missing (scripts/deps installs it)" >&2; exit 1; }
+done
+
+if [ ! -x "$BUILD/src/tidewick" ] || [ ! -x "$BUILD/bench/list_folder_bench" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDEWICK_BENCH=ON -DTIDEWICK_TESTS=OFF >/dev/null
+  cmake --build "$BUILD" -j2 --target tidewick list_folder_bench listing_bench
+fi
+TIDEWICK=$BUILD/src/tidewick
+LISTER=$BUILD/bench/list_folder_bench
+
+WORK=$(mktemp -d /tmp/tidewick-bench.XXXXXX)
+VSFTPD_PID=""
+cleanup() {
+  [ -n "$VSFTPD_PID" ] && kill "$VSFTPD_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# --- server ------------------------------------------------------------------------------------
+# Anonymous access ("ftp", any password) to $WORK/root; /up is writable and may be overwritten.
+chmod 755 "$WORK"
+mkdir -p "$WORK/root/pub" "$WORK/root/up" "$WORK/root/tree" "$WORK/root/big" "$WORK/empty" "$WORK/src" "$WORK/dl"
+chown ftp "$WORK/root/up"
+echo "Preparing files..."
+head -c $((1024 * 1024 * 1024)) /dev/urandom >"$WORK/root/pub/big.bin"
+cp "$WORK/root/pub/big.bin" "$WORK/src/big.bin"
+/usr/bin/python3 - "$WORK/root" <<'PY'
+import os, sys
+root = sys.argv[1]
+for i in range(2000):
+    sub = os.path.join(root, "tree", "d%02d" % (i // 100))
+    os.makedirs(sub, exist_ok=True)
+    with open(os.path.join(sub, "f%04d.dat" % i), "wb") as f:
+        f.write(os.urandom(4096))
+for i in range(100000):
+    open(os.path.join(root, "big", "entry_%06d.txt" % i), "wb").close()
+PY
+chmod -R a+rX "$WORK/root"
+
+PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat >"$WORK/vsftpd.conf" <<CONF
+listen=YES
+listen_ipv6=NO
+listen_address=127.0.0.1
+listen_port=$PORT
+background=NO
+anonymous_enable=YES
+no_anon_password=YES
+anon_root=$WORK/root
+local_enable=NO
+write_enable=YES
+anon_upload_enable=YES
+anon_mkdir_write_enable=YES
+anon_other_write_enable=YES
+anon_umask=022
+allow_writeable_chroot=YES
+secure_chroot_dir=$WORK/empty
+seccomp_sandbox=NO
+isolate=NO
+isolate_network=NO
+xferlog_enable=NO
+use_localtime=NO
+connect_from_port_20=NO
+pasv_enable=YES
+CONF
+/usr/sbin/vsftpd "$WORK/vsftpd.conf" >"$WORK/vsftpd.log" 2>&1 &
+VSFTPD_PID=$!
+for _ in $(seq 50); do
+  curl -s --max-time 1 --user ftp:bench "ftp://127.0.0.1:$PORT/" -o /dev/null && break
+  sleep 0.1
+done
+echo "vsftpd on 127.0.0.1:$PORT"
+
+# --- queue files for the runner -----------------------------------------------------------------
+# queue FILE NAME LOCAL_FOLDER REMOTE_FOLDER COMMAND TYPE
+queue() {
+  /usr/bin/python3 - "$@" "$PORT" <<'PY'
+import sys
+path, name, local, remote, command, kind, port = sys.argv[1:8]
+enc = lambda s: "".join(chr(b + 10) for b in s.encode())
+cols = [name, local, remote, "127.0.0.1", "0", command, "Binary", kind, enc("ftp"), enc("bench@"), port]
+with open(path, "w", encoding="utf-8") as f:
+    f.write("[LISTQUE]\nLISTCOUNT=1\n")
+    for j, v in enumerate(cols):
+        f.write("ROW1.%d=%s\n" % (j, v))
+PY
+}
+queue "$WORK/get.que" big.bin "$WORK/dl/" /pub Download File
+queue "$WORK/put.que" big.bin "$WORK/src/" /up Upload File
+queue "$WORK/tree.que" tree "$WORK/dl/tw/" / Download Dir
+
+# --- measuring ----------------------------------------------------------------------------------
+# elapsed CMD...: runs CMD with output discarded, prints its wall time in seconds.
+elapsed() {
+  local start end
+  start=$(date +%s%N)
+  "$@" >/dev/null 2>>"$WORK/errors.log" || { echo "bench/run.sh: failed: $*" >&2; tail -5 "$WORK/errors.log" >&2; exit 1; }
+  end=$(date +%s%N)
+  /usr/bin/python3 -c "print(($end - $start) / 1e9)"
+}
+
+# pairs LABEL N PREPARE A_CMD -- B_CMD: alternates A and B N times, PREPARE before each run.
+RESULTS=$WORK/results.txt
+pairs() {
+  local label=$1 n=$2 prepare=$3; shift 3
+  local a=() b=()
+  while [ "$1" != "--" ]; do a+=("$1"); shift; done
+  shift
+  b=("$@")
+  local ta=() tb=()
+  for _ in $(seq "$n"); do
+    $prepare; ta+=("$(elapsed "${a[@]}")")
+    $prepare; tb+=("$(elapsed "${b[@]}")")
+  done
+  /usr/bin/python3 - "$label" "${#ta[@]}" "${ta[@]}" "${tb[@]}" <<'PY' | tee -a "$RESULTS"
+import statistics, sys
+label, n = sys.argv[1], int(sys.argv[2])
+a = [float(x) for x in sys.argv[3:3 + n]]
+b = [float(x) for x in sys.argv[3 + n:3 + 2 * n]]
+ratios = [x / y for x, y in zip(a, b)]
+print("%-44s ratio %.2f  (Tidewick median %.3f s, peer %.3f s, %d pairs, ratios %.2f..%.2f)"
+      % (label, statistics.median(ratios), statistics.median(a), statistics.median(b), n, min(ratios), max(ratios)))
+PY
+}
+
+clear_dl() { rm -rf "$WORK/dl" && mkdir -p "$WORK/dl/tw"; }
+clear_up() { rm -f "$WORK/root/up/big.bin"; }
+nothing() { :; }
+
+check_same() {
+  cmp -s "$1" "$2" || { echo "bench/run.sh: $2 differs from $1" >&2; exit 1; }
+}
+
+echo "Checking the transfers once..."
+clear_dl
+"$TIDEWICK" --run-queue "$WORK/get.que" >/dev/null
+check_same "$WORK/root/pub/big.bin" "$WORK/dl/big.bin"
+clear_up
+"$TIDEWICK" --run-queue "$WORK/put.que" >/dev/null
+check_same "$WORK/src/big.bin" "$WORK/root/up/big.bin"
+"$TIDEWICK" --run-queue "$WORK/tree.que" >/dev/null
+diff -r "$WORK/root/tree" "$WORK/dl/tw/tree" >/dev/null || { echo "bench/run.sh: folder download differs" >&2; exit 1; }
+entries=$("$LISTER" 127.0.0.1 "$PORT" ftp bench /big)
+[ "$entries" = 100000 ] || { echo "bench/run.sh: listing gave $entries entries, not 100000" >&2; exit 1; }
+
+echo
+echo "Ratios (Tidewick / peer, median of pairs; goal in brackets):"
+: >"$RESULTS"
+pairs "1 GiB download vs lftp get [<= 1.0]" "$PAIRS_BIG" clear_dl \
+  "$TIDEWICK" --run-queue "$WORK/get.que" -- \
+  lftp -u ftp,bench -p "$PORT" -e "get /pub/big.bin -o $WORK/dl/big.bin; quit" 127.0.0.1
+pairs "1 GiB upload vs curl -T [<= 0.85]" "$PAIRS_BIG" clear_up \
+  "$TIDEWICK" --run-queue "$WORK/put.que" -- \
+  curl -s --user ftp:bench -T "$WORK/src/big.bin" "ftp://127.0.0.1:$PORT/up/big.bin"
+pairs "2000 x 4 KiB folder vs lftp mirror [<= 1.0]" "$PAIRS_TREE" clear_dl \
+  "$TIDEWICK" --run-queue "$WORK/tree.que" -- \
+  lftp -u ftp,bench -p "$PORT" -e "mirror /tree $WORK/dl/tw/tree; quit" 127.0.0.1
+pairs "100,000-entry listing vs curl LIST [<= 1.0]" "$PAIRS_SMALL" nothing \
+  "$LISTER" 127.0.0.1 "$PORT" ftp bench /big -- \
+  curl -s --user ftp:bench "ftp://127.0.0.1:$PORT/big/" -o /dev/null
+
+echo
+echo "Peak memory (max RSS) [< 40 MiB]:"
+peak() {
+  local label=$1; shift
+  /usr/bin/time -f %M -o "$WORK/rss.txt" "$@" >/dev/null 2>>"$WORK/errors.log"
+  printf '%-44s %6.1f MiB\n' "$label" "$(/usr/bin/python3 -c "print($(tail -1 "$WORK/rss.txt") / 1024)")" | tee -a "$RESULTS"
+}
+clear_dl
+peak "runner, 1 GiB download" "$TIDEWICK" --run-queue "$WORK/get.que"
+clear_up
+peak "runner, 1 GiB upload" "$TIDEWICK" --run-queue "$WORK/put.que"
+peak "GetFolderContents, 100,000 entries" "$LISTER" 127.0.0.1 "$PORT" ftp bench /big
+peak "for scale: lftp get, 1 GiB" lftp -u ftp,bench -p "$PORT" -e "get /pub/big.bin -o $WORK/dl/big2.bin; quit" 127.0.0.1
+
+echo
+echo "Listing parser alone:"
+"$BUILD/bench/listing_bench" --benchmark_filter='BM_UnixLines|BM_UnixWholeListing' 2>/dev/null | grep -E '^BM_' | tee -a "$RESULTS"
