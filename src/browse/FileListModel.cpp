@@ -73,7 +73,7 @@ QVariant FileListModel::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags FileListModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::ItemIsDropEnabled;
   Qt::ItemFlags f = Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled;
-  if (index.column() == NameColumn) f |= Qt::ItemIsEditable;
+  if (index.column() == NameColumn && m_renameHandler) f |= Qt::ItemIsEditable;
   return f;
 }
 
@@ -89,6 +89,17 @@ QMimeData* FileListModel::mimeData(const QModelIndexList& indexes) const {
   mime->setText(names.join(QLatin1Char('\n')));
   mime->setData(QStringLiteral("application/x-tidewick-pane"), objectName().toUtf8());
   return mime;
+}
+
+bool FileListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (role != Qt::EditRole || index.column() != NameColumn || !m_renameHandler || index.row() >= rowCount())
+    return false;
+  const QString newName = value.toString();
+  const int row = index.row();
+  QTimer::singleShot(0, this, [this, row, newName] {
+    if (row < rowCount()) m_renameHandler(row, newName);
+  });
+  return false;
 }
 
 void FileListModel::append(FileRow row) {

@@ -60,10 +60,18 @@ public:
 
   void setIcons(IconProvider icons) { m_icons = std::move(icons); }
 
+  // Renaming in place: an edited name goes to this handler on the next turn of the event loop
+  // (it may list the folder again, which must not happen inside the view's commit). The row keeps
+  // its old name until the pane is listed again.
+  using RenameHandler = std::function<void(int row, const QString& newName)>;
+  void setRenameHandler(RenameHandler handler) { m_renameHandler = std::move(handler); }
+  bool setData(const QModelIndex& index, const QVariant& value, int role) override;
+
 private:
   std::vector<FileRow> m_rows;
   std::vector<FileRow> m_pending;
   mutable std::vector<QString> m_dateTexts; // filled when first shown or sorted
   bool m_flushQueued = false;
   IconProvider m_icons;
+  RenameHandler m_renameHandler;
 };

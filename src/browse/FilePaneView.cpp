@@ -10,6 +10,7 @@
 #include <QListView>
 #include <QMimeData>
 #include <QMouseEvent>
+#include <QStyledItemDelegate>
 #include <QTreeView>
 
 #include <algorithm>
@@ -29,6 +30,19 @@ protected:
     QMetaObject::invokeMethod(m_pane, "dragStarted");
     Base::startDrag(actions);
     QMetaObject::invokeMethod(m_pane, "dragFinished");
+  }
+
+private:
+  FilePaneView* m_pane;
+};
+
+// Tells the pane when editing a name in place begins.
+class NameDelegate : public QStyledItemDelegate {
+public:
+  explicit NameDelegate(FilePaneView* pane) : QStyledItemDelegate(pane), m_pane(pane) {}
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+    QMetaObject::invokeMethod(m_pane, "editStarted", Q_ARG(int, index.row()));
+    return QStyledItemDelegate::createEditor(parent, option, index);
   }
 
 private:
@@ -90,6 +104,7 @@ void FilePaneView::configure(QAbstractItemView* view) {
   view->viewport()->setAcceptDrops(true);
   view->viewport()->installEventFilter(this);
   view->setContextMenuPolicy(Qt::NoContextMenu);
+  view->setItemDelegate(new NameDelegate(this));
   connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
     if (index.isValid()) emit rowDoubleClicked(index.row());
   });

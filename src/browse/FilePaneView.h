@@ -54,6 +54,8 @@ signals:
   // A drop of text, or of a row drag from another pane (`fromPane` holds that pane's objectName).
   void dropped(const QString& fromPane, bool hasText);
   void dragStarted();
+  // The user began editing a row's name in place.
+  void editStarted(int row);
   void dragFinished();
 
 protected:

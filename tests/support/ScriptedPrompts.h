@@ -4,6 +4,7 @@
 // question never blocks a test; check `asked` to see it.
 
 #include "app/UserPrompts.h"
+#include "support/QtPrint.h"
 
 #include <QString>
 

@@ -3,6 +3,8 @@
 // into a fresh folder, so no test reads or writes the real user's settings, profiles or autostart
 // entry. The previous environment comes back when the object goes.
 
+#include "support/QtPrint.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QTemporaryDir>

@@ -1,0 +1,292 @@
+#include "browse/FileOperations.h"
+
+#include "app/UserPrompts.h"
+#include "browse/FileListModel.h"
+#include "browse/LocalPane.h"
+#include "browse/RemotePane.h"
+#include "browse/clsLocalPaths.h"
+#include "ftp/FtpClient.h"
+#include "settings/Globals.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <unistd.h>
+
+namespace {
+
+const QString kConfirm = QStringLiteral("Tidewick [Confirm]");
+const QString kTitle = QStringLiteral("Tidewick");
+constexpr int kTargetExists = 58;
+
+QString extensionOf(const QString& name) {
+  const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+  return dot < 0 ? name : name.mid(dot + 1);
+}
+
+// A name typed for an item of the current folder: one path component, nothing a server or the
+// file system would read as another folder.
+bool isPlainName(const QString& name) {
+  return !name.isEmpty() && !name.contains(QLatin1Char('/')) && name != QStringLiteral(".") &&
+         name != QStringLiteral("..") && !name.contains(QChar(0));
+}
+
+} // namespace
+
+FileOperations::FileOperations(clsLocalPaths& local, FtpClient& ftp, LocalPane& localPane, RemotePane& remotePane,
+                               QString& currentLocalFolder, PaneServices services, QObject* parent)
+    : QObject(parent), m_local(local), m_ftp(ftp), m_localPane(localPane), m_remotePane(remotePane),
+      m_currentLocalFolder(currentLocalFolder), m_services(std::move(services)) {}
+
+void FileOperations::Log(const QString& line) {
+  if (m_services.DisplayMessage) m_services.DisplayMessage(line);
+}
+
+void FileOperations::ClearAction() {
+  if (m_services.UpdateAction) m_services.UpdateAction(QString());
+}
+
+bool FileOperations::Confirm(const QString& question) {
+  return m_services.prompts->message(m_services.window, kConfirm, question, UserPrompts::YesNo,
+                                     UserPrompts::Icon::Question) == UserPrompts::Yes;
+}
+
+// ---- local side
+
+void FileOperations::DeleteLocalFiles() {
+  if (!Confirm(QStringLiteral("Are you sure you want to delete the selected local file(s)?"))) return;
+  BusyCursor busy;
+  const QStringList paths = m_localPane.SelectedPaths();
+  for (const QString& path : paths) m_local.DeleteLocalFile(path);
+  m_localPane.RefreshLocalList();
+}
+
+void FileOperations::RenameLocalFile() {
+  const int row = m_localPane.list()->selectedRow();
+  if (row < 0) return;
+  const QString old = m_currentLocalFolder + m_localPane.model()->row(row).name;
+  if (!Confirm(QStringLiteral("Rename local file ") + old + QStringLiteral("?"))) return;
+  const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Rename Local File"),
+                                                   QStringLiteral("Enter the new name for ") + old);
+  if (answer.isEmpty()) return;
+  m_local.RenameLocalFile(old, m_currentLocalFolder + answer);
+  m_localPane.RefreshLocalList();
+}
+
+void FileOperations::CreateLocalFolder() {
+  const QString answer =
+      m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Create Local Folder"),
+                                QStringLiteral("Enter the name of the local folder you wish to create."));
+  if (answer.isEmpty()) return;
+  m_local.CreateLocalFolder(m_currentLocalFolder + answer);
+  m_localPane.RefreshLocalList();
+}
+
+void FileOperations::RemoveLocalFolder() {
+  const int row = m_localPane.list()->selectedRow();
+  if (row < 0) return;
+  const QString name = m_localPane.model()->row(row).name;
+  if (!Confirm(QStringLiteral("Delete ") + name + QStringLiteral("?"))) return;
+  BusyCursor busy;
+  m_local.RemoveLocalFolder(m_currentLocalFolder + name);
+  m_localPane.RefreshLocalList();
+  m_localPane.UpdateLocalCommandStates();
+}
+
+void FileOperations::RecycleLocalFiles() {
+  BusyCursor busy;
+  for (const QString& path : m_localPane.SelectedPaths())
+    if (!RecycleFile(path, FOF_ALLOWUNDO)) Log(QStringLiteral("Error: Cannot move ") + path + QStringLiteral(" to the trash"));
+  m_localPane.RefreshLocalList();
+}
+
+void FileOperations::RecycleLocalFolder() {
+  const int row = m_localPane.list()->selectedRow();
+  if (row < 0) return;
+  BusyCursor busy;
+  const QString path = m_currentLocalFolder + m_localPane.model()->row(row).name;
+  if (!RecycleFile(path, FOF_ALLOWUNDO)) Log(QStringLiteral("Error: Cannot move ") + path + QStringLiteral(" to the trash"));
+  m_localPane.RefreshLocalList();
+  m_localPane.UpdateLocalCommandStates();
+}
+
+QStringList FileOperations::TrashFolders() {
+  QString data = qEnvironmentVariable("XDG_DATA_HOME");
+  if (data.isEmpty() || !QDir::isAbsolutePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
+  QStringList folders{data + QStringLiteral("/Trash")};
+  const QString ownTrash = QStringLiteral("/.Trash-") + QString::number(getuid());
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
+    const QString candidate = volume.rootPath() + ownTrash;
+    if (volume.rootPath() != QStringLiteral("/") && QFileInfo(candidate).isDir()) folders << candidate;
+  }
+  return folders;
+}
+
+void FileOperations::EmptyTrash() {
+  if (m_services.prompts->message(m_services.window, kConfirm,
+                                  QStringLiteral("Empty the trash? Everything in it is deleted for good."),
+                                  UserPrompts::YesNo, UserPrompts::Icon::Warning) != UserPrompts::Yes)
+    return;
+  BusyCursor busy;
+  for (const QString& trash : TrashFolders()) {
+    for (const char* part : {"files", "info", "expunged"}) {
+      QDir folder(trash + QLatin1Char('/') + QLatin1String(part));
+      if (!folder.exists()) continue;
+      const auto entries = folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+      for (const QFileInfo& entry : entries) {
+        const bool removed = (entry.isDir() && !entry.isSymLink()) ? QDir(entry.filePath()).removeRecursively()
+                                                                   : QFile::remove(entry.filePath());
+        if (!removed) Log(QStringLiteral("Error: Cannot remove ") + entry.filePath() + QStringLiteral(" from the trash"));
+      }
+    }
+  }
+}
+
+// ---- remote side
+
+void FileOperations::DeleteRemoteFiles() {
+  if (!Confirm(QStringLiteral("Are you sure you want to delete the selected remote file(s)?"))) return;
+  BusyCursor busy;
+  try {
+    for (int row : m_remotePane.list()->selectedRows()) {
+      m_ftp.DeleteFile(m_remotePane.model()->row(row).name);
+      ClearAction();
+    }
+    m_remotePane.RefreshRemoteList();
+  } catch (const FtpFailure& failure) {
+    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
+  }
+}
+
+void FileOperations::RenameRemoteFile() {
+  const int row = m_remotePane.list()->selectedRow();
+  if (row < 0) return;
+  const QString name = m_remotePane.model()->row(row).name;
+  if (!Confirm(QStringLiteral("Rename remote file ") + name + QStringLiteral("?"))) return;
+  const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Rename Remote File"),
+                                                   QStringLiteral("Rename remote file to : "));
+  try {
+    m_ftp.RenameFile(name, answer);
+    ClearAction();
+    m_remotePane.RefreshRemoteList();
+  } catch (const FtpFailure& failure) {
+    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
+  }
+}
+
+void FileOperations::CreateRemoteFolder() {
+  const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Create RemoteFolder"),
+                                                   QStringLiteral("Enter the name of the folder you want to create."));
+  BusyCursor busy;
+  try {
+    m_ftp.CreateFolder(answer);
+    ClearAction();
+    m_remotePane.RefreshRemoteList();
+  } catch (const FtpFailure& failure) {
+    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
+  }
+}
+
+void FileOperations::RemoveRemoteFolder() {
+  const int row = m_remotePane.list()->selectedRow();
+  if (row < 0) return;
+  const QString name = m_remotePane.model()->row(row).name;
+  if (!Confirm(QStringLiteral("Delete ") + name + QStringLiteral("?"))) return;
+  BusyCursor busy;
+  try {
+    m_ftp.RemoveFolder(name);
+    ClearAction();
+    m_remotePane.RefreshRemoteList();
+  } catch (const FtpFailure& failure) {
+    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
+  }
+}
+
+void FileOperations::MoveRemoteItems() {
+  const int current = m_remotePane.list()->selectedRow();
+  if (current < 0) return;
+  if (!Confirm(QStringLiteral("Move remote file(s) / folder(s) ") + m_remotePane.model()->row(current).name +
+               QStringLiteral("?")))
+    return;
+  QStringList names;
+  for (int row : m_remotePane.list()->selectedRows()) names << m_remotePane.model()->row(row).name;
+  try {
+    for (const QString& name : names) {
+      QString folder = m_services.prompts->input(m_services.window, kTitle, QStringLiteral("Move ") + name +
+                                                                                QStringLiteral(" to : "));
+      // Cancelling the prompt skips this item rather than moving it to the server's root.
+      if (folder.isEmpty()) continue;
+      while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
+      const QString target = folder == QStringLiteral("/") ? folder + name : folder + QLatin1Char('/') + name;
+      m_ftp.RenameFile(name, target);
+    }
+  } catch (const FtpFailure& failure) {
+    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
+    return;
+  }
+  ClearAction();
+  m_remotePane.RefreshRemoteList();
+}
+
+// ---- renaming in place
+
+void FileOperations::LocalEditStarted(int row) {
+  Log(QStringLiteral("Local: Renaming file: \"") + m_localPane.model()->row(row).name + QLatin1Char('"'));
+}
+
+void FileOperations::RemoteEditStarted(int row) {
+  Log(QStringLiteral("Server: Renaming file: \"") + m_remotePane.model()->row(row).name + QLatin1Char('"'));
+}
+
+bool FileOperations::ConfirmExtensionChange(const QString& oldName, const QString& newName) {
+  const QString from = extensionOf(oldName);
+  const QString to = extensionOf(newName);
+  if (from == to) return true;
+  return m_services.prompts->message(m_services.window, kTitle,
+                                     QStringLiteral("Are you sure to exchange the file extension from: \"") + from +
+                                         QStringLiteral("\" to: \"") + to + QLatin1Char('"'),
+                                     UserPrompts::YesNo, UserPrompts::Icon::Question) == UserPrompts::Yes;
+}
+
+bool FileOperations::LocalEditFinished(int row, const QString& newName) {
+  const QString old = m_localPane.model()->row(row).name;
+  if (newName == old || newName.isEmpty()) return false;
+  if (!isPlainName(newName)) {
+    m_services.prompts->message(m_services.window, kTitle,
+                                QStringLiteral("A name cannot contain \"/\" or be \".\" or \"..\"."), UserPrompts::OkOnly,
+                                UserPrompts::Icon::Warning);
+    return false;
+  }
+  if (!ConfirmExtensionChange(old, newName)) return false;
+  const QString target = m_currentLocalFolder + newName;
+  if (QFileInfo::exists(target) || QFileInfo(target).isSymLink()) {
+    m_services.prompts->message(m_services.window, kTitle, QStringLiteral("File name exists in folder? no way!"),
+                                UserPrompts::OkOnly, UserPrompts::Icon::Warning);
+    return false;
+  }
+  if (!m_local.RenameLocalFile(m_currentLocalFolder + old, target)) return false;
+  m_localPane.RefreshLocalList();
+  m_localPane.UpdateLocalCommandStates();
+  return true;
+}
+
+bool FileOperations::RemoteEditFinished(int row, const QString& newName) {
+  const QString old = m_remotePane.model()->row(row).name;
+  if (newName == old || newName.isEmpty()) return false;
+  if (!ConfirmExtensionChange(old, newName)) return false;
+  try {
+    m_ftp.RenameFile(old, newName);
+  } catch (const FtpFailure& failure) {
+    if (failure.number() == kTargetExists) {
+      m_services.prompts->message(m_services.window, kTitle, QStringLiteral("File name exists in folder? no way!"),
+                                  UserPrompts::OkOnly, UserPrompts::Icon::Warning);
+    } else if (!failure.description().isEmpty()) {
+      Log(QStringLiteral("Error: ") + failure.description());
+    }
+    return false;
+  }
+  ClearAction();
+  m_remotePane.RefreshRemoteList();
+  return true;
+}
