@@ -2,14 +2,22 @@
 
 #include "app/Placement.h"
 #include "app/UserPrompts.h"
+#include "app/clsResizer.h"
+#include "ftp/FtpClient.h"
+#include "log/LogList.h"
+#include "log/SaveLog.h"
+#include "log/frmLogWindow.h"
 #include "settings/Globals.h"
 #include "settings/Register.h"
 #include "settings/Switches.h"
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QLabel>
+#include <QRadioButton>
 
 bool gStartupFlag = false;
 
@@ -17,8 +25,15 @@ frmMain::frmMain(UserPrompts& prompts, QStringList commandLine, QWidget* parent)
     : QMainWindow(parent), m_prompts(prompts), m_commandLine(std::move(commandLine)) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Tidewick"));
-  resize(960, 680);
   m_endProgram = [] { QCoreApplication::exit(0); };
+
+  xFtp = new FtpClient(this);
+  xFtp->setObjectName(QStringLiteral("xFtp"));
+  connect(xFtp, &FtpClient::LogMessage, this, &frmMain::DisplayMessage);
+
+  BuildControls();
+  ConnectCommands();
+  resize(DefaultSize());
 }
 
 frmMain::~frmMain() = default;
@@ -33,28 +48,37 @@ void frmMain::Load() {
     StoreVersion(version);
   }
 
-  // Arrange frames, toolbars, lists and the progress bar.
+  ArrangeControls();
 
   gStartupFlag = true;
 
-  // Menu pictures.
+  SetMenuPictures();
 
   if (tidewick::SwitchIsOn(QStringLiteral("ADD TO STARTUP"))) SetStartupEntry(StartupCommandLine());
 
   ApplyLogFileRules();
 
   // Local folder object and control resizer.
-  // Binary transfer mode.
+  m_resizer = std::make_unique<clsResizer>();
+
+  optBinary->setChecked(true);
+  optBinary_Click();
 
   Connection = ConnectionData{};
   Connection.host = QString::fromLatin1(kDefaultHost);
 
-  // Command states: nothing selected, not connected, nothing to abort.
+  UpdateLocalCommandStates();
+  UpdateRemoteCommandStates();
+  SetConnectedState(false);
+  SetAbortEnabled(false);
+
   // Logical drives of the local folder object.
 
   CurrentLocalFolder = AddTrailingBackslash(QDir::homePath());
+  if (cboLocalPath->findText(CurrentLocalFolder) < 0) cboLocalPath->addItem(CurrentLocalFolder);
+  cboLocalPath->setCurrentIndex(cboLocalPath->findText(CurrentLocalFolder));
 
-  // Prepare the resizer with this window.
+  m_resizer->PrepareClass(this);
 
   if (!isMinimized()) ApplyPlacement(this, QStringLiteral("MAIN"));
 
@@ -62,9 +86,7 @@ void frmMain::Load() {
 
   CreateWorkingFolders();
 
-  if (tidewick::SwitchIsOn(QStringLiteral("SHOW CONNECTION ON STARTUP")) && !isMinimized()) {
-    // The Connect command: the connection dialog, then the connection.
-  }
+  if (tidewick::SwitchIsOn(QStringLiteral("SHOW CONNECTION ON STARTUP")) && !isMinimized()) ConnectWithDialog();
 
   // Tray icon.
 
@@ -81,6 +103,7 @@ void frmMain::ApplyLogFileRules() {
     SaveSetting(QStringLiteral("LOG FILE NAME"), name);
   }
   m_logFilePath = AppFilePath(QStringLiteral("Log/") + name);
+  xFtp->setLogFile(m_logFilePath);
 
   if (tidewick::SwitchIsOn(QStringLiteral("DELETE LOG ON STARTUP")) && FileExists(m_logFilePath))
     DeleteFileQuietly(m_logFilePath);
@@ -106,6 +129,7 @@ void frmMain::CreateWorkingFolders() {
 
 void frmMain::ReleaseHelpers() {
   // The local folder object and the control resizer go with the window.
+  m_resizer.reset();
 }
 
 void frmMain::EndProgram() {
@@ -118,7 +142,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
-  // Disconnect first: aborts a running operation and waits for the connection to settle.
+  DisconnectFromServer();
   ReleaseHelpers();
   if (!isMinimized()) SavePlacement(this, QStringLiteral("MAIN"));
   // Remove the tray icon.
@@ -127,8 +151,40 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::QuickExit() {
-  // Disconnect.
+  DisconnectFromServer();
   ReleaseHelpers();
   // Remove the tray icon.
   EndProgram();
 }
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == picForm && event->type() == QEvent::Resize) Form_Resize();
+  return QMainWindow::eventFilter(watched, event);
+}
+
+void frmMain::Form_Resize() {
+  // Minimized, the window goes to the tray instead; otherwise its controls keep their proportions.
+  if (isMinimized()) return;
+  if (m_resizer) m_resizer->ResizeControls();
+}
+
+// ---- the log
+
+void frmMain::DisplayMessage(const QString& text) {
+  lstConnectionInfo->addLine(text);
+  lstConnectionInfo->setCurrentRow(lstConnectionInfo->count() - 1);
+}
+
+void frmMain::UpdateAction(const QString& sMessage) { m_panels[0]->setText(sMessage); }
+
+QLabel* frmMain::statusPanel(int number) const { return number >= 1 && number <= 3 ? m_panels[number - 1] : nullptr; }
+
+void frmMain::ShowLog() {
+  frmLogWindow window(m_prompts, *lstConnectionInfo, this);
+  window.Load();
+  m_prompts.showModal(&window);
+}
+
+void frmMain::SaveLog() { tidewick::log::SaveLogLine(this, m_prompts, *lstConnectionInfo); }
+
+void frmMain::ClearLog() { lstConnectionInfo->clear(); }

@@ -1,14 +1,36 @@
 #pragma once
 // The main window: owner of everything for the whole run. Load() runs the start sequence;
 // closing the window (close box) runs the shutdown, and QuickExit() is the Exit command.
+//
+// The window's commands are virtual handlers, one per entry, reached from the menus, the toolbars,
+// the command buttons and the shortcuts. Handlers whose subsystem is not here yet do nothing.
 
 #include <QMainWindow>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 
+class clsResizer;
+class FileListModel;
+class FtpClient;
+class QAbstractItemView;
+class QAction;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class QPushButton;
+class QRadioButton;
+class QStatusBar;
+class QToolBar;
 class UserPrompts;
+
+namespace tidewick::log {
+class LogList;
+}
 
 // Set by the main window's load and cleared when the user opens the splash window from the Help
 // menu; the tip of the day reads it.
@@ -38,15 +60,116 @@ public:
   // True when "/STARTUP" asked for the window to stay hidden.
   bool StartsHidden() const { return m_startHidden; }
 
-  // The Exit command: disconnect, release, remove the tray icon, end at once. The placement is
-  // not saved on this way out.
-  void QuickExit();
-
   // How the program ends; tests replace it.
   void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
 
   UserPrompts& prompts() const { return m_prompts; }
   const QString& logFilePath() const { return m_logFilePath; }
+  FtpClient& ftp() const { return *xFtp; }
+  clsResizer* resizer() const { return m_resizer.get(); }
+
+  // ---- the log (the list below the panes) and the status bar's action panel
+  void DisplayMessage(const QString& text);
+  void UpdateAction(const QString& sMessage);
+  tidewick::log::LogList* logList() const { return lstConnectionInfo; }
+  // Panel 1 action, 2 bytes of the file, 3 transfer total.
+  QLabel* statusPanel(int number) const;
+
+  // ---- command states
+  void SetConnectedState(bool connected);
+  void SetAbortEnabled(bool busy);
+
+  // A toolbar's button by its key, or by its position (from 1, separators counted).
+  static QAction* ToolbarButton(const QToolBar* toolbar, const QString& key);
+  static QAction* ToolbarButtonAt(const QToolBar* toolbar, int position);
+
+  // ---- commands (menus, toolbars, buttons, shortcuts)
+  // Connection
+  virtual void ConnectWithDialog();
+  virtual void Reconnect();
+  virtual void DisconnectFromServer();
+  virtual void Abort();
+  // The Exit command: disconnect, release, remove the tray icon, end at once. The placement is
+  // not saved on this way out.
+  virtual void QuickExit();
+  // Transfer
+  virtual void SendSelection();
+  virtual void ReceiveSelection();
+  virtual void SyncLocalToRemote();
+  virtual void SyncRemoteToLocal();
+  // Local
+  virtual void RefreshLocalList();
+  virtual void UpdateLocalCommandStates();
+  virtual void OpenLocalFile();
+  virtual void LocalTransferToQueue();
+  virtual void DeleteLocalFiles();
+  virtual void RenameLocalFile();
+  virtual void CreateLocalFolder();
+  virtual void RemoveLocalFolder();
+  virtual void FindLocalFiles();
+  virtual void ShowLocalProperties();
+  virtual void LocalGoUp();
+  virtual void DeleteLocalFileToRecycleBin();
+  virtual void DeleteLocalFolderToRecycleBin();
+  virtual void LocalFilterAll();
+  virtual void LocalFilterDefineTypes();
+  // 0 large icons, 1 small icons, 2 list, 3 details
+  virtual void SetLocalView(int view);
+  // Remote
+  virtual void RefreshRemoteList();
+  virtual void UpdateRemoteCommandStates();
+  virtual void RemoteTransferToQueue();
+  virtual void ManualFileReceive();
+  virtual void ManualFileSend();
+  virtual void DeleteRemoteFile();
+  virtual void RenameRemoteFile();
+  virtual void CreateRemoteFolder();
+  virtual void RemoveRemoteFolder();
+  virtual void MoveRemoteItems();
+  virtual void RemoteGoUp();
+  virtual void GoToRemoteDirectory();
+  virtual void ChangeRemoteMode();
+  virtual void RemoteFilterAll();
+  virtual void RemoteFilterDefineTypes();
+  virtual void SendCustomCommand();
+  // HELP, CWD, PWD, SYST, QUOTE, LIST and NLST of the FTP Commands menu.
+  virtual void SendFtpCommand(const QString& verb);
+  virtual void SetRemoteView(int view);
+  // Tools
+  virtual void ShowOptions();
+  virtual void ShowLog();
+  virtual void SaveLog();
+  virtual void ClearLog();
+  virtual void ShowQueue();
+  virtual void EmptyLocalRecycleBin();
+  // View
+  void ToggleLocalRemoteToolbars();
+  void ToggleConnectionToolbar();
+  void ToggleWindowButtons();
+  void ToggleConnectionLog();
+  // Help
+  virtual void ShowTipOfTheDay();
+  virtual void LookForHelpOn();
+  virtual void OpenOnlineHelp();
+  virtual void ShowLicenseAgreement();
+  virtual void ShowAbout();
+  virtual void VisitWebsite();
+  virtual void CheckForUpgrade();
+  virtual void ShowSplashScreen();
+  virtual void HelpContents();
+  // The tray icon's menu
+  virtual void ShowOrHide();
+  // Transfer mode options: ASCII sets the component's mode to 1, binary to 0.
+  void optAscii_Click();
+  void optBinary_Click();
+
+  // ---- toolbar dispatch: by key for Toolbar1 to Toolbar4, by position for Toolbar5 and Toolbar6
+  void Toolbar1_ButtonClick(const QString& key);
+  void Toolbar2_ButtonClick(const QString& key);
+  void Toolbar3_ButtonClick(const QString& key);
+  void Toolbar4_ButtonClick(const QString& key);
+  void Toolbar5_ButtonClick(int position);
+  void Toolbar6_ButtonClick(int position);
 
   QString CurrentLocalFolder;
   QString CurrentRemoteFolder;
@@ -54,8 +177,23 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+  // Building the window (frmMainUi.cpp).
+  void BuildControls();
+  void BuildMenus();
+  void BuildToolbars();
+  void BuildPane(bool local);
+  void BuildCommandButtons();
+  void BuildStatusBar();
+  void ConnectCommands();
+  // The arrangement of the frames, toolbars, lists and progress bar at load.
+  void ArrangeControls();
+  QSize DefaultSize() const;
+  void SetMenuPictures();
+  void Form_Resize();
+
   void ApplyLogFileRules();
   void CreateWorkingFolders();
   void ReleaseHelpers();
@@ -67,4 +205,64 @@ private:
   bool m_startHidden = false;
   bool m_ending = false;
   std::function<void()> m_endProgram;
+  std::unique_ptr<clsResizer> m_resizer;
+  FtpClient* xFtp = nullptr;
+
+public:
+  // The controls, under the names the rest of the program knows them by (also their objectName).
+  QToolBar* Toolbar1 = nullptr;
+  QToolBar* Toolbar2 = nullptr;
+  QToolBar* Toolbar3 = nullptr;
+  QToolBar* Toolbar4 = nullptr;
+  QToolBar* Toolbar5 = nullptr;
+  QToolBar* Toolbar6 = nullptr;
+  QWidget* picForm = nullptr; // the client area all controls below stand in
+  QGroupBox* fraLocal = nullptr;
+  QGroupBox* fraRemote = nullptr;
+  QWidget* Picture1 = nullptr;
+  QWidget* Picture3 = nullptr;
+  QWidget* Picture4 = nullptr;
+  QComboBox* cboLocalPath = nullptr;
+  QComboBox* cboRemotePath = nullptr;
+  QAbstractItemView* lstLocalFileList = nullptr;
+  QAbstractItemView* lstRemoteFileList = nullptr;
+  FileListModel* localFiles = nullptr;
+  FileListModel* remoteFiles = nullptr;
+  tidewick::log::LogList* lstConnectionInfo = nullptr;
+  QGroupBox* fraTransfer = nullptr;
+  QRadioButton* optAscii = nullptr;
+  QRadioButton* optBinary = nullptr;
+  QProgressBar* prgStatus = nullptr;
+  QStatusBar* stbProgress = nullptr;
+  QWidget* picWindowButtons = nullptr;
+  QPushButton* cmdConnect = nullptr;
+  QPushButton* cmdDisconnect = nullptr;
+  QPushButton* cmdAbort = nullptr;
+  QPushButton* cmdSend = nullptr;
+  QPushButton* cmdReceive = nullptr;
+  QPushButton* cmdSyncDir = nullptr;
+  QPushButton* cmdDirSyncDown = nullptr;
+  QPushButton* cmdDeleteLocalFile = nullptr;
+  QPushButton* cmdRenameLocalFile = nullptr;
+  QPushButton* cmdCreateLocalFolder = nullptr;
+  QPushButton* cmdRemoveLocalFolder = nullptr;
+  QPushButton* cmdDeleteRemoteFile = nullptr;
+  QPushButton* cmdRenameRemoteFile = nullptr;
+  QPushButton* cmdCreateRemoteFolder = nullptr;
+  QPushButton* cmdDeleteRemoteFolder = nullptr;
+  QPushButton* cmdUpLocal = nullptr;
+  QPushButton* cmdUpFtp = nullptr;
+  QMenu* miConnection = nullptr;
+  QMenu* miTransfer = nullptr;
+  QMenu* miLocal = nullptr;
+  QMenu* miRemote = nullptr;
+  QMenu* mnuTools = nullptr;
+  QMenu* mnuView = nullptr;
+  QMenu* mnuHelp = nullptr;
+  QMenu* mnuPopup = nullptr;
+  // A menu entry by its name (miConnect, mnuToolsSaveLog, ...); nullptr for an unknown name.
+  QAction* menuEntry(const QString& name) const;
+
+private:
+  QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
 };

@@ -1,0 +1,46 @@
+#pragma once
+// Keeps a window's controls in proportion when the window is resized. PrepareClass records, once,
+// each control's left, top, width and height as fractions of its container; ResizeControls applies
+// those fractions to the containers' current sizes. Because the fractions are never recorded
+// again, any number of resizes ends exactly where the load left things when the size comes back.
+//
+// A control takes part when it is one of the window's named controls that nothing else places:
+// controls inside a Qt layout, the main window's own bars and the parts item views are made of
+// belong to their layouts and are left alone. Its row in the table is its position among the
+// window's controls at PrepareClass time; controls made later have no row and are skipped.
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+
+#include <array>
+#include <vector>
+
+class clsResizer {
+public:
+  clsResizer() = default;
+  clsResizer(const clsResizer&) = delete;
+  clsResizer& operator=(const clsResizer&) = delete;
+
+  void PrepareClass(QWidget* window);
+  void ResizeControls();
+
+  // A control the window places itself: ResizeControls leaves it where it is.
+  void AddControlToIgnore(QWidget* control);
+
+  // The controls that take part, in row order (for tests and for the windows' own checks).
+  QList<QWidget*> controls() const;
+
+  // Whether a widget of `window` takes part in proportional resizing.
+  static bool TakesPart(const QWidget* window, const QWidget* control);
+
+private:
+  struct Row {
+    QPointer<QWidget> control;
+    std::array<float, 8> proportions{}; // left, top, width, height ÷ the parent's size; 4..7 unused
+  };
+
+  QPointer<QWidget> m_window;
+  std::vector<Row> m_rows;
+  QList<QPointer<QWidget>> m_ignore;
+};

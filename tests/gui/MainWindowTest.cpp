@@ -1,0 +1,567 @@
+// The main window's shell: shortcuts, menus, toolbars and buttons reaching their commands, the
+// enabling of commands by connection state, the View toggles, the transfer mode, the arrangement
+// of the controls and their proportions when the window is resized, and the pictures.
+#include "RecordingMain.h"
+
+#include "app/Icons.h"
+#include "app/PaneLayout.h"
+#include "app/clsResizer.h"
+#include "browse/FileListModel.h"
+#include "ftp/FtpClient.h"
+#include "log/LogList.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QImage>
+#include <QMenu>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+#include <QToolButton>
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <set>
+
+namespace {
+
+void activate(QWidget* window) {
+  window->show();
+  window->activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(window));
+}
+
+QList<QAction*> allEntries(const QMenu* menu) {
+  QList<QAction*> out;
+  for (QAction* action : menu->actions()) {
+    if (action->isSeparator()) continue;
+    if (action->menu()) out += allEntries(action->menu());
+    else out.append(action);
+  }
+  return out;
+}
+
+TEST(MainWindowCommands, EachShortcutReachesItsEntry) {
+  LoadedMain m;
+  activate(m.window.get());
+  struct Case {
+    QKeySequence key;
+    const char* entry;
+    const char* handler;
+    bool connected; // the entry is enabled only in this state
+  };
+  const Case cases[] = {
+      {QKeySequence(Qt::Key_F8), "miConnect", "ConnectWithDialog", false},
+      {QKeySequence(Qt::Key_F5), "miReconnect", "Reconnect", false},
+      {QKeySequence(Qt::Key_F9), "miDisconnect", "DisconnectFromServer", true},
+      {QKeySequence(Qt::Key_F1), "mnuHelpContents", "HelpContents", false},
+      {QKeySequence(Qt::CTRL | Qt::Key_U), "mnuLocalUpload", "SendSelection", true},
+      {QKeySequence(Qt::CTRL | Qt::Key_D), "mnuRemoteDownload", "ReceiveSelection", true},
+      {QKeySequence(Qt::CTRL | Qt::Key_F), "mnuLocalFindFiles", "FindLocalFiles", false},
+      {QKeySequence(Qt::CTRL | Qt::Key_O), "mnuToolsOptions", "ShowOptions", false},
+  };
+  for (const Case& c : cases) {
+    m->SetConnectedState(c.connected);
+    QAction* entry = m->menuEntry(QString::fromLatin1(c.entry));
+    ASSERT_TRUE(entry) << c.entry;
+    QSignalSpy triggered(entry, &QAction::triggered);
+    m->ran.clear();
+    QTest::keySequence(m.window.get(), c.key);
+    EXPECT_EQ(triggered.count(), 1) << c.entry;
+    EXPECT_EQ(m->ran, QStringList{QString::fromLatin1(c.handler)}) << c.entry;
+  }
+
+  // F4 is Exit: disconnect, then end at once.
+  m->ran.clear();
+  QTest::keyClick(m.window.get(), Qt::Key_F4);
+  EXPECT_EQ(m.ended, 1);
+  EXPECT_EQ(m->ran, QStringList{QStringLiteral("DisconnectFromServer")});
+}
+
+TEST(MainWindowCommands, ShortcutsOfDisabledEntriesDoNothing) {
+  LoadedMain m;
+  activate(m.window.get());
+  m->SetConnectedState(true);
+  QTest::keyClick(m.window.get(), Qt::Key_F8);
+  m->SetConnectedState(false);
+  QTest::keyClick(m.window.get(), Qt::Key_F9);
+  QTest::keySequence(m.window.get(), QKeySequence(Qt::CTRL | Qt::Key_U));
+  EXPECT_TRUE(m->ran.isEmpty()) << m->ran.join(QLatin1Char(',')).toStdString();
+}
+
+TEST(MainWindowCommands, EveryMenuEntryReachesAHandler) {
+  LoadedMain m;
+  m->SetConnectedState(true);
+  m->SetAbortEnabled(true);
+  // Entries that act in the shell itself rather than through a recorded handler.
+  const std::set<QString> ownAction = {
+      QStringLiteral("mnuToolsShowLog"), QStringLiteral("mnuToolsSaveLog"), QStringLiteral("mnuToolsClearLog"),
+      QStringLiteral("mnuViewShowLocalRemoteToolbars"), QStringLiteral("mnuViewShowConnectDisconnectToolbar"),
+      QStringLiteral("mnuViewShowWindowButtons"), QStringLiteral("mnuViewShowConnectionInfoLog"),
+      QStringLiteral("mnuHelpSplashScreen"), QStringLiteral("mnuConnectionExit"), QStringLiteral("mnuPopupExit")};
+  int entries = 0;
+  for (QMenu* menu : {m->miConnection, m->miTransfer, m->miLocal, m->miRemote, m->mnuTools, m->mnuView, m->mnuHelp,
+                      m->mnuPopup}) {
+    for (QAction* entry : allEntries(menu)) {
+      ++entries;
+      if (!entry->isEnabled()) m->SetConnectedState(false);
+      ASSERT_TRUE(entry->isEnabled()) << entry->objectName().toStdString();
+      m->ran.clear();
+      entry->trigger();
+      m->SetConnectedState(true);
+      if (ownAction.count(entry->objectName())) continue;
+      // "as" entries run another entry's handler; every other entry has its own.
+      EXPECT_GE(m->ran.size(), 1) << entry->objectName().toStdString();
+    }
+  }
+  EXPECT_EQ(entries, 76);
+  EXPECT_EQ(m.ended, 2) << "both Exit entries end the program";
+  for (const QString& asked : m.prompts.messages()) EXPECT_FALSE(asked.contains(QLatin1String("not implemented")));
+}
+
+TEST(MainWindowCommands, ToolbarsDispatchByKeyOrPosition) {
+  LoadedMain m;
+  m->show();
+  m->SetAbortEnabled(true);
+  auto click = [&](QToolBar* bar, QAction* button) {
+    m->ran.clear();
+    QTest::mouseClick(bar->widgetForAction(button), Qt::LeftButton);
+    return m->ran.join(QLatin1Char(','));
+  };
+  auto clickKey = [&](QToolBar* bar, const char* key, bool connected) {
+    m->SetConnectedState(connected);
+    QAction* button = frmMain::ToolbarButton(bar, QString::fromLatin1(key));
+    return button ? click(bar, button) : QStringLiteral("<no button %1>").arg(QString::fromLatin1(key));
+  };
+
+  EXPECT_EQ(clickKey(m->Toolbar1, "Connect", false), "ConnectWithDialog");
+  EXPECT_EQ(clickKey(m->Toolbar1, "Disconnect", true), "DisconnectFromServer");
+  EXPECT_EQ(clickKey(m->Toolbar1, "Reconnect", false), "Reconnect");
+  EXPECT_EQ(clickKey(m->Toolbar1, "Abort", false), "Abort");
+  EXPECT_EQ(clickKey(m->Toolbar1, "Upload", true), "SendSelection");
+  EXPECT_EQ(clickKey(m->Toolbar1, "Download", true), "ReceiveSelection");
+  EXPECT_EQ(clickKey(m->Toolbar1, "LocalDirSync", true), "SyncRemoteToLocal");
+  EXPECT_EQ(clickKey(m->Toolbar1, "RemoteDirSync", true), "SyncLocalToRemote");
+  EXPECT_EQ(clickKey(m->Toolbar4, "Connect", false), "ConnectWithDialog");
+  EXPECT_EQ(clickKey(m->Toolbar4, "Disconnect", true), "DisconnectFromServer");
+  EXPECT_EQ(clickKey(m->Toolbar4, "Abort", true), "Abort");
+  EXPECT_EQ(clickKey(m->Toolbar4, "Upload", true), "SendSelection");
+  EXPECT_EQ(clickKey(m->Toolbar4, "Download", true), "ReceiveSelection");
+  EXPECT_EQ(clickKey(m->Toolbar4, "DirSyncUp", true), "SyncLocalToRemote");
+  EXPECT_EQ(clickKey(m->Toolbar4, "DirSyncDown", true), "SyncRemoteToLocal");
+  EXPECT_EQ(clickKey(m->Toolbar2, "Reload", false), "RefreshLocalList,UpdateLocalCommandStates");
+  EXPECT_EQ(clickKey(m->Toolbar2, "NewFolder", false), "CreateLocalFolder");
+  EXPECT_EQ(clickKey(m->Toolbar2, "DelFolder", false), "RemoveLocalFolder");
+  EXPECT_EQ(clickKey(m->Toolbar2, "DelFile", false), "DeleteLocalFiles");
+  EXPECT_EQ(clickKey(m->Toolbar2, "Rename", false), "RenameLocalFile");
+  EXPECT_EQ(clickKey(m->Toolbar3, "Reload2", true), "RefreshRemoteList,UpdateRemoteCommandStates");
+  EXPECT_EQ(clickKey(m->Toolbar3, "NewFolder2", true), "CreateRemoteFolder");
+  EXPECT_EQ(clickKey(m->Toolbar3, "DelFolder2", true), "RemoveRemoteFolder");
+  EXPECT_EQ(clickKey(m->Toolbar3, "DelFile2", true), "DeleteRemoteFile");
+  EXPECT_EQ(clickKey(m->Toolbar3, "Rename2", true), "RenameRemoteFile");
+
+  // Keys that no button carries still dispatch.
+  m->ran.clear();
+  m->Toolbar2_ButtonClick(QStringLiteral("Upload"));
+  m->Toolbar3_ButtonClick(QStringLiteral("DownLoad"));
+  m->Toolbar3_ButtonClick(QStringLiteral("Download"));
+  EXPECT_EQ(m->ran, (QStringList{QStringLiteral("SendSelection"), QStringLiteral("ReceiveSelection")}));
+
+  // Toolbar5 and Toolbar6 by position; separators are counted.
+  m->SetConnectedState(true);
+  const std::map<int, QString> local = {{1, "LocalGoUp"},      {3, ""},              {4, "SendSelection"},
+                                        {6, "SetLocalView 0"}, {7, "SetLocalView 1"}, {8, "SetLocalView 2"},
+                                        {9, "SetLocalView 3"}, {11, "CreateLocalFolder"}};
+  const std::map<int, QString> remote = {{1, "RemoteGoUp"},     {3, ""},               {4, "ReceiveSelection"},
+                                         {6, "SetRemoteView 0"}, {7, "SetRemoteView 1"}, {8, "SetRemoteView 2"},
+                                         {9, "SetRemoteView 3"}, {11, ""}};
+  for (const auto& [position, handler] : local)
+    EXPECT_EQ(click(m->Toolbar5, frmMain::ToolbarButtonAt(m->Toolbar5, position)), handler) << position;
+  for (const auto& [position, handler] : remote)
+    EXPECT_EQ(click(m->Toolbar6, frmMain::ToolbarButtonAt(m->Toolbar6, position)), handler) << position;
+  for (int separator : {2, 5, 10}) {
+    EXPECT_TRUE(frmMain::ToolbarButtonAt(m->Toolbar5, separator)->isSeparator());
+    EXPECT_TRUE(frmMain::ToolbarButtonAt(m->Toolbar6, separator)->isSeparator());
+  }
+
+  // The command buttons.
+  const std::pair<QPushButton*, const char*> buttons[] = {
+      {m->cmdDisconnect, "DisconnectFromServer"}, {m->cmdAbort, "Abort"},
+      {m->cmdSend, "SendSelection"},              {m->cmdReceive, "ReceiveSelection"},
+      {m->cmdSyncDir, "SyncLocalToRemote"},       {m->cmdDirSyncDown, "SyncRemoteToLocal"},
+      {m->cmdDeleteLocalFile, "DeleteLocalFiles"}, {m->cmdRenameLocalFile, "RenameLocalFile"},
+      {m->cmdCreateLocalFolder, "CreateLocalFolder"}, {m->cmdRemoveLocalFolder, "RemoveLocalFolder"},
+      {m->cmdDeleteRemoteFile, "DeleteRemoteFile"}, {m->cmdRenameRemoteFile, "RenameRemoteFile"},
+      {m->cmdCreateRemoteFolder, "CreateRemoteFolder"}, {m->cmdDeleteRemoteFolder, "RemoveRemoteFolder"},
+      {m->cmdUpLocal, "LocalGoUp"},                {m->cmdUpFtp, "RemoteGoUp"}};
+  for (const auto& [button, handler] : buttons) {
+    m->ran.clear();
+    QTest::mouseClick(button, Qt::LeftButton);
+    EXPECT_EQ(m->ran, QStringList{QString::fromLatin1(handler)}) << button->objectName().toStdString();
+  }
+  m->SetConnectedState(false);
+  m->ran.clear();
+  QTest::mouseClick(m->cmdConnect, Qt::LeftButton);
+  EXPECT_EQ(m->ran, QStringList{QStringLiteral("ConnectWithDialog")});
+}
+
+TEST(MainWindowCommands, Toolbar1ButtonsWithoutAnActionDoNothing) {
+  LoadedMain m;
+  m->show();
+  m->DisplayMessage(QStringLiteral("before"));
+  for (bool connected : {false, true}) {
+    m->SetConnectedState(connected);
+    for (int position : {6, 7, 8, 9, 11, 13, 14, 15, 16}) {
+      QAction* button = frmMain::ToolbarButtonAt(m->Toolbar1, position);
+      ASSERT_TRUE(button && !button->isSeparator()) << position;
+      ASSERT_TRUE(button->isEnabled()) << position;
+      QTest::mouseClick(m->Toolbar1->widgetForAction(button), Qt::LeftButton);
+    }
+  }
+  EXPECT_TRUE(m->ran.isEmpty()) << m->ran.join(QLatin1Char(',')).toStdString();
+  EXPECT_TRUE(m.prompts.asked.empty());
+  EXPECT_EQ(m.ended, 0);
+  EXPECT_EQ(m->logList()->count(), 1);
+}
+
+// The controls each state switches, as the connection lifecycle tables them.
+struct StateTable {
+  std::vector<QObject*> whenConnected;
+  std::vector<QObject*> whenDisconnected;
+  std::vector<QObject*> abort;
+};
+
+StateTable tabled(const frmMain& w) {
+  auto entry = [&](const char* name) -> QObject* { return w.menuEntry(QString::fromLatin1(name)); };
+  auto key = [](QToolBar* bar, const char* k) -> QObject* { return frmMain::ToolbarButton(bar, QString::fromLatin1(k)); };
+  StateTable t;
+  t.whenConnected = {w.cmdDisconnect, w.cmdSend, w.cmdUpFtp, w.cmdSyncDir, w.cmdDirSyncDown, w.cmdCreateRemoteFolder,
+                     entry("miDisconnect"), entry("miSend"), entry("mnuLocalUpload"), entry("miCreateRemoteFolder"),
+                     w.miTransfer->menuAction(), w.miRemote->menuAction(), w.optAscii, w.optBinary, w.cboRemotePath,
+                     w.Toolbar3, w.Toolbar6, key(w.Toolbar1, "Disconnect"), key(w.Toolbar1, "Upload"),
+                     key(w.Toolbar1, "LocalDirSync"), key(w.Toolbar1, "RemoteDirSync"), key(w.Toolbar4, "Disconnect"),
+                     key(w.Toolbar4, "Upload"), key(w.Toolbar4, "DirSyncUp"), key(w.Toolbar4, "DirSyncDown"),
+                     frmMain::ToolbarButtonAt(w.Toolbar5, 4)};
+  t.whenDisconnected = {w.cmdConnect, entry("miConnect"), entry("miReconnect"), key(w.Toolbar1, "Connect"),
+                        key(w.Toolbar1, "Reconnect"), key(w.Toolbar4, "Connect")};
+  t.abort = {w.cmdAbort, entry("miAbort"), key(w.Toolbar1, "Abort"), key(w.Toolbar4, "Abort")};
+  return t;
+}
+
+bool enabled(const QObject* o) {
+  if (auto* a = qobject_cast<const QAction*>(o)) return a->isEnabled();
+  return static_cast<const QWidget*>(o)->isEnabled();
+}
+
+// Every command control of the window: buttons, options, path boxes, toolbars and their buttons,
+// menus and their entries.
+std::vector<QObject*> allCommands(const frmMain& w) {
+  std::vector<QObject*> out;
+  for (QWidget* widget : w.findChildren<QWidget*>())
+    if (qobject_cast<QPushButton*>(widget) || qobject_cast<QRadioButton*>(widget) || qobject_cast<QComboBox*>(widget) ||
+        qobject_cast<QToolBar*>(widget))
+      out.push_back(widget);
+  for (QToolBar* bar : w.findChildren<QToolBar*>())
+    for (QAction* a : bar->actions())
+      if (!a->isSeparator()) out.push_back(a);
+  for (QMenu* menu : {w.miConnection, w.miTransfer, w.miLocal, w.miRemote, w.mnuTools, w.mnuView, w.mnuHelp, w.mnuPopup}) {
+    out.push_back(menu->menuAction());
+    for (QAction* a : menu->findChildren<QAction*>())
+      if (!a->isSeparator()) out.push_back(a);
+  }
+  return out;
+}
+
+TEST(CommandStates, ConnectedAndDisconnectedEnableExactlyTheTabledControls) {
+  LoadedMain m;
+  const StateTable t = tabled(*m.window);
+  for (QObject* o : t.whenConnected) ASSERT_TRUE(o);
+  for (QObject* o : t.whenDisconnected) ASSERT_TRUE(o);
+  for (QObject* o : t.abort) ASSERT_TRUE(o);
+
+  std::set<QObject*> switched(t.whenConnected.begin(), t.whenConnected.end());
+  switched.insert(t.whenDisconnected.begin(), t.whenDisconnected.end());
+  // Buttons inside the remote toolbars follow their toolbar.
+  for (QToolBar* bar : {m->Toolbar3, m->Toolbar6})
+    for (QAction* a : bar->actions()) switched.insert(a);
+  std::map<QObject*, bool> others;
+  for (QObject* o : allCommands(*m.window))
+    if (!switched.count(o)) others[o] = enabled(o);
+
+  // The window starts disconnected, with nothing to abort.
+  for (bool connected : {false, true, false, true}) {
+    m->SetConnectedState(connected);
+    for (QObject* o : t.whenConnected) EXPECT_EQ(enabled(o), connected) << o->objectName().toStdString();
+    for (QObject* o : t.whenDisconnected) EXPECT_EQ(enabled(o), !connected) << o->objectName().toStdString();
+    for (const auto& [o, before] : others)
+      EXPECT_EQ(enabled(o), before) << o->objectName().toStdString() << " is not switched by the connection state";
+  }
+}
+
+TEST(CommandStates, TheWindowStartsDisconnectedInBinaryMode) {
+  LoadedMain m;
+  const StateTable t = tabled(*m.window);
+  for (QObject* o : t.whenConnected) EXPECT_FALSE(enabled(o)) << o->objectName().toStdString();
+  for (QObject* o : t.whenDisconnected) EXPECT_TRUE(enabled(o)) << o->objectName().toStdString();
+  for (QObject* o : t.abort) EXPECT_FALSE(enabled(o)) << o->objectName().toStdString();
+  EXPECT_TRUE(m->optBinary->isChecked());
+  EXPECT_EQ(m->ftp().TransferMode(), 0);
+}
+
+TEST(CommandStates, AbortEnablingTouchesOnlyTheAbortCommands) {
+  LoadedMain m;
+  const StateTable t = tabled(*m.window);
+  std::map<QObject*, bool> others;
+  for (QObject* o : allCommands(*m.window))
+    if (std::find(t.abort.begin(), t.abort.end(), o) == t.abort.end()) others[o] = enabled(o);
+  for (bool busy : {true, false, true}) {
+    m->SetAbortEnabled(busy);
+    for (QObject* o : t.abort) EXPECT_EQ(enabled(o), busy) << o->objectName().toStdString();
+    for (const auto& [o, before] : others) EXPECT_EQ(enabled(o), before) << o->objectName().toStdString();
+  }
+}
+
+TEST(CommandStates, TransferModeOptionsSetTheComponentsMode) {
+  LoadedMain m;
+  m->SetConnectedState(true);
+  m->show();
+  // On the option's mark, where a click counts.
+  QTest::mouseClick(m->optAscii, Qt::LeftButton, {}, QPoint(6, m->optAscii->height() / 2));
+  EXPECT_TRUE(m->optAscii->isChecked());
+  EXPECT_EQ(m->ftp().TransferMode(), 1);
+  QTest::mouseClick(m->optBinary, Qt::LeftButton, {}, QPoint(6, m->optBinary->height() / 2));
+  EXPECT_EQ(m->ftp().TransferMode(), 0);
+}
+
+TEST(ViewMenu, TogglesFlipVisibilityAndCheckMark) {
+  LoadedMain m;
+  m->show();
+  struct Toggle {
+    const char* entry;
+    std::vector<QWidget*> targets;
+  };
+  const Toggle toggles[] = {
+      {"mnuViewShowLocalRemoteToolbars", {m->Picture3, m->Picture4}},
+      {"mnuViewShowConnectDisconnectToolbar", {m->Toolbar1}},
+      {"mnuViewShowConnectionInfoLog", {m->logList()}},
+  };
+  for (const Toggle& t : toggles) {
+    QAction* entry = m->menuEntry(QString::fromLatin1(t.entry));
+    EXPECT_TRUE(entry->isChecked()) << t.entry << " starts checked";
+    for (bool shown : {false, true, false, true}) {
+      entry->trigger();
+      EXPECT_EQ(entry->isChecked(), shown) << t.entry;
+      for (QWidget* target : t.targets) EXPECT_EQ(target->isVisible(), shown) << t.entry;
+    }
+  }
+  // "Show Window Buttons" keeps its mark and changes nothing.
+  QAction* buttons = m->menuEntry(QStringLiteral("mnuViewShowWindowButtons"));
+  buttons->trigger();
+  EXPECT_TRUE(buttons->isChecked());
+  EXPECT_TRUE(m->picWindowButtons->isVisible());
+
+  // A hidden log keeps collecting lines.
+  m->menuEntry(QStringLiteral("mnuViewShowConnectionInfoLog"))->trigger();
+  m->DisplayMessage(QStringLiteral("while hidden"));
+  m->menuEntry(QStringLiteral("mnuViewShowConnectionInfoLog"))->trigger();
+  EXPECT_TRUE(m->logList()->isVisible());
+  EXPECT_EQ(m->logList()->currentText(), "while hidden");
+}
+
+// ---- arrangement and proportions
+
+std::vector<QWidget*> namedVisibleChildren(const QWidget* parent) {
+  std::vector<QWidget*> out;
+  for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+    if (!child->isWindow() && child->isVisible() && !child->objectName().isEmpty() &&
+        !child->objectName().startsWith(QLatin1String("qt_")))
+      out.push_back(child);
+  return out;
+}
+
+// Sibling controls never overlap, at any depth below `root`.
+void expectNoOverlap(const QWidget* root, const char* when) {
+  std::vector<const QWidget*> parents = {root};
+  for (QWidget* w : root->findChildren<QWidget*>()) parents.push_back(w);
+  for (const QWidget* parent : parents) {
+    const auto children = namedVisibleChildren(parent);
+    for (size_t i = 0; i < children.size(); ++i)
+      for (size_t j = i + 1; j < children.size(); ++j)
+        EXPECT_FALSE(children[i]->geometry().intersects(children[j]->geometry()))
+            << when << ": " << children[i]->objectName().toStdString() << " overlaps "
+            << children[j]->objectName().toStdString();
+  }
+}
+
+TEST(Arrangement, ControlsFollowTheirRelationsAtLoad) {
+  LoadedMain m;
+  m->show();
+  QCoreApplication::processEvents();
+  const QRect local = m->fraLocal->geometry(), remote = m->fraRemote->geometry(), strip = m->Picture1->geometry();
+  EXPECT_EQ(local.top(), 0);
+  EXPECT_EQ(remote.top(), 0);
+  EXPECT_EQ(strip.top(), 0);
+  EXPECT_EQ(local.left(), 0);
+  EXPECT_EQ(strip.left(), local.right() + 1);
+  EXPECT_EQ(remote.left(), strip.right() + 1);
+  EXPECT_EQ(remote.width(), local.width());
+  EXPECT_NEAR(remote.right() + 1, m->picForm->width(), 1);
+  EXPECT_EQ(m->Toolbar4->geometry().topLeft(), QPoint(0, 0));
+  EXPECT_EQ(m->Toolbar4->width(), strip.width());
+  const QRect log = m->logList()->geometry(), mode = m->fraTransfer->geometry(), progress = m->prgStatus->geometry();
+  EXPECT_EQ(log.top(), local.bottom() + 1);
+  EXPECT_EQ(mode.top(), log.top());
+  EXPECT_EQ(log.left(), 0);
+  EXPECT_EQ(mode.left(), log.right() + 1);
+  EXPECT_EQ(mode.right() + 1, m->picForm->width());
+  EXPECT_EQ(progress.top(), log.bottom() + 1 + progress.height());
+  EXPECT_EQ(progress.left(), 0);
+  EXPECT_EQ(progress.width(), m->picForm->width());
+  for (bool isLocal : {true, false}) {
+    const QWidget* bar = isLocal ? m->Picture3 : m->Picture4;
+    const QWidget* box = isLocal ? m->cboLocalPath : m->cboRemotePath;
+    const QWidget* up = isLocal ? static_cast<QWidget*>(m->cmdUpLocal) : m->cmdUpFtp;
+    const QWidget* list = isLocal ? m->lstLocalFileList : m->lstRemoteFileList;
+    const QWidget* pane = isLocal ? m->fraLocal : m->fraRemote;
+    EXPECT_EQ(box->y(), bar->geometry().bottom() + 1);
+    EXPECT_EQ(up->y(), box->y());
+    EXPECT_EQ(list->y(), up->geometry().bottom() + 1 + PaneLayout::listGap());
+    const QRect inside = pane->layout()->contentsRect();
+    EXPECT_EQ(bar->geometry().top(), inside.top());
+    EXPECT_EQ(list->geometry().bottom(), inside.bottom());
+    EXPECT_EQ(bar->width(), inside.width());
+  }
+  expectNoOverlap(m->picForm, "default size");
+}
+
+TEST(Arrangement, DoublingTheWindowDoublesTheControlsAndHalvingRestoresThem) {
+  LoadedMain m;
+  m->show();
+  QCoreApplication::processEvents();
+  const QList<QWidget*> controls = m->resizer()->controls();
+  ASSERT_GE(controls.size(), 7);
+  std::map<QWidget*, QRect> atLoad;
+  for (QWidget* c : controls) atLoad[c] = c->geometry();
+  const QFont font = m->logList()->font();
+
+  const QSize inner = m->picForm->size();
+  const QSize normal = m->size();
+  m->resize(normal + inner);
+  QCoreApplication::processEvents();
+  ASSERT_EQ(m->picForm->size(), inner * 2);
+  for (QWidget* c : controls) {
+    const QRect was = atLoad[c], now = c->geometry();
+    const std::string name = c->objectName().toStdString();
+    EXPECT_NEAR(now.x(), 2 * was.x(), 1) << name;
+    EXPECT_NEAR(now.width(), 2 * was.width(), 1) << name;
+    EXPECT_NEAR(now.y(), 2 * was.y(), 1) << name;
+    // Controls of a fixed height keep it; the others double.
+    if (c->minimumHeight() == c->maximumHeight()) EXPECT_EQ(now.height(), was.height()) << name;
+    else EXPECT_NEAR(now.height(), 2 * was.height(), 1) << name;
+  }
+  expectNoOverlap(m->picForm, "double size");
+  EXPECT_EQ(m->logList()->font(), font) << "fonts keep their size";
+
+  // Odd sizes on the way back must not leave their rounding behind.
+  for (QSize odd : {QSize(977, 611), QSize(1333, 907)}) {
+    m->resize(odd);
+    QCoreApplication::processEvents();
+  }
+  m->resize(normal);
+  QCoreApplication::processEvents();
+  for (QWidget* c : controls) EXPECT_EQ(c->geometry(), atLoad[c]) << c->objectName().toStdString();
+}
+
+TEST(Arrangement, ControlsCarryTheirNamesCaptionsAndTooltips) {
+  LoadedMain m;
+  // A sample across every kind of control; the dispatch tests find the rest by name.
+  EXPECT_EQ(m->fraLocal->title(), "Local System");
+  EXPECT_EQ(m->fraRemote->title(), "Remote Server");
+  EXPECT_EQ(m->fraTransfer->title(), "Transfer Mode");
+  EXPECT_EQ(m->optAscii->toolTip(), "ASCII transfer mode");
+  EXPECT_EQ(m->optBinary->text(), "Binary");
+  EXPECT_EQ(frmMain::ToolbarButton(m->Toolbar1, QStringLiteral("Disconnect"))->text(), "Disconect.");
+  EXPECT_EQ(frmMain::ToolbarButton(m->Toolbar1, QStringLiteral("DelFolder2"))->toolTip(), "Remocve folder from server");
+  EXPECT_EQ(m->cmdRenameRemoteFile->toolTip(), "Rename  RemoteFile");
+  EXPECT_EQ(m->menuEntry(QStringLiteral("mnuRemoteChangeMode"))->text(), "Chmod File(s) or Folders(s)");
+  EXPECT_EQ(m->menuEntry(QStringLiteral("mnuLocalFilterDefineTypes"))->text(), "&DefineTypes (*.?)");
+  EXPECT_EQ(m->mnuPopup->title(), "Popup Menu");
+  EXPECT_FALSE(m->menuBar()->actions().contains(m->mnuPopup->menuAction()));
+  EXPECT_EQ(m->Toolbar1->actions().size(), 19);
+  EXPECT_EQ(m->Toolbar4->actions().size(), 7);
+  EXPECT_EQ(m->Toolbar5->actions().size(), 11);
+  EXPECT_EQ(m->Toolbar6->actions().size(), 11);
+  EXPECT_EQ(m->menuBar()->actions().size(), 7);
+
+  auto* model = qobject_cast<FileListModel*>(m->lstLocalFileList->model());
+  ASSERT_TRUE(model);
+  QStringList headers;
+  for (int c = 0; c < 3; ++c) headers << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+  EXPECT_EQ(headers, (QStringList{"Name", "Size", "Date"}));
+  EXPECT_EQ(model->columnCount(), 4) << "the kind column is there, hidden";
+  EXPECT_NE(m->lstLocalFileList->model(), m->lstRemoteFileList->model());
+}
+
+// ---- pictures
+
+QImage render(const QIcon& icon, int side, QIcon::Mode mode = QIcon::Normal) {
+  return icon.pixmap(QSize(side, side), mode).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+int opaquePixels(const QImage& image) {
+  int n = 0;
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) n += qAlpha(image.pixel(x, y)) > 128;
+  return n;
+}
+
+TEST(Pictures, FileTypePicturesAreDrawnAndTellTheTypesApart) {
+  std::vector<QImage> seen;
+  for (int index = 1; index <= tidewick::app::kFileTypeIconCount; ++index) {
+    const QIcon icon = tidewick::app::FileTypeIcon(index);
+    for (int side : {16, 32, 48}) {
+      const QImage image = render(icon, side);
+      EXPECT_EQ(image.size(), QSize(side, side));
+      EXPECT_GT(opaquePixels(image), side * side / 5) << "index " << index << " at " << side;
+    }
+    const QImage large = render(icon, 32);
+    for (size_t other = 0; other < seen.size(); ++other)
+      EXPECT_NE(large, seen[other]) << "index " << index << " looks like index " << other + 1;
+    seen.push_back(large);
+  }
+  EXPECT_EQ(render(tidewick::app::FileTypeIcon(0), 32), seen[9]) << "unknown indexes show the other-file picture";
+  EXPECT_EQ(render(tidewick::app::FileTypeIcon(12), 32), seen[9]);
+  // Disabled pictures are paler, not gone.
+  const QImage disabled = render(tidewick::app::FileTypeIcon(11), 32, QIcon::Disabled);
+  EXPECT_GT(opaquePixels(render(tidewick::app::FileTypeIcon(11), 32)), opaquePixels(disabled));
+}
+
+TEST(Pictures, EveryToolbarButtonAndTheTabledMenuEntriesHaveOne) {
+  LoadedMain m;
+  for (QToolBar* bar : {m->Toolbar1, m->Toolbar2, m->Toolbar3, m->Toolbar4, m->Toolbar5, m->Toolbar6})
+    for (QAction* a : bar->actions())
+      if (!a->isSeparator()) {
+        EXPECT_GT(opaquePixels(render(a->icon(), 24)), 40) << a->objectName().toStdString();
+      }
+  for (QPushButton* b : {m->cmdSend, m->cmdReceive, m->cmdUpLocal, m->cmdUpFtp}) {
+    EXPECT_TRUE(b->text().isEmpty());
+    EXPECT_FALSE(b->icon().isNull());
+  }
+  for (const char* entry : {"miConnect", "miDisconnect", "miReconnect", "miAbort", "mnuConnectionExit", "miSend",
+                            "miReceive", "mnuLocalRefresh", "mnuLocalOpenFile", "mnuLocalUpload", "mnuLocalFindFiles",
+                            "mnuLocalProperties", "mnuRemoteRefresh", "mnuRemoteDownload", "mnuToolsLocal",
+                            "mnuToolsRemote", "mnuToolsShowLog", "mnuToolsSaveLog", "mnuViewShowWindowButtons"})
+    EXPECT_FALSE(m->menuEntry(QString::fromLatin1(entry))->icon().isNull()) << entry;
+  EXPECT_TRUE(m->menuEntry(QStringLiteral("mnuToolsClearLog"))->icon().isNull());
+}
+
+} // namespace

@@ -1,0 +1,216 @@
+// Proportional resizing: clsResizer (proportions recorded once per window) and the Resize module
+// (process-wide registrations, hidden tab controls, the out-of-sight guard, no re-entry).
+#include "app/Resize.h"
+#include "app/clsResizer.h"
+
+#include <QComboBox>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QPushButton>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+
+namespace {
+
+QWidget* child(QWidget* parent, const char* name, QRect geometry) {
+  auto* w = new QFrame(parent);
+  w->setObjectName(QString::fromLatin1(name));
+  w->setGeometry(geometry);
+  return w;
+}
+
+// A window as designed: free controls, one inside a frame, one of fixed height, one in a layout
+// and one without a name.
+struct TestWindow {
+  std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
+  QWidget *list, *frame, *inFrame, *fixedHeight, *laidOut, *unnamed;
+
+  explicit TestWindow(const char* name = "frmTest") {
+    window->setObjectName(QString::fromLatin1(name));
+    window->resize(400, 300);
+    list = child(window.get(), "lstItems", QRect(10, 20, 180, 150));
+    frame = child(window.get(), "fraOptions", QRect(200, 20, 190, 150));
+    inFrame = child(frame, "chkOption", QRect(10, 30, 100, 20));
+    fixedHeight = new QComboBox(window.get());
+    fixedHeight->setObjectName(QStringLiteral("cboPath"));
+    fixedHeight->setGeometry(10, 180, 380, 24);
+    fixedHeight->setFixedHeight(24);
+    auto* row = child(window.get(), "picButtons", QRect(0, 250, 400, 40));
+    auto* rowLayout = new QHBoxLayout(row);
+    laidOut = new QPushButton(QStringLiteral("OK"), row);
+    laidOut->setObjectName(QStringLiteral("cmdOK"));
+    rowLayout->addWidget(laidOut);
+    unnamed = new QFrame(window.get());
+    unnamed->setGeometry(5, 5, 20, 10);
+  }
+};
+
+TEST(clsResizer, TakesPartOnlyNamedFreelyPlacedControls) {
+  TestWindow t;
+  clsResizer resizer;
+  resizer.PrepareClass(t.window.get());
+  const QList<QWidget*> controls = resizer.controls();
+  EXPECT_TRUE(controls.contains(t.list));
+  EXPECT_TRUE(controls.contains(t.frame));
+  EXPECT_TRUE(controls.contains(t.inFrame));
+  EXPECT_TRUE(controls.contains(t.fixedHeight));
+  EXPECT_FALSE(controls.contains(t.laidOut)) << "its layout places it";
+  EXPECT_FALSE(controls.contains(t.unnamed));
+  for (QWidget* c : controls)
+    EXPECT_FALSE(c->objectName().startsWith(QLatin1String("qt_"))) << "parts of the combo box are its own";
+}
+
+TEST(clsResizer, DoublingDoublesAndAnyWayBackRestoresExactly) {
+  TestWindow t;
+  clsResizer resizer;
+  resizer.PrepareClass(t.window.get());
+  const QRect list = t.list->geometry(), inFrame = t.inFrame->geometry(), combo = t.fixedHeight->geometry();
+
+  t.window->resize(800, 600);
+  resizer.ResizeControls();
+  EXPECT_EQ(t.list->geometry(), QRect(20, 40, 360, 300));
+  EXPECT_EQ(t.inFrame->geometry(), QRect(20, 60, 200, 40)) << "scaled by its frame, which doubled too";
+  // The combo box refuses the new height but still moves and widens.
+  EXPECT_EQ(t.fixedHeight->geometry(), QRect(20, 360, 760, 24));
+
+  for (QSize odd : {QSize(613, 457), QSize(211, 97), QSize(1999, 1003), QSize(401, 299)}) {
+    t.window->resize(odd);
+    resizer.ResizeControls();
+  }
+  t.window->resize(400, 300);
+  resizer.ResizeControls();
+  EXPECT_EQ(t.list->geometry(), list);
+  EXPECT_EQ(t.inFrame->geometry(), inFrame);
+  EXPECT_EQ(t.fixedHeight->geometry(), combo);
+}
+
+TEST(clsResizer, IgnoredAndLaterControlsAreLeftAlone) {
+  TestWindow t;
+  clsResizer resizer;
+  resizer.PrepareClass(t.window.get());
+  resizer.AddControlToIgnore(t.list);
+  QWidget* later = child(t.window.get(), "lblLater", QRect(50, 50, 10, 10));
+  t.window->resize(800, 600);
+  resizer.ResizeControls();
+  EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
+  EXPECT_EQ(later->geometry(), QRect(50, 50, 10, 10));
+  EXPECT_EQ(t.frame->geometry(), QRect(400, 40, 380, 300));
+
+  delete t.frame; // a control that goes away is skipped, not touched
+  t.window->resize(400, 300);
+  resizer.ResizeControls();
+  EXPECT_EQ(t.fixedHeight->x(), 10);
+}
+
+TEST(clsResizer, AWindowWithoutControlsOrExtentIsHarmless) {
+  QWidget empty;
+  clsResizer resizer;
+  resizer.PrepareClass(&empty);
+  resizer.ResizeControls();
+  EXPECT_TRUE(resizer.controls().isEmpty());
+
+  QWidget flat;
+  flat.setObjectName(QStringLiteral("frmFlat"));
+  QWidget* line = child(&flat, "linTop", QRect(3, 0, 50, 0));
+  flat.resize(0, 0);
+  resizer.PrepareClass(&flat);
+  flat.resize(100, 100);
+  resizer.ResizeControls();
+  EXPECT_EQ(line->geometry(), QRect(3, 0, 50, 0)) << "no extent at load gives no proportions";
+}
+
+// ---- the Resize module
+
+struct ResizeModule : ::testing::Test {
+  void SetUp() override { Resize::ForgetAll(); }
+  void TearDown() override { Resize::ForgetAll(); }
+};
+
+TEST_F(ResizeModule, RescalesByWholePercentagesOfTheFirstRegistration) {
+  TestWindow t("frmOptions");
+  EXPECT_TRUE(Resize::ResizeForm(t.window.get())) << "the first call registers";
+  EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
+
+  t.window->resize(600, 450); // 150 %
+  EXPECT_TRUE(Resize::ResizeForm(t.window.get()));
+  EXPECT_EQ(t.list->geometry(), QRect(15, 30, 270, 225));
+  EXPECT_EQ(t.fixedHeight->geometry(), QRect(15, 270, 570, 24)) << "a refused height still moves and widens";
+
+  t.window->resize(401, 300); // 100.25 % rounds down to 100 %
+  Resize::ResizeForm(t.window.get());
+  EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
+
+  // A window loaded again keeps its first registration.
+  TestWindow again("frmOptions");
+  again.list->setGeometry(0, 0, 50, 50);
+  again.window->resize(800, 600);
+  Resize::ResizeForm(again.window.get());
+  EXPECT_EQ(again.list->geometry(), QRect(20, 40, 360, 300));
+}
+
+TEST_F(ResizeModule, ControlsOnAnInactiveTabStayHiddenAtTheirScaledPlace) {
+  TestWindow t("frmOptions");
+  Resize::HideOnInactiveTab(t.inFrame);
+  const int hiddenLeft = t.inFrame->x();
+  EXPECT_LT(hiddenLeft, -4000);
+  Resize::ResizeForm(t.window.get()); // registered at its visible place
+
+  t.window->resize(800, 600);
+  Resize::ResizeForm(t.window.get());
+  EXPECT_EQ(t.inFrame->x(), 20 - Resize::kHiddenOffsetTwips / 15);
+  EXPECT_EQ(t.inFrame->width(), 200);
+  Resize::ShowOnActiveTab(t.inFrame);
+  EXPECT_EQ(t.inFrame->geometry(), QRect(20, 60, 200, 40));
+
+  // Shown, it follows the next resize like any other control.
+  t.window->resize(400, 300);
+  Resize::ResizeForm(t.window.get());
+  EXPECT_EQ(t.inFrame->geometry(), QRect(10, 30, 100, 20));
+}
+
+TEST_F(ResizeModule, AWindowOutOfSightIsNotRescaled) {
+  TestWindow t("frmOptions");
+  Resize::ResizeForm(t.window.get());
+  t.window->resize(800, 600);
+  t.window->move(0, Resize::kOutOfSightTopTwips / 15);
+  EXPECT_FALSE(Resize::ResizeForm(t.window.get()));
+  EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
+  t.window->move(0, Resize::kOutOfSightTopTwips / 15 - 1);
+  EXPECT_TRUE(Resize::ResizeForm(t.window.get()));
+  EXPECT_EQ(t.list->geometry(), QRect(20, 40, 360, 300));
+}
+
+// A control that asks for another rescale while one is running, as a resize event arriving in the
+// middle would.
+class Reentrant : public QFrame {
+public:
+  using QFrame::QFrame;
+  std::function<void()> onResize;
+
+protected:
+  void resizeEvent(QResizeEvent*) override {
+    if (onResize) onResize();
+  }
+};
+
+TEST_F(ResizeModule, AResizeArrivingDuringAResizeIsIgnored) {
+  TestWindow t("frmOptions");
+  auto* nested = new Reentrant(t.window.get());
+  nested->setObjectName(QStringLiteral("picNested"));
+  nested->setGeometry(0, 200, 50, 40);
+  t.window->show(); // resize events reach visible controls at once
+  Resize::ResizeForm(t.window.get());
+  std::vector<bool> inner;
+  nested->onResize = [&] { inner.push_back(Resize::ResizeForm(t.window.get())); };
+  t.window->resize(800, 600);
+  EXPECT_TRUE(Resize::ResizeForm(t.window.get()));
+  ASSERT_FALSE(inner.empty());
+  for (bool ran : inner) EXPECT_FALSE(ran);
+  EXPECT_EQ(nested->geometry(), QRect(0, 400, 100, 80));
+  EXPECT_TRUE(t.window->isVisible());
+}
+
+} // namespace
