@@ -1,10 +1,12 @@
 // list_folder_bench HOST PORT USER PASSWORD FOLDER
 // Connects with FtpClient, changes to FOLDER, fetches its items with GetFolderContents (LIST or
 // MLSD, parsed) and prints how many there were. bench/run.sh times it against curl's raw LIST.
+// With TIDEWICK_BENCH_LOG set, the protocol log goes to stderr with milliseconds since start.
 
 #include "ftp/FtpClient.h"
 
 #include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <cstdio>
 
@@ -16,6 +18,12 @@ int main(int argc, char** argv)
         return 2;
     }
     FtpClient ftp;
+    QElapsedTimer clock;
+    clock.start();
+    if (qEnvironmentVariableIsSet("TIDEWICK_BENCH_LOG"))
+        QObject::connect(&ftp, &FtpClient::LogMessage, [&clock](const QString& line) {
+            std::fprintf(stderr, "%6lld ms  %s\n", static_cast<long long>(clock.elapsed()), qPrintable(line));
+        });
     ftp.setServerAddress(QString::fromLocal8Bit(argv[1]));
     ftp.setServerPort(QString::fromLocal8Bit(argv[2]).toInt());
     ftp.setUserName(QString::fromLocal8Bit(argv[3]));
@@ -24,6 +32,8 @@ int main(int argc, char** argv)
         ftp.Connect();
         ftp.ChangeCurrentFolder(QString::fromLocal8Bit(argv[5]));
         const std::vector<FtpClient::FolderItem> items = ftp.GetFolderContents(QString(), 0);
+        if (qEnvironmentVariableIsSet("TIDEWICK_BENCH_LOG"))
+            std::fprintf(stderr, "%6lld ms  %zu items\n", static_cast<long long>(clock.elapsed()), items.size());
         ftp.Disconnect();
         std::printf("%zu\n", items.size());
     } catch (const FtpFailure& failure) {
