@@ -28,7 +28,12 @@ struct FtpClient::Wait
     std::vector<QEventLoop*> loops;
 };
 
-FtpClient::FtpClient(QObject* parent) : QObject(parent)
+struct FtpClient::EventQueue
+{
+    std::deque<WorkerEvent> events;
+};
+
+FtpClient::FtpClient(QObject* parent) : QObject(parent), m_pending(std::make_unique<EventQueue>())
 {
     m_progressTimer = new QTimer(this);
     m_progressTimer->setSingleShot(true);
@@ -102,7 +107,8 @@ JobResult FtpClient::waitFor(quint64 job)
     } else {
         // No event loop to lean on (a plain program or another thread): deliver events here.
         while (!wait->done) {
-            m_worker->waitForEvents();
+            if (m_pending->events.empty())
+                m_worker->waitForEvents();
             drain();
         }
     }
@@ -119,22 +125,26 @@ void FtpClient::scheduleDrain()
 
 void FtpClient::drain()
 {
-    if (m_draining)
-        return; // a handler opened a nested loop; the outer drain goes on when it returns
-    m_draining = true;
+    // Events wait in m_pending, not in a local batch: a handler may open a nested event loop (a
+    // message box, Disconnect waiting for the running job) and the drains run there must go on
+    // with the very next event, or the job's end would never be seen.
+    std::size_t delivered = 0;
     for (;;) {
-        std::deque<WorkerEvent> batch = m_worker->take(drainBatch);
-        if (batch.empty())
-            break;
-        for (WorkerEvent& event : batch)
-            deliver(event);
-        if (batch.size() == drainBatch) {
+        auto& pending = m_pending->events;
+        if (pending.empty()) {
+            pending = m_worker->take(drainBatch);
+            if (pending.empty())
+                break;
+        }
+        WorkerEvent event = std::move(pending.front());
+        pending.pop_front();
+        deliver(event);
+        if (++delivered >= drainBatch) {
             // Let the window paint between large batches of listed items.
             scheduleDrain();
             break;
         }
     }
-    m_draining = false;
 }
 
 void FtpClient::deliver(WorkerEvent& event)
@@ -147,9 +157,10 @@ void FtpClient::deliver(WorkerEvent& event)
         Q_EMIT ListingFolderItem(event.item.name, event.item.date, event.item.size, event.item.kind);
         break;
     case WorkerEvent::Type::Progress: {
-        m_progress[0] = event.number;
-        m_progress[1] = event.code;
-        m_progress[2] = event.number2;
+        const auto latest = m_worker->latestProgress();
+        m_progress[0] = latest[0];
+        m_progress[1] = latest[1];
+        m_progress[2] = latest[2];
         m_progressPending = true;
         const qint64 now = QDateTime::currentMSecsSinceEpoch();
         if (now - m_lastProgressMs >= progressIntervalMs)

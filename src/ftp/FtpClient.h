@@ -174,7 +174,8 @@ private:
     bool m_abortRequested = false;
     quint64 m_currentJob = 0;
     std::vector<std::shared_ptr<Wait>> m_waits;
-    bool m_draining = false;
+    struct EventQueue;
+    std::unique_ptr<EventQueue> m_pending; // taken from the worker, not yet delivered
 
     // Progress goes out at most every 50 ms; the latest value waits in between.
     bool m_progressPending = false;

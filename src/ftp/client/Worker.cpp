@@ -227,12 +227,23 @@ void Worker::listingItem(const FolderItem& item)
 
 void Worker::progress(qint64 fileBytes, int percent, qint64 total)
 {
+    {
+        std::lock_guard lock(m_mutex);
+        m_progress = {fileBytes, percent, total};
+        if (m_progressQueued)
+            return;
+        m_progressQueued = true;
+    }
     WorkerEvent event;
     event.type = WorkerEvent::Type::Progress;
-    event.number = fileBytes;
-    event.code = percent;
-    event.number2 = total;
     push(std::move(event));
+}
+
+std::array<qint64, 3> Worker::latestProgress()
+{
+    std::lock_guard lock(m_mutex);
+    m_progressQueued = false;
+    return m_progress;
 }
 
 void Worker::receivingFile(const QString& name)

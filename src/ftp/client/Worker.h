@@ -5,6 +5,7 @@
 
 #include <QString>
 
+#include <array>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -77,6 +78,9 @@ public:
     std::deque<WorkerEvent> take(std::size_t max);
     // Blocks until events wait (for callers without an event loop).
     void waitForEvents();
+    // The newest progress figures: {file bytes, percent, total}. A Progress event in the queue
+    // only says that there are new ones, so a fast transfer cannot flood the queue.
+    std::array<qint64, 3> latestProgress();
 
 private:
     struct PendingJob
@@ -114,6 +118,8 @@ private:
     quint64 m_nextJob = 1;
     quint64 m_running = 0;
     std::shared_ptr<Question> m_question;
+    std::array<qint64, 3> m_progress{};
+    bool m_progressQueued = false;
 
     std::thread m_thread; // last: starts after everything above exists
 };

@@ -48,6 +48,26 @@ void Session::restoreFolder(const QString& path)
         log(QStringLiteral("Could not return to the folder %1").arg(path));
 }
 
+void Session::makeRemotePath(const QString& path)
+{
+    const proto::Reply made = command("MKD", path);
+    if (made.isPositive())
+        return;
+    // Missing parents: create the path one level at a time, by absolute paths (a CWD into each
+    // level that exists would otherwise shift what a relative path means).
+    const QString start = currentFolder();
+    QString prefix = path.startsWith(QLatin1Char('/')) ? QStringLiteral("/") : start;
+    for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+        prefix = proto::joinRemote(prefix, part);
+        if (changeFolderQuietly(prefix))
+            continue;
+        const proto::Reply step = command("MKD", prefix);
+        if (!step.isPositive())
+            refused("MKD " + prefix.toStdString(), step);
+    }
+    restoreFolder(start);
+}
+
 void Session::receiveMatching(const QString& remoteMask, const QString& localFolder, bool recursive)
 {
     requireConnected();
@@ -150,9 +170,7 @@ void Session::sendMatching(const QString& localMask, const QString& remoteFolder
                 if (!createFolder)
                     throw FtpError(FailureKind::CommandRefused,
                                    QStringLiteral("The remote folder %1 does not exist").arg(remoteFolder));
-                const proto::Reply made = command("MKD", remoteFolder);
-                if (!made.isPositive())
-                    refused("MKD " + remoteFolder.toStdString(), made);
+                makeRemotePath(remoteFolder);
                 const proto::Reply entered = command("CWD", remoteFolder);
                 if (!entered.isPositive())
                     refused("CWD " + remoteFolder.toStdString(), entered);

@@ -540,6 +540,8 @@ void Session::rename(const QString& from, const QString& to)
 {
     requireConnected();
     guarded([&] {
+        // Both names are checked before RNFR goes out, so a refused RNTO cannot leave half a rename.
+        proto::formatCommand("RNTO", toWire(to));
         proto::Reply reply = command("RNFR", from);
         if (reply.code != 350)
             refused("RNFR " + toWire(from), reply);

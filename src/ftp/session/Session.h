@@ -164,8 +164,9 @@ private:
     QString rawListing(const std::string& verb, const std::string& argument);
     void receiveTree(const QString& pattern, const QString& localFolder, bool recursive, int depth);
     void sendTree(const QString& localFolder, const QString& pattern, bool recursive, int depth);
-    void reportProgress(qint64 fileBytes, qint64 fileSize, bool force);
+    void reportProgress(qint64 fileBytes, qint64 fileSize);
     bool changeFolderQuietly(const QString& path);
+    void makeRemotePath(const QString& path);
     void restoreFolder(const QString& path);
 
     SessionEvents& m_events;
@@ -193,8 +194,6 @@ private:
 
     // progress of the current operation
     qint64 m_operationTotal = 0;
-    qint64 m_fileBaseTotal = 0;
-    std::int64_t m_lastProgressNs = 0;
 };
 
 } // namespace tidewick::ftp

@@ -12,24 +12,16 @@
 #include <QFile>
 #include <QFileInfo>
 
-#include <chrono>
 
 namespace tidewick::ftp {
 
 namespace {
 
 constexpr std::size_t bufferSize = 1 << 20;
-constexpr std::int64_t progressIntervalNs = 50'000'000; // at most ~20 progress events a second
 
 std::string toWire(const QString& text)
 {
     return text.toUtf8().toStdString();
-}
-
-std::int64_t nowNs()
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-        .count();
 }
 
 void checkArgument(const QString& text, const char* what)
@@ -60,12 +52,9 @@ void writeBlock(QFile& file, const char* data, qint64 size)
 
 } // namespace
 
-void Session::reportProgress(qint64 fileBytes, qint64 fileSize, bool force)
+void Session::reportProgress(qint64 fileBytes, qint64 fileSize)
 {
-    const std::int64_t now = nowNs();
-    if (!force && now - m_lastProgressNs < progressIntervalNs)
-        return;
-    m_lastProgressNs = now;
+    // Cheap: the worker keeps only the newest figures and the UI fetches them at its own pace.
     int percent = 0;
     if (fileSize > 0)
         percent = static_cast<int>(std::min<qint64>(100, fileBytes * 100 / fileSize));
@@ -104,24 +93,30 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
             size = proto::parseSize(reply.lastLine()).value_or(-1);
     }
 
+    // The local file is opened (and created if need be) before asking the server, so a target
+    // that cannot be written costs no transfer; it is cut to the start offset only once the
+    // server has agreed to send, so a refused download leaves an existing file as it was.
     QFile file(local);
-    if (startOffset > 0) {
-        if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-            throw FtpError(FailureKind::LocalFileFailed,
-                           QStringLiteral("Cannot open the local file %1 to resume it: %2").arg(local, file.errorString()));
-        if (file.size() < startOffset)
-            throw FtpError(FailureKind::LocalFileFailed,
-                           QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")
-                               .arg(local)
-                               .arg(file.size())
-                               .arg(startOffset));
-        if (!file.resize(startOffset) || !file.seek(startOffset))
-            throw FtpError(FailureKind::LocalFileFailed,
-                           QStringLiteral("Cannot prepare the local file %1 for resuming: %2").arg(local, file.errorString()));
-    } else if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate | QIODevice::Unbuffered)) {
+    const bool existed = QFileInfo::exists(local);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
         throw FtpError(FailureKind::LocalFileFailed,
-                       QStringLiteral("Cannot create the local file %1: %2").arg(local, file.errorString()));
-    }
+                       QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
+    if (file.size() < startOffset)
+        throw FtpError(FailureKind::LocalFileFailed,
+                       QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")
+                           .arg(local)
+                           .arg(file.size())
+                           .arg(startOffset));
+    struct RemoveIfUnused
+    {
+        QFile& file;
+        bool armed;
+        ~RemoveIfUnused()
+        {
+            if (armed)
+                file.remove();
+        }
+    } removeIfUnused{file, !existed};
 
     m_events.receivingFile(remote);
     if (startOffset > 0 || m_restPending) {
@@ -134,6 +129,10 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
     m_restPending = false;
     if (start.isNegative())
         refused("RETR " + remoteWire, start);
+    removeIfUnused.armed = false;
+    if (!file.resize(startOffset) || !file.seek(startOffset))
+        throw FtpError(FailureKind::LocalFileFailed,
+                       QStringLiteral("Cannot prepare the local file %1: %2").arg(local, file.errorString()));
     if (size < 0 && startOffset == 0 && !ascii)
         size = proto::parseAnnouncedSize(start.lastLine()).value_or(-1);
 
@@ -160,8 +159,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
                             : QString();
     };
 
-    m_lastProgressNs = 0;
-    reportProgress(position, size, false);
+    reportProgress(position, size);
     if (!transfer.finished) {
         for (;;) {
             std::size_t n = 0;
@@ -184,7 +182,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
             m_operationTotal += static_cast<qint64>(n);
             if (filled == bufferSize)
                 flush();
-            reportProgress(position, size, false);
+            reportProgress(position, size);
         }
         flush();
         const std::string tail = decoder.finish();
@@ -208,7 +206,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
                            .arg(position)
                            .arg(size)
                            .arg(partialNote()));
-    reportProgress(position, size, true);
+    reportProgress(position, size);
 }
 
 void Session::sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume)
@@ -271,8 +269,7 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
     proto::AsciiEncoder encoder;
     std::string converted;
     qint64 position = start;
-    m_lastProgressNs = 0;
-    reportProgress(position, size, false);
+    reportProgress(position, size);
 
     // A server that gives up (disk full, quota) answers on the control connection and may stop
     // reading; its reply explains more than the broken data connection does.
@@ -317,14 +314,14 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
         }
         position += n;
         m_operationTotal += n;
-        reportProgress(position, size, false);
+        reportProgress(position, size);
         if (m_control->available() > 0)
             serverReason(QStringLiteral("The server ended the upload of %1 early").arg(local));
     }
     if (m_data)
         m_data->shutdownSend();
     finishTransfer(transfer, verb + " " + remoteWire);
-    reportProgress(position, size, true);
+    reportProgress(position, size);
 }
 
 } // namespace tidewick::ftp

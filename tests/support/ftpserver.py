@@ -1,0 +1,88 @@
+#!/usr/bin/python3
+"""A throwaway FTP server for tests and the demo: pyftpdlib on a temporary root.
+
+    ftpserver.py --root DIR [--host 127.0.0.1] [--port 0] [--user NAME:PASS ...] [--anonymous]
+
+Prints the port it listens on as the first line of standard output, then serves until killed.
+Test-only switches: --anonymous-write, --no-mlsd, --no-epsv, --masquerade ADDR (PASV names that
+address), --throttle BYTES (per second, both ways), --watch-stdin (exit when standard input closes,
+so the server never outlives the test that started it).
+"""
+
+import argparse
+import logging
+import os
+import sys
+import threading
+
+try:
+    from pyftpdlib.authorizers import DummyAuthorizer
+    from pyftpdlib.handlers import FTPHandler, ThrottledDTPHandler
+    from pyftpdlib.servers import FTPServer
+except ImportError as error:
+    sys.stderr.write("pyftpdlib is missing (Debian package python3-pyftpdlib): %s\n" % error)
+    sys.exit(3)
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Test FTP server")
+    parser.add_argument("--root", required=True)
+    parser.add_argument("--host", default="127.0.0.1")
+    parser.add_argument("--port", type=int, default=0)
+    parser.add_argument("--user", action="append", default=[], help="NAME:PASS, full rights on the root")
+    parser.add_argument("--anonymous", action="store_true")
+    parser.add_argument("--anonymous-write", action="store_true")
+    parser.add_argument("--no-mlsd", action="store_true")
+    parser.add_argument("--no-epsv", action="store_true")
+    parser.add_argument("--masquerade", default="")
+    parser.add_argument("--throttle", type=int, default=0)
+    parser.add_argument("--watch-stdin", action="store_true")
+    args = parser.parse_args()
+
+    logging.basicConfig(level=logging.WARNING)
+    root = os.path.abspath(args.root)
+    authorizer = DummyAuthorizer()
+    for entry in args.user:
+        name, _, password = entry.partition(":")
+        authorizer.add_user(name, password, root, perm="elradfmwMT")
+    if args.anonymous or args.anonymous_write:
+        authorizer.add_anonymous(root, perm="elradfmwMT" if args.anonymous_write else "elr")
+
+    class Handler(FTPHandler):
+        pass
+
+    Handler.authorizer = authorizer
+    Handler.auth_failed_timeout = 0  # tests try wrong passwords; no need to wait
+    Handler.banner = "Tidewick test server ready."
+    if args.masquerade:
+        Handler.masquerade_address = args.masquerade
+    # pyftpdlib keeps its command table on the class; copy before removing entries.
+    Handler.proto_cmds = dict(FTPHandler.proto_cmds)
+    if args.no_mlsd:
+        for name in ("MLSD", "MLST"):
+            Handler.proto_cmds.pop(name, None)
+    if args.no_epsv:
+        for name in ("EPSV", "EPRT"):
+            Handler.proto_cmds.pop(name, None)
+    if args.throttle > 0:
+        class Throttled(ThrottledDTPHandler):
+            read_limit = args.throttle
+            write_limit = args.throttle
+        Handler.dtp_handler = Throttled
+
+    server = FTPServer((args.host, args.port), Handler)
+    sys.stdout.write("%d\n" % server.socket.getsockname()[1])
+    sys.stdout.flush()
+
+    if args.watch_stdin:
+        def watch():
+            while sys.stdin.buffer.read(4096):
+                pass
+            os._exit(0)
+        threading.Thread(target=watch, daemon=True).start()
+
+    server.serve_forever()
+
+
+if __name__ == "__main__":
+    main()
