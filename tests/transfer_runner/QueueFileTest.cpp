@@ -6,7 +6,7 @@
 #include "settings/IniFile.h"
 #include "support/TempHome.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrint.h"
 
 #include <gtest/gtest.h>
 

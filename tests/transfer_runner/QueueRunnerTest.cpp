@@ -7,7 +7,7 @@
 #include "support/FtpServerFixture.h"
 #include "support/TempHome.h"
 
-#include "QtPrinters.h"
+#include "support/QtPrint.h"
 
 #include <gtest/gtest.h>
 
