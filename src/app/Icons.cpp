@@ -384,9 +384,7 @@ void drawGlyph(QPainter& p, Glyph glyph) {
                   true, 5.5);
       break;
     case Glyph::ViewList:
-      viewSquares(p, 4, {QPointF(3, 5), QPointF(3, 11), QPointF(3, 17), QPointF(3, 23), QPointF(17, 5), QPointF(17, 11),
-                         QPointF(17, 17)},
-                  true, 6.5);
+      viewSquares(p, 4, {QPointF(4, 5), QPointF(4, 11), QPointF(4, 17), QPointF(4, 23)}, true, 18);
       break;
     case Glyph::ViewDetails: {
       p.setPen(Qt::NoPen);

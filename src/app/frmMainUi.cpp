@@ -153,6 +153,13 @@ void frmMain::BuildControls() {
 
   BuildCommandButtons();
   BuildStatusBar();
+
+  // "&Connect" and the menu "&Connection" share Alt+C; the menu keeps the key, so the keyboard can
+  // always open every menu. The button still shows its caption as it is.
+  QList<QKeySequence> menuKeys;
+  for (QAction* title : menuBar()->actions()) menuKeys << QKeySequence::mnemonic(title->text());
+  for (QPushButton* button : picForm->findChildren<QPushButton*>())
+    if (!button->shortcut().isEmpty() && menuKeys.contains(button->shortcut())) button->setShortcut(QKeySequence());
 }
 
 void frmMain::BuildMenus() {

@@ -8,6 +8,8 @@
 #include <QScrollBar>
 #include <QStyle>
 
+#include <utility>
+
 namespace tidewick::log {
 namespace {
 constexpr int kPadX = 4;
@@ -15,6 +17,10 @@ constexpr int kPadY = 1;
 // A line longer than this is measured from the average character width: exact widths of huge
 // lines cost more than the scroll range is worth.
 constexpr int kMeasureLimit = 512;
+
+int textWidth(const QFontMetrics& fm, const QString& text) {
+  return text.size() > kMeasureLimit ? fm.averageCharWidth() * static_cast<int>(text.size()) : fm.horizontalAdvance(text);
+}
 } // namespace
 
 LogList::LogList(QWidget* parent) : QAbstractScrollArea(parent) {
@@ -42,32 +48,45 @@ int LogList::rowAt(int y) const {
   return row < count() ? row : -1;
 }
 
-void LogList::noteWidth(const QString& text) {
-  const QFontMetrics fm = fontMetrics();
-  const int width = text.size() > kMeasureLimit ? fm.averageCharWidth() * static_cast<int>(text.size())
-                                                : fm.horizontalAdvance(text);
-  m_widest = std::max(m_widest, width + 2 * kPadX);
+void LogList::noteWidth(int width) {
+  if (width + 2 * kPadX <= m_widest) return;
+  m_widest = width + 2 * kPadX;
+  scheduleSync(); // called while painting: the range changes once the paint is done
+}
+
+void LogList::scheduleSync() {
+  if (m_syncQueued) return;
+  m_syncQueued = true;
+  QMetaObject::invokeMethod(this, &LogList::sync, Qt::QueuedConnection);
+}
+
+void LogList::sync() {
+  m_syncQueued = false;
+  updateScrollBars();
+  if (m_scrollTo >= 0) scrollToRow(std::exchange(m_scrollTo, -1));
+  viewport()->update();
 }
 
 void LogList::addLine(const QString& text) {
   m_lines.append(text);
-  noteWidth(text);
-  updateScrollBars();
-  // Only a row that is (or becomes) visible needs painting.
-  const int row = count() - 1;
-  if (row >= firstVisibleRow() && row < firstVisibleRow() + rowsPerPage() + 1) viewport()->update();
+  scheduleSync();
 }
 
 void LogList::addLines(const QList<QString>& texts) {
   m_lines.append(texts);
-  for (const QString& text : texts) noteWidth(text);
-  updateScrollBars();
-  viewport()->update();
+  scheduleSync();
+}
+
+void LogList::updateRow(int row) {
+  const int offset = row - firstVisibleRow();
+  if (row < 0 || offset < 0 || offset > rowsPerPage()) return;
+  viewport()->update(QRect(0, offset * rowHeight(), viewport()->width(), rowHeight()));
 }
 
 void LogList::clear() {
   m_lines.clear();
   m_widest = 0;
+  m_scrollTo = -1;
   const bool had = m_current != -1;
   m_current = -1;
   updateScrollBars();
@@ -78,15 +97,21 @@ void LogList::clear() {
 void LogList::setCurrentRow(int row) {
   if (row < -1 || row >= count()) row = -1;
   if (row == m_current) return;
+  const int previous = m_current;
   m_current = row;
-  if (row >= 0) scrollToRow(row);
-  viewport()->update();
+  updateRow(previous);
+  updateRow(row);
+  if (row >= 0) {
+    m_scrollTo = row;
+    scheduleSync();
+  }
   Q_EMIT currentRowChanged(row);
 }
 
 void LogList::scrollToRow(int row) {
   if (row < 0 || row >= count()) return;
   QScrollBar* bar = verticalScrollBar();
+  if (bar->maximum() < count() - rowsPerPage()) updateScrollBars();
   const int first = bar->value();
   const int page = rowsPerPage();
   if (row < first) bar->setValue(row);
@@ -115,13 +140,20 @@ void LogList::changeEvent(QEvent* event) {
   QAbstractScrollArea::changeEvent(event);
   if (event->type() == QEvent::FontChange) {
     m_widest = 0;
-    for (const QString& text : std::as_const(m_lines)) noteWidth(text);
     updateScrollBars();
+    viewport()->update();
   }
+}
+
+void LogList::scrollContentsBy(int, int) {
+  // Repaint once when the window next paints, however many lines a burst scrolled by: moving the
+  // pixels at every line would cost more than painting the few rows on screen.
+  viewport()->update();
 }
 
 void LogList::paintEvent(QPaintEvent* event) {
   QPainter p(viewport());
+  const QFontMetrics fm = fontMetrics();
   const int h = rowHeight();
   const int first = firstVisibleRow();
   const int dx = horizontalScrollBar()->value();
@@ -132,6 +164,7 @@ void LogList::paintEvent(QPaintEvent* event) {
   for (int y = 0, row = first; row < count() && y < viewport()->height(); ++row, y += h) {
     const QRect rowRect(0, y, viewport()->width(), h);
     if (!rowRect.intersects(dirty)) continue;
+    noteWidth(textWidth(fm, m_lines.at(row)));
     if (row == m_current) {
       p.fillRect(rowRect, pal.brush(group, QPalette::Highlight));
       p.setPen(pal.color(group, QPalette::HighlightedText));

@@ -3,7 +3,9 @@
 //
 // The log has no upper limit and a busy server can add thousands of lines, so this is not an item
 // view: lines are kept in one array, adding a line is an append plus a scroll-bar update, and
-// painting touches only the rows on screen. Nothing is ever laid out again as a whole.
+// painting touches only the rows on screen, once per burst of lines. Nothing is
+// ever laid out again as a whole, and a line's width is measured only once it is painted: the
+// horizontal scroll range covers the lines the user has had on screen.
 
 #include <QAbstractScrollArea>
 #include <QList>
@@ -25,7 +27,7 @@ public:
   QString line(int row) const { return row >= 0 && row < count() ? m_lines.at(row) : QString(); }
   const QList<QString>& lines() const { return m_lines; }
 
-  // The selected line; -1 when none is.
+  // The selected line; -1 when none is. It is brought on screen when the event loop next turns.
   int currentRow() const { return m_current; }
   void setCurrentRow(int row);
   QString currentText() const { return line(m_current); }
@@ -47,16 +49,24 @@ protected:
   void mouseMoveEvent(QMouseEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void changeEvent(QEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
 
 private:
   int rowHeight() const;
   int rowAt(int y) const;
+  void updateRow(int row);
   void updateScrollBars();
-  void noteWidth(const QString& text);
+  void noteWidth(int width);
+  // Scroll range, scroll position and painting catch up once per turn of the event loop, however
+  // many lines arrived in between.
+  void scheduleSync();
+  void sync();
 
   QList<QString> m_lines;
   int m_current = -1;
-  int m_widest = 0;
+  int m_widest = 0; // of the lines painted so far: only lines on screen need their width
+  int m_scrollTo = -1;  // the row to bring on screen at the next sync
+  bool m_syncQueued = false;
 };
 
 } // namespace tidewick::log

@@ -87,6 +87,22 @@ TEST(MainWindowCommands, EachShortcutReachesItsEntry) {
   EXPECT_EQ(m->ran, QStringList{QStringLiteral("DisconnectFromServer")});
 }
 
+TEST(MainWindowCommands, AltKeysOpenTheMenusEvenWhereAButtonSharesTheLetter) {
+  LoadedMain m;
+  activate(m.window.get());
+  EXPECT_EQ(m->cmdConnect->text(), "&Connect");
+  QTest::keyClick(m.window.get(), Qt::Key_C, Qt::AltModifier);
+  EXPECT_TRUE(m->miConnection->isVisible());
+  m->miConnection->hide();
+  EXPECT_TRUE(m->ran.isEmpty());
+  QTest::keyClick(m.window.get(), Qt::Key_D, Qt::AltModifier); // "&Disconnect" is disabled while disconnected
+  m->SetAbortEnabled(true);
+  QSignalSpy clicked(m->cmdAbort, &QPushButton::clicked);
+  QTest::keyClick(m.window.get(), Qt::Key_A, Qt::AltModifier);
+  ASSERT_TRUE(clicked.count() || clicked.wait()) << "a button's own letter still presses it";
+  EXPECT_EQ(m->ran, QStringList{QStringLiteral("Abort")});
+}
+
 TEST(MainWindowCommands, ShortcutsOfDisabledEntriesDoNothing) {
   LoadedMain m;
   activate(m.window.get());
@@ -95,6 +111,8 @@ TEST(MainWindowCommands, ShortcutsOfDisabledEntriesDoNothing) {
   m->SetConnectedState(false);
   QTest::keyClick(m.window.get(), Qt::Key_F9);
   QTest::keySequence(m.window.get(), QKeySequence(Qt::CTRL | Qt::Key_U));
+  // Download stands in the Remote menu, which is disabled as a whole.
+  QTest::keySequence(m.window.get(), QKeySequence(Qt::CTRL | Qt::Key_D));
   EXPECT_TRUE(m->ran.isEmpty()) << m->ran.join(QLatin1Char(',')).toStdString();
 }
 
