@@ -82,5 +82,8 @@ struct Context
 std::optional<ListEntry> parseUnixLine(std::string_view line, Context& context);
 std::optional<ListEntry> parseDosLine(std::string_view line, Context& context);
 std::optional<ListEntry> parseEplfLine(std::string_view line, Context& context);
+// MLSD facts; with requireType, only lines that say what they are (for MLSD lines inside a LIST
+// reply, where "a=b; c" is more likely a message than an entry).
+std::optional<ListEntry> parseMlsdFacts(std::string_view line, bool requireType);
 
 } // namespace tidewick::ftp::listing

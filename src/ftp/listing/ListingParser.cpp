@@ -60,7 +60,7 @@ std::optional<ListEntry> ListingParser::tryFormat(ListingFormat format, std::str
     case ListingFormat::Unix: return parseUnixLine(line, context);
     case ListingFormat::Dos: return parseDosLine(line, context);
     case ListingFormat::Eplf: return parseEplfLine(line, context);
-    case ListingFormat::Mlsd: return parseMlsdLine(line);
+    case ListingFormat::Mlsd: return parseMlsdFacts(line, true);
     case ListingFormat::Unknown: break;
     }
     return std::nullopt;

@@ -80,7 +80,7 @@ QString modeToPermissions(unsigned mode, int kind)
 
 } // namespace
 
-std::optional<ListEntry> parseMlsdLine(std::string_view line)
+std::optional<ListEntry> listing::parseMlsdFacts(std::string_view line, bool requireType)
 {
     line = trimLineEnd(line);
     // MLST puts one space in front of the fact line.
@@ -89,6 +89,7 @@ std::optional<ListEntry> parseMlsdLine(std::string_view line)
 
     ListEntry entry;
     bool sawFact = false;
+    bool sawType = false;
     qint64 dirSize = -1;
     bool haveMode = false;
     unsigned mode = 0;
@@ -108,6 +109,7 @@ std::optional<ListEntry> parseMlsdLine(std::string_view line)
         const std::string_view key = fact.substr(0, eq);
         const std::string_view value = fact.substr(eq + 1);
         if (equalsNoCase(key, "type")) {
+            sawType = true;
             if (equalsNoCase(value, "file")) {
                 entry.kind = ListEntry::File;
             } else if (equalsNoCase(value, "dir")) {
@@ -149,7 +151,7 @@ std::optional<ListEntry> parseMlsdLine(std::string_view line)
         }
     }
     // Facts end with a single space, then the name.
-    if (!sawFact || pos >= line.size() || line[pos] != ' ' || pos + 1 >= line.size())
+    if (!sawFact || (requireType && !sawType) || pos >= line.size() || line[pos] != ' ' || pos + 1 >= line.size())
         return std::nullopt;
     // "sizd" is the size of a folder's own entry; it never replaces a file's "size".
     if (dirSize >= 0 && entry.kind == ListEntry::Folder && entry.size == 0)
@@ -164,6 +166,11 @@ std::optional<ListEntry> parseMlsdLine(std::string_view line)
     if (haveMode)
         entry.permissions = modeToPermissions(mode, entry.kind);
     return entry;
+}
+
+std::optional<ListEntry> parseMlsdLine(std::string_view line)
+{
+    return listing::parseMlsdFacts(line, false);
 }
 
 } // namespace tidewick::ftp

@@ -285,6 +285,17 @@ TEST(ListingWhole, LockedFormatStillFallsBackForOddLines)
     EXPECT_EQ(parser.format(), ListingFormat::Unix);
 }
 
+TEST(ListingWhole, FactLinesInAListReplyMustSayTheirType)
+{
+    ListingParser parser;
+    EXPECT_FALSE(parser.parseLine("Error=5; see the server log"));
+    EXPECT_TRUE(parseMlsdLine("Error=5; see the server log")) << "a real MLSD reply takes any facts";
+    const auto entry = parser.parseLine("type=dir;modify=20210305142233; docs");
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->kind, ListEntry::Folder);
+    EXPECT_EQ(parser.format(), ListingFormat::Mlsd);
+}
+
 TEST(ListingDates, YearLessDatesAroundNewYearAndLeapDays)
 {
     struct Case
