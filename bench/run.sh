@@ -59,6 +59,7 @@ for i in range(100000):
     open(os.path.join(root, "big", "entry_%06d.txt" % i), "wb").close()
 PY
 chmod -R a+rX "$WORK/root"
+sync
 
 PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 cat >"$WORK/vsftpd.conf" <<CONF
@@ -146,8 +147,9 @@ print("%-44s ratio %.2f  (Tidewick median %.3f s, peer %.3f s, %d pairs, ratios 
 PY
 }
 
-clear_dl() { rm -rf "$WORK/dl" && mkdir -p "$WORK/dl/tw"; }
-clear_up() { rm -f "$WORK/root/up/big.bin"; }
+# Each run starts without the last run's dirty pages still being written back.
+clear_dl() { rm -rf "$WORK/dl" && mkdir -p "$WORK/dl/tw" && sync; }
+clear_up() { rm -f "$WORK/root/up/big.bin" && sync; }
 nothing() { :; }
 
 check_same() {
