@@ -1,0 +1,194 @@
+// File commands on both sides: confirmations, prompts, failures, and what ends up on disk.
+#include "browse/FileListModel.h"
+#include "browse/FileOperations.h"
+#include "browse/FilePaneView.h"
+#include "browse/LocalPane.h"
+#include "browse/RemotePane.h"
+#include "browse/clsLocalPaths.h"
+#include "ftp/FtpClient.h"
+#include "support/FtpServerFixture.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempHome.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using tidewick::test::FtpServerFixture;
+
+namespace {
+
+class FileOperationsTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    temp.writeFile(QStringLiteral("t/a.txt"), "a");
+    temp.writeFile(QStringLiteral("t/b.txt"), "b");
+    temp.writeFile(QStringLiteral("t/README"), "r");
+    temp.writeFile(QStringLiteral("t/full/x"), "x");
+    localFolder = temp.root() + QStringLiteral("/t/");
+    server.writeFile(QStringLiteral("f.txt"), "f");
+    server.writeFile(QStringLiteral("g.txt"), "g");
+    server.writeFile(QStringLiteral("pub/keep"), "k");
+    ASSERT_TRUE(server.start());
+
+    PaneServices services;
+    services.prompts = &prompts;
+    services.DisplayMessage = [this](const QString& line) { log << line; };
+    services.UpdateAction = [](const QString&) {};
+    services.SetAbortEnabled = [](bool) {};
+    localList = std::make_unique<FilePaneView>(&localModel);
+    remoteList = std::make_unique<FilePaneView>(&remoteModel);
+    localPane = std::make_unique<LocalPane>(local, ftp, localList.get(), &localBox, localFolder, services);
+    remotePane = std::make_unique<RemotePane>(ftp, remoteList.get(), &remoteBox, remoteFolder, services);
+    ops = std::make_unique<FileOperations>(local, ftp, *localPane, *remotePane, localFolder, services);
+
+    ftp.setServerAddress(server.host());
+    ftp.setServerPort(server.port());
+    ftp.setUserName(QStringLiteral("demo"));
+    ftp.setPassword(QStringLiteral("demo"));
+    ftp.Connect();
+    remotePane->SetNavigationLock(true);
+    remoteFolder = remotePane->GetRemoteFolder();
+    remotePane->SetNavigationLock(false);
+    remotePane->RefreshRemoteList();
+    localPane->RefreshLocalList();
+  }
+
+  static int rowOf(const FileListModel& model, const QString& name) {
+    for (int r = 0; r < model.rowCount(); ++r)
+      if (model.row(r).name == name) return r;
+    return -1;
+  }
+  void selectLocal(std::initializer_list<const char*> names) {
+    localList->clearSelection();
+    for (const char* n : names) localList->selectRow(rowOf(localModel, QString::fromLatin1(n)), true);
+  }
+  void selectRemote(std::initializer_list<const char*> names) {
+    remoteList->clearSelection();
+    for (const char* n : names) remoteList->selectRow(rowOf(remoteModel, QString::fromLatin1(n)), true);
+  }
+
+  TempHome temp;
+  FtpServerFixture server;
+  ScriptedPrompts prompts;
+  clsLocalPaths local{prompts, nullptr};
+  FtpClient ftp;
+  FileListModel localModel{nullptr};
+  FileListModel remoteModel{nullptr};
+  std::unique_ptr<FilePaneView> localList, remoteList;
+  QComboBox localBox, remoteBox;
+  QString localFolder, remoteFolder;
+  QStringList log;
+  std::unique_ptr<LocalPane> localPane;
+  std::unique_ptr<RemotePane> remotePane;
+  std::unique_ptr<FileOperations> ops;
+};
+
+TEST_F(FileOperationsTest, LocalDeleteGoesOnAfterAFailure) {
+  selectLocal({"a.txt", "full", "b.txt"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  ops->DeleteLocalFiles();
+  EXPECT_EQ(prompts.messages().front(), "Tidewick [Confirm]|Are you sure you want to delete the selected local file(s)?");
+  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot delete " + localFolder + "full");
+  EXPECT_EQ(prompts.messages().size(), 2u);
+  EXPECT_FALSE(QFile::exists(localFolder + "a.txt"));
+  EXPECT_FALSE(QFile::exists(localFolder + "b.txt"));
+  EXPECT_EQ(localModel.rowCount(), 2) << "listed again once at the end";
+}
+
+TEST_F(FileOperationsTest, LocalFoldersAndPrompts) {
+  ops->CreateLocalFolder(); // cancelled
+  EXPECT_EQ(QDir(localFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+  prompts.textAnswers.push_back(QStringLiteral("made"));
+  ops->CreateLocalFolder();
+  EXPECT_TRUE(QFileInfo(localFolder + "made").isDir());
+  EXPECT_GE(rowOf(localModel, QStringLiteral("made")), 0);
+
+  selectLocal({"full"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  ops->RemoveLocalFolder();
+  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot remove " + localFolder +
+                                           "full ... Folder may contain files or is write protected or is in use! ");
+  EXPECT_TRUE(QFile::exists(localFolder + "full/x"));
+
+  selectLocal({"a.txt"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  prompts.textAnswers.push_back(QStringLiteral("renamed.txt"));
+  ops->RenameLocalFile();
+  EXPECT_TRUE(QFile::exists(localFolder + "renamed.txt"));
+}
+
+TEST_F(FileOperationsTest, RenamingInPlaceAsksAboutChangedExtensionsAndRefusesExistingNames) {
+  const int a = rowOf(localModel, QStringLiteral("a.txt"));
+  EXPECT_TRUE(ops->LocalEditFinished(a, QStringLiteral("c.txt")));
+  EXPECT_TRUE(prompts.asked.empty()) << "same extension: no question";
+
+  prompts.messageAnswers.push_back(UserPrompts::No);
+  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("c.txt")), QStringLiteral("c.TXT")));
+  EXPECT_EQ(prompts.messages().back(), "Tidewick|Are you sure to exchange the file extension from: \"txt\" to: \"TXT\"");
+  EXPECT_TRUE(QFile::exists(localFolder + "c.txt"));
+
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  EXPECT_TRUE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("README")), QStringLiteral("README2")));
+  EXPECT_EQ(prompts.messages().back(),
+            "Tidewick|Are you sure to exchange the file extension from: \"README\" to: \"README2\"");
+  EXPECT_TRUE(QFile::exists(localFolder + "README2"));
+
+  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("c.txt")), QStringLiteral("b.txt")));
+  EXPECT_EQ(prompts.messages().back(), "Tidewick|File name exists in folder? no way!");
+  EXPECT_EQ(TempHome::readFile(localFolder + "b.txt"), "b") << "nothing overwritten";
+
+  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("c.txt")), QStringLiteral("../out.txt")));
+  EXPECT_FALSE(QFile::exists(temp.root() + "/out.txt"));
+}
+
+TEST_F(FileOperationsTest, RemoteCommandsChangeTheServerAndLogRefusals) {
+  selectRemote({"f.txt"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  prompts.textAnswers.push_back(QStringLiteral("h.txt"));
+  ops->RenameRemoteFile();
+  EXPECT_TRUE(QFile::exists(server.path("h.txt")));
+  EXPECT_GE(rowOf(remoteModel, QStringLiteral("h.txt")), 0);
+
+  ops->CreateRemoteFolder(); // cancelled: the empty name is refused and logged
+  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << log.last().toStdString();
+  prompts.textAnswers.push_back(QStringLiteral("newdir"));
+  ops->CreateRemoteFolder();
+  EXPECT_TRUE(QFileInfo(server.path("newdir")).isDir());
+
+  selectRemote({"h.txt", "g.txt"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  prompts.textAnswers.push_back(QStringLiteral("pub"));
+  prompts.textAnswers.push_back(QStringLiteral("/newdir/"));
+  ops->MoveRemoteItems();
+  EXPECT_TRUE(QFile::exists(server.path("pub/h.txt")));
+  EXPECT_TRUE(QFile::exists(server.path("newdir/g.txt")));
+
+  // A refused in-place rename onto an existing name: the message, the list unchanged.
+  const int rows = remoteModel.rowCount();
+  prompts.messageAnswers.push_back(UserPrompts::Yes); // "pub" and "newdir" differ as extensions too
+  EXPECT_FALSE(ops->RemoteEditFinished(rowOf(remoteModel, QStringLiteral("pub")), QStringLiteral("newdir")));
+  EXPECT_EQ(prompts.messages().back(), "Tidewick|File name exists in folder? no way!");
+  EXPECT_EQ(remoteModel.rowCount(), rows);
+
+  selectRemote({"pub"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  ops->RemoveRemoteFolder();
+  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << "not empty: refused";
+  EXPECT_TRUE(QFileInfo(server.path("pub")).isDir());
+
+  selectRemote({"newdir"});
+  remotePane->RowDoubleClicked(rowOf(remoteModel, QStringLiteral("newdir")));
+  selectRemote({"g.txt"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  ops->DeleteRemoteFiles();
+  EXPECT_FALSE(QFile::exists(server.path("newdir/g.txt")));
+  EXPECT_EQ(remoteModel.rowCount(), 0);
+}
+
+} // namespace

@@ -1,0 +1,208 @@
+// The remote pane against a real FTP server: rows, navigation, history, filters, sorting and
+// the enabling of the remote commands.
+#include "browse/FileListModel.h"
+#include "browse/FilePaneView.h"
+#include "browse/IconTable.h"
+#include "browse/RemotePane.h"
+#include "ftp/FtpClient.h"
+#include "support/FtpServerFixture.h"
+#include "support/ScriptedPrompts.h"
+
+#include <QComboBox>
+#include <QFile>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using tidewick::test::FtpServerFixture;
+
+namespace {
+
+class RemotePaneTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    server.writeFile(QStringLiteral("README"), "read me");
+    server.writeFile(QStringLiteral("pic.JPG"), QByteArray(1234, 'j'));
+    server.writeFile(QStringLiteral("notes.txt"), QByteArray(99, 'n'));
+    server.writeFile(QStringLiteral("docs/a.txt"), "a");
+    server.writeFile(QStringLiteral("docs/b.gif"), "b");
+    server.writeFile(QStringLiteral("pub/x"), "x");
+    QFile::link(server.path(QStringLiteral("docs")), server.path(QStringLiteral("docslink")));
+    ASSERT_TRUE(server.start());
+
+    list = std::make_unique<FilePaneView>(&model);
+    list->setListName(QStringLiteral("lstRemoteFileList"));
+    box.setEditable(true);
+    PaneServices services;
+    services.prompts = &prompts;
+    services.DisplayMessage = [this](const QString& line) { log << line; };
+    services.UpdateAction = [this](const QString& text) { action = text; };
+    services.SetAbortEnabled = [this](bool on) { abortToggles << on; };
+    services.ReceiveSelection = [this] { ++downloads; };
+    services.ApplyCommandStates = [this](const PaneCommandStates& s) { states = s; };
+    pane = std::make_unique<RemotePane>(ftp, list.get(), &box, current, services);
+
+    ftp.setServerAddress(server.host());
+    ftp.setServerPort(server.port());
+    ftp.setUserName(QStringLiteral("demo"));
+    ftp.setPassword(QStringLiteral("demo"));
+    ftp.Connect();
+    pane->SetNavigationLock(true);
+    current = pane->GetRemoteFolder();
+    pane->SetNavigationLock(false);
+    pane->ListFilesOnServer();
+  }
+
+  int rowOf(const QString& name) const {
+    for (int r = 0; r < model.rowCount(); ++r)
+      if (model.row(r).name == name) return r;
+    return -1;
+  }
+  QStringList names() const {
+    QStringList out;
+    for (int r = 0; r < model.rowCount(); ++r) out << model.row(r).name;
+    out.sort();
+    return out;
+  }
+  QStringList history() const {
+    QStringList out;
+    for (int i = 0; i < box.count(); ++i) out << box.itemText(i);
+    return out;
+  }
+
+  FtpServerFixture server;
+  FtpClient ftp;
+  FileListModel model{nullptr};
+  std::unique_ptr<FilePaneView> list;
+  QComboBox box;
+  QString current;
+  ScriptedPrompts prompts;
+  QStringList log;
+  QString action;
+  QList<bool> abortToggles;
+  int downloads = 0;
+  PaneCommandStates states;
+  std::unique_ptr<RemotePane> pane;
+};
+
+TEST_F(RemotePaneTest, RowsCarryIconSizeDateAndKind) {
+  ASSERT_EQ(names(), (QStringList{"README", "docs", "docslink", "notes.txt", "pic.JPG", "pub"}));
+  const FileRow& readme = model.row(rowOf(QStringLiteral("README")));
+  EXPECT_EQ(readme.icon, kIconText) << "no extension in the table: shown as text, counted as a file";
+  EXPECT_EQ(readme.kind, QLatin1Char('F'));
+  EXPECT_EQ(model.text(rowOf(QStringLiteral("pic.JPG")), FileListModel::SizeColumn), "1234");
+  EXPECT_EQ(model.row(rowOf(QStringLiteral("pic.JPG"))).icon, kIconPicture);
+  EXPECT_EQ(model.row(rowOf(QStringLiteral("docs"))).icon, kIconFolder);
+  EXPECT_EQ(model.row(rowOf(QStringLiteral("docs"))).kind, QLatin1Char('D'));
+  EXPECT_FALSE(model.text(rowOf(QStringLiteral("notes.txt")), FileListModel::DateColumn).isEmpty());
+  EXPECT_EQ(current, "/");
+  EXPECT_EQ(history(), QStringList{"/"});
+}
+
+TEST_F(RemotePaneTest, NavigatesByDoubleClickPathBoxUpAndTypedFolder) {
+  pane->RowDoubleClicked(rowOf(QStringLiteral("docs")));
+  EXPECT_EQ(current, "/docs");
+  EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
+  EXPECT_EQ(history(), (QStringList{"/", "/docs"}));
+  EXPECT_FALSE(pane->NavigationLocked());
+  EXPECT_EQ(action, "");
+
+  // A file downloads on double-click.
+  pane->RowDoubleClicked(rowOf(QStringLiteral("a.txt")));
+  EXPECT_EQ(downloads, 1);
+
+  pane->GoUpOneLevel();
+  EXPECT_EQ(log.last(), "Remote path now up one folder.");
+  EXPECT_EQ(ftp.GetCurrentFolder(), "/");
+  EXPECT_EQ(names().size(), 6);
+  EXPECT_EQ(action, "Obtaining directory listing...") << "up one level leaves the listing text";
+  pane->GoUpOneLevel();
+  EXPECT_EQ(log.last(), "Remote path already at a root folder.");
+
+  // Choosing a history entry navigates; a typed folder too.
+  pane->PathBoxSelected(1);
+  EXPECT_EQ(current, "/docs");
+  EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
+  prompts.textAnswers.push_back(QStringLiteral("/pub"));
+  pane->GoToTypedFolder();
+  EXPECT_EQ(current, "/pub");
+  EXPECT_EQ(names(), QStringList{"x"});
+
+  prompts.textAnswers.push_back(QStringLiteral("/nowhere"));
+  pane->GoToTypedFolder();
+  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << log.last().toStdString();
+  EXPECT_EQ(current, "/pub");
+
+  pane->GoToTypedFolder(); // no answer
+  EXPECT_EQ(prompts.messages().back(), "Remote Server Custom Command|No command entered, quiting");
+}
+
+TEST_F(RemotePaneTest, ALinkToAFolderIsEnteredAndTheHistoryIgnoresCase) {
+  const FileRow& link = model.row(rowOf(QStringLiteral("docslink")));
+  if (link.kind == QLatin1Char('E')) {
+    EXPECT_EQ(link.icon, kIconOther);
+  }
+  pane->RowDoubleClicked(rowOf(QStringLiteral("docslink")));
+  EXPECT_EQ(downloads, 0);
+  EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
+
+  box.clear();
+  box.addItem(QStringLiteral("/pub"));
+  pane->SetNavigationLock(true);
+  pane->AddToRemotePaths(QStringLiteral("/Pub"));
+  EXPECT_EQ(history(), QStringList{"/pub"});
+  EXPECT_EQ(box.currentText(), "/Pub");
+}
+
+TEST_F(RemotePaneTest, FiltersListOnlyMatchingItemsUntilTheNextListing) {
+  prompts.textAnswers.push_back(QStringLiteral("*.txt"));
+  pane->FilterDefineTypes();
+  EXPECT_EQ(names(), QStringList{"notes.txt"});
+  EXPECT_EQ(abortToggles, (QList<bool>{true, false}));
+  pane->FilterDefineTypes();
+  EXPECT_EQ(prompts.messages().back(),
+            "Define Type For Remote Server Directory Listing|No command entered, quiting");
+  pane->FilterAll();
+  EXPECT_EQ(names().size(), 6);
+}
+
+TEST_F(RemotePaneTest, HeaderClicksToggleOneOrderForTheWholeList) {
+  pane->HeaderClicked(FileListModel::SizeColumn);
+  const QString firstDescending = model.text(0, FileListModel::SizeColumn);
+  pane->HeaderClicked(FileListModel::SizeColumn);
+  const QString firstAscending = model.text(0, FileListModel::SizeColumn);
+  EXPECT_GE(firstDescending.toLower(), model.text(model.rowCount() - 1, FileListModel::SizeColumn));
+  EXPECT_LE(firstAscending, model.text(model.rowCount() - 1, FileListModel::SizeColumn));
+  pane->HeaderClicked(FileListModel::NameColumn);
+  EXPECT_EQ(model.row(0).name, "README") << "descending again: one toggle for all columns";
+}
+
+TEST_F(RemotePaneTest, CommandStatesFollowTheSelection) {
+  list->clearSelection();
+  pane->UpdateRemoteCommandStates();
+  EXPECT_FALSE(states.deleteFile || states.rename || states.removeFolder || states.transfer);
+
+  list->selectRow(rowOf(QStringLiteral("docs")));
+  pane->UpdateRemoteCommandStates();
+  EXPECT_FALSE(states.deleteFile);
+  EXPECT_FALSE(states.rename);
+  EXPECT_TRUE(states.removeFolder);
+  EXPECT_TRUE(states.transfer);
+
+  list->selectRow(rowOf(QStringLiteral("README")), true);
+  pane->UpdateRemoteCommandStates();
+  EXPECT_TRUE(states.deleteFile);
+  EXPECT_TRUE(states.rename) << "two rows: the icon counts as 0";
+  EXPECT_FALSE(states.removeFolder);
+  EXPECT_TRUE(states.transfer);
+}
+
+TEST_F(RemotePaneTest, DoubleClickWhileNotConnectedDoesNothing) {
+  ftp.Disconnect();
+  pane->RowDoubleClicked(rowOf(QStringLiteral("docs")));
+  EXPECT_EQ(current, "/");
+  EXPECT_FALSE(pane->NavigationLocked());
+}
+
+} // namespace
