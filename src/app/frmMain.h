@@ -14,8 +14,8 @@
 
 class clsResizer;
 class FileListModel;
+class FilePaneView;
 class FtpClient;
-class QAbstractItemView;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -224,8 +224,8 @@ public:
   QWidget* Picture4 = nullptr;
   QComboBox* cboLocalPath = nullptr;
   QComboBox* cboRemotePath = nullptr;
-  QAbstractItemView* lstLocalFileList = nullptr;
-  QAbstractItemView* lstRemoteFileList = nullptr;
+  FilePaneView* lstLocalFileList = nullptr;
+  FilePaneView* lstRemoteFileList = nullptr;
   FileListModel* localFiles = nullptr;
   FileListModel* remoteFiles = nullptr;
   tidewick::log::LogList* lstConnectionInfo = nullptr;

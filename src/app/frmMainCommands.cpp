@@ -1,6 +1,7 @@
 // The main window's commands: what each menu entry, toolbar button, command button and shortcut
 // runs, the enabling of commands by connection state, and the View toggles.
 #include "app/frmMain.h"
+#include "browse/FilePaneView.h"
 #include "ftp/FtpClient.h"
 #include "log/LogList.h"
 
@@ -322,7 +323,9 @@ void frmMain::DeleteLocalFileToRecycleBin() {}
 void frmMain::DeleteLocalFolderToRecycleBin() {}
 void frmMain::LocalFilterAll() {}
 void frmMain::LocalFilterDefineTypes() {}
-void frmMain::SetLocalView(int) {}
+void frmMain::SetLocalView(int view) {
+  if (view >= 0 && view <= 3) lstLocalFileList->setViewMode(static_cast<FilePaneView::ViewMode>(view));
+}
 void frmMain::RefreshRemoteList() {}
 void frmMain::UpdateRemoteCommandStates() {}
 void frmMain::RemoteTransferToQueue() {}
@@ -340,7 +343,9 @@ void frmMain::RemoteFilterAll() {}
 void frmMain::RemoteFilterDefineTypes() {}
 void frmMain::SendCustomCommand() {}
 void frmMain::SendFtpCommand(const QString&) {}
-void frmMain::SetRemoteView(int) {}
+void frmMain::SetRemoteView(int view) {
+  if (view >= 0 && view <= 3) lstRemoteFileList->setViewMode(static_cast<FilePaneView::ViewMode>(view));
+}
 void frmMain::ShowOptions() {}
 void frmMain::ShowQueue() {}
 void frmMain::EmptyLocalRecycleBin() {}

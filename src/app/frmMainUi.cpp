@@ -4,6 +4,7 @@
 #include "app/PaneLayout.h"
 #include "app/frmMain.h"
 #include "browse/FileListModel.h"
+#include "browse/FilePaneView.h"
 #include "log/LogList.h"
 
 #include <QAction>
@@ -11,7 +12,6 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QHeaderView>
 #include <QLabel>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -21,7 +21,6 @@
 #include <QStatusBar>
 #include <QToolBar>
 #include <QToolButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 
 using tidewick::app::Glyph;
@@ -388,23 +387,10 @@ void frmMain::BuildPane(bool local) {
   QPushButton* up = makePictureButton(frame, local ? "cmdUpLocal" : "cmdUpFtp", Glyph::GoUp);
   up->setIconSize(QSize(16, 16));
 
-  // One model per pane; the views of the browsing commands show it.
+  // One model per pane, shown four ways (large icons, small icons, list, details).
   auto* model = new FileListModel([](int index) { return tidewick::app::FileTypeIcon(index); }, this);
-  auto* list = new QTreeView(frame);
-  list->setObjectName(local ? QStringLiteral("lstLocalFileList") : QStringLiteral("lstRemoteFileList"));
-  model->setObjectName(list->objectName());
-  list->setModel(model);
-  list->setRootIsDecorated(false);
-  list->setUniformRowHeights(true);
-  list->setItemsExpandable(false);
-  list->setAllColumnsShowFocus(true);
-  list->setSelectionMode(QAbstractItemView::ExtendedSelection);
-  list->setSelectionBehavior(QAbstractItemView::SelectRows);
-  list->header()->setStretchLastSection(false);
-  list->header()->resizeSection(FileListModel::NameColumn, 200);
-  list->header()->resizeSection(FileListModel::SizeColumn, 80);
-  list->header()->resizeSection(FileListModel::DateColumn, 130);
-  list->setColumnHidden(FileListModel::KindColumn, true);
+  auto* list = new FilePaneView(model, frame);
+  list->setListName(local ? QStringLiteral("lstLocalFileList") : QStringLiteral("lstRemoteFileList"));
 
   auto* layout = new PaneLayout(frame);
   layout->setWidget(PaneLayout::Strip, strip);

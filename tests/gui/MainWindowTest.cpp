@@ -7,6 +7,7 @@
 #include "app/PaneLayout.h"
 #include "app/clsResizer.h"
 #include "browse/FileListModel.h"
+#include "browse/FilePaneView.h"
 #include "ftp/FtpClient.h"
 #include "log/LogList.h"
 
@@ -230,6 +231,27 @@ TEST(MainWindowCommands, ToolbarsDispatchByKeyOrPosition) {
   m->ran.clear();
   QTest::mouseClick(m->cmdConnect, Qt::LeftButton);
   EXPECT_EQ(m->ran, QStringList{QStringLiteral("ConnectWithDialog")});
+}
+
+TEST(MainWindowCommands, ViewButtonsAndEntriesSwitchTheListsView) {
+  TempHome home;
+  ScriptedPrompts prompts;
+  frmMain w(prompts, {QStringLiteral("tidewick")});
+  w.setEndProgram([] {});
+  w.Load();
+  w.show();
+  using Mode = FilePaneView::ViewMode;
+  EXPECT_EQ(w.lstLocalFileList->viewMode(), Mode::Details);
+  QTest::mouseClick(w.Toolbar5->widgetForAction(frmMain::ToolbarButtonAt(w.Toolbar5, 6)), Qt::LeftButton);
+  EXPECT_EQ(w.lstLocalFileList->viewMode(), Mode::LargeIcons);
+  w.menuEntry(QStringLiteral("mnuLocalShowSmallIcons"))->trigger();
+  EXPECT_EQ(w.lstLocalFileList->viewMode(), Mode::SmallIcons);
+  w.menuEntry(QStringLiteral("mnuRemoteShowList"))->trigger();
+  EXPECT_EQ(w.lstRemoteFileList->viewMode(), Mode::List);
+  w.SetConnectedState(true); // the remote toolbars work only while connected
+  QTest::mouseClick(w.Toolbar6->widgetForAction(frmMain::ToolbarButtonAt(w.Toolbar6, 9)), Qt::LeftButton);
+  EXPECT_EQ(w.lstRemoteFileList->viewMode(), Mode::Details);
+  EXPECT_EQ(w.lstLocalFileList->viewMode(), Mode::SmallIcons) << "each pane has its own view";
 }
 
 TEST(MainWindowCommands, Toolbar1ButtonsWithoutAnActionDoNothing) {
@@ -520,7 +542,7 @@ TEST(Arrangement, ControlsCarryTheirNamesCaptionsAndTooltips) {
   EXPECT_EQ(m->Toolbar6->actions().size(), 11);
   EXPECT_EQ(m->menuBar()->actions().size(), 7);
 
-  auto* model = qobject_cast<FileListModel*>(m->lstLocalFileList->model());
+  FileListModel* model = m->lstLocalFileList->model();
   ASSERT_TRUE(model);
   QStringList headers;
   for (int c = 0; c < 3; ++c) headers << model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
