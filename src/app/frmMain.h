@@ -177,6 +177,8 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  // No toolbar menu of its own: the View menu shows and hides the toolbars and keeps its marks.
+  QMenu* createPopupMenu() override { return nullptr; }
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:

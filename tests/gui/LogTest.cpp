@@ -7,6 +7,10 @@
 #include "log/frmLogWindow.h"
 
 #include <QAction>
+#include <QClipboard>
+#include <QGuiApplication>
+#include <QScrollBar>
+#include <QTest>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -43,6 +47,35 @@ TEST(MessageLog, NewLinesAreSelectedAndScrolledTo) {
   QCoreApplication::processEvents();
   EXPECT_EQ(log->currentText(), "newest");
   EXPECT_GE(log->firstVisibleRow() + log->rowsPerPage(), log->count());
+}
+
+TEST(MessageLog, TheUserPicksALineWithMouseAndKeys) {
+  LoadedMain m;
+  m->show();
+  LogList* log = m->logList();
+  for (int i = 0; i < 50; ++i) m->DisplayMessage(QStringLiteral("reply %1").arg(i));
+  QCoreApplication::processEvents();
+  const int first = log->firstVisibleRow();
+  const int rowHeight = log->viewport()->height() / log->rowsPerPage();
+  QTest::mouseClick(log->viewport(), Qt::LeftButton, {}, QPoint(10, rowHeight / 2));
+  EXPECT_EQ(log->currentRow(), first);
+  QTest::keyClick(log, Qt::Key_Up);
+  EXPECT_EQ(log->currentRow(), first - 1);
+  QTest::keyClick(log, Qt::Key_Home);
+  EXPECT_EQ(log->currentRow(), 0);
+  QTest::keyClick(log, Qt::Key_Down);
+  QTest::keySequence(log, QKeySequence::Copy);
+  EXPECT_EQ(QGuiApplication::clipboard()->text(), "reply 1");
+  QTest::keyClick(log, Qt::Key_End);
+  EXPECT_EQ(log->currentText(), "reply 49");
+
+  // A line wider than the list can be scrolled to once it has been on screen.
+  EXPECT_EQ(log->horizontalScrollBar()->maximum(), 0);
+  m->DisplayMessage(QString(400, QLatin1Char('w')));
+  QCoreApplication::processEvents(); // scroll to it
+  log->viewport()->repaint();
+  QCoreApplication::processEvents(); // take its width
+  EXPECT_GT(log->horizontalScrollBar()->maximum(), 0);
 }
 
 TEST(MessageLog, TheComponentsLinesAndTheActionPanel) {
