@@ -36,8 +36,8 @@ struct FtpClient::EventQueue
 FtpClient::FtpClient(QObject* parent) : QObject(parent), m_pending(std::make_unique<EventQueue>())
 {
     m_progressTimer = new QTimer(this);
-    m_progressTimer->setSingleShot(true);
-    connect(m_progressTimer, &QTimer::timeout, this, &FtpClient::flushProgress);
+    m_progressTimer->setInterval(static_cast<int>(progressIntervalMs));
+    connect(m_progressTimer, &QTimer::timeout, this, &FtpClient::pollProgress);
     m_worker = std::make_unique<Worker>([this] { scheduleDrain(); });
 }
 
@@ -81,6 +81,7 @@ void FtpClient::run(ClientState busy, std::function<void(Session&)> job)
     m_state = busy;
     m_abortRequested = false;
     m_currentJob = m_worker->post(settings(), std::move(job));
+    m_progressTimer->start();
     const JobResult result = waitFor(m_currentJob);
     if (result.kind != FailureKind::None)
         throw FtpFailure(result.description, static_cast<int>(result.kind));
@@ -108,7 +109,8 @@ JobResult FtpClient::waitFor(quint64 job)
         // No event loop to lean on (a plain program or another thread): deliver events here.
         while (!wait->done) {
             if (m_pending->events.empty())
-                m_worker->waitForEvents();
+                m_worker->waitForEvents(std::chrono::milliseconds(progressIntervalMs));
+            pollProgress();
             drain();
         }
     }
@@ -156,19 +158,6 @@ void FtpClient::deliver(WorkerEvent& event)
     case WorkerEvent::Type::Item:
         Q_EMIT ListingFolderItem(event.item.name, event.item.date, event.item.size, event.item.kind);
         break;
-    case WorkerEvent::Type::Progress: {
-        const auto latest = m_worker->latestProgress();
-        m_progress[0] = latest[0];
-        m_progress[1] = latest[1];
-        m_progress[2] = latest[2];
-        m_progressPending = true;
-        const qint64 now = QDateTime::currentMSecsSinceEpoch();
-        if (now - m_lastProgressMs >= progressIntervalMs)
-            flushProgress();
-        else if (!m_progressTimer->isActive())
-            m_progressTimer->start(static_cast<int>(progressIntervalMs - (now - m_lastProgressMs)));
-        break;
-    }
     case WorkerEvent::Type::Receiving:
         Q_EMIT ReceivingFile(event.text);
         break;
@@ -193,8 +182,9 @@ void FtpClient::deliver(WorkerEvent& event)
         break;
     }
     case WorkerEvent::Type::Done:
-        flushProgress();
+        pollProgress(); // the final figures, while the state still says busy
         if (event.job == m_currentJob) {
+            m_progressTimer->stop();
             m_currentJob = 0;
             m_abortRequested = false;
             m_state = event.result.connected ? ClientState::Idle : ClientState::NotConnected;
@@ -211,14 +201,14 @@ void FtpClient::deliver(WorkerEvent& event)
     }
 }
 
-void FtpClient::flushProgress()
+void FtpClient::pollProgress()
 {
-    m_progressTimer->stop();
-    if (!m_progressPending)
+    quint64 sequence = 0;
+    const auto latest = m_worker->latestProgress(&sequence);
+    if (sequence == m_progressSequence)
         return;
-    m_progressPending = false;
-    m_lastProgressMs = QDateTime::currentMSecsSinceEpoch();
-    Q_EMIT TransferProgress(m_progress[0], static_cast<int>(m_progress[1]), m_progress[2]);
+    m_progressSequence = sequence;
+    Q_EMIT TransferProgress(latest[0], static_cast<int>(latest[1]), latest[2]);
 }
 
 // ---- methods -------------------------------------------------------------------------------

@@ -152,7 +152,7 @@ private:
     void scheduleDrain();
     void drain();
     void deliver(tidewick::ftp::WorkerEvent& event);
-    void flushProgress();
+    void pollProgress();
 
     QString m_host;
     int m_port = 21;
@@ -177,11 +177,9 @@ private:
     struct EventQueue;
     std::unique_ptr<EventQueue> m_pending; // taken from the worker, not yet delivered
 
-    // Progress goes out at most every 50 ms; the latest value waits in between.
-    bool m_progressPending = false;
-    qint64 m_progress[3] = {0, 0, 0};
-    qint64 m_lastProgressMs = 0;
+    // While an operation runs, progress is looked at every 50 ms and sent on when it changed.
     QTimer* m_progressTimer = nullptr;
+    quint64 m_progressSequence = 0;
 
     std::unique_ptr<tidewick::ftp::Worker> m_worker; // last: its thread goes first
 };

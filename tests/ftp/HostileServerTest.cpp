@@ -10,6 +10,11 @@
 
 #include <algorithm>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 using namespace tidewick::test;
 using tidewick::ftp::FailureKind;
 
@@ -400,4 +405,63 @@ TEST_F(HostileServer, ServerHangingUpWhileIdleIsNoticed)
     EXPECT_TRUE(ClientHarness::waitUntil([&] { return client.CurrentState() == NotConnected; }));
     EXPECT_EQ(harness.disconnects, 1);
     EXPECT_TRUE(harness.logContains(QStringLiteral("421 Idle too long")));
+}
+
+namespace {
+
+// A port whose accept queue is full: new connections get no answer at all, like a host behind a
+// firewall that drops packets.
+class BlackholePort
+{
+public:
+    BlackholePort()
+    {
+        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in address{};
+        address.sin_family = AF_INET;
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        socklen_t length = sizeof address;
+        ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        ::listen(m_listen, 0);
+        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
+        port = ntohs(address.sin_port);
+        for (int& fd : m_fillers) {
+            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
+        }
+        ::usleep(50000);
+    }
+    ~BlackholePort()
+    {
+        for (int fd : m_fillers)
+            ::close(fd);
+        ::close(m_listen);
+    }
+    quint16 port = 0;
+
+private:
+    int m_listen = -1;
+    int m_fillers[3] = {-1, -1, -1};
+};
+
+} // namespace
+
+TEST(ConnectTimeouts, SilentHostTimesOutAndCanBeAborted)
+{
+    BlackholePort blackhole;
+    FtpClient client;
+    ClientHarness harness(client);
+    client.setServerAddress(QStringLiteral("127.0.0.1"));
+    client.setServerPort(blackhole.port);
+    client.setConnectTimeout(300);
+    FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
+    EXPECT_EQ(failure.description(), QStringLiteral("Timed out connecting to 127.0.0.1:%1").arg(blackhole.port));
+    EXPECT_EQ(client.CurrentState(), NotConnected);
+
+    client.setConnectTimeout(30000);
+    QTimer::singleShot(100, &client, [&] { client.setAbort(true); });
+    failure = harness.failureOf([&] { client.Connect(); });
+    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
+    EXPECT_EQ(client.CurrentState(), NotConnected);
 }

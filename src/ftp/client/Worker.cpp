@@ -102,10 +102,10 @@ std::deque<WorkerEvent> Worker::take(std::size_t max)
     return out;
 }
 
-void Worker::waitForEvents()
+void Worker::waitForEvents(std::chrono::milliseconds wait)
 {
     std::unique_lock lock(m_mutex);
-    m_eventsReady.wait(lock, [this] { return !m_events.empty(); });
+    m_eventsReady.wait_for(lock, wait, [this] { return !m_events.empty(); });
 }
 
 void Worker::push(WorkerEvent&& event)
@@ -151,6 +151,9 @@ void Worker::threadMain()
                 result.kind = FailureKind::TransferFailed;
                 result.description = QString::fromUtf8(e.what());
             }
+            // Whatever the server sent after the last answer (a goodbye, a hang-up) counts now,
+            // so the state handed back is the true one.
+            m_session.checkIdle();
             result.connected = m_session.isConnected();
             {
                 std::lock_guard lock(m_mutex);
@@ -227,22 +230,15 @@ void Worker::listingItem(const FolderItem& item)
 
 void Worker::progress(qint64 fileBytes, int percent, qint64 total)
 {
-    {
-        std::lock_guard lock(m_mutex);
-        m_progress = {fileBytes, percent, total};
-        if (m_progressQueued)
-            return;
-        m_progressQueued = true;
-    }
-    WorkerEvent event;
-    event.type = WorkerEvent::Type::Progress;
-    push(std::move(event));
+    std::lock_guard lock(m_mutex);
+    m_progress = {fileBytes, percent, total};
+    ++m_progressSequence;
 }
 
-std::array<qint64, 3> Worker::latestProgress()
+std::array<qint64, 3> Worker::latestProgress(quint64* sequence)
 {
     std::lock_guard lock(m_mutex);
-    m_progressQueued = false;
+    *sequence = m_progressSequence;
     return m_progress;
 }
 

@@ -48,7 +48,7 @@ private:
 // order they happened, the end of an operation last.
 struct WorkerEvent
 {
-    enum class Type { Log, Item, Progress, Receiving, Sending, Skipped, Disconnected, Question, Done };
+    enum class Type { Log, Item, Receiving, Sending, Skipped, Disconnected, Question, Done };
     Type type = Type::Log;
     QString text;
     QString text2;
@@ -76,11 +76,12 @@ public:
 
     // UI side: up to `max` waiting events, oldest first.
     std::deque<WorkerEvent> take(std::size_t max);
-    // Blocks until events wait (for callers without an event loop).
-    void waitForEvents();
-    // The newest progress figures: {file bytes, percent, total}. A Progress event in the queue
-    // only says that there are new ones, so a fast transfer cannot flood the queue.
-    std::array<qint64, 3> latestProgress();
+    // Blocks until events wait or `wait` passes (for callers without an event loop).
+    void waitForEvents(std::chrono::milliseconds wait);
+    // The newest progress figures {file bytes, percent, total} and a counter that changes with
+    // them. The session updates them on every block it moves; the UI looks at its own pace, so a
+    // fast transfer never floods the queue or wakes the UI thread per block.
+    std::array<qint64, 3> latestProgress(quint64* sequence);
 
 private:
     struct PendingJob
@@ -119,7 +120,7 @@ private:
     quint64 m_running = 0;
     std::shared_ptr<Question> m_question;
     std::array<qint64, 3> m_progress{};
-    bool m_progressQueued = false;
+    quint64 m_progressSequence = 0;
 
     std::thread m_thread; // last: starts after everything above exists
 };

@@ -447,23 +447,25 @@ void Session::checkIdle()
         return;
     try {
         m_control->clearInterrupt();
-        if (!m_control->waitReadable(net::Millis(0)))
-            return;
-        char buffer[4096];
-        const std::size_t n = m_control->readSome(buffer, sizeof buffer);
-        if (n == 0) {
-            dropConnection(QStringLiteral("The server closed the connection"));
-            return;
+        bool closed = false;
+        if (m_control->waitReadable(net::Millis(0))) {
+            char buffer[4096];
+            const std::size_t n = m_control->readSome(buffer, sizeof buffer);
+            if (n == 0)
+                closed = true;
+            else
+                m_reader.feed(buffer, n);
         }
-        m_reader.feed(buffer, n);
+        // Replies that came with the last answer are still in the reader; a "421" among them
+        // is the server saying goodbye.
         while (auto reply = m_reader.next()) {
             for (const auto& line : reply->lines)
                 log(fromWire(line));
-            if (reply->code == 421) {
-                dropConnection();
-                return;
-            }
+            if (reply->code == 421)
+                closed = true;
         }
+        if (closed)
+            dropConnection(QStringLiteral("The server closed the connection"));
     } catch (const std::exception& e) {
         dropConnection(QStringLiteral("The connection to the server was lost: %1").arg(QString::fromUtf8(e.what())));
     }
