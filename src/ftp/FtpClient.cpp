@@ -81,7 +81,8 @@ void FtpClient::run(ClientState busy, std::function<void(Session&)> job)
     m_state = busy;
     m_abortRequested = false;
     m_currentJob = m_worker->post(settings(), std::move(job));
-    m_progressTimer->start();
+    if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
+        m_progressTimer->start();
     const JobResult result = waitFor(m_currentJob);
     if (result.kind != FailureKind::None)
         throw FtpFailure(result.description, static_cast<int>(result.kind));

@@ -60,7 +60,9 @@ public:
     QString ServerAddress() const { return m_host; }
     void setServerAddress(const QString& host) { m_host = host; }
     int ServerPort() const { return m_port; }
-    void setServerPort(int port) { m_port = port; }
+    // A port above 32767 that went through a signed 16-bit number arrives negative; it is read
+    // back as the unsigned port it was.
+    void setServerPort(int port) { m_port = unsigned16(port); }
     QString UserName() const { return m_user; }
     void setUserName(const QString& user) { m_user = user; }
     QString Password() const { return m_password; }
@@ -72,7 +74,7 @@ public:
     QString ProxyAddress() const { return m_proxyHost; }
     void setProxyAddress(const QString& host) { m_proxyHost = host; }
     int ProxyPort() const { return m_proxyPort; }
-    void setProxyPort(int port) { m_proxyPort = port; }
+    void setProxyPort(int port) { m_proxyPort = unsigned16(port); }
     QString ProxyUserName() const { return m_proxyUser; }
     void setProxyUserName(const QString& user) { m_proxyUser = user; }
     QString ProxyPassword() const { return m_proxyPassword; }
@@ -145,6 +147,8 @@ Q_SIGNALS:
 
 private:
     struct Wait;
+
+    static int unsigned16(int port) { return port < 0 && port >= -32768 ? port + 65536 : port; }
 
     tidewick::ftp::SessionSettings settings() const;
     void run(tidewick::ftp::ClientState busy, std::function<void(tidewick::ftp::Session&)> job);

@@ -103,13 +103,13 @@ void FakeFtpServer::Control::sendDataAndHold(const std::string& bytes)
     sendAll(fd, bytes.data(), bytes.size());
 }
 
-std::string FakeFtpServer::Control::receiveData()
+std::string FakeFtpServer::Control::receiveData(std::size_t limit)
 {
     const int fd = acceptData();
     std::string out;
     char buffer[65536];
-    while (fd >= 0 && readable(fd, 10000)) {
-        const ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
+    while (fd >= 0 && out.size() < limit && readable(fd, 10000)) {
+        const ssize_t n = ::recv(fd, buffer, std::min(sizeof buffer, limit - out.size()), 0);
         if (n <= 0)
             break;
         out.append(buffer, static_cast<std::size_t>(n));

@@ -39,7 +39,7 @@ public:
         quint16 openDataPort();                              // what the default EPSV/PASV do
         void sendData(const std::string& bytes);             // waits for the client, sends, closes
         void sendDataAndHold(const std::string& bytes);      // sends, keeps the connection open
-        std::string receiveData();                           // reads to the end of the upload
+        std::string receiveData(std::size_t limit = std::string::npos); // reads to the end (or limit), closes
         void closeData();
 
     private:

@@ -516,6 +516,9 @@ TEST_F(RealServer, NoServerListening)
 
     client.setServerPort(70000);
     EXPECT_EQ(harness.failureOf([&] { client.Connect(); }).number(), failureNumber(FailureKind::InvalidArgument));
+    // A port that went through a signed 16-bit number comes back as the port it was.
+    client.setServerPort(-25536);
+    EXPECT_EQ(client.ServerPort(), 40000);
     client.setServerPort(port);
     EXPECT_EQ(harness.failureOf([&] { client.GetCurrentFolder(); }).number(), failureNumber(FailureKind::NotConnected));
 }

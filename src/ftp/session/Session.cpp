@@ -385,13 +385,16 @@ void Session::login()
 
     for (int attempt = 1;; ++attempt) {
         proto::Reply reply = command("USER", user);
-        if (reply.code == 331)
+        bool passwordSent = false;
+        if (reply.code == 331) {
             reply = command("PASS", password);
+            passwordSent = true;
+        }
         if (reply.code == 332)
             reply = askAccount();
         if (reply.code == 230 || reply.code == 202)
             return;
-        if (reply.code == 530 && attempt <= 3 && m_control) {
+        if (reply.code == 530 && passwordSent && attempt <= 3 && m_control) {
             // A refused password: ask the user for another and start over with USER, as servers
             // expect after a 530.
             const std::optional<QString> answer = m_events.askPassword();

@@ -12,6 +12,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
+
 
 namespace tidewick::ftp {
 
@@ -306,7 +308,8 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
                 throw;
             const QString broken =
                 QStringLiteral("The upload of %1 broke off: %2").arg(local, QString::fromStdString(e.what()));
-            if (m_control && m_control->waitReadable(net::Millis(0)))
+            // The server usually says why right after closing the data connection.
+            if (m_control && m_control->waitReadable(std::min(m_settings.idleTimeout, net::Millis(1000))))
                 serverReason(broken);
             closeData();
             resync();
