@@ -13,7 +13,6 @@
 #include <memory>
 
 class clsResizer;
-class FileListModel;
 class FilePaneView;
 class FtpClient;
 class QAction;
@@ -228,8 +227,6 @@ public:
   QComboBox* cboRemotePath = nullptr;
   FilePaneView* lstLocalFileList = nullptr;
   FilePaneView* lstRemoteFileList = nullptr;
-  FileListModel* localFiles = nullptr;
-  FileListModel* remoteFiles = nullptr;
   tidewick::log::LogList* lstConnectionInfo = nullptr;
   QGroupBox* fraTransfer = nullptr;
   QRadioButton* optAscii = nullptr;

@@ -283,7 +283,7 @@ void frmMain::BuildMenus() {
 }
 
 void frmMain::BuildToolbars() {
-  const auto beside = Qt::ToolButtonTextUnderIcon;
+  const auto captioned = Qt::ToolButtonTextUnderIcon;
   Toolbar1 = makeToolbar("Toolbar1", this,
                          {{"Connect", "Connect", "Connect to server", Glyph::Connect},
                           {"Disconnect", "Disconect.", "Disconnect from server", Glyph::Disconnect},
@@ -306,7 +306,7 @@ void frmMain::BuildToolbars() {
                           {"RemoteDirSync", "Dir Sync", "Local site to Remote site directory Synchronize",
                            Glyph::SyncToRemote},
                           {"Exit", "Exit", "Exit program", Glyph::Exit}},
-                         24, beside);
+                         24, captioned);
   addToolBar(Qt::TopToolBarArea, Toolbar1);
 
   Toolbar4 = makeToolbar("Toolbar4", this,
@@ -317,7 +317,7 @@ void frmMain::BuildToolbars() {
                           {"Download", "Download", "Download", Glyph::Receive},
                           {"DirSyncUp", "Dir Sync", "Remote directory synchronize", Glyph::SyncToRemote},
                           {"DirSyncDown", "Dir Sync", "Local directory synchronize", Glyph::SyncToLocal}},
-                         24, beside);
+                         24, captioned);
   Toolbar4->setOrientation(Qt::Vertical);
 
   const auto iconOnly = Qt::ToolButtonIconOnly;
@@ -404,14 +404,12 @@ void frmMain::BuildPane(bool local) {
     cboLocalPath = path;
     cmdUpLocal = up;
     lstLocalFileList = list;
-    localFiles = model;
   } else {
     fraRemote = frame;
     Picture4 = strip;
     cboRemotePath = path;
     cmdUpFtp = up;
     lstRemoteFileList = list;
-    remoteFiles = model;
   }
 }
 
