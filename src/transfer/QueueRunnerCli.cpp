@@ -4,6 +4,7 @@
 #include "ftp/FtpTypes.h"
 #include "ftp/QuickFtp.h"
 #include "settings/Globals.h"
+#include "settings/Register.h"
 #include "transfer/QueueFile.h"
 
 #include <QCoreApplication>
@@ -33,14 +34,43 @@ std::optional<int> rowPort(const QString& text)
     return int(port);
 }
 
+QString portFailure(const QString& what, const QString& text)
+{
+    return QStringLiteral("The %1 \"%2\" is not a whole number from 1 to 65535").arg(what, text);
+}
+
 } // namespace
+
+void ApplyConnectionSettings(QuickFtp& ftp)
+{
+    const QString passive = GetSetting(QStringLiteral("FTP PASV"), QString());
+    ftp.setPassiveMode(passive.isEmpty() || LeadingNumber(passive) == 1);
+
+    if (LeadingNumber(GetSetting(QStringLiteral("Firewall Use"), QStringLiteral("0"))) != 1) {
+        ftp.setProxyType(0);
+        ftp.setProxyAddress(QString());
+        ftp.setProxyPort(1080);
+        ftp.setProxyUserName(QString());
+        ftp.setProxyPassword(QString());
+        return;
+    }
+    const QString portText = GetSetting(QStringLiteral("Firewall Proxy Port"), QString());
+    const std::optional<int> port = rowPort(portText);
+    if (!port)
+        throw FtpFailure(portFailure(QStringLiteral("firewall proxy port"), portText),
+                         int(ftp::FailureKind::InvalidArgument));
+    ftp.setProxyType(GetSetting(QStringLiteral("Firewall Type"), QString()) == QStringLiteral("SOCKS 4") ? 4 : 5);
+    ftp.setProxyAddress(GetSetting(QStringLiteral("Firewall Host Name"), QString()));
+    ftp.setProxyPort(*port);
+    ftp.setProxyUserName(GetSetting(QStringLiteral("Firewall User Name"), QString()));
+    ftp.setProxyPassword(GetSetting(QStringLiteral("Firewall Password"), QString()));
+}
 
 qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row)
 {
     const std::optional<int> port = rowPort(row.port);
     if (!port)
-        throw FtpFailure(QStringLiteral("The port number \"%1\" is not a whole number from 1 to 65535").arg(row.port),
-                         int(ftp::FailureKind::InvalidArgument));
+        throw FtpFailure(portFailure(QStringLiteral("port number"), row.port), int(ftp::FailureKind::InvalidArgument));
     const bool ascii = row.transferMode != QStringLiteral("Binary");
     const bool folder = row.type == QStringLiteral("Link") || row.type == QStringLiteral("Dir");
     const bool withSubfolders = true; // a queued folder always goes whole
@@ -79,6 +109,9 @@ constexpr const char* Usage = "Usage: tidewick [/STARTUP]\n"
                               "                    other, without a window; the file is not changed\n"
                               "  --verbose         with --run-queue: write the conversation with the servers\n"
                               "                    to standard error\n"
+                              "\n"
+                              "The runner takes passive mode and the firewall (SOCKS proxy) from Tidewick's\n"
+                              "options, as the window does.\n"
                               "  --help            show this text\n"
                               "  --version         show the version\n"
                               "\n"
@@ -184,6 +217,11 @@ public:
     // Runs the rows in order and stops at the first that fails.
     int run(const std::vector<QueueRow>& rows)
     {
+        try {
+            transfer::ApplyConnectionSettings(m_ftp);
+        } catch (const FtpFailure& failure) {
+            return fail(failure.description());
+        }
         for (const QueueRow& row : rows) {
             m_currentFile = row.name;
             m_skipped = 0;

@@ -27,6 +27,12 @@ struct QueueRow;
 // Paths are joined with "/". A folder upload lands in a folder of its own name, as a folder
 // download does, rather than spilling its files into the remote folder.
 qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row);
+
+// Sets passive mode and the firewall (SOCKS proxy) from the settings store, with the rules the
+// main window's Connect uses ("Firewall Use" 1 turns the proxy on; "Firewall Type" "SOCKS 4" or
+// else SOCKS 5). A missing "FTP PASV" leaves passive mode on. Throws FtpFailure when the proxy is
+// on and its port is not a whole number from 1 to 65535.
+void ApplyConnectionSettings(QuickFtp& ftp);
 } // namespace transfer
 
 // Nothing when the arguments are not the runner's (the window starts then); otherwise runs and

@@ -5,6 +5,7 @@
 
 #include "settings/Globals.h"
 #include "support/FtpServerFixture.h"
+#include "support/SocksProxyFixture.h"
 #include "support/TempHome.h"
 
 #include "support/QtPrint.h"
@@ -26,6 +27,7 @@
 #include <sys/stat.h>
 
 using tidewick::test::FtpServerFixture;
+using tidewick::test::SocksProxyFixture;
 using tidewick::transfer::QueueRow;
 using tidewick::transfer::WriteQueueFile;
 
@@ -341,6 +343,77 @@ TEST_F(QueueRunnerOnServer, SkippedFilesFailTheRow)
     EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
     EXPECT_EQ(server.readFile("docs/ok.txt"), "ok");
     EXPECT_FALSE(QFile::exists(local("ok.txt"))) << "the row after the failure ran";
+}
+
+TEST_F(QueueRunnerOnServer, TakesPassiveModeAndTheFirewallFromTheOptions)
+{
+    const QByteArray remoteBytes = awkwardBytes(300000, 7);
+    const QByteArray localBytes = awkwardBytes(200000, 8);
+    server.writeFile("pub/a.bin", remoteBytes);
+    writeLocal("up/b.bin", localBytes);
+    const std::vector<QueueRow> rows = {row("Download", "File", "a.bin", local(), "/pub"),
+                                        row("Upload", "File", "b.bin", local("up/"), "/pub")};
+
+    SocksProxyFixture socks5;
+    ASSERT_TRUE(socks5.start(true));
+    home.setSetting("Firewall Use", "1");
+    home.setSetting("Firewall Type", "SOCKS 5");
+    home.setSetting("Firewall Host Name", "127.0.0.1");
+    home.setSetting("Firewall Proxy Port", QString::number(socks5.port()));
+    home.setSetting("Firewall User Name", SocksProxyFixture::userName());
+    home.setSetting("Firewall Password", SocksProxyFixture::password());
+    {
+        SCOPED_TRACE("SOCKS 5 with a password");
+        const RunResult result = runQueue(rows);
+        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+        EXPECT_EQ(TempHome::readFile(local("a.bin")), remoteBytes);
+        EXPECT_EQ(server.readFile("pub/b.bin"), localBytes);
+    }
+    {
+        SCOPED_TRACE("the proxy refuses a wrong password");
+        home.setSetting("Firewall Password", "wrong");
+        const RunResult result = runQueue(rows);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
+    }
+    {
+        SCOPED_TRACE("a firewall port that is no port stops the run before it connects");
+        home.setSetting("Firewall Proxy Port", "99999");
+        const RunResult result = runQueue(rows);
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_TRUE(result.err.contains("99999")) << result.err.toStdString();
+    }
+
+    SocksProxyFixture socks4;
+    ASSERT_TRUE(socks4.start(false));
+    home.setSetting("Firewall Type", "SOCKS 4");
+    home.setSetting("Firewall Proxy Port", QString::number(socks4.port()));
+    {
+        SCOPED_TRACE("SOCKS 4");
+        QFile::remove(local("a.bin"));
+        const RunResult result = runQueue(rows);
+        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+        EXPECT_EQ(TempHome::readFile(local("a.bin")), remoteBytes);
+    }
+    {
+        SCOPED_TRACE("a proxy that is not there: used when on, ignored when off");
+        home.setSetting("Firewall Proxy Port", QString::number(closedPort()));
+        EXPECT_EQ(runQueue(rows).exitCode, 1);
+        home.setSetting("Firewall Use", "0");
+        EXPECT_EQ(runQueue(rows).exitCode, 0);
+    }
+    {
+        SCOPED_TRACE("passive mode off");
+        home.setSetting("FTP PASV", "0");
+        const RunResult active = runQueue({rows[0]}, {"--verbose"});
+        EXPECT_EQ(active.exitCode, 0) << active.err.toStdString();
+        // Commands start a line; FEAT's reply lists its features indented.
+        EXPECT_TRUE(active.err.contains("\nEPRT ") || active.err.contains("\nPORT ")) << active.err.toStdString();
+        EXPECT_FALSE(active.err.contains("\nEPSV")) << active.err.toStdString();
+        home.setSetting("FTP PASV", "1");
+        const RunResult passive = runQueue({rows[0]}, {"--verbose"});
+        EXPECT_TRUE(passive.err.contains("\nEPSV")) << passive.err.toStdString();
+    }
 }
 
 } // namespace
