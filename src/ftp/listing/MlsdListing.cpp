@@ -93,7 +93,7 @@ std::optional<ListEntry> listing::parseMlsdFacts(std::string_view line, bool req
     qint64 dirSize = -1;
     bool haveMode = false;
     unsigned mode = 0;
-    enum { Plain, Current, Parent } special = Plain;
+    enum { Plain, Current, Parent } dotEntry = Plain;
 
     size_t pos = 0;
     while (pos < line.size() && line[pos] != ' ') {
@@ -116,17 +116,17 @@ std::optional<ListEntry> listing::parseMlsdFacts(std::string_view line, bool req
                 entry.kind = ListEntry::Folder;
             } else if (equalsNoCase(value, "cdir")) {
                 entry.kind = ListEntry::Folder;
-                special = Current;
+                dotEntry = Current;
             } else if (equalsNoCase(value, "pdir")) {
                 entry.kind = ListEntry::Folder;
-                special = Parent;
+                dotEntry = Parent;
             } else if (startsWithNoCase(value, "OS.unix=slink") || startsWithNoCase(value, "OS.unix=symlink")) {
                 entry.kind = ListEntry::Link;
                 const size_t colon = value.find(':');
                 if (colon != std::string_view::npos)
                     entry.linkTarget = decodeName(value.substr(colon + 1));
             } else {
-                entry.kind = ListEntry::File; // devices, fifos, OS-specific types
+                entry.kind = ListEntry::File; // devices, fifos and other system types
             }
         } else if (equalsNoCase(key, "size")) {
             if (!parseSize(value, entry.size))
@@ -157,9 +157,9 @@ std::optional<ListEntry> listing::parseMlsdFacts(std::string_view line, bool req
     if (dirSize >= 0 && entry.kind == ListEntry::Folder && entry.size == 0)
         entry.size = dirSize;
 
-    if (special == Current)
+    if (dotEntry == Current)
         entry.name = QStringLiteral(".");
-    else if (special == Parent)
+    else if (dotEntry == Parent)
         entry.name = QStringLiteral("..");
     else
         entry.name = decodeName(line.substr(pos + 1));

@@ -169,10 +169,12 @@ void expectSane(const ListEntry& e)
     EXPECT_FALSE(e.name.isEmpty());
     EXPECT_GE(e.size, 0);
     EXPECT_TRUE(e.kind == ListEntry::File || e.kind == ListEntry::Folder || e.kind == ListEntry::Link);
-    if (e.modified.isValid())
-        EXPECT_EQ(e.modified.timeSpec(), Qt::UTC);
-    else
+    if (e.modified.isValid()) {
+        EXPECT_EQ(e.modified.offsetFromUtc(), 0);
+        EXPECT_EQ(e.modified.timeZone(), QTimeZone::utc());
+    } else {
         EXPECT_EQ(e.precision, ListEntry::Precision::Unknown);
+    }
 }
 
 class ListingSample : public ::testing::TestWithParam<Sample>
