@@ -19,7 +19,9 @@ namespace tidewick::ftp {
 
 namespace {
 
-constexpr std::size_t bufferSize = 1 << 20;
+// 256 KiB: large enough that disk writes come in big blocks, small enough that a block read from
+// the socket is still in the CPU cache when it is written out (1 MiB measured clearly slower).
+constexpr std::size_t bufferSize = 256 * 1024;
 
 std::string toWire(const QString& text)
 {
