@@ -4,7 +4,6 @@
 #include "ftp/session/Session.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>

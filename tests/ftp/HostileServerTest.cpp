@@ -213,14 +213,14 @@ TEST_F(HostileServer, ServerGivingUpMidUploadExplainsWhy)
     server.on("STOR", [](FakeFtpServer::Control& c, const std::string&) {
         c.reply("150 Send it");
         c.receiveData(64 * 1024);
-        c.reply("552 Quota exceeded");
+        c.reply("552 Storage allocation full");
     });
     connectOk();
     const QString source = local(QStringLiteral("big.bin"));
     ASSERT_TRUE(writeLocal(source, randomBytes(16 * 1024 * 1024, 4)));
     const FtpFailure failure = harness.failureOf([&] { client.SendFile(source, 0, QStringLiteral("big.bin"), false); });
     EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("552 Quota exceeded"))) << failure.description().toStdString();
+    EXPECT_TRUE(failure.description().contains(QStringLiteral("552 Storage allocation full"))) << failure.description().toStdString();
     EXPECT_EQ(client.CurrentState(), Idle);
     EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
 }

@@ -213,7 +213,7 @@ TEST_F(RealServer, UploadAndDownloadByteForByteWithResume)
 
     // Download resume: a local file holding the first part (and a stale tail) continues at the offset.
     const qint64 offset = 1000003;
-    ASSERT_TRUE(writeLocal(target, content.left(offset)));
+    ASSERT_TRUE(writeLocal(target, content.left(offset) + QByteArray(5000000, 'S')));
     client.ReceiveFile(QStringLiteral("up.bin"), offset, target);
     EXPECT_EQ(readLocal(target), content);
     EXPECT_EQ(harness.progress.back().bytes, content.size());
@@ -230,6 +230,12 @@ TEST_F(RealServer, UploadAndDownloadByteForByteWithResume)
     ASSERT_TRUE(writeLocal(small, "tiny"));
     client.SendFile(small, 2, QStringLiteral("long.bin"), false);
     EXPECT_EQ(server->readFile(own + QStringLiteral("/long.bin")), QByteArray("tiny"));
+
+    // A resume offset beyond the local file would leave a hole of zeros: refused before anything is sent.
+    ASSERT_TRUE(writeLocal(small, "tiny"));
+    EXPECT_EQ(harness.failureOf([&] { client.ReceiveFile(QStringLiteral("up.bin"), 10, small); }).number(),
+              failureNumber(FailureKind::LocalFileFailed));
+    EXPECT_EQ(readLocal(small), QByteArray("tiny"));
 
     // A refused download leaves an existing local file alone.
     ASSERT_TRUE(writeLocal(small, "keep me"));
