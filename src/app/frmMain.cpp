@@ -3,6 +3,10 @@
 #include "app/Placement.h"
 #include "app/UserPrompts.h"
 #include "app/clsResizer.h"
+#include "browse/FileOperations.h"
+#include "browse/LocalPane.h"
+#include "browse/RemotePane.h"
+#include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
 #include "log/LogList.h"
 #include "log/SaveLog.h"
@@ -30,6 +34,9 @@ frmMain::frmMain(UserPrompts& prompts, QStringList commandLine, QWidget* parent)
   xFtp = new FtpClient(this);
   xFtp->setObjectName(QStringLiteral("xFtp"));
   connect(xFtp, &FtpClient::LogMessage, this, &frmMain::DisplayMessage);
+  connect(xFtp, &FtpClient::Disconnected, this, &frmMain::xFtp_Disconnected);
+  connect(xFtp, &FtpClient::AccountRequired, this, &frmMain::xFtp_AccountRequired);
+  connect(xFtp, &FtpClient::PasswordRequired, this, &frmMain::xFtp_PasswordRequired);
 
   BuildControls();
   ConnectCommands();
@@ -59,6 +66,7 @@ void frmMain::Load() {
   ApplyLogFileRules();
 
   // Local folder object and control resizer.
+  CreatePanes();
   m_resizer = std::make_unique<clsResizer>();
 
   optBinary->setChecked(true);
@@ -72,17 +80,16 @@ void frmMain::Load() {
   SetConnectedState(false);
   SetAbortEnabled(false);
 
-  // Logical drives of the local folder object.
+  m_xLocalPaths->RetreiveLogicalDrives();
 
   CurrentLocalFolder = AddTrailingBackslash(QDir::homePath());
-  if (cboLocalPath->findText(CurrentLocalFolder) < 0) cboLocalPath->addItem(CurrentLocalFolder);
-  cboLocalPath->setCurrentIndex(cboLocalPath->findText(CurrentLocalFolder));
+  m_localPane->AddPathToComboBox(CurrentLocalFolder);
 
   m_resizer->PrepareClass(this);
 
   if (!isMinimized()) ApplyPlacement(this, QStringLiteral("MAIN"));
 
-  // Local folder contents.
+  m_localPane->RetrieveLocalFolderContents(CurrentLocalFolder);
 
   CreateWorkingFolders();
 
@@ -128,7 +135,8 @@ void frmMain::CreateWorkingFolders() {
 }
 
 void frmMain::ReleaseHelpers() {
-  // The local folder object and the control resizer go with the window.
+  // The local folder object and the control resizer go with the window. The panes stay: the
+  // window's last events may still reach them.
   m_resizer.reset();
 }
 

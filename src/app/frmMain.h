@@ -11,8 +11,14 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
+class clsLocalPaths;
 class clsResizer;
+class FileOperations;
+class LocalPane;
+class RemotePane;
+struct PaneCommandStates;
 class FilePaneView;
 class FtpClient;
 class QAction;
@@ -73,6 +79,22 @@ public:
   tidewick::log::LogList* logList() const { return lstConnectionInfo; }
   // Panel 1 action, 2 bytes of the file, 3 transfer total.
   QLabel* statusPanel(int number) const;
+
+  // ---- the connection
+  // Connects with the properties already set on the component.
+  void ConnectToServer();
+  // The component's events.
+  void xFtp_Disconnected();
+  void xFtp_AccountRequired(QString& account);
+  void xFtp_PasswordRequired(QString& password);
+
+  // ---- the panes
+  void ListFilesOnServer();
+  void ClearRemoteList();
+  void ResetProgress();
+  LocalPane* localPane() const { return m_localPane.get(); }
+  RemotePane* remotePane() const { return m_remotePane.get(); }
+  FileOperations* fileOperations() const { return m_fileOps.get(); }
 
   // ---- command states
   void SetConnectedState(bool connected);
@@ -196,6 +218,12 @@ private:
   void Form_Resize();
 
   void ApplyLogFileRules();
+  // The panes and the file commands (frmMainPanes.cpp).
+  void CreatePanes();
+  void ApplyLocalCommandStates(const PaneCommandStates& states);
+  void ApplyRemoteCommandStates(const PaneCommandStates& states);
+  // A port typed or stored as text: a whole number from 1 to 65535, or a message and nothing.
+  std::optional<quint16> PortFromText(const QString& text, const QString& what);
   void CreateWorkingFolders();
   void ReleaseHelpers();
   void EndProgram();
@@ -207,6 +235,10 @@ private:
   bool m_ending = false;
   std::function<void()> m_endProgram;
   std::unique_ptr<clsResizer> m_resizer;
+  std::unique_ptr<clsLocalPaths> m_xLocalPaths;
+  std::unique_ptr<LocalPane> m_localPane;
+  std::unique_ptr<RemotePane> m_remotePane;
+  std::unique_ptr<FileOperations> m_fileOps;
   FtpClient* xFtp = nullptr;
 
 public:

@@ -300,55 +300,19 @@ void frmMain::ToggleConnectionLog() {
 
 // ---- commands of the subsystems still to come: each does nothing until its subsystem stands
 
-void frmMain::ConnectWithDialog() {}
-void frmMain::Reconnect() {}
-void frmMain::DisconnectFromServer() {}
-void frmMain::Abort() {}
 void frmMain::SendSelection() {}
 void frmMain::ReceiveSelection() {}
 void frmMain::SyncLocalToRemote() {}
 void frmMain::SyncRemoteToLocal() {}
-void frmMain::RefreshLocalList() {}
-void frmMain::UpdateLocalCommandStates() {}
-void frmMain::OpenLocalFile() {}
 void frmMain::LocalTransferToQueue() {}
-void frmMain::DeleteLocalFiles() {}
-void frmMain::RenameLocalFile() {}
-void frmMain::CreateLocalFolder() {}
-void frmMain::RemoveLocalFolder() {}
-void frmMain::FindLocalFiles() {}
-void frmMain::ShowLocalProperties() {}
-void frmMain::LocalGoUp() {}
-void frmMain::DeleteLocalFileToRecycleBin() {}
-void frmMain::DeleteLocalFolderToRecycleBin() {}
-void frmMain::LocalFilterAll() {}
-void frmMain::LocalFilterDefineTypes() {}
-void frmMain::SetLocalView(int view) {
-  if (view >= 0 && view <= 3) lstLocalFileList->setViewMode(static_cast<FilePaneView::ViewMode>(view));
-}
-void frmMain::RefreshRemoteList() {}
-void frmMain::UpdateRemoteCommandStates() {}
 void frmMain::RemoteTransferToQueue() {}
 void frmMain::ManualFileReceive() {}
 void frmMain::ManualFileSend() {}
-void frmMain::DeleteRemoteFile() {}
-void frmMain::RenameRemoteFile() {}
-void frmMain::CreateRemoteFolder() {}
-void frmMain::RemoveRemoteFolder() {}
-void frmMain::MoveRemoteItems() {}
-void frmMain::RemoteGoUp() {}
-void frmMain::GoToRemoteDirectory() {}
 void frmMain::ChangeRemoteMode() {}
-void frmMain::RemoteFilterAll() {}
-void frmMain::RemoteFilterDefineTypes() {}
 void frmMain::SendCustomCommand() {}
 void frmMain::SendFtpCommand(const QString&) {}
-void frmMain::SetRemoteView(int view) {
-  if (view >= 0 && view <= 3) lstRemoteFileList->setViewMode(static_cast<FilePaneView::ViewMode>(view));
-}
 void frmMain::ShowOptions() {}
 void frmMain::ShowQueue() {}
-void frmMain::EmptyLocalRecycleBin() {}
 void frmMain::ShowTipOfTheDay() {}
 void frmMain::LookForHelpOn() {}
 void frmMain::OpenOnlineHelp() {}

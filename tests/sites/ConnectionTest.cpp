@@ -1,0 +1,269 @@
+// Connecting from the main window: the dialog, the login and proxy settings, reconnect,
+// disconnect, abort, and what the window shows afterwards. Real FTP and SOCKS servers.
+#include "app/frmMain.h"
+#include "browse/FileListModel.h"
+#include "browse/FilePaneView.h"
+#include "ftp/FtpClient.h"
+#include "sites/SiteProfiles.h"
+#include "support/FtpServerFixture.h"
+#include "support/ScriptedPrompts.h"
+#include "support/SocksProxyFixture.h"
+#include "support/TempHome.h"
+
+#include <QComboBox>
+#include <QDialog>
+#include <QLineEdit>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using tidewick::test::FtpServerFixture;
+using tidewick::test::FtpServerOptions;
+using tidewick::test::SocksProxyFixture;
+
+namespace {
+
+class ConnectionTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    server.writeFile(QStringLiteral("hello.txt"), "hello");
+    server.writeFile(QStringLiteral("pub/readme"), "r");
+    ASSERT_TRUE(server.start());
+    temp.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
+    temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
+    sites::SaveProfile({QStringLiteral("demo"), server.host(), QStringLiteral("demo"), QStringLiteral("demo"),
+                        QString::number(server.port())},
+                       true);
+    sites::SaveProfile({QStringLiteral("anon"), server.host(), QStringLiteral("anonymous"), QString(),
+                        QString::number(server.port())},
+                       false);
+    window = std::make_unique<frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    window->setEndProgram([] {});
+    window->Load();
+  }
+
+  // The next connection dialog selects `profile`, optionally edits it, and presses Connect.
+  void chooseSite(const QString& profile, std::function<void(QDialog*)> edit = {}) {
+    prompts.modalAnswers.push_back([profile, edit](QDialog* d) {
+      auto* tree = d->findChild<QTreeWidget*>(QStringLiteral("TView1"));
+      auto found = tree->findItems(profile + QStringLiteral(".Tidewick"), Qt::MatchExactly | Qt::MatchRecursive);
+      EXPECT_EQ(found.size(), 1);
+      if (!found.isEmpty()) tree->setCurrentItem(found.first());
+      if (edit) edit(d);
+      d->findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
+      return d->result();
+    });
+  }
+
+  QStringList remoteNames() const {
+    QStringList names;
+    const FileListModel* model = window->lstRemoteFileList->model();
+    for (int r = 0; r < model->rowCount(); ++r) names << model->row(r).name;
+    names.sort();
+    return names;
+  }
+  QStringList logLines() const;
+  bool logged(const QString& prefix) const {
+    for (const QString& line : logLines())
+      if (line.startsWith(prefix)) return true;
+    return false;
+  }
+
+  TempHome temp;
+  FtpServerFixture server{FtpServerOptions{}};
+  ScriptedPrompts prompts;
+  std::unique_ptr<frmMain> window;
+};
+
+} // namespace
+
+#include "log/LogList.h"
+
+namespace {
+
+QStringList ConnectionTest::logLines() const {
+  QStringList lines;
+  for (int i = 0; i < window->logList()->count(); ++i) lines << window->logList()->line(i);
+  return lines;
+}
+
+TEST_F(ConnectionTest, ConnectsThroughTheDialogWithASavedPassword) {
+  chooseSite(QStringLiteral("demo"));
+  window->ConnectWithDialog();
+  ASSERT_EQ(window->ftp().CurrentState(), 2) << logLines().join('\n').toStdString();
+  EXPECT_EQ(window->ftp().UserName(), "demo");
+  EXPECT_EQ(window->statusPanel(1)->text(), "Connected to " + server.host());
+  EXPECT_EQ(window->cboRemotePath->currentText(), "/");
+  EXPECT_EQ(remoteNames(), (QStringList{"hello.txt", "pub"}));
+  EXPECT_TRUE(window->cmdDisconnect->isEnabled());
+  EXPECT_FALSE(window->cmdConnect->isEnabled());
+  EXPECT_EQ(window->Connection.host, server.host()) << "the dialog's values are kept for the next time";
+  EXPECT_FALSE(window->ftp().PassiveMode()) << "a missing FTP PASV connects in active mode";
+
+  // Connecting again while connected changes nothing and logs nothing.
+  const int lines = window->logList()->count();
+  window->ConnectToServer();
+  EXPECT_EQ(window->logList()->count(), lines);
+  EXPECT_EQ(window->statusPanel(1)->text(), "");
+
+  // Disconnect: the notice box, then the disconnected window.
+  window->DisconnectFromServer();
+  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Disconnected from FTP server " + server.host());
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_EQ(window->cboRemotePath->count(), 0);
+  EXPECT_EQ(window->lstRemoteFileList->model()->rowCount(), 0);
+  EXPECT_TRUE(window->cmdConnect->isEnabled());
+}
+
+TEST_F(ConnectionTest, AnonymousLoginSendsTheFixedPassword) {
+  temp.setSetting(QStringLiteral("FTP PASV"), QStringLiteral("1"));
+  chooseSite(QStringLiteral("anon"), [](QDialog* d) {
+    d->findChild<QWidget*>(QStringLiteral("optAnonymous"))->setProperty("checked", true);
+  });
+  window->ConnectWithDialog();
+  ASSERT_EQ(window->ftp().CurrentState(), 2);
+  EXPECT_EQ(window->ftp().UserName(), "anonymous");
+  EXPECT_EQ(window->ftp().Password(), "tansy");
+  EXPECT_TRUE(window->ftp().PassiveMode());
+  EXPECT_TRUE(logged(QStringLiteral("PASS ****"))) << "the password never reaches the log";
+}
+
+TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
+  chooseSite(QStringLiteral("demo"), [](QDialog* d) {
+    d->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("wrong"));
+  });
+  window->ConnectWithDialog();
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_TRUE(logged(QStringLiteral("Error: "))) << logLines().join('\n').toStdString();
+  bool asked = false;
+  for (const auto& a : prompts.asked)
+    if (a.kind == ScriptedPrompts::Kind::Input && a.title == QStringLiteral("Tidewick [Query]") &&
+        a.text == QStringLiteral("Please enter the correct password"))
+      asked = true;
+  EXPECT_TRUE(asked);
+  EXPECT_FALSE(window->cmdDisconnect->isEnabled()) << "the window stays disconnected";
+  EXPECT_EQ(window->statusPanel(1)->text(), "");
+
+  // The password question answered right logs in after all.
+  prompts.textAnswers.push_back(QStringLiteral("demo"));
+  chooseSite(QStringLiteral("demo"), [](QDialog* d) {
+    d->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("wrong"));
+  });
+  window->ConnectWithDialog();
+  EXPECT_EQ(window->ftp().CurrentState(), 2);
+}
+
+TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
+  chooseSite(QStringLiteral("demo"), [](QDialog* d) {
+    d->findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(QStringLiteral("70000"));
+  });
+  window->ConnectWithDialog();
+  EXPECT_EQ(prompts.messages().back(),
+            "Tidewick [Notice]|The port \"70000\" is not a whole number from 1 to 65535.\nNothing was connected.");
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_TRUE(window->ftp().ServerAddress().isEmpty()) << "nothing was set on the component";
+
+  temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("1"));
+  temp.setSetting(QStringLiteral("Firewall Proxy Port"), QStringLiteral("socks"));
+  chooseSite(QStringLiteral("demo"));
+  window->ConnectWithDialog();
+  EXPECT_TRUE(prompts.messages().back().contains(QStringLiteral("firewall proxy port \"socks\"")));
+  temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("0"));
+
+  chooseSite(QStringLiteral("demo"), [](QDialog* d) {
+    d->findChild<QLineEdit*>(QStringLiteral("txtHost"))->setText(QStringLiteral("no-such-host.invalid"));
+  });
+  window->ConnectWithDialog();
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_TRUE(logged(QStringLiteral("Error: ")));
+  EXPECT_FALSE(window->cmdDisconnect->isEnabled());
+}
+
+TEST_F(ConnectionTest, ReconnectOpensTheDialogFirstThenUsesTheLastConnection) {
+  window->Reconnect();
+  ASSERT_FALSE(prompts.asked.empty());
+  EXPECT_EQ(prompts.asked.back().kind, ScriptedPrompts::Kind::Modal);
+  EXPECT_EQ(prompts.asked.back().text, "frmConnectionInfo");
+
+  chooseSite(QStringLiteral("demo"));
+  window->ConnectWithDialog();
+  window->DisconnectFromServer();
+  prompts.clear();
+  window->Reconnect();
+  EXPECT_EQ(window->ftp().CurrentState(), 2);
+  for (const auto& a : prompts.asked) EXPECT_NE(a.kind, ScriptedPrompts::Kind::Modal) << "no dialog this time";
+  EXPECT_EQ(remoteNames().size(), 2);
+}
+
+TEST_F(ConnectionTest, DisconnectDuringATransferWaitsForItThenShowsTheNotice) {
+  FtpServerOptions slow;
+  slow.throttle = 64 * 1024;
+  FtpServerFixture slowServer(slow);
+  slowServer.writeFile(QStringLiteral("big.bin"), QByteArray(4 * 1024 * 1024, 'b'));
+  ASSERT_TRUE(slowServer.start());
+  sites::SaveProfile({QStringLiteral("slow"), slowServer.host(), QStringLiteral("demo"), QStringLiteral("demo"),
+                      QString::number(slowServer.port())},
+                     true);
+  chooseSite(QStringLiteral("slow"));
+  window->ConnectWithDialog();
+  ASSERT_EQ(window->ftp().CurrentState(), 2);
+
+  int stateDuringDisconnect = -1;
+  QTimer::singleShot(400, window.get(), [&] {
+    stateDuringDisconnect = window->ftp().CurrentState();
+    window->DisconnectFromServer();
+  });
+  bool failed = false;
+  try {
+    window->ftp().ReceiveFile(QStringLiteral("big.bin"), 0, temp.root() + QStringLiteral("/big.bin"));
+  } catch (const FtpFailure&) {
+    failed = true;
+  }
+  EXPECT_TRUE(failed) << "the transfer was cut short, never reported as done";
+  EXPECT_NE(stateDuringDisconnect, 2);
+  EXPECT_NE(stateDuringDisconnect, 0);
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Disconnected from FTP server " + slowServer.host());
+}
+
+TEST_F(ConnectionTest, ConnectsThroughSocks4AndSocks5) {
+  for (const auto& [type, password] : {std::pair{"SOCKS 4", false}, std::pair{"SOCKS 5", false}, std::pair{"SOCKS 5", true}}) {
+    SocksProxyFixture proxy;
+    ASSERT_TRUE(proxy.start(password));
+    temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("1"));
+    temp.setSetting(QStringLiteral("Firewall Type"), QString::fromLatin1(type));
+    temp.setSetting(QStringLiteral("Firewall Host Name"), QStringLiteral("127.0.0.1"));
+    temp.setSetting(QStringLiteral("Firewall Proxy Port"), QString::number(proxy.port()));
+    temp.setSetting(QStringLiteral("Firewall User Name"), password ? SocksProxyFixture::userName() : QString());
+    temp.setSetting(QStringLiteral("Firewall Password"), password ? SocksProxyFixture::password() : QString());
+    temp.setSetting(QStringLiteral("FTP PASV"), QStringLiteral("1"));
+    chooseSite(QStringLiteral("demo"));
+    window->ConnectWithDialog();
+    EXPECT_EQ(window->ftp().CurrentState(), 2) << type << logLines().join('\n').toStdString();
+    EXPECT_EQ(window->ftp().ProxyType(), QString::fromLatin1(type) == QStringLiteral("SOCKS 4") ? 4 : 5);
+    EXPECT_EQ(remoteNames(), (QStringList{"hello.txt", "pub"})) << type;
+    window->DisconnectFromServer();
+  }
+  // Off: no proxy, whatever the other keys hold.
+  temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("0"));
+  chooseSite(QStringLiteral("demo"));
+  window->ConnectWithDialog();
+  EXPECT_EQ(window->ftp().ProxyType(), 0);
+  EXPECT_EQ(window->ftp().ProxyPort(), 1080);
+  EXPECT_TRUE(window->ftp().ProxyAddress().isEmpty());
+}
+
+TEST_F(ConnectionTest, CancelLeavesEverythingAsItWas) {
+  window->ConnectWithDialog(); // no answer queued: the dialog is cancelled
+  EXPECT_EQ(window->Connection.host, QString::fromLatin1(kDefaultHost));
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_TRUE(window->ftp().ServerAddress().isEmpty());
+  EXPECT_EQ(window->cboRemotePath->property("tag").toString(), "0") << "the navigation lock is clear again";
+}
+
+} // namespace
