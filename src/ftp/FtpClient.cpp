@@ -4,6 +4,7 @@
 #include "ftp/session/Session.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QEventLoop>
 #include <QThread>
 #include <QTimer>
@@ -36,7 +37,7 @@ FtpClient::FtpClient(QObject* parent) : QObject(parent), m_pending(std::make_uni
 {
     m_progressTimer = new QTimer(this);
     m_progressTimer->setInterval(static_cast<int>(progressIntervalMs));
-    connect(m_progressTimer, &QTimer::timeout, this, &FtpClient::pollProgress);
+    connect(m_progressTimer, &QTimer::timeout, this, [this] { pollProgress(); });
     m_worker = std::make_unique<Worker>([this] { scheduleDrain(); });
 }
 
@@ -182,7 +183,7 @@ void FtpClient::deliver(WorkerEvent& event)
         break;
     }
     case WorkerEvent::Type::Done:
-        pollProgress(); // the final figures, while the state still says busy
+        pollProgress(true); // the final figures, while the state still says busy
         if (event.job == m_currentJob) {
             m_progressTimer->stop();
             m_currentJob = 0;
@@ -201,13 +202,17 @@ void FtpClient::deliver(WorkerEvent& event)
     }
 }
 
-void FtpClient::pollProgress()
+void FtpClient::pollProgress(bool final)
 {
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
+    if (!final && now - m_lastProgressMs < progressIntervalMs - 5)
+        return;
     quint64 sequence = 0;
     const auto latest = m_worker->latestProgress(&sequence);
     if (sequence == m_progressSequence)
         return;
     m_progressSequence = sequence;
+    m_lastProgressMs = now;
     Q_EMIT TransferProgress(latest[0], static_cast<int>(latest[1]), latest[2]);
 }
 

@@ -156,7 +156,7 @@ private:
     void scheduleDrain();
     void drain();
     void deliver(tidewick::ftp::WorkerEvent& event);
-    void pollProgress();
+    void pollProgress(bool final = false);
 
     QString m_host;
     int m_port = 21;
@@ -184,6 +184,7 @@ private:
     // While an operation runs, progress is looked at every 50 ms and sent on when it changed.
     QTimer* m_progressTimer = nullptr;
     quint64 m_progressSequence = 0;
+    qint64 m_lastProgressMs = -1000;
 
     std::unique_ptr<tidewick::ftp::Worker> m_worker; // last: its thread goes first
 };

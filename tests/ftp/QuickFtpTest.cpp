@@ -7,6 +7,8 @@
 
 #include <QTemporaryDir>
 
+#include <thread>
+
 using namespace tidewick::test;
 using tidewick::ftp::FailureKind;
 
@@ -74,4 +76,29 @@ TEST(QuickFtp, FailuresCarryTheirDescription)
     } catch (const FtpFailure& failure) {
         EXPECT_EQ(failure.number(), failureNumber(FailureKind::LoginFailed));
     }
+}
+
+TEST(QuickFtp, WorksFromAThreadWithoutAnEventLoop)
+{
+    FtpServerFixture server;
+    ASSERT_TRUE(server.start());
+    QTemporaryDir dir;
+    server.writeFile(QStringLiteral("f.txt"), "from a plain thread");
+    int lines = 0;
+    QString failure;
+    std::thread worker([&] {
+        QuickFtp quick;
+        QObject::connect(&quick, &QuickFtp::LogMessage, [&](const QString&) { ++lines; });
+        try {
+            quick.QuickReceiveFile(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("demo"),
+                                   QStringLiteral("demo"), QStringLiteral("f.txt"), dir.filePath(QStringLiteral("f.txt")),
+                                   false);
+        } catch (const FtpFailure& f) {
+            failure = f.description();
+        }
+    });
+    worker.join();
+    EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
+    EXPECT_EQ(readLocal(dir.filePath(QStringLiteral("f.txt"))), QByteArray("from a plain thread"));
+    EXPECT_GT(lines, 5); // events were delivered in that thread while the call waited
 }

@@ -231,6 +231,14 @@ TEST_F(RealServer, UploadAndDownloadByteForByteWithResume)
     client.SendFile(small, 2, QStringLiteral("long.bin"), false);
     EXPECT_EQ(server->readFile(own + QStringLiteral("/long.bin")), QByteArray("tiny"));
 
+    // Names travel as UTF-8.
+    const QString unicode = QStringLiteral("Gr\u00FC\u00DFe \u20AC.bin");
+    client.SendFile(small, 0, unicode, false);
+    EXPECT_EQ(server->readFile(own + QLatin1Char('/') + unicode), QByteArray("tiny"));
+    const auto listed = client.GetFolderContents(QStringLiteral("Gr*"));
+    ASSERT_EQ(listed.size(), 1u);
+    EXPECT_EQ(listed[0].name, unicode);
+
     // A resume offset beyond the local file would leave a hole of zeros: refused before anything is sent.
     ASSERT_TRUE(writeLocal(small, "tiny"));
     EXPECT_EQ(harness.failureOf([&] { client.ReceiveFile(QStringLiteral("up.bin"), 10, small); }).number(),
