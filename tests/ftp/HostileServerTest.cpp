@@ -283,6 +283,19 @@ TEST_F(HostileServer, AbortWhileTheServerSitsOnACommand)
     EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
 }
 
+TEST_F(HostileServer, AbortOnAServerThatStoppedAnsweringDropsTheConnection)
+{
+    for (const char* verb : {"CWD", "ABOR", "NOOP"})
+        server.on(verb, [](FakeFtpServer::Control&, const std::string&) {});
+    connectOk();
+    QTimer::singleShot(50, &client, [&] { client.setAbort(true); });
+    const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
+    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
+    EXPECT_EQ(client.CurrentState(), NotConnected); // no way to know where the conversation stands
+    EXPECT_EQ(harness.disconnects, 1);
+    EXPECT_TRUE(harness.logContains(QStringLiteral("did not come back in step")));
+}
+
 TEST_F(HostileServer, PassiveAddressOfAnotherHostIsNotTrusted)
 {
     server.on("EPSV", [](FakeFtpServer::Control& c, const std::string&) { c.reply("500 EPSV not understood"); });

@@ -30,6 +30,9 @@ QString fromWire(const std::string& text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// After an abort the user waits: a server that cannot confirm it within this long is dropped.
+constexpr net::Millis abortWait{1000};
+
 QString secondsText(net::Millis duration)
 {
     return QString::fromStdString(net::secondsText(duration));
@@ -220,7 +223,7 @@ void Session::runGuarded(const std::function<void()>& fn)
         fn();
     } catch (const net::NetError& e) {
         if (e.kind() == net::NetError::Kind::Interrupted || m_abort.load()) {
-            resync();
+            resync(abortWait);
             log(QStringLiteral("Aborted"));
             throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
         }
@@ -234,7 +237,7 @@ void Session::runGuarded(const std::function<void()>& fn)
         throw FtpError(FailureKind::UnsafeInput, QString::fromStdString(e.what()));
     } catch (const FtpError& e) {
         if (m_abort.load() && e.kind() != FailureKind::Aborted && m_loggedIn) {
-            resync();
+            resync(abortWait);
             log(QStringLiteral("Aborted"));
             throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
         }
@@ -243,7 +246,7 @@ void Session::runGuarded(const std::function<void()>& fn)
     }
 }
 
-void Session::resync()
+void Session::resync(net::Millis wait)
 {
     closeData();
     if (!m_control)
@@ -257,7 +260,7 @@ void Session::resync()
     const net::Millis saved = m_control->timeout();
     try {
         m_control->clearInterrupt();
-        m_control->setTimeout(std::min<net::Millis>(saved, net::Millis(3000)));
+        m_control->setTimeout(std::min(saved, wait));
         sendCommand("ABOR\r\n");
         sendCommand("NOOP\r\n");
         for (;;) {

@@ -143,7 +143,9 @@ private:
             return std::move(*out);
         }
     }
-    void resync();
+    // Brings the control connection back in step after an interruption (ABOR, then NOOP as a
+    // marker); closes it when the server does not answer within `wait`.
+    void resync(net::Millis wait = net::Millis(3000));
 
     // data connections
     std::string dataHost() const;
