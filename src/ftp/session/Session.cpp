@@ -271,8 +271,12 @@ void Session::resync(net::Millis wait)
         if (m_control)
             m_control->setTimeout(saved);
     } catch (const std::exception&) {
+        const QString why =
+            QStringLiteral("The server did not come back in step after the interruption; the connection was closed");
         if (m_control)
-            dropConnection(QStringLiteral("The server did not come back in step after the interruption; the connection was closed"));
+            dropConnection(why);
+        else
+            log(why);
     }
 }
 
