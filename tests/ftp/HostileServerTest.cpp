@@ -192,6 +192,19 @@ TEST_F(HostileServer, ShortDownloadWithSuccessReplyIsStillAFailure)
     EXPECT_EQ(client.CurrentState(), Idle);
 }
 
+TEST_F(HostileServer, LocalWriteFailureMidTransferKeepsTheSessionInStep)
+{
+    server.files["big.bin"] = std::string(300000, 'x');
+    connectOk();
+    const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("big.bin"), 0, QStringLiteral("/dev/full")); });
+    EXPECT_EQ(failure.number(), failureNumber(FailureKind::LocalFileFailed));
+    EXPECT_EQ(client.CurrentState(), Idle);
+    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+    const auto verbs = server.verbs();
+    EXPECT_EQ(std::vector<std::string>(verbs.end() - 4, verbs.end()),
+              (std::vector<std::string>{"RETR", "ABOR", "NOOP", "PWD"}));
+}
+
 TEST_F(HostileServer, ServerVanishingMidTransferEndsTheConnection)
 {
     server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {

@@ -145,7 +145,16 @@ void Session::drainStaleReplies()
     // the answer to the next command.
     char buffer[4096];
     while (m_control && m_control->available() > 0) {
-        const std::size_t n = m_control->readSome(buffer, sizeof buffer);
+        std::size_t n = 0;
+        try {
+            n = m_control->readSome(buffer, sizeof buffer);
+        } catch (const net::NetError& e) {
+            if (e.kind() == net::NetError::Kind::Interrupted)
+                throw;
+            dropConnection();
+            throw FtpError(FailureKind::ConnectionLost,
+                           QStringLiteral("The connection to the server was lost: %1").arg(QString::fromStdString(e.what())));
+        }
         if (n == 0)
             break;
         m_reader.feed(buffer, n);
@@ -241,7 +250,12 @@ void Session::runGuarded(const std::function<void()>& fn)
             log(QStringLiteral("Aborted"));
             throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
         }
+        // A failure on our side in the middle of a transfer (a full disk, an unreadable file)
+        // leaves the server with a transfer to finish and a reply still to come.
+        const bool midTransfer = m_data != nullptr;
         closeData();
+        if (midTransfer && m_loggedIn)
+            resync();
         throw;
     }
 }

@@ -159,7 +159,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
         filled = 0;
     };
     const auto partialNote = [&] {
-        return position > 0 ? QStringLiteral("; the %1 bytes that arrived are kept in %2").arg(position).arg(local)
+        return position > 0 ? QStringLiteral("; the first %1 bytes are kept in %2 for a later resume").arg(position).arg(local)
                             : QString();
     };
 
