@@ -106,6 +106,16 @@ JobResult FtpClient::waitFor(quint64 job)
         if (!wait->done)
             loop.exec();
         wait->loops.erase(std::find(wait->loops.begin(), wait->loops.end(), &loop));
+        if (!wait->done) {
+            // Every event loop was told to quit (the program is ending): stop the operation and
+            // wait for its end here, so it never looks finished when it is not.
+            m_worker->abort(job);
+            while (!wait->done) {
+                if (m_pending->events.empty())
+                    m_worker->waitForEvents(std::chrono::milliseconds(progressIntervalMs));
+                drain();
+            }
+        }
     } else {
         // No event loop to lean on (a plain program or another thread): deliver events here.
         while (!wait->done) {
