@@ -150,6 +150,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
     event->accept();
     return;
   }
+  m_shuttingDown = true;
   DisconnectFromServer();
   ReleaseHelpers();
   if (!isMinimized()) SavePlacement(this, QStringLiteral("MAIN"));
@@ -159,6 +160,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
 }
 
 void frmMain::QuickExit() {
+  m_shuttingDown = true;
   DisconnectFromServer();
   ReleaseHelpers();
   // Remove the tray icon.

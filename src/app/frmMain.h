@@ -233,6 +233,7 @@ private:
   QString m_logFilePath;
   bool m_startHidden = false;
   bool m_ending = false;
+  bool m_shuttingDown = false; // closing or Exit: the connection's end needs no notice
   std::function<void()> m_endProgram;
   std::unique_ptr<clsResizer> m_resizer;
   std::unique_ptr<clsLocalPaths> m_xLocalPaths;

@@ -143,7 +143,9 @@ void frmMain::Abort() {
 }
 
 void frmMain::xFtp_Disconnected() {
-  m_prompts.message(this, kNotice, QStringLiteral("Disconnected from FTP server ") + xFtp->ServerAddress(),
+  // Leaving the program ends the connection too; that needs no box the user must dismiss first.
+  if (!m_shuttingDown)
+    m_prompts.message(this, kNotice, QStringLiteral("Disconnected from FTP server ") + xFtp->ServerAddress(),
                     UserPrompts::OkOnly, UserPrompts::Icon::Information);
   m_remotePane->ClearPathBox();
   statusPanel(1)->clear();

@@ -71,7 +71,11 @@ FilePaneView::FilePaneView(FileListModel* model, QWidget* parent) : QStackedWidg
   header->setSectionResizeMode(FileListModel::NameColumn, QHeaderView::Interactive);
   header->resizeSection(FileListModel::NameColumn, 220);
   header->resizeSection(FileListModel::SizeColumn, 90);
-  header->resizeSection(FileListModel::DateColumn, 140);
+  // Wide enough for the longest date the user's format makes.
+  const QString longDate = FileListModel::DateText(QDateTime(QDate(2028, 12, 28), QTime(23, 58, 58)));
+  header->resizeSection(FileListModel::DateColumn,
+                        std::max(140, m_details->fontMetrics().horizontalAdvance(longDate) + 24));
+  header->setSortIndicator(-1, Qt::AscendingOrder); // nothing is sorted until a header is clicked
   m_details->setColumnHidden(FileListModel::KindColumn, true);
   connect(header, &QHeaderView::sectionClicked, this, &FilePaneView::headerClicked);
 

@@ -267,3 +267,17 @@ TEST_F(ConnectionTest, CancelLeavesEverythingAsItWas) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ConnectionTest, LeavingWhileConnectedClosesTheConnectionWithoutANotice) {
+  chooseSite(QStringLiteral("demo"));
+  window->ConnectWithDialog();
+  ASSERT_EQ(window->ftp().CurrentState(), 2);
+  prompts.clear();
+  window->QuickExit();
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_TRUE(prompts.messages().empty());
+}
+
+} // namespace
