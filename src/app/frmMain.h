@@ -222,6 +222,8 @@ private:
   void CreatePanes();
   void ApplyLocalCommandStates(const PaneCommandStates& states);
   void ApplyRemoteCommandStates(const PaneCommandStates& states);
+  // After a connection: list the server's folder and switch the window to connected.
+  void ListAfterConnecting();
   // A port typed or stored as text: a whole number from 1 to 65535, or a message and nothing.
   std::optional<quint16> PortFromText(const QString& text, const QString& what);
   void CreateWorkingFolders();

@@ -69,17 +69,20 @@ void frmMain::ConnectWithDialog() {
         xFtp->setProxyUserName(QString());
       }
       ConnectToServer();
-      if (xFtp->CurrentState() == 2) {
-        ListFilesOnServer();
-        // The listing's "Obtaining directory listing..." would otherwise outlive it.
-        UpdateAction(QStringLiteral("Connected to ") + xFtp->ServerAddress());
-        SetConnectedState(true);
-        UpdateRemoteCommandStates();
-        UpdateLocalCommandStates();
-      }
+      ListAfterConnecting();
     }
   }
   m_remotePane->SetNavigationLock(false);
+}
+
+void frmMain::ListAfterConnecting() {
+  if (xFtp->CurrentState() != 2) return;
+  ListFilesOnServer();
+  // The listing's "Obtaining directory listing..." would otherwise outlive it.
+  UpdateAction(QStringLiteral("Connected to ") + xFtp->ServerAddress());
+  SetConnectedState(true);
+  UpdateRemoteCommandStates();
+  UpdateLocalCommandStates();
 }
 
 void frmMain::ConnectToServer() {
@@ -118,13 +121,7 @@ void frmMain::Reconnect() {
     BusyCursor busy;
     ClearRemoteList();
     ConnectToServer();
-    if (xFtp->CurrentState() == 2) {
-      ListFilesOnServer();
-      UpdateAction(QStringLiteral("Connected to ") + xFtp->ServerAddress());
-      SetConnectedState(true);
-      UpdateRemoteCommandStates();
-      UpdateLocalCommandStates();
-    }
+    ListAfterConnecting();
   } else if (xFtp->CurrentState() == 0) {
     ConnectWithDialog();
   }

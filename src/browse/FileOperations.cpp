@@ -47,6 +47,16 @@ void FileOperations::ClearAction() {
   if (m_services.UpdateAction) m_services.UpdateAction(QString());
 }
 
+bool FileOperations::RunRemote(const std::function<void()>& change) {
+  try {
+    change();
+    return true;
+  } catch (const FtpFailure& failure) {
+    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
+    return false;
+  }
+}
+
 bool FileOperations::Confirm(const QString& question) {
   return m_services.prompts->message(m_services.window, kConfirm, question, UserPrompts::YesNo,
                                      UserPrompts::Icon::Question) == UserPrompts::Yes;
@@ -148,15 +158,13 @@ void FileOperations::EmptyTrash() {
 void FileOperations::DeleteRemoteFiles() {
   if (!Confirm(QStringLiteral("Are you sure you want to delete the selected remote file(s)?"))) return;
   BusyCursor busy;
-  try {
+  RunRemote([this] {
     for (int row : m_remotePane.list()->selectedRows()) {
       m_ftp.DeleteFile(m_remotePane.model()->row(row).name);
       ClearAction();
     }
     m_remotePane.RefreshRemoteList();
-  } catch (const FtpFailure& failure) {
-    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
-  }
+  });
 }
 
 void FileOperations::RenameRemoteFile() {
@@ -166,26 +174,22 @@ void FileOperations::RenameRemoteFile() {
   if (!Confirm(QStringLiteral("Rename remote file ") + name + QStringLiteral("?"))) return;
   const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Rename Remote File"),
                                                    QStringLiteral("Rename remote file to : "));
-  try {
+  RunRemote([&] {
     m_ftp.RenameFile(name, answer);
     ClearAction();
     m_remotePane.RefreshRemoteList();
-  } catch (const FtpFailure& failure) {
-    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
-  }
+  });
 }
 
 void FileOperations::CreateRemoteFolder() {
   const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Create RemoteFolder"),
                                                    QStringLiteral("Enter the name of the folder you want to create."));
   BusyCursor busy;
-  try {
+  RunRemote([&] {
     m_ftp.CreateFolder(answer);
     ClearAction();
     m_remotePane.RefreshRemoteList();
-  } catch (const FtpFailure& failure) {
-    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
-  }
+  });
 }
 
 void FileOperations::RemoveRemoteFolder() {
@@ -194,13 +198,11 @@ void FileOperations::RemoveRemoteFolder() {
   const QString name = m_remotePane.model()->row(row).name;
   if (!Confirm(QStringLiteral("Delete ") + name + QStringLiteral("?"))) return;
   BusyCursor busy;
-  try {
+  RunRemote([&] {
     m_ftp.RemoveFolder(name);
     ClearAction();
     m_remotePane.RefreshRemoteList();
-  } catch (const FtpFailure& failure) {
-    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
-  }
+  });
 }
 
 void FileOperations::MoveRemoteItems() {
@@ -211,7 +213,7 @@ void FileOperations::MoveRemoteItems() {
     return;
   QStringList names;
   for (int row : m_remotePane.list()->selectedRows()) names << m_remotePane.model()->row(row).name;
-  try {
+  const bool moved = RunRemote([&] {
     for (const QString& name : names) {
       QString folder = m_services.prompts->input(m_services.window, kTitle, QStringLiteral("Move ") + name +
                                                                                 QStringLiteral(" to : "));
@@ -221,10 +223,8 @@ void FileOperations::MoveRemoteItems() {
       const QString target = folder == QStringLiteral("/") ? folder + name : folder + QLatin1Char('/') + name;
       m_ftp.RenameFile(name, target);
     }
-  } catch (const FtpFailure& failure) {
-    if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
-    return;
-  }
+  });
+  if (!moved) return;
   ClearAction();
   m_remotePane.RefreshRemoteList();
 }

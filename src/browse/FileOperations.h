@@ -7,6 +7,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 class clsLocalPaths;
 class FtpClient;
 class LocalPane;
@@ -49,6 +51,8 @@ private:
   void Log(const QString& line);
   void ClearAction();
   bool Confirm(const QString& question);
+  // Runs remote changes; the first failure ends them and is logged as "Error: " + its description.
+  bool RunRemote(const std::function<void()>& change);
 
   clsLocalPaths& m_local;
   FtpClient& m_ftp;
