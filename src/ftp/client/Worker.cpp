@@ -1,6 +1,8 @@
 #include "ftp/client/Worker.h"
 
+#include <csignal>
 #include <poll.h>
+#include <pthread.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 
@@ -126,6 +128,13 @@ void Worker::push(WorkerEvent&& event)
 
 void Worker::threadMain()
 {
+    // Writing to a socket the server closed must fail with EPIPE, never kill the program. Asio
+    // sends with MSG_NOSIGNAL already; this mask covers any other write on this thread.
+    sigset_t pipe;
+    sigemptyset(&pipe);
+    sigaddset(&pipe, SIGPIPE);
+    pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
+
     for (;;) {
         std::optional<PendingJob> job;
         {

@@ -71,6 +71,7 @@ std::unique_ptr<net::Stream> Session::connectStream(const std::string& host, std
                        QStringLiteral("Cannot open the data connection: %1").arg(QString::fromStdString(e.what())));
     }
     raw->setTimeout(m_settings.idleTimeout);
+    raw->setNoDelay(true); // the last part of each block goes out at once, not after an ACK
     std::unique_ptr<net::Stream> out;
     {
         std::lock_guard lock(m_streamMutex);
@@ -181,6 +182,7 @@ proto::Reply Session::startTransfer(const std::string& verb, const std::string& 
                 throw FtpError(FailureKind::DataConnectionFailed,
                                QStringLiteral("The data connection came from %1, not from the server").arg(QString::fromStdString(from)));
             accepted->setTimeout(m_settings.idleTimeout);
+            accepted->setNoDelay(true);
             {
                 std::lock_guard lock(m_streamMutex);
                 m_data = std::move(accepted);
