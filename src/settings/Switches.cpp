@@ -50,7 +50,7 @@ bool optionControlChecked(const QString& key) {
   if (controlReader()) {
     if (auto checked = controlReader()(key)) return *checked;
   }
-  // The two log options are one choice: the dialog loads "on start" first and "if size exceeds"
+  // The two log options are one choice: the dialog loads "on start" first and the size rule
   // last, so when both load selected the size option is the one that stays selected.
   if (key == kDeleteOnStart) return dialogLoads(kDeleteOnStart) && !dialogLoads(kDeleteIfSize);
   return dialogLoads(key);
