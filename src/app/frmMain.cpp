@@ -103,6 +103,11 @@ void frmMain::Load() {
   (void)reg;
 }
 
+void frmMain::ShowAfterLoad() {
+  if (!m_startHidden) show();
+  else if (!HasTrayIcon()) showMinimized();
+}
+
 void frmMain::ApplyLogFileRules() {
   QString name = GetSetting(QStringLiteral("LOG FILE NAME"), QString());
   if (name.isEmpty()) {

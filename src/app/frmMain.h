@@ -64,6 +64,11 @@ public:
   void Load();
   // True when "/STARTUP" asked for the window to stay hidden.
   bool StartsHidden() const { return m_startHidden; }
+  // Whether the program shows an icon in the notification area. Without one a hidden window could
+  // not be reached again, so "/STARTUP" then starts minimized instead.
+  bool HasTrayIcon() const { return false; }
+  // Shows the window as the start asks: normally, not at all (only the tray icon), or minimized.
+  void ShowAfterLoad();
 
   // How the program ends; tests replace it.
   void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }

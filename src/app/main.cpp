@@ -40,6 +40,6 @@ int main(int argc, char** argv) {
   QtUserPrompts prompts;
   frmMain window(prompts, QApplication::arguments());
   window.Load();
-  if (!window.StartsHidden()) window.show();
+  window.ShowAfterLoad();
   return app.exec();
 }

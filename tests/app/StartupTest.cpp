@@ -79,6 +79,12 @@ TEST(StartSequence, StartupSwitchInAnyCaseHidesTheWindow) {
   EXPECT_TRUE(Started({QStringLiteral("tidewick"), QStringLiteral("-x"), QStringLiteral("/StartUp")}).window->StartsHidden());
   EXPECT_FALSE(Started({QStringLiteral("tidewick"), QStringLiteral("/start")}).window->StartsHidden());
   EXPECT_FALSE(Started({QStringLiteral("tidewick")}).window->StartsHidden());
+
+  // With no icon in the notification area the window must stay reachable: it starts minimized.
+  Started hidden({QStringLiteral("tidewick"), QStringLiteral("/STARTUP")});
+  hidden.window->ShowAfterLoad();
+  EXPECT_TRUE(hidden.window->isVisible() || hidden.window->HasTrayIcon());
+  EXPECT_TRUE(hidden.window->isMinimized() || hidden.window->HasTrayIcon());
 }
 
 TEST(StartSequence, UpgradeDropsMainPlacementButNotOtherWindows) {
