@@ -165,23 +165,26 @@ void Session::listImpl(const QString& pattern, const std::function<void(FolderIt
         sink(std::move(item));
     };
 
-    if (!transfer.finished) {
-        if (!m_buffer)
-            m_buffer = std::make_unique<char[]>(1 << 20);
-        try {
-            readLines(
-                *m_data, m_buffer.get(), handle,
-                [this] { log(QStringLiteral("A listing line longer than 64 KiB was left out")); });
-        } catch (const net::NetError& e) {
-            if (e.kind() == net::NetError::Kind::Interrupted)
-                throw;
-            closeData();
-            resync();
-            throw FtpError(FailureKind::TransferFailed,
-                           QStringLiteral("The listing broke off: %1").arg(QString::fromStdString(e.what())));
-        }
-    }
+    if (!transfer.finished)
+        readListingLines(handle);
     finishTransfer(transfer, verb);
+}
+
+void Session::readListingLines(const std::function<void(std::string_view)>& line)
+{
+    if (!m_buffer)
+        m_buffer = std::make_unique<char[]>(1 << 20);
+    try {
+        readLines(*m_data, m_buffer.get(), line,
+                  [this] { log(QStringLiteral("A listing line longer than 64 KiB was left out")); });
+    } catch (const net::NetError& e) {
+        if (e.kind() == net::NetError::Kind::Interrupted)
+            throw;
+        closeData();
+        resync();
+        throw FtpError(FailureKind::TransferFailed,
+                       QStringLiteral("The listing broke off: %1").arg(QString::fromStdString(e.what())));
+    }
 }
 
 QString Session::rawListing(const std::string& verb, const std::string& argument)
@@ -190,22 +193,8 @@ QString Session::rawListing(const std::string& verb, const std::string& argument
     const proto::Reply start = startTransfer(verb, argument, transfer);
     if (start.isNegative())
         return fromWire(start.text());
-    if (!transfer.finished) {
-        if (!m_buffer)
-            m_buffer = std::make_unique<char[]>(1 << 20);
-        try {
-            readLines(
-                *m_data, m_buffer.get(), [this](std::string_view line) { log(fromWire(line)); },
-                [this] { log(QStringLiteral("A listing line longer than 64 KiB was left out")); });
-        } catch (const net::NetError& e) {
-            if (e.kind() == net::NetError::Kind::Interrupted)
-                throw;
-            closeData();
-            resync();
-            throw FtpError(FailureKind::TransferFailed,
-                           QStringLiteral("The listing broke off: %1").arg(QString::fromStdString(e.what())));
-        }
-    }
+    if (!transfer.finished)
+        readListingLines([this](std::string_view line) { log(fromWire(line)); });
     closeData();
     if (transfer.finished)
         return fromWire(start.text());

@@ -522,44 +522,34 @@ void Session::changeFolder(const QString& path)
     });
 }
 
-void Session::changeToParent()
+void Session::folderCommand(const char* verb, const QString* name)
 {
     requireConnected();
     guarded([&] {
-        const proto::Reply reply = command("CDUP");
+        const proto::Reply reply = name ? command(verb, *name) : command(verb);
         if (!reply.isPositive())
-            refused("CDUP", reply);
+            refused(name ? std::string(verb) + " " + toWire(*name) : std::string(verb), reply);
     });
+}
+
+void Session::changeToParent()
+{
+    folderCommand("CDUP", nullptr);
 }
 
 void Session::makeFolder(const QString& name)
 {
-    requireConnected();
-    guarded([&] {
-        const proto::Reply reply = command("MKD", name);
-        if (!reply.isPositive())
-            refused("MKD " + toWire(name), reply);
-    });
+    folderCommand("MKD", &name);
 }
 
 void Session::removeFolder(const QString& name)
 {
-    requireConnected();
-    guarded([&] {
-        const proto::Reply reply = command("RMD", name);
-        if (!reply.isPositive())
-            refused("RMD " + toWire(name), reply);
-    });
+    folderCommand("RMD", &name);
 }
 
 void Session::deleteFile(const QString& name)
 {
-    requireConnected();
-    guarded([&] {
-        const proto::Reply reply = command("DELE", name);
-        if (!reply.isPositive())
-            refused("DELE " + toWire(name), reply);
-    });
+    folderCommand("DELE", &name);
 }
 
 void Session::rename(const QString& from, const QString& to)

@@ -125,6 +125,8 @@ private:
     void drainStaleReplies();
     void dropConnection(const QString& why = {});
     void requireConnected() const;
+    // A command on one name (or none) that either succeeds or fails with the server's reply.
+    void folderCommand(const char* verb, const QString* name);
     [[noreturn]] void refused(const std::string& what, const proto::Reply& reply, FailureKind kind = FailureKind::CommandRefused);
     void ensureType(bool ascii);
 
@@ -164,6 +166,8 @@ private:
     void listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink);
     std::vector<FolderItem> listAll();
     QString rawListing(const std::string& verb, const std::string& argument);
+    // Reads the open data connection line by line into `line`; a broken connection fails the listing.
+    void readListingLines(const std::function<void(std::string_view)>& line);
     void receiveTree(const QString& pattern, const QString& localFolder, bool recursive, int depth);
     void sendTree(const QString& localFolder, const QString& pattern, bool recursive, int depth);
     void reportProgress(qint64 fileBytes, qint64 fileSize);
