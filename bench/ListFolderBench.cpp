@@ -10,35 +10,34 @@
 
 #include <cstdio>
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    if (argc != 6) {
-        std::fprintf(stderr, "usage: list_folder_bench HOST PORT USER PASSWORD FOLDER\n");
-        return 2;
-    }
-    FtpClient ftp;
-    QElapsedTimer clock;
-    clock.start();
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  if (argc != 6) {
+    std::fprintf(stderr, "usage: list_folder_bench HOST PORT USER PASSWORD FOLDER\n");
+    return 2;
+  }
+  FtpClient ftp;
+  QElapsedTimer clock;
+  clock.start();
+  if (qEnvironmentVariableIsSet("TIDEWICK_BENCH_LOG"))
+    QObject::connect(&ftp, &FtpClient::LogMessage, [&clock](const QString& line) {
+      std::fprintf(stderr, "%6lld ms  %s\n", static_cast<long long>(clock.elapsed()), qPrintable(line));
+    });
+  ftp.setServerAddress(QString::fromLocal8Bit(argv[1]));
+  ftp.setServerPort(QString::fromLocal8Bit(argv[2]).toInt());
+  ftp.setUserName(QString::fromLocal8Bit(argv[3]));
+  ftp.setPassword(QString::fromLocal8Bit(argv[4]));
+  try {
+    ftp.Connect();
+    ftp.ChangeCurrentFolder(QString::fromLocal8Bit(argv[5]));
+    const std::vector<FtpClient::FolderItem> items = ftp.GetFolderContents(QString(), 0);
     if (qEnvironmentVariableIsSet("TIDEWICK_BENCH_LOG"))
-        QObject::connect(&ftp, &FtpClient::LogMessage, [&clock](const QString& line) {
-            std::fprintf(stderr, "%6lld ms  %s\n", static_cast<long long>(clock.elapsed()), qPrintable(line));
-        });
-    ftp.setServerAddress(QString::fromLocal8Bit(argv[1]));
-    ftp.setServerPort(QString::fromLocal8Bit(argv[2]).toInt());
-    ftp.setUserName(QString::fromLocal8Bit(argv[3]));
-    ftp.setPassword(QString::fromLocal8Bit(argv[4]));
-    try {
-        ftp.Connect();
-        ftp.ChangeCurrentFolder(QString::fromLocal8Bit(argv[5]));
-        const std::vector<FtpClient::FolderItem> items = ftp.GetFolderContents(QString(), 0);
-        if (qEnvironmentVariableIsSet("TIDEWICK_BENCH_LOG"))
-            std::fprintf(stderr, "%6lld ms  %zu items\n", static_cast<long long>(clock.elapsed()), items.size());
-        ftp.Disconnect();
-        std::printf("%zu\n", items.size());
-    } catch (const FtpFailure& failure) {
-        std::fprintf(stderr, "Error: %s\n", qPrintable(failure.description()));
-        return 1;
-    }
-    return 0;
+      std::fprintf(stderr, "%6lld ms  %zu items\n", static_cast<long long>(clock.elapsed()), items.size());
+    ftp.Disconnect();
+    std::printf("%zu\n", items.size());
+  } catch (const FtpFailure& failure) {
+    std::fprintf(stderr, "Error: %s\n", qPrintable(failure.description()));
+    return 1;
+  }
+  return 0;
 }

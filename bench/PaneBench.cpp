@@ -1,11 +1,11 @@
 // The file panes with 100,000 entries: rows reaching the view after a remote listing arrives, a
 // local folder listed into its pane, and sorting by each column. The local listing is also timed
 // against `ls -la` of the same folder in the same run, as the ratio to report.
+#include "app/UserPrompts.h"
 #include "browse/FileListModel.h"
 #include "browse/FilePaneView.h"
 #include "browse/IconTable.h"
 #include "browse/clsLocalPaths.h"
-#include "app/UserPrompts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -35,8 +35,12 @@ public:
 
 FileRow row(int i) {
   const QString name = QStringLiteral("file_%1.%2").arg(i, 6, 10, QLatin1Char('0')).arg(i % 3 ? "txt" : "jpg");
-  return FileRow{name, (i * 7919LL) % 10000000, true,
-                 QDateTime::fromSecsSinceEpoch(1600000000 + i * 37LL), QLatin1Char('F'), IconIndexForName(name)};
+  return FileRow{name,
+                 (i * 7919LL) % 10000000,
+                 true,
+                 QDateTime::fromSecsSinceEpoch(1600000000 + i * 37LL),
+                 QLatin1Char('F'),
+                 IconIndexForName(name)};
 }
 
 // Rows arriving one by one (as listing events do) until the view has painted them.
@@ -105,8 +109,12 @@ void BM_Sort(benchmark::State& state) {
     descending = !descending;
   }
 }
-BENCHMARK(BM_Sort)->Arg(FileListModel::NameColumn)->Arg(FileListModel::SizeColumn)->Arg(FileListModel::DateColumn)
-    ->Unit(benchmark::kMillisecond)->Iterations(6);
+BENCHMARK(BM_Sort)
+    ->Arg(FileListModel::NameColumn)
+    ->Arg(FileListModel::SizeColumn)
+    ->Arg(FileListModel::DateColumn)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(6);
 
 } // namespace
 

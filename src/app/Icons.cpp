@@ -218,7 +218,8 @@ void viewSquares(QPainter& p, double size, const QList<QPointF>& corners, bool w
     p.drawRoundedRect(QRectF(c.x(), c.y(), size, size), 1, 1);
     if (withLines) {
       p.setPen(pen(kInk, 1.8));
-      p.drawLine(QPointF(c.x() + size + 2.5, c.y() + size / 2), QPointF(c.x() + size + 2.5 + lineLen, c.y() + size / 2));
+      p.drawLine(QPointF(c.x() + size + 2.5, c.y() + size / 2),
+                 QPointF(c.x() + size + 2.5 + lineLen, c.y() + size / 2));
     }
   }
 }
@@ -287,12 +288,8 @@ void drawGlyph(QPainter& p, Glyph glyph) {
       tray(p);
       arrow(p, QPointF(16, 3), QPointF(16, 24), kBlue, kBlueDark, 6, 15);
       break;
-    case Glyph::Send:
-      arrow(p, QPointF(3, 16), QPointF(29, 16), kGreen, kGreenDark, 8, 19);
-      break;
-    case Glyph::Receive:
-      arrow(p, QPointF(29, 16), QPointF(3, 16), kBlue, kBlueDark, 8, 19);
-      break;
+    case Glyph::Send: arrow(p, QPointF(3, 16), QPointF(29, 16), kGreen, kGreenDark, 8, 19); break;
+    case Glyph::Receive: arrow(p, QPointF(29, 16), QPointF(3, 16), kBlue, kBlueDark, 8, 19); break;
     case Glyph::NewFolder:
       folder(p, QRectF(2, 5, 24, 19));
       badge(p, kGreen, kGreenDark, true);
@@ -340,12 +337,8 @@ void drawGlyph(QPainter& p, Glyph glyph) {
       circularArrow(p, QPointF(16, 16), 10, 30, 170, kBlue);
       circularArrow(p, QPointF(16, 16), 10, 210, 350, kBlue);
       break;
-    case Glyph::SyncToRemote:
-      syncFolders(p, true);
-      break;
-    case Glyph::SyncToLocal:
-      syncFolders(p, false);
-      break;
+    case Glyph::SyncToRemote: syncFolders(p, true); break;
+    case Glyph::SyncToLocal: syncFolders(p, false); break;
     case Glyph::Exit: {
       p.setPen(pen(QColor(0x6d, 0x4c, 0x2d), 1.3));
       p.setBrush(QColor(0xb9, 0x82, 0x4a));
@@ -380,7 +373,8 @@ void drawGlyph(QPainter& p, Glyph glyph) {
       viewSquares(p, 11, {QPointF(4, 4), QPointF(17, 4), QPointF(4, 17), QPointF(17, 17)}, false, 0);
       break;
     case Glyph::ViewSmallIcons:
-      viewSquares(p, 5, {QPointF(3, 6), QPointF(17, 6), QPointF(3, 14), QPointF(17, 14), QPointF(3, 22), QPointF(17, 22)},
+      viewSquares(p, 5,
+                  {QPointF(3, 6), QPointF(17, 6), QPointF(3, 14), QPointF(17, 14), QPointF(3, 22), QPointF(17, 22)},
                   true, 5.5);
       break;
     case Glyph::ViewList:
@@ -508,7 +502,8 @@ void drawFileType(QPainter& p, int index) {
       break;
     case 4: { // GIF picture: a little palette of pixels
       paper(p);
-      const QColor colours[] = {kRed, kSun, kGreen, kBlue, kPurple, kTeal, kOrange, kRed.lighter(130), kGreen.darker(120)};
+      const QColor colours[] = {
+          kRed, kSun, kGreen, kBlue, kPurple, kTeal, kOrange, kRed.lighter(130), kGreen.darker(120)};
       for (int i = 0; i < 9; ++i) {
         p.setPen(Qt::NoPen);
         p.setBrush(colours[i]);
@@ -684,7 +679,8 @@ QIcon GlyphIcon(Glyph glyph) {
   static QHash<int, QIcon> made;
   QIcon& icon = made[int(glyph)];
   if (icon.isNull())
-    icon = QIcon(new DrawnIconEngine(QStringLiteral("glyph-%1").arg(int(glyph)), [glyph](QPainter& p) { drawGlyph(p, glyph); }));
+    icon = QIcon(
+        new DrawnIconEngine(QStringLiteral("glyph-%1").arg(int(glyph)), [glyph](QPainter& p) { drawGlyph(p, glyph); }));
   return icon;
 }
 
@@ -693,7 +689,8 @@ QIcon FileTypeIcon(int index) {
   static QIcon made[kFileTypeIconCount + 1];
   QIcon& icon = made[index];
   if (icon.isNull())
-    icon = QIcon(new DrawnIconEngine(QStringLiteral("file-%1").arg(index), [index](QPainter& p) { drawFileType(p, index); }));
+    icon = QIcon(
+        new DrawnIconEngine(QStringLiteral("file-%1").arg(index), [index](QPainter& p) { drawFileType(p, index); }));
   return icon;
 }
 

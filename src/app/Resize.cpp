@@ -21,7 +21,7 @@ struct WindowRecord {
 struct ControlRecord {
   QString window;
   QString name;
-  int index = -1; // position in a control array, -1 for none
+  int index = -1;                               // position in a control array, -1 for none
   int left = 0, top = 0, width = 0, height = 0; // twips; a hidden left is stored + kHiddenOffsetTwips
 };
 
@@ -64,8 +64,8 @@ void registerWindow(QWidget* window) {
   gWindows.push_back({name, twips(window->width()), twips(window->height())});
   for (QWidget* control : controlsOf(window)) {
     const QRect g = control->geometry();
-    ControlRecord r{name, control->objectName(), arrayIndex(control), twips(g.x()), twips(g.y()), twips(g.width()),
-                    twips(g.height())};
+    ControlRecord r{name,         control->objectName(), arrayIndex(control), twips(g.x()),
+                    twips(g.y()), twips(g.width()),      twips(g.height())};
     if (r.left < 0) r.left += kHiddenOffsetTwips;
     gControls.push_back(r);
   }

@@ -17,9 +17,12 @@ UserPrompts::Button QtUserPrompts::message(QWidget* parent, const QString& title
     case Icon::Critical: box.setIcon(QMessageBox::Critical); break;
     case Icon::Question: box.setIcon(QMessageBox::Question); break;
   }
-  struct Map { Button ours; QMessageBox::StandardButton qt; };
-  static const Map map[] = {{Ok, QMessageBox::Ok},       {Cancel, QMessageBox::Cancel}, {Yes, QMessageBox::Yes},
-                            {No, QMessageBox::No},       {Abort, QMessageBox::Abort},   {Retry, QMessageBox::Retry},
+  struct Map {
+    Button ours;
+    QMessageBox::StandardButton qt;
+  };
+  static const Map map[] = {{Ok, QMessageBox::Ok},        {Cancel, QMessageBox::Cancel}, {Yes, QMessageBox::Yes},
+                            {No, QMessageBox::No},        {Abort, QMessageBox::Abort},   {Retry, QMessageBox::Retry},
                             {Ignore, QMessageBox::Ignore}};
   QMessageBox::StandardButtons standard;
   for (const Map& m : map)
@@ -42,11 +45,13 @@ QString QtUserPrompts::input(QWidget* parent, const QString& title, const QStrin
   return ok ? text : QString();
 }
 
-QString QtUserPrompts::openFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+QString QtUserPrompts::openFileName(QWidget* parent, const QString& title, const QString& folder,
+                                    const QString& filter) {
   return QFileDialog::getOpenFileName(parent, title, folder, filter);
 }
 
-QString QtUserPrompts::saveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter) {
+QString QtUserPrompts::saveFileName(QWidget* parent, const QString& title, const QString& folder,
+                                    const QString& filter) {
   return QFileDialog::getSaveFileName(parent, title, folder, filter);
 }
 
@@ -54,6 +59,4 @@ QString QtUserPrompts::existingFolder(QWidget* parent, const QString& title, con
   return QFileDialog::getExistingDirectory(parent, title, folder);
 }
 
-int QtUserPrompts::showModal(QDialog* dialog) {
-  return dialog->exec();
-}
+int QtUserPrompts::showModal(QDialog* dialog) { return dialog->exec(); }

@@ -20,8 +20,14 @@ public:
     Retry = 0x20,
     Ignore = 0x40,
   };
-  enum Buttons { OkOnly = Ok, OkCancel = Ok | Cancel, YesNo = Yes | No, YesNoCancel = Yes | No | Cancel,
-                 RetryCancel = Retry | Cancel, AbortRetryIgnore = Abort | Retry | Ignore };
+  enum Buttons {
+    OkOnly = Ok,
+    OkCancel = Ok | Cancel,
+    YesNo = Yes | No,
+    YesNoCancel = Yes | No | Cancel,
+    RetryCancel = Retry | Cancel,
+    AbortRetryIgnore = Abort | Retry | Ignore
+  };
   enum class Icon { None, Information, Warning, Critical, Question };
 
   virtual ~UserPrompts() = default;

@@ -127,7 +127,8 @@ void frmMain::ApplyLogFileRules() {
       SaveSetting(QStringLiteral("LOG FILE SIZE"), limit);
     }
     // Kilobytes of 1000 bytes; strictly greater deletes.
-    if (FileExists(m_logFilePath) && static_cast<double>(QFileInfo(m_logFilePath).size()) > LeadingNumber(limit) * 1000.0)
+    if (FileExists(m_logFilePath) &&
+        static_cast<double>(QFileInfo(m_logFilePath).size()) > LeadingNumber(limit) * 1000.0)
       DeleteFileQuietly(m_logFilePath);
   }
 }

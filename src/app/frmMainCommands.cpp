@@ -242,9 +242,9 @@ void frmMain::Toolbar6_ButtonClick(int position) {
 // ---- command states
 
 void frmMain::SetConnectedState(bool connected) {
-  for (QWidget* control : std::initializer_list<QWidget*>{cmdDisconnect, cmdSend, cmdUpFtp, cmdSyncDir, cmdDirSyncDown,
-                                                          cmdCreateRemoteFolder, optAscii, optBinary, cboRemotePath,
-                                                          Toolbar3, Toolbar6})
+  for (QWidget* control :
+       std::initializer_list<QWidget*>{cmdDisconnect, cmdSend, cmdUpFtp, cmdSyncDir, cmdDirSyncDown,
+                                       cmdCreateRemoteFolder, optAscii, optBinary, cboRemotePath, Toolbar3, Toolbar6})
     control->setEnabled(connected);
   cmdConnect->setEnabled(!connected);
 
@@ -257,7 +257,8 @@ void frmMain::SetConnectedState(bool connected) {
 
   for (const char* key : {"Disconnect", "Upload", "LocalDirSync", "RemoteDirSync"})
     ToolbarButton(Toolbar1, QString::fromLatin1(key))->setEnabled(connected);
-  for (const char* key : {"Connect", "Reconnect"}) ToolbarButton(Toolbar1, QString::fromLatin1(key))->setEnabled(!connected);
+  for (const char* key : {"Connect", "Reconnect"})
+    ToolbarButton(Toolbar1, QString::fromLatin1(key))->setEnabled(!connected);
   for (const char* key : {"Disconnect", "Upload", "DirSyncUp", "DirSyncDown"})
     ToolbarButton(Toolbar4, QString::fromLatin1(key))->setEnabled(connected);
   ToolbarButton(Toolbar4, QStringLiteral("Connect"))->setEnabled(!connected);

@@ -26,10 +26,10 @@ std::optional<quint16> frmMain::PortFromText(const QString& text, const QString&
   bool ok = false;
   const uint port = text.trimmed().toUInt(&ok);
   if (ok && port >= 1 && port <= 65535) return static_cast<quint16>(port);
-  m_prompts.message(this, kNotice,
-                    QStringLiteral("The %1 \"%2\" is not a whole number from 1 to 65535.\nNothing was connected.")
-                        .arg(what, text),
-                    UserPrompts::OkOnly, UserPrompts::Icon::Warning);
+  m_prompts.message(
+      this, kNotice,
+      QStringLiteral("The %1 \"%2\" is not a whole number from 1 to 65535.\nNothing was connected.").arg(what, text),
+      UserPrompts::OkOnly, UserPrompts::Icon::Warning);
   return std::nullopt;
 }
 
@@ -45,7 +45,8 @@ void frmMain::ConnectWithDialog() {
     BusyCursor busy;
     const auto port = PortFromText(Connection.port, QStringLiteral("port"));
     std::optional<quint16> proxyPort = quint16(1080);
-    const bool firewall = GetSetting(QStringLiteral("Firewall Use"), QStringLiteral("0")).trimmed() == QStringLiteral("1");
+    const bool firewall =
+        GetSetting(QStringLiteral("Firewall Use"), QStringLiteral("0")).trimmed() == QStringLiteral("1");
     if (port && firewall)
       proxyPort = PortFromText(GetSetting(QStringLiteral("Firewall Proxy Port"), QString()),
                                QStringLiteral("firewall proxy port"));
@@ -54,7 +55,8 @@ void frmMain::ConnectWithDialog() {
       xFtp->setServerPort(*port);
       xFtp->setUserName(Connection.anonymous ? QStringLiteral("anonymous") : Connection.userName);
       xFtp->setPassword(Connection.anonymous ? kAnonymousPassword : Connection.password);
-      xFtp->setPassiveMode(GetSetting(QStringLiteral("FTP PASV"), QStringLiteral("0")).trimmed() == QStringLiteral("1"));
+      xFtp->setPassiveMode(GetSetting(QStringLiteral("FTP PASV"), QStringLiteral("0")).trimmed() ==
+                           QStringLiteral("1"));
       if (firewall) {
         xFtp->setProxyAddress(GetSetting(QStringLiteral("Firewall Host Name"), QString()));
         xFtp->setProxyUserName(GetSetting(QStringLiteral("Firewall User Name"), QString()));
@@ -143,7 +145,7 @@ void frmMain::xFtp_Disconnected() {
   // Leaving the program ends the connection too; that needs no box the user must dismiss first.
   if (!m_shuttingDown)
     m_prompts.message(this, kNotice, QStringLiteral("Disconnected from FTP server ") + xFtp->ServerAddress(),
-                    UserPrompts::OkOnly, UserPrompts::Icon::Information);
+                      UserPrompts::OkOnly, UserPrompts::Icon::Information);
   m_remotePane->ClearPathBox();
   statusPanel(1)->clear();
   statusPanel(3)->clear();

@@ -44,11 +44,11 @@ void frmMain::CreatePanes() {
   cboRemotePath->setEditable(true);
   cboRemotePath->setInsertPolicy(QComboBox::NoInsert);
 
-  m_localPane = std::make_unique<LocalPane>(*m_xLocalPaths, *xFtp, lstLocalFileList, cboLocalPath,
-                                            CurrentLocalFolder, local);
+  m_localPane =
+      std::make_unique<LocalPane>(*m_xLocalPaths, *xFtp, lstLocalFileList, cboLocalPath, CurrentLocalFolder, local);
   m_remotePane = std::make_unique<RemotePane>(*xFtp, lstRemoteFileList, cboRemotePath, CurrentRemoteFolder, remote);
-  m_fileOps = std::make_unique<FileOperations>(*m_xLocalPaths, *xFtp, *m_localPane, *m_remotePane,
-                                               CurrentLocalFolder, services);
+  m_fileOps = std::make_unique<FileOperations>(*m_xLocalPaths, *xFtp, *m_localPane, *m_remotePane, CurrentLocalFolder,
+                                               services);
 
   // Renaming in place on both lists.
   lstLocalFileList->model()->setRenameHandler(

@@ -284,29 +284,28 @@ void frmMain::BuildMenus() {
 
 void frmMain::BuildToolbars() {
   const auto captioned = Qt::ToolButtonTextUnderIcon;
-  Toolbar1 = makeToolbar("Toolbar1", this,
-                         {{"Connect", "Connect", "Connect to server", Glyph::Connect},
-                          {"Disconnect", "Disconect.", "Disconnect from server", Glyph::Disconnect},
-                          {"Reconnect", "Reconnect", "Reconnect to server", Glyph::Reconnect},
-                          {"Abort", "Abort", "Abort operation", Glyph::Abort},
-                          {"Upload", "Upload", "Upload file(s) to server", Glyph::Upload},
-                          {"NewFolder", "Add Folder", "Create a local folder", Glyph::NewFolder},
-                          {"DelFolder", "Delete Folder", "Remove local folder", Glyph::DeleteFolder},
-                          {"DelFile", "Delete File", "Delete local file", Glyph::DeleteFile},
-                          {"Rename", "Rename", "Rename local file", Glyph::Rename},
-                          kSep,
-                          {"Reload2", "Refresh", "Refresh server file list", Glyph::Refresh},
-                          {"Download", "Download", "Download selected files from server", Glyph::Download},
-                          {"NewFolder2", "Add Folder", "Add folder to server", Glyph::NewFolder},
-                          {"DelFolder2", "Delete Folder", "Remocve folder from server", Glyph::DeleteFolder},
-                          {"DelFile2", "Delete File", "Delete file from server", Glyph::DeleteFile},
-                          {"Rename2", "Rename", "Rename file on server", Glyph::Rename},
-                          {"LocalDirSync", "Dir Sync", "Remote site to Local site directory Synchronize",
-                           Glyph::SyncToLocal},
-                          {"RemoteDirSync", "Dir Sync", "Local site to Remote site directory Synchronize",
-                           Glyph::SyncToRemote},
-                          {"Exit", "Exit", "Exit program", Glyph::Exit}},
-                         24, captioned);
+  Toolbar1 = makeToolbar(
+      "Toolbar1", this,
+      {{"Connect", "Connect", "Connect to server", Glyph::Connect},
+       {"Disconnect", "Disconect.", "Disconnect from server", Glyph::Disconnect},
+       {"Reconnect", "Reconnect", "Reconnect to server", Glyph::Reconnect},
+       {"Abort", "Abort", "Abort operation", Glyph::Abort},
+       {"Upload", "Upload", "Upload file(s) to server", Glyph::Upload},
+       {"NewFolder", "Add Folder", "Create a local folder", Glyph::NewFolder},
+       {"DelFolder", "Delete Folder", "Remove local folder", Glyph::DeleteFolder},
+       {"DelFile", "Delete File", "Delete local file", Glyph::DeleteFile},
+       {"Rename", "Rename", "Rename local file", Glyph::Rename},
+       kSep,
+       {"Reload2", "Refresh", "Refresh server file list", Glyph::Refresh},
+       {"Download", "Download", "Download selected files from server", Glyph::Download},
+       {"NewFolder2", "Add Folder", "Add folder to server", Glyph::NewFolder},
+       {"DelFolder2", "Delete Folder", "Remocve folder from server", Glyph::DeleteFolder},
+       {"DelFile2", "Delete File", "Delete file from server", Glyph::DeleteFile},
+       {"Rename2", "Rename", "Rename file on server", Glyph::Rename},
+       {"LocalDirSync", "Dir Sync", "Remote site to Local site directory Synchronize", Glyph::SyncToLocal},
+       {"RemoteDirSync", "Dir Sync", "Local site to Remote site directory Synchronize", Glyph::SyncToRemote},
+       {"Exit", "Exit", "Exit program", Glyph::Exit}},
+      24, captioned);
   addToolBar(Qt::TopToolBarArea, Toolbar1);
 
   Toolbar4 = makeToolbar("Toolbar4", this,
@@ -527,15 +526,16 @@ void frmMain::ArrangeControls() {
   fraRemote->move(Picture1->x() + Picture1->width(), fraRemote->y());
   // 7. The window just wide enough for the frames.
   const int outer = frameGeometry().width();
-  const int newOuter = static_cast<int>(static_cast<qint64>(outer) * fraRemote->x() / std::max(1, innerWidth)) +
-                       fraRemote->width();
+  const int newOuter =
+      static_cast<int>(static_cast<qint64>(outer) * fraRemote->x() / std::max(1, innerWidth)) + fraRemote->width();
   if (newOuter > 0 && newOuter != outer) {
     resize(width() + newOuter - outer, height());
     layOutBars();
     innerWidth = picForm->width();
   }
   // 8. The log across the rest of the width, the transfer frame at its right.
-  lstConnectionInfo->setGeometry(0, lstConnectionInfo->y(), innerWidth - fraTransfer->width(), lstConnectionInfo->height());
+  lstConnectionInfo->setGeometry(0, lstConnectionInfo->y(), innerWidth - fraTransfer->width(),
+                                 lstConnectionInfo->height());
   fraTransfer->move(lstConnectionInfo->x() + lstConnectionInfo->width(), fraTransfer->y());
   // 9. The progress bar across the whole width.
   prgStatus->setGeometry(0, prgStatus->y(), innerWidth, prgStatus->height());
@@ -553,12 +553,24 @@ void frmMain::SetMenuPictures() {
               picMenu6 = GlyphIcon(Glyph::FindFiles), picMenu7 = GlyphIcon(Glyph::Abort),
               picMenu8 = GlyphIcon(Glyph::WindowButtons);
   const std::pair<const char*, QIcon> pictures[] = {
-      {"miConnect", picMenu[2]},         {"miDisconnect", picMenu[2]},      {"miReconnect", picMenu[3]},
-      {"miAbort", picMenu7},             {"mnuConnectionExit", picMenu2},   {"miSend", picMenu4},
-      {"miReceive", picMenu4},           {"mnuLocalRefresh", picMenu3},     {"mnuLocalOpenFile", picMenu[0]},
-      {"mnuLocalUpload", picMenu4},      {"mnuLocalFindFiles", picMenu6},   {"mnuLocalProperties", picMenu5},
-      {"mnuRemoteRefresh", picMenu3},    {"mnuRemoteDownload", picMenu4},   {"mnuToolsLocal", picMenu7},
-      {"mnuToolsRemote", picMenu[2]},    {"mnuToolsShowLog", picMenu[0]},   {"mnuToolsSaveLog", picMenu[1]},
+      {"miConnect", picMenu[2]},
+      {"miDisconnect", picMenu[2]},
+      {"miReconnect", picMenu[3]},
+      {"miAbort", picMenu7},
+      {"mnuConnectionExit", picMenu2},
+      {"miSend", picMenu4},
+      {"miReceive", picMenu4},
+      {"mnuLocalRefresh", picMenu3},
+      {"mnuLocalOpenFile", picMenu[0]},
+      {"mnuLocalUpload", picMenu4},
+      {"mnuLocalFindFiles", picMenu6},
+      {"mnuLocalProperties", picMenu5},
+      {"mnuRemoteRefresh", picMenu3},
+      {"mnuRemoteDownload", picMenu4},
+      {"mnuToolsLocal", picMenu7},
+      {"mnuToolsRemote", picMenu[2]},
+      {"mnuToolsShowLog", picMenu[0]},
+      {"mnuToolsSaveLog", picMenu[1]},
       {"mnuViewShowWindowButtons", picMenu8},
   };
   for (const auto& [name, icon] : pictures)

@@ -15,9 +15,9 @@
 struct FileRow {
   QString name;
   qint64 size = 0;
-  bool sizeShown = true;  // local folders show no size
-  QDateTime date;         // invalid: shown empty
-  QChar kind;             // 'F' file, 'D' folder, 'E' link
+  bool sizeShown = true; // local folders show no size
+  QDateTime date;        // invalid: shown empty
+  QChar kind;            // 'F' file, 'D' folder, 'E' link
   short icon = 0;
 };
 

@@ -107,7 +107,8 @@ void FileOperations::RemoveLocalFolder() {
 void FileOperations::RecycleLocalFiles() {
   BusyCursor busy;
   for (const QString& path : m_localPane.SelectedPaths())
-    if (!RecycleFile(path, FOF_ALLOWUNDO)) Log(QStringLiteral("Error: Cannot move ") + path + QStringLiteral(" to the trash"));
+    if (!RecycleFile(path, FOF_ALLOWUNDO))
+      Log(QStringLiteral("Error: Cannot move ") + path + QStringLiteral(" to the trash"));
   m_localPane.RefreshLocalList();
 }
 
@@ -116,7 +117,8 @@ void FileOperations::RecycleLocalFolder() {
   if (row < 0) return;
   BusyCursor busy;
   const QString path = m_currentLocalFolder + m_localPane.model()->row(row).name;
-  if (!RecycleFile(path, FOF_ALLOWUNDO)) Log(QStringLiteral("Error: Cannot move ") + path + QStringLiteral(" to the trash"));
+  if (!RecycleFile(path, FOF_ALLOWUNDO))
+    Log(QStringLiteral("Error: Cannot move ") + path + QStringLiteral(" to the trash"));
   m_localPane.RefreshLocalList();
   m_localPane.UpdateLocalCommandStates();
 }
@@ -147,7 +149,8 @@ void FileOperations::EmptyTrash() {
       for (const QFileInfo& entry : entries) {
         const bool removed = (entry.isDir() && !entry.isSymLink()) ? QDir(entry.filePath()).removeRecursively()
                                                                    : QFile::remove(entry.filePath());
-        if (!removed) Log(QStringLiteral("Error: Cannot remove ") + entry.filePath() + QStringLiteral(" from the trash"));
+        if (!removed)
+          Log(QStringLiteral("Error: Cannot remove ") + entry.filePath() + QStringLiteral(" from the trash"));
       }
     }
   }
@@ -215,8 +218,8 @@ void FileOperations::MoveRemoteItems() {
   for (int row : m_remotePane.list()->selectedRows()) names << m_remotePane.model()->row(row).name;
   const bool moved = RunRemote([&] {
     for (const QString& name : names) {
-      QString folder = m_services.prompts->input(m_services.window, kTitle, QStringLiteral("Move ") + name +
-                                                                                QStringLiteral(" to : "));
+      QString folder = m_services.prompts->input(m_services.window, kTitle,
+                                                 QStringLiteral("Move ") + name + QStringLiteral(" to : "));
       // Cancelling the prompt skips this item rather than moving it to the server's root.
       if (folder.isEmpty()) continue;
       while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
@@ -254,8 +257,8 @@ bool FileOperations::LocalEditFinished(int row, const QString& newName) {
   if (newName == old || newName.isEmpty()) return false;
   if (!isPlainName(newName)) {
     m_services.prompts->message(m_services.window, kTitle,
-                                QStringLiteral("A name cannot contain \"/\" or be \".\" or \"..\"."), UserPrompts::OkOnly,
-                                UserPrompts::Icon::Warning);
+                                QStringLiteral("A name cannot contain \"/\" or be \".\" or \"..\"."),
+                                UserPrompts::OkOnly, UserPrompts::Icon::Warning);
     return false;
   }
   if (!ConfirmExtensionChange(old, newName)) return false;

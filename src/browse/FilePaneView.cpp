@@ -63,7 +63,7 @@ FilePaneView::FilePaneView(FileListModel* model, QWidget* parent) : QStackedWidg
   m_details->setUniformRowHeights(true); // keeps 100,000 rows cheap to lay out
   m_details->setItemsExpandable(false);
   m_details->setAllColumnsShowFocus(true);
-  m_details->setSortingEnabled(false);   // the pane sorts on header clicks itself
+  m_details->setSortingEnabled(false); // the pane sorts on header clicks itself
   QHeaderView* header = m_details->header();
   header->setSectionsClickable(true);
   header->setSortIndicatorShown(true);
@@ -84,7 +84,8 @@ FilePaneView::FilePaneView(FileListModel* model, QWidget* parent) : QStackedWidg
   m_icons->setLayoutMode(QListView::Batched);
   m_icons->setBatchSize(2000);
 
-  for (QAbstractItemView* view : {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
+  for (QAbstractItemView* view :
+       {static_cast<QAbstractItemView*>(m_details), static_cast<QAbstractItemView*>(m_icons)}) {
     configure(view);
     addWidget(view);
   }

@@ -149,8 +149,8 @@ void FindFilesDialog::searchSome() {
     m_iterator->next();
     ++m_scanned;
     const QFileInfo info = m_iterator->fileInfo();
-    auto* item = new QTreeWidgetItem(m_results, {info.fileName(), info.absolutePath(),
-                                                 info.isDir() ? QString() : QString::number(info.size())});
+    auto* item = new QTreeWidgetItem(
+        m_results, {info.fileName(), info.absolutePath(), info.isDir() ? QString() : QString::number(info.size())});
     item->setData(0, Qt::UserRole, info.absoluteFilePath());
   }
   if (m_iterator->hasNext()) {
@@ -176,5 +176,6 @@ void FindFilesDialog::openSelected() {
 }
 
 void FindFilesDialog::revealSelected() {
-  if (QTreeWidgetItem* item = m_results->currentItem()) OpenWithShell(QFileInfo(item->data(0, Qt::UserRole).toString()).absolutePath());
+  if (QTreeWidgetItem* item = m_results->currentItem())
+    OpenWithShell(QFileInfo(item->data(0, Qt::UserRole).toString()).absolutePath());
 }

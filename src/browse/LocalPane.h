@@ -18,8 +18,8 @@ class LocalPane : public QObject {
   Q_OBJECT
 
 public:
-  LocalPane(clsLocalPaths& local, FtpClient& ftp, FilePaneView* list, QComboBox* pathBox,
-            QString& currentLocalFolder, PaneServices services, QObject* parent = nullptr);
+  LocalPane(clsLocalPaths& local, FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentLocalFolder,
+            PaneServices services, QObject* parent = nullptr);
 
   bool ChangeCurrentLocalFolder(const QString& sNewLocalPath);
   void AddPathToComboBox(const QString& sPathToAdd);

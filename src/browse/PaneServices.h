@@ -15,8 +15,8 @@ struct PaneCommandStates {
   bool deleteFile = false;
   bool rename = false;
   bool removeFolder = false;
-  bool transfer = false;     // download for the remote pane, upload for the local pane
-  bool createFolder = true;  // local pane only: always enabled
+  bool transfer = false;    // download for the remote pane, upload for the local pane
+  bool createFolder = true; // local pane only: always enabled
 };
 
 struct PaneServices {

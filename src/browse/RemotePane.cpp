@@ -50,7 +50,8 @@ void RemotePane::SetNavigationLock(bool locked) {
 bool RemotePane::NavigationLocked() const { return m_pathBox->property("tag").toString() == QStringLiteral("1"); }
 
 void RemotePane::LogError(const QString& description) {
-  if (!description.isEmpty() && m_services.DisplayMessage) m_services.DisplayMessage(QStringLiteral("Error: ") + description);
+  if (!description.isEmpty() && m_services.DisplayMessage)
+    m_services.DisplayMessage(QStringLiteral("Error: ") + description);
 }
 
 void RemotePane::OnListingFolderItem(const QString& name, const QDateTime& date, qint64 size, int kind) {

@@ -25,9 +25,7 @@ struct DirCloser {
   void operator()(DIR* dir) const { closedir(dir); }
 };
 
-bool matchesAll(const QByteArray& pattern) {
-  return pattern.isEmpty() || pattern == "*" || pattern == "*.*";
-}
+bool matchesAll(const QByteArray& pattern) { return pattern.isEmpty() || pattern == "*" || pattern == "*.*"; }
 
 } // namespace
 
@@ -60,7 +58,7 @@ bool clsLocalPaths::list(const QString& path, const QString& pattern) {
     if (!all && fnmatch(glob.constData(), name, FNM_CASEFOLD) != 0) continue;
 
     const QString sname = QFile::decodeName(name);
-    struct stat st{};
+    struct stat st {};
     int attributes = -1;
     QDateTime date;
     qint64 size = 0;

@@ -20,316 +20,261 @@ constexpr qint64 progressIntervalMs = 50;
 
 } // namespace
 
-struct FtpClient::Wait
-{
-    quint64 job = 0;
-    bool done = false;
-    JobResult result;
-    std::vector<QEventLoop*> loops;
+struct FtpClient::Wait {
+  quint64 job = 0;
+  bool done = false;
+  JobResult result;
+  std::vector<QEventLoop*> loops;
 };
 
-struct FtpClient::EventQueue
-{
-    std::deque<WorkerEvent> events;
+struct FtpClient::EventQueue {
+  std::deque<WorkerEvent> events;
 };
 
-FtpClient::FtpClient(QObject* parent) : QObject(parent), m_pending(std::make_unique<EventQueue>())
-{
-    m_progressTimer = new QTimer(this);
-    m_progressTimer->setInterval(static_cast<int>(progressIntervalMs));
-    connect(m_progressTimer, &QTimer::timeout, this, [this] { pollProgress(); });
-    m_worker = std::make_unique<Worker>([this] { scheduleDrain(); });
+FtpClient::FtpClient(QObject* parent) : QObject(parent), m_pending(std::make_unique<EventQueue>()) {
+  m_progressTimer = new QTimer(this);
+  m_progressTimer->setInterval(static_cast<int>(progressIntervalMs));
+  connect(m_progressTimer, &QTimer::timeout, this, [this] { pollProgress(); });
+  m_worker = std::make_unique<Worker>([this] { scheduleDrain(); });
 }
 
-FtpClient::~FtpClient()
-{
-    m_worker.reset(); // aborts what runs, quits the server politely and joins the thread
+FtpClient::~FtpClient() {
+  m_worker.reset(); // aborts what runs, quits the server politely and joins the thread
 }
 
-SessionSettings FtpClient::settings() const
-{
-    SessionSettings s;
-    s.host = m_host;
-    s.port = m_port;
-    s.user = m_user;
-    s.password = m_password;
-    s.passive = m_passive;
-    s.ascii = m_transferMode == 1;
-    s.connectTimeout = net::Millis(std::max(1, m_connectTimeoutMs));
-    s.idleTimeout = net::Millis(std::max(1, m_idleTimeoutMs));
-    s.logFile = m_logFile;
-    s.proxy.kind = m_proxyType == 4 ? ProxyKind::Socks4 : m_proxyType == 5 ? ProxyKind::Socks5 : ProxyKind::None;
-    s.proxy.host = m_proxyHost.trimmed().toStdString();
-    s.proxy.port = static_cast<std::uint16_t>(std::clamp(m_proxyPort, 0, 65535));
-    s.proxy.user = m_proxyUser.toStdString();
-    s.proxy.password = m_proxyPassword.toStdString();
-    return s;
+SessionSettings FtpClient::settings() const {
+  SessionSettings s;
+  s.host = m_host;
+  s.port = m_port;
+  s.user = m_user;
+  s.password = m_password;
+  s.passive = m_passive;
+  s.ascii = m_transferMode == 1;
+  s.connectTimeout = net::Millis(std::max(1, m_connectTimeoutMs));
+  s.idleTimeout = net::Millis(std::max(1, m_idleTimeoutMs));
+  s.logFile = m_logFile;
+  s.proxy.kind = m_proxyType == 4 ? ProxyKind::Socks4 : m_proxyType == 5 ? ProxyKind::Socks5 : ProxyKind::None;
+  s.proxy.host = m_proxyHost.trimmed().toStdString();
+  s.proxy.port = static_cast<std::uint16_t>(std::clamp(m_proxyPort, 0, 65535));
+  s.proxy.user = m_proxyUser.toStdString();
+  s.proxy.password = m_proxyPassword.toStdString();
+  return s;
 }
 
-void FtpClient::setAbort(bool abort)
-{
-    if (!abort || m_currentJob == 0)
-        return;
-    m_abortRequested = true;
-    m_worker->abort(m_currentJob);
+void FtpClient::setAbort(bool abort) {
+  if (!abort || m_currentJob == 0) return;
+  m_abortRequested = true;
+  m_worker->abort(m_currentJob);
 }
 
-void FtpClient::run(ClientState busy, std::function<void(Session&)> job)
-{
-    if (m_currentJob != 0)
-        throw FtpFailure(QStringLiteral("Another FTP operation is still running"), static_cast<int>(FailureKind::Busy));
-    m_state = busy;
-    m_abortRequested = false;
-    m_currentJob = m_worker->post(settings(), std::move(job));
-    if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
-        m_progressTimer->start();
-    const JobResult result = waitFor(m_currentJob);
-    if (result.kind != FailureKind::None)
-        throw FtpFailure(result.description, static_cast<int>(result.kind));
+void FtpClient::run(ClientState busy, std::function<void(Session&)> job) {
+  if (m_currentJob != 0)
+    throw FtpFailure(QStringLiteral("Another FTP operation is still running"), static_cast<int>(FailureKind::Busy));
+  m_state = busy;
+  m_abortRequested = false;
+  m_currentJob = m_worker->post(settings(), std::move(job));
+  if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
+    m_progressTimer->start();
+  const JobResult result = waitFor(m_currentJob);
+  if (result.kind != FailureKind::None) throw FtpFailure(result.description, static_cast<int>(result.kind));
 }
 
-JobResult FtpClient::waitFor(quint64 job)
-{
-    std::shared_ptr<Wait> wait;
-    for (const auto& w : m_waits)
-        if (w->job == job)
-            wait = w;
-    if (!wait) {
-        wait = std::make_shared<Wait>();
-        wait->job = job;
-        m_waits.push_back(wait);
+JobResult FtpClient::waitFor(quint64 job) {
+  std::shared_ptr<Wait> wait;
+  for (const auto& w : m_waits)
+    if (w->job == job) wait = w;
+  if (!wait) {
+    wait = std::make_shared<Wait>();
+    wait->job = job;
+    m_waits.push_back(wait);
+  }
+  QCoreApplication* app = QCoreApplication::instance();
+  if (app && QThread::currentThread() == app->thread()) {
+    QEventLoop loop;
+    wait->loops.push_back(&loop);
+    if (!wait->done) loop.exec();
+    wait->loops.erase(std::find(wait->loops.begin(), wait->loops.end(), &loop));
+    if (!wait->done) {
+      // Every event loop was told to quit (the program is ending): stop the operation and
+      // wait for its end here, so it never looks finished when it is not.
+      m_worker->abort(job);
+      while (!wait->done) {
+        if (m_pending->events.empty()) m_worker->waitForEvents(std::chrono::milliseconds(progressIntervalMs));
+        drain();
+      }
     }
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread()) {
-        QEventLoop loop;
-        wait->loops.push_back(&loop);
-        if (!wait->done)
-            loop.exec();
-        wait->loops.erase(std::find(wait->loops.begin(), wait->loops.end(), &loop));
-        if (!wait->done) {
-            // Every event loop was told to quit (the program is ending): stop the operation and
-            // wait for its end here, so it never looks finished when it is not.
-            m_worker->abort(job);
-            while (!wait->done) {
-                if (m_pending->events.empty())
-                    m_worker->waitForEvents(std::chrono::milliseconds(progressIntervalMs));
-                drain();
-            }
-        }
-    } else {
-        // No event loop to lean on (a plain program or another thread): deliver events here.
-        while (!wait->done) {
-            if (m_pending->events.empty())
-                m_worker->waitForEvents(std::chrono::milliseconds(progressIntervalMs));
-            pollProgress();
-            drain();
-        }
+  } else {
+    // No event loop to lean on (a plain program or another thread): deliver events here.
+    while (!wait->done) {
+      if (m_pending->events.empty()) m_worker->waitForEvents(std::chrono::milliseconds(progressIntervalMs));
+      pollProgress();
+      drain();
     }
-    if (wait->loops.empty())
-        m_waits.erase(std::remove(m_waits.begin(), m_waits.end(), wait), m_waits.end());
-    return wait->result;
+  }
+  if (wait->loops.empty()) m_waits.erase(std::remove(m_waits.begin(), m_waits.end(), wait), m_waits.end());
+  return wait->result;
 }
 
-void FtpClient::scheduleDrain()
-{
-    // Called on the worker thread; the drain itself runs on ours.
-    QMetaObject::invokeMethod(this, [this] { drain(); }, Qt::QueuedConnection);
+void FtpClient::scheduleDrain() {
+  // Called on the worker thread; the drain itself runs on ours.
+  QMetaObject::invokeMethod(
+      this, [this] { drain(); }, Qt::QueuedConnection);
 }
 
-void FtpClient::drain()
-{
-    // Events wait in m_pending, not in a local batch: a handler may open a nested event loop (a
-    // message box, Disconnect waiting for the running job) and the drains run there must go on
-    // with the very next event, or the job's end would never be seen.
-    std::size_t delivered = 0;
-    for (;;) {
-        auto& pending = m_pending->events;
-        if (pending.empty()) {
-            pending = m_worker->take(drainBatch);
-            if (pending.empty())
-                break;
-        }
-        WorkerEvent event = std::move(pending.front());
-        pending.pop_front();
-        deliver(event);
-        if (++delivered >= drainBatch) {
-            // Let the window paint between large batches of listed items.
-            scheduleDrain();
-            break;
-        }
+void FtpClient::drain() {
+  // Events wait in m_pending, not in a local batch: a handler may open a nested event loop (a
+  // message box, Disconnect waiting for the running job) and the drains run there must go on
+  // with the very next event, or the job's end would never be seen.
+  std::size_t delivered = 0;
+  for (;;) {
+    auto& pending = m_pending->events;
+    if (pending.empty()) {
+      pending = m_worker->take(drainBatch);
+      if (pending.empty()) break;
     }
+    WorkerEvent event = std::move(pending.front());
+    pending.pop_front();
+    deliver(event);
+    if (++delivered >= drainBatch) {
+      // Let the window paint between large batches of listed items.
+      scheduleDrain();
+      break;
+    }
+  }
 }
 
-void FtpClient::deliver(WorkerEvent& event)
-{
-    switch (event.type) {
-    case WorkerEvent::Type::Log:
-        Q_EMIT LogMessage(event.text);
-        break;
+void FtpClient::deliver(WorkerEvent& event) {
+  switch (event.type) {
+    case WorkerEvent::Type::Log: Q_EMIT LogMessage(event.text); break;
     case WorkerEvent::Type::Item:
-        Q_EMIT ListingFolderItem(event.item.name, event.item.date, event.item.size, event.item.kind);
-        break;
-    case WorkerEvent::Type::Receiving:
-        Q_EMIT ReceivingFile(event.text);
-        break;
-    case WorkerEvent::Type::Sending:
-        Q_EMIT SendingFile(event.text);
-        break;
-    case WorkerEvent::Type::Skipped:
-        Q_EMIT FileSkipped(event.text, event.text2, event.code);
-        break;
+      Q_EMIT ListingFolderItem(event.item.name, event.item.date, event.item.size, event.item.kind);
+      break;
+    case WorkerEvent::Type::Receiving: Q_EMIT ReceivingFile(event.text); break;
+    case WorkerEvent::Type::Sending: Q_EMIT SendingFile(event.text); break;
+    case WorkerEvent::Type::Skipped: Q_EMIT FileSkipped(event.text, event.text2, event.code); break;
     case WorkerEvent::Type::Disconnected:
-        if (m_currentJob == 0)
-            m_state = ClientState::NotConnected;
-        Q_EMIT Disconnected();
-        break;
+      if (m_currentJob == 0) m_state = ClientState::NotConnected;
+      Q_EMIT Disconnected();
+      break;
     case WorkerEvent::Type::Question: {
-        QString answer;
-        if (event.question->kind() == Question::Kind::Account)
-            Q_EMIT AccountRequired(answer);
-        else
-            Q_EMIT PasswordRequired(answer);
-        event.question->answer(answer);
-        break;
+      QString answer;
+      if (event.question->kind() == Question::Kind::Account) Q_EMIT AccountRequired(answer);
+      else Q_EMIT PasswordRequired(answer);
+      event.question->answer(answer);
+      break;
     }
     case WorkerEvent::Type::Done:
-        pollProgress(true); // the final figures, while the state still says busy
-        if (event.job == m_currentJob) {
-            m_progressTimer->stop();
-            m_currentJob = 0;
-            m_abortRequested = false;
-            m_state = event.result.connected ? ClientState::Idle : ClientState::NotConnected;
-        }
-        for (const auto& wait : m_waits) {
-            if (wait->job != event.job)
-                continue;
-            wait->done = true;
-            wait->result = event.result;
-            for (QEventLoop* loop : wait->loops)
-                loop->quit();
-        }
-        break;
-    }
+      pollProgress(true); // the final figures, while the state still says busy
+      if (event.job == m_currentJob) {
+        m_progressTimer->stop();
+        m_currentJob = 0;
+        m_abortRequested = false;
+        m_state = event.result.connected ? ClientState::Idle : ClientState::NotConnected;
+      }
+      for (const auto& wait : m_waits) {
+        if (wait->job != event.job) continue;
+        wait->done = true;
+        wait->result = event.result;
+        for (QEventLoop* loop : wait->loops) loop->quit();
+      }
+      break;
+  }
 }
 
-void FtpClient::pollProgress(bool final)
-{
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
-    if (!final && now - m_lastProgressMs < progressIntervalMs - 5)
-        return;
-    quint64 sequence = 0;
-    const auto latest = m_worker->latestProgress(&sequence);
-    if (sequence == m_progressSequence)
-        return;
-    m_progressSequence = sequence;
-    m_lastProgressMs = now;
-    Q_EMIT TransferProgress(latest[0], static_cast<int>(latest[1]), latest[2]);
+void FtpClient::pollProgress(bool final) {
+  const qint64 now = QDateTime::currentMSecsSinceEpoch();
+  if (!final && now - m_lastProgressMs < progressIntervalMs - 5) return;
+  quint64 sequence = 0;
+  const auto latest = m_worker->latestProgress(&sequence);
+  if (sequence == m_progressSequence) return;
+  m_progressSequence = sequence;
+  m_lastProgressMs = now;
+  Q_EMIT TransferProgress(latest[0], static_cast<int>(latest[1]), latest[2]);
 }
 
 // ---- methods -------------------------------------------------------------------------------
 
-void FtpClient::Connect()
-{
-    if (m_state != ClientState::NotConnected)
-        throw FtpFailure(QStringLiteral("Already connected to %1").arg(m_host), static_cast<int>(FailureKind::Busy));
-    run(ClientState::Connecting, [](Session& s) { s.connect(); });
+void FtpClient::Connect() {
+  if (m_state != ClientState::NotConnected)
+    throw FtpFailure(QStringLiteral("Already connected to %1").arg(m_host), static_cast<int>(FailureKind::Busy));
+  run(ClientState::Connecting, [](Session& s) { s.connect(); });
 }
 
-void FtpClient::Disconnect()
-{
-    if (m_currentJob != 0) {
-        const quint64 running = m_currentJob;
-        setAbort(true);
-        waitFor(running);
-    }
-    try {
-        run(ClientState::Disconnecting, [](Session& s) { s.disconnect(); });
-    } catch (const FtpFailure&) {
-        // Disconnecting ends in the disconnected state whatever the server says.
-    }
+void FtpClient::Disconnect() {
+  if (m_currentJob != 0) {
+    const quint64 running = m_currentJob;
+    setAbort(true);
+    waitFor(running);
+  }
+  try {
+    run(ClientState::Disconnecting, [](Session& s) { s.disconnect(); });
+  } catch (const FtpFailure&) {
+    // Disconnecting ends in the disconnected state whatever the server says.
+  }
 }
 
-QString FtpClient::GetCurrentFolder()
-{
-    QString folder;
-    run(ClientState::Busy, [&folder](Session& s) { folder = s.currentFolder(); });
-    return folder;
+QString FtpClient::GetCurrentFolder() {
+  QString folder;
+  run(ClientState::Busy, [&folder](Session& s) { folder = s.currentFolder(); });
+  return folder;
 }
 
-void FtpClient::ChangeCurrentFolder(const QString& folder)
-{
-    run(ClientState::Busy, [folder](Session& s) { s.changeFolder(folder); });
+void FtpClient::ChangeCurrentFolder(const QString& folder) {
+  run(ClientState::Busy, [folder](Session& s) { s.changeFolder(folder); });
 }
 
-void FtpClient::ChangeToParentFolder()
-{
-    run(ClientState::Busy, [](Session& s) { s.changeToParent(); });
+void FtpClient::ChangeToParentFolder() {
+  run(ClientState::Busy, [](Session& s) { s.changeToParent(); });
 }
 
-void FtpClient::ListFolderContents(const QString& pattern)
-{
-    run(ClientState::Busy, [pattern](Session& s) { s.list(pattern, true, nullptr); });
+void FtpClient::ListFolderContents(const QString& pattern) {
+  run(ClientState::Busy, [pattern](Session& s) { s.list(pattern, true, nullptr); });
 }
 
-std::vector<FtpClient::FolderItem> FtpClient::GetFolderContents(const QString& pattern, int)
-{
-    std::vector<FolderItem> items;
-    run(ClientState::Busy, [pattern, &items](Session& s) { s.list(pattern, false, &items); });
-    return items;
+std::vector<FtpClient::FolderItem> FtpClient::GetFolderContents(const QString& pattern, int) {
+  std::vector<FolderItem> items;
+  run(ClientState::Busy, [pattern, &items](Session& s) { s.list(pattern, false, &items); });
+  return items;
 }
 
-void FtpClient::CreateFolder(const QString& name)
-{
-    run(ClientState::Busy, [name](Session& s) { s.makeFolder(name); });
+void FtpClient::CreateFolder(const QString& name) {
+  run(ClientState::Busy, [name](Session& s) { s.makeFolder(name); });
 }
 
-void FtpClient::RemoveFolder(const QString& name)
-{
-    run(ClientState::Busy, [name](Session& s) { s.removeFolder(name); });
+void FtpClient::RemoveFolder(const QString& name) {
+  run(ClientState::Busy, [name](Session& s) { s.removeFolder(name); });
 }
 
-void FtpClient::DeleteFile(const QString& name)
-{
-    run(ClientState::Busy, [name](Session& s) { s.deleteFile(name); });
+void FtpClient::DeleteFile(const QString& name) {
+  run(ClientState::Busy, [name](Session& s) { s.deleteFile(name); });
 }
 
-void FtpClient::RenameFile(const QString& from, const QString& to)
-{
-    run(ClientState::Busy, [from, to](Session& s) { s.rename(from, to); });
+void FtpClient::RenameFile(const QString& from, const QString& to) {
+  run(ClientState::Busy, [from, to](Session& s) { s.rename(from, to); });
 }
 
-void FtpClient::SendFile(const QString& localPath, qint64 startOffset, const QString& remoteName, bool sendFlag)
-{
-    run(ClientState::Transferring,
-        [=](Session& s) { s.sendFile(localPath, startOffset, remoteName, sendFlag); });
+void FtpClient::SendFile(const QString& localPath, qint64 startOffset, const QString& remoteName, bool sendFlag) {
+  run(ClientState::Transferring, [=](Session& s) { s.sendFile(localPath, startOffset, remoteName, sendFlag); });
 }
 
-void FtpClient::ReceiveFile(const QString& remoteName, qint64 startOffset, const QString& localPath)
-{
-    run(ClientState::Transferring, [=](Session& s) { s.receiveFile(remoteName, startOffset, localPath); });
+void FtpClient::ReceiveFile(const QString& remoteName, qint64 startOffset, const QString& localPath) {
+  run(ClientState::Transferring, [=](Session& s) { s.receiveFile(remoteName, startOffset, localPath); });
 }
 
 void FtpClient::SendMatchingFiles(const QString& localMask, const QString& remoteFolder, bool createFolder,
-                                  bool includeSubfolders)
-{
-    run(ClientState::Transferring,
-        [=](Session& s) { s.sendMatching(localMask, remoteFolder, createFolder, includeSubfolders); });
+                                  bool includeSubfolders) {
+  run(ClientState::Transferring,
+      [=](Session& s) { s.sendMatching(localMask, remoteFolder, createFolder, includeSubfolders); });
 }
 
-void FtpClient::ReceiveMatchingFiles(const QString& remoteMask, const QString& localFolder, bool includeSubfolders)
-{
-    run(ClientState::Transferring,
-        [=](Session& s) { s.receiveMatching(remoteMask, localFolder, includeSubfolders); });
+void FtpClient::ReceiveMatchingFiles(const QString& remoteMask, const QString& localFolder, bool includeSubfolders) {
+  run(ClientState::Transferring, [=](Session& s) { s.receiveMatching(remoteMask, localFolder, includeSubfolders); });
 }
 
-QString FtpClient::GetSkipReason(int reasonCode) const
-{
-    return skipReasonText(reasonCode);
-}
+QString FtpClient::GetSkipReason(int reasonCode) const { return skipReasonText(reasonCode); }
 
-QString FtpClient::SendCommand(const QString& line)
-{
-    QString reply;
-    run(ClientState::Busy, [line, &reply](Session& s) { reply = s.sendRaw(line); });
-    return reply;
+QString FtpClient::SendCommand(const QString& line) {
+  QString reply;
+  run(ClientState::Busy, [line, &reply](Session& s) { reply = s.sendRaw(line); });
+  return reply;
 }

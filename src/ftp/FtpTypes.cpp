@@ -2,9 +2,8 @@
 
 namespace tidewick::ftp {
 
-const char* failureKindName(FailureKind kind)
-{
-    switch (kind) {
+const char* failureKindName(FailureKind kind) {
+  switch (kind) {
     case FailureKind::None: return "None";
     case FailureKind::Aborted: return "Aborted";
     case FailureKind::Timeout: return "Timeout";
@@ -22,15 +21,15 @@ const char* failureKindName(FailureKind kind)
     case FailureKind::Busy: return "Busy";
     case FailureKind::InvalidArgument: return "InvalidArgument";
     case FailureKind::TargetExists: return "TargetExists";
-    }
-    return "Unknown";
+  }
+  return "Unknown";
 }
 
-QString skipReasonText(int code)
-{
-    switch (static_cast<SkipReason>(code)) {
+QString skipReasonText(int code) {
+  switch (static_cast<SkipReason>(code)) {
     case SkipReason::UnsafeName:
-        return QStringLiteral("The name cannot be used safely (it holds \"/\", NUL or a line break, or it is \".\" or \"..\")");
+      return QStringLiteral(
+          "The name cannot be used safely (it holds \"/\", NUL or a line break, or it is \".\" or \"..\")");
     case SkipReason::ServerRefusedSend: return QStringLiteral("The server refused to send the file");
     case SkipReason::ServerRefusedStore: return QStringLiteral("The server refused to store the file");
     case SkipReason::LocalFileUnusable: return QStringLiteral("The local file could not be opened or written");
@@ -39,8 +38,8 @@ QString skipReasonText(int code)
     case SkipReason::NotRegularFile: return QStringLiteral("The item is not a regular file");
     case SkipReason::LocalFolderUnreadable: return QStringLiteral("The local folder could not be read");
     case SkipReason::Unknown: break;
-    }
-    return QStringLiteral("Unknown reason");
+  }
+  return QStringLiteral("Unknown reason");
 }
 
 } // namespace tidewick::ftp

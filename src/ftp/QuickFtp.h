@@ -13,67 +13,67 @@ class FtpClient;
 //
 // Remote paths are joined with "/"; a backslash in a remote path or mask (as queue files written by
 // older versions hold) is read as "/". The boolean after a mask includes subfolders.
-class QuickFtp : public QObject
-{
-    Q_OBJECT
+class QuickFtp : public QObject {
+  Q_OBJECT
 
 public:
-    explicit QuickFtp(QObject* parent = nullptr);
-    ~QuickFtp() override;
+  explicit QuickFtp(QObject* parent = nullptr);
+  ~QuickFtp() override;
 
-    qint64 QuickReceiveFile(const QString& host, int port, const QString& user, const QString& password,
-                            const QString& remoteFile, const QString& localFile, bool ascii);
-    qint64 QuickReceiveFiles(const QString& host, int port, const QString& user, const QString& password,
-                             const QString& remoteMask, bool includeSubfolders, const QString& localFolder, bool ascii);
-    qint64 QuickSendFile(const QString& host, int port, const QString& user, const QString& password,
-                         const QString& localFile, const QString& remoteFile, bool ascii);
-    qint64 QuickSendFiles(const QString& host, int port, const QString& user, const QString& password,
-                          const QString& localMask, bool includeSubfolders, const QString& remoteFolder, bool ascii);
+  qint64 QuickReceiveFile(const QString& host, int port, const QString& user, const QString& password,
+                          const QString& remoteFile, const QString& localFile, bool ascii);
+  qint64 QuickReceiveFiles(const QString& host, int port, const QString& user, const QString& password,
+                           const QString& remoteMask, bool includeSubfolders, const QString& localFolder, bool ascii);
+  qint64 QuickSendFile(const QString& host, int port, const QString& user, const QString& password,
+                       const QString& localFile, const QString& remoteFile, bool ascii);
+  qint64 QuickSendFiles(const QString& host, int port, const QString& user, const QString& password,
+                        const QString& localMask, bool includeSubfolders, const QString& remoteFolder, bool ascii);
 
-    qint64 BytesTransferred() const { return m_bytes; }
+  qint64 BytesTransferred() const { return m_bytes; }
 
-    // Connection settings used by every call (defaults: passive, no proxy, 30 s timeouts).
-    bool PassiveMode() const { return m_passive; }
-    void setPassiveMode(bool passive) { m_passive = passive; }
-    int ProxyType() const { return m_proxyType; }
-    void setProxyType(int type) { m_proxyType = type; }
-    QString ProxyAddress() const { return m_proxyHost; }
-    void setProxyAddress(const QString& host) { m_proxyHost = host; }
-    int ProxyPort() const { return m_proxyPort; }
-    void setProxyPort(int port) { m_proxyPort = port; }
-    QString ProxyUserName() const { return m_proxyUser; }
-    void setProxyUserName(const QString& user) { m_proxyUser = user; }
-    QString ProxyPassword() const { return m_proxyPassword; }
-    void setProxyPassword(const QString& password) { m_proxyPassword = password; }
-    QString LogFile() const { return m_logFile; }
-    void setLogFile(const QString& path) { m_logFile = path; }
-    int ConnectTimeout() const { return m_connectTimeoutMs; }
-    void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
-    int IdleTimeout() const { return m_idleTimeoutMs; }
-    void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
-    // Stops the running call (it then fails with FailureKind::Aborted).
-    void setAbort(bool abort);
+  // Connection settings used by every call (defaults: passive, no proxy, 30 s timeouts).
+  bool PassiveMode() const { return m_passive; }
+  void setPassiveMode(bool passive) { m_passive = passive; }
+  int ProxyType() const { return m_proxyType; }
+  void setProxyType(int type) { m_proxyType = type; }
+  QString ProxyAddress() const { return m_proxyHost; }
+  void setProxyAddress(const QString& host) { m_proxyHost = host; }
+  int ProxyPort() const { return m_proxyPort; }
+  void setProxyPort(int port) { m_proxyPort = port; }
+  QString ProxyUserName() const { return m_proxyUser; }
+  void setProxyUserName(const QString& user) { m_proxyUser = user; }
+  QString ProxyPassword() const { return m_proxyPassword; }
+  void setProxyPassword(const QString& password) { m_proxyPassword = password; }
+  QString LogFile() const { return m_logFile; }
+  void setLogFile(const QString& path) { m_logFile = path; }
+  int ConnectTimeout() const { return m_connectTimeoutMs; }
+  void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
+  int IdleTimeout() const { return m_idleTimeoutMs; }
+  void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
+  // Stops the running call (it then fails with FailureKind::Aborted).
+  void setAbort(bool abort);
 
 Q_SIGNALS:
-    void LogMessage(const QString& line);
-    void TransferProgress(qint64 fileBytes, int percent, qint64 totalBytes);
-    void ReceivingFile(const QString& name);
-    void SendingFile(const QString& name);
-    void FileSkipped(const QString& remoteName, const QString& localName, int reason);
+  void LogMessage(const QString& line);
+  void TransferProgress(qint64 fileBytes, int percent, qint64 totalBytes);
+  void ReceivingFile(const QString& name);
+  void SendingFile(const QString& name);
+  void FileSkipped(const QString& remoteName, const QString& localName, int reason);
 
 private:
-    template <typename Fn>
-    qint64 session(const QString& host, int port, const QString& user, const QString& password, bool ascii, Fn&& transfer);
+  template <typename Fn>
+  qint64 session(const QString& host, int port, const QString& user, const QString& password, bool ascii,
+                 Fn&& transfer);
 
-    bool m_passive = true;
-    int m_proxyType = 0;
-    QString m_proxyHost;
-    int m_proxyPort = 1080;
-    QString m_proxyUser;
-    QString m_proxyPassword;
-    QString m_logFile;
-    int m_connectTimeoutMs = 30000;
-    int m_idleTimeoutMs = 30000;
-    qint64 m_bytes = 0;
-    FtpClient* m_client = nullptr; // the connection of the running call
+  bool m_passive = true;
+  int m_proxyType = 0;
+  QString m_proxyHost;
+  int m_proxyPort = 1080;
+  QString m_proxyUser;
+  QString m_proxyPassword;
+  QString m_logFile;
+  int m_connectTimeoutMs = 30000;
+  int m_idleTimeoutMs = 30000;
+  qint64 m_bytes = 0;
+  FtpClient* m_client = nullptr; // the connection of the running call
 };

@@ -19,7 +19,8 @@ constexpr int kPadY = 1;
 constexpr int kMeasureLimit = 512;
 
 int textWidth(const QFontMetrics& fm, const QString& text) {
-  return text.size() > kMeasureLimit ? fm.averageCharWidth() * static_cast<int>(text.size()) : fm.horizontalAdvance(text);
+  return text.size() > kMeasureLimit ? fm.averageCharWidth() * static_cast<int>(text.size())
+                                     : fm.horizontalAdvance(text);
 }
 } // namespace
 
@@ -160,7 +161,8 @@ void LogList::paintEvent(QPaintEvent* event) {
   const QRect dirty = event->rect();
   const QPalette& pal = palette();
   const bool active = hasFocus() || isActiveWindow();
-  const QPalette::ColorGroup group = isEnabled() ? (active ? QPalette::Active : QPalette::Inactive) : QPalette::Disabled;
+  const QPalette::ColorGroup group =
+      isEnabled() ? (active ? QPalette::Active : QPalette::Inactive) : QPalette::Disabled;
   for (int y = 0, row = first; row < count() && y < viewport()->height(); ++row, y += h) {
     const QRect rowRect(0, y, viewport()->width(), h);
     if (!rowRect.intersects(dirty)) continue;

@@ -64,8 +64,8 @@ private:
 
   QList<QString> m_lines;
   int m_current = -1;
-  int m_widest = 0; // of the lines painted so far: only lines on screen need their width
-  int m_scrollTo = -1;  // the row to bring on screen at the next sync
+  int m_widest = 0;    // of the lines painted so far: only lines on screen need their width
+  int m_scrollTo = -1; // the row to bring on screen at the next sync
   bool m_syncQueued = false;
 };
 

@@ -24,7 +24,8 @@ bool usableName(const QString& name) {
 QString SaveLogLine(QWidget* parent, UserPrompts& prompts, const LogList& list) {
   const QString text = list.currentText();
   if (text.isEmpty()) {
-    prompts.message(parent, kTitle, QStringLiteral("Nothing to be saved!"), UserPrompts::OkOnly, UserPrompts::Icon::Warning);
+    prompts.message(parent, kTitle, QStringLiteral("Nothing to be saved!"), UserPrompts::OkOnly,
+                    UserPrompts::Icon::Warning);
     return {};
   }
 
@@ -58,9 +59,10 @@ QString SaveLogLine(QWidget* parent, UserPrompts& prompts, const LogList& list) 
   if (!written) {
     const QString reason = file.errorString();
     file.cancelWriting();
-    prompts.message(parent, kTitle,
-                    QStringLiteral("The log could not be saved as:\n%1\n%2").arg(QDir::toNativeSeparators(path), reason),
-                    UserPrompts::OkOnly, UserPrompts::Icon::Warning);
+    prompts.message(
+        parent, kTitle,
+        QStringLiteral("The log could not be saved as:\n%1\n%2").arg(QDir::toNativeSeparators(path), reason),
+        UserPrompts::OkOnly, UserPrompts::Icon::Warning);
     return {};
   }
 

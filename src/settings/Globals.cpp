@@ -31,13 +31,9 @@ bool FileExists(const QString& path) {
   return info.exists() && info.isFile();
 }
 
-bool FolderExists(const QString& path) {
-  return !path.isEmpty() && QFileInfo::exists(path);
-}
+bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo::exists(path); }
 
-void DeleteFileQuietly(const QString& path) {
-  QFile::remove(path);
-}
+void DeleteFileQuietly(const QString& path) { QFile::remove(path); }
 
 QString ReadIniString(const QString& file, const QString& section, const QString& key) {
   QString value = tidewick::ini::read(file, section, key).value_or(QString());
@@ -114,20 +110,17 @@ double LeadingNumber(const QString& text) {
 }
 
 void SetStartupEntry(const QString& commandLine) {
-  CRegister().REGSaveSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"), commandLine);
+  CRegister().REGSaveSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"),
+                             commandLine);
 }
 
 void RemoveStartupEntry() {
   CRegister().REGDeleteSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"));
 }
 
-bool IsStoredVersion(const QString& version) {
-  return GetSetting(QStringLiteral("VER"), QString()) == version;
-}
+bool IsStoredVersion(const QString& version) { return GetSetting(QStringLiteral("VER"), QString()) == version; }
 
-void StoreVersion(const QString& version) {
-  SaveSetting(QStringLiteral("VER"), version);
-}
+void StoreVersion(const QString& version) { SaveSetting(QStringLiteral("VER"), version); }
 
 void ResetStoredSettings() {
   RemoveStartupEntry();

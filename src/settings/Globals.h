@@ -10,8 +10,8 @@ QString ProgramVersion();
 // A path below the Tidewick home ($TIDEWICK_HOME, else $XDG_DATA_HOME/Tidewick).
 QString AppFilePath(const QString& relativePath);
 
-bool FileExists(const QString& path);    // a plain file (following links); folders are not found
-bool FolderExists(const QString& path);  // a file or a folder
+bool FileExists(const QString& path);   // a plain file (following links); folders are not found
+bool FolderExists(const QString& path); // a file or a folder
 void DeleteFileQuietly(const QString& path);
 
 // INI values, read whole. A missing file, section or key, or a value beginning with
@@ -21,7 +21,7 @@ QString ReadIniString(const QString& file, const QString& section, const QString
 int WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file);
 
 QString AddTrailingBackslash(const QString& path); // appends "/" unless the trimmed text ends with one
-void OpenWithShell(const QString& target);          // a web address, a document or a folder
+void OpenWithShell(const QString& target);         // a web address, a document or a folder
 QString StripNulls(const QString& text);
 
 // Sends `path` (a file or a folder) to the desktop trash when `allowUndo`, else deletes it for good.

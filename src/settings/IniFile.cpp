@@ -4,8 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringList>
 #include <QStringDecoder>
+#include <QStringList>
 
 #include <vector>
 
@@ -19,8 +19,8 @@ struct Line {
   qsizetype end = 0;        // one past the line break (or the end of the file)
   qsizetype contentEnd = 0; // before "\r\n" or "\n"
   enum Kind { Other, Section, Key } kind = Other;
-  QString name;             // section or key name, trimmed
-  QByteArray rawValue;      // for keys: the bytes after "=", untrimmed
+  QString name;        // section or key name, trimmed
+  QByteArray rawValue; // for keys: the bytes after "=", untrimmed
 };
 
 bool isBlank(char c) { return c == ' ' || c == '\t'; }
@@ -74,9 +74,7 @@ std::vector<Line> split(const QByteArray& text) {
   return lines;
 }
 
-bool sameName(const QString& a, const QString& b) {
-  return a.compare(b, Qt::CaseInsensitive) == 0;
-}
+bool sameName(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive) == 0; }
 
 QString valueOf(const Line& line) {
   QByteArray value = trimmed(line.rawValue);
@@ -88,8 +86,8 @@ QString valueOf(const Line& line) {
 // Where a key lives: the index of its line, or of the line after which a new key belongs.
 struct Place {
   std::optional<size_t> keyLine;
-  std::optional<size_t> sectionLine;   // first occurrence of the section
-  std::optional<size_t> insertAfter;   // last non-blank line of that first occurrence
+  std::optional<size_t> sectionLine; // first occurrence of the section
+  std::optional<size_t> insertAfter; // last non-blank line of that first occurrence
 };
 
 Place locate(const std::vector<Line>& lines, const QString& section, const QString& key) {

@@ -60,7 +60,9 @@ QString configHome() {
 
 } // namespace
 
-QString CRegister::SettingsSection() { return QStringLiteral("\\Software\\") + appTitle() + QStringLiteral("\\Settings"); }
+QString CRegister::SettingsSection() {
+  return QStringLiteral("\\Software\\") + appTitle() + QStringLiteral("\\Settings");
+}
 QString CRegister::StartupSection() { return QStringLiteral("\\Software\\Microsoft\\Windows\\CurrentVersion\\Run"); }
 
 QString CRegister::SettingsFilePath() {

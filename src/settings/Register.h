@@ -21,8 +21,8 @@ public:
   bool REGDeleteSetting(RegRoot regHKEY, const QString& sSection, const QString& sKey) const;
 
   // The section path of the program's settings and of the start-up entries.
-  static QString SettingsSection();   // "\Software\Tidewick\Settings"
-  static QString StartupSection();    // "\Software\Microsoft\Windows\CurrentVersion\Run"
+  static QString SettingsSection(); // "\Software\Tidewick\Settings"
+  static QString StartupSection();  // "\Software\Microsoft\Windows\CurrentVersion\Run"
 
   static QString SettingsFilePath();
   static QString AutostartFolder();

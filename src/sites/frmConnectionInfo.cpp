@@ -57,9 +57,16 @@ frmConnectionInfo::frmConnectionInfo(UserPrompts& prompts, QWidget* parent) : QD
   Toolbar1->setObjectName(QStringLiteral("Toolbar1"));
   Toolbar1->setIconSize(QSize(20, 20));
   Toolbar1->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-  struct Tool { const char* key; const char* text; const char* tip; QStyle::StandardPixmap icon; void (frmConnectionInfo::*slot)(); };
+  struct Tool {
+    const char* key;
+    const char* text;
+    const char* tip;
+    QStyle::StandardPixmap icon;
+    void (frmConnectionInfo::*slot)();
+  };
   const Tool tools[] = {
-      {"Connect", "Connect", "Connect to selected site", QStyle::SP_DialogApplyButton, &frmConnectionInfo::ConnectCommand},
+      {"Connect", "Connect", "Connect to selected site", QStyle::SP_DialogApplyButton,
+       &frmConnectionInfo::ConnectCommand},
       {"NewSite", "New", "Create a new site", QStyle::SP_FileIcon, &frmConnectionInfo::NewSite},
       {"SaveSite", "Save", "Save site", QStyle::SP_DialogSaveButton, &frmConnectionInfo::SaveSite},
       {"DeleteSite", "Delete", "Delete site", QStyle::SP_TrashIcon, &frmConnectionInfo::DeleteSite},
@@ -256,8 +263,8 @@ void frmConnectionInfo::DeleteSite() {
   // Only a profile node can be deleted; with the root or nothing selected there is nothing to do.
   if (!node || node->data(0, kKeyRole).toString() == kRootKey || !cmdDeleteSite->isEnabled()) return;
   const QString name = node->text(0);
-  if (m_prompts.message(this, kTitle, QStringLiteral("Are you sure you want to delete this profile: ") + name +
-                                          QStringLiteral("?"),
+  if (m_prompts.message(this, kTitle,
+                        QStringLiteral("Are you sure you want to delete this profile: ") + name + QStringLiteral("?"),
                         UserPrompts::YesNo, UserPrompts::Icon::Question) != UserPrompts::Yes)
     return;
   sites::DeleteProfile(name);

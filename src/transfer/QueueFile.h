@@ -18,27 +18,26 @@
 namespace tidewick::transfer {
 
 // One queued transfer, all text, as the queue window shows it.
-struct QueueRow
-{
-    static constexpr int ColumnCount = 11; // the name and columns 1 to 10
+struct QueueRow {
+  static constexpr int ColumnCount = 11; // the name and columns 1 to 10
 
-    QString name;         // 0  "File / Dir Name"
-    QString localPath;    // 1  "Local Path", a folder ending with "/"
-    QString remotePath;   // 2  "Remote Path"
-    QString hostAddress;  // 3  "Host Address"
-    QString size;         // 4  "Size (Bytes)", decimal text
-    QString command;      // 5  "Command": "Upload" or "Download"
-    QString transferMode; // 6  "Transfer Mode": "Binary" or "Ascii"
-    QString type;         // 7  "File / Dir Type": "File", "Dir" or "Link"
-    QString userName;     // 8  "User Name", plain text here, encoded in the file
-    QString password;     // 9  "Password", plain text here, encoded in the file
-    QString port;         // 10 "Port Number", decimal text
+  QString name;         // 0  "File / Dir Name"
+  QString localPath;    // 1  "Local Path", a folder ending with "/"
+  QString remotePath;   // 2  "Remote Path"
+  QString hostAddress;  // 3  "Host Address"
+  QString size;         // 4  "Size (Bytes)", decimal text
+  QString command;      // 5  "Command": "Upload" or "Download"
+  QString transferMode; // 6  "Transfer Mode": "Binary" or "Ascii"
+  QString type;         // 7  "File / Dir Type": "File", "Dir" or "Link"
+  QString userName;     // 8  "User Name", plain text here, encoded in the file
+  QString password;     // 9  "Password", plain text here, encoded in the file
+  QString port;         // 10 "Port Number", decimal text
 
-    // Column j (0 is the name); out of range reads as empty and writes nothing.
-    QString column(int j) const;
-    void setColumn(int j, const QString& value);
+  // Column j (0 is the name); out of range reads as empty and writes nothing.
+  QString column(int j) const;
+  void setColumn(int j, const QString& value);
 
-    bool operator==(const QueueRow&) const = default;
+  bool operator==(const QueueRow&) const = default;
 };
 
 inline const QString QueueSection = QStringLiteral("LISTQUE");

@@ -49,7 +49,11 @@ TEST(StartSequence, FirstRunOnAnEmptyStore) {
 }
 
 TEST(StartSequence, SizeRuleDeletesOnlyStrictlyLargerLogs) {
-  struct Case { qint64 bytes; const char* limit; bool deleted; };
+  struct Case {
+    qint64 bytes;
+    const char* limit;
+    bool deleted;
+  };
   for (const Case& c : {Case{1000000, "1000", false}, Case{1000001, "1000", true}, Case{1, "abc", true},
                         Case{0, "abc", false}, Case{2500, "2.5", false}, Case{2501, "2.5", true}}) {
     TempHome temp;
@@ -76,7 +80,8 @@ TEST(StartSequence, DeleteOnStartAndTheOwnLogName) {
 TEST(StartSequence, StartupSwitchInAnyCaseHidesTheWindow) {
   TempHome temp;
   EXPECT_TRUE(Started({QStringLiteral("tidewick"), QStringLiteral("/startup")}).window->StartsHidden());
-  EXPECT_TRUE(Started({QStringLiteral("tidewick"), QStringLiteral("-x"), QStringLiteral("/StartUp")}).window->StartsHidden());
+  EXPECT_TRUE(
+      Started({QStringLiteral("tidewick"), QStringLiteral("-x"), QStringLiteral("/StartUp")}).window->StartsHidden());
   EXPECT_FALSE(Started({QStringLiteral("tidewick"), QStringLiteral("/start")}).window->StartsHidden());
   EXPECT_FALSE(Started({QStringLiteral("tidewick")}).window->StartsHidden());
 
@@ -143,7 +148,7 @@ TEST(Placement, SecondStartAppliesWhatTheFirstSaved) {
 TEST(Placement, IncompleteForeignOrOffScreenValuesAreNotApplied) {
   TempHome temp;
   temp.setSetting(QStringLiteral("VER"), QStringLiteral("3.1.0"));
-  temp.setSetting(QStringLiteral("MAIN TOP"), QStringLiteral("1500"));   // LEFT missing: no position at all
+  temp.setSetting(QStringLiteral("MAIN TOP"), QStringLiteral("1500")); // LEFT missing: no position at all
   temp.setSetting(QStringLiteral("MAIN HEIGHT"), QStringLiteral("abc"));
   temp.setSetting(QStringLiteral("MAIN WIDTH"), QStringLiteral("9000"));
   const QSize defaultSize = Started().window->size();

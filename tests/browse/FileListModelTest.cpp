@@ -2,8 +2,8 @@
 #include "browse/FileListModel.h"
 
 #include <QApplication>
-#include <QSignalSpy>
 #include <QPersistentModelIndex>
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 

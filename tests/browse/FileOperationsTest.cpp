@@ -93,7 +93,8 @@ TEST_F(FileOperationsTest, LocalDeleteGoesOnAfterAFailure) {
   selectLocal({"a.txt", "full", "b.txt"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
   ops->DeleteLocalFiles();
-  EXPECT_EQ(prompts.messages().front(), "Tidewick [Confirm]|Are you sure you want to delete the selected local file(s)?");
+  EXPECT_EQ(prompts.messages().front(),
+            "Tidewick [Confirm]|Are you sure you want to delete the selected local file(s)?");
   EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot delete " + localFolder + "full");
   EXPECT_EQ(prompts.messages().size(), 2u);
   EXPECT_FALSE(QFile::exists(localFolder + "a.txt"));
@@ -130,7 +131,8 @@ TEST_F(FileOperationsTest, RenamingInPlaceAsksAboutChangedExtensionsAndRefusesEx
 
   prompts.messageAnswers.push_back(UserPrompts::No);
   EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("c.txt")), QStringLiteral("c.TXT")));
-  EXPECT_EQ(prompts.messages().back(), "Tidewick|Are you sure to exchange the file extension from: \"txt\" to: \"TXT\"");
+  EXPECT_EQ(prompts.messages().back(),
+            "Tidewick|Are you sure to exchange the file extension from: \"txt\" to: \"TXT\"");
   EXPECT_TRUE(QFile::exists(localFolder + "c.txt"));
 
   prompts.messageAnswers.push_back(UserPrompts::Yes);

@@ -69,7 +69,8 @@ TEST_F(LocalPaths, APatternFiltersFoldersToo) {
   ASSERT_TRUE(l.ok);
   QStringList names;
   for (const auto& [name, attrib] : l.attributes) names << name;
-  EXPECT_EQ(names, (QStringList{QStringLiteral(".hidden.TXT"), QStringLiteral("docs.txt"), QStringLiteral("notes.txt")}));
+  EXPECT_EQ(names,
+            (QStringList{QStringLiteral(".hidden.TXT"), QStringLiteral("docs.txt"), QStringLiteral("notes.txt")}));
   EXPECT_EQ(list(local, root, QStringLiteral("*.*")).attributes.size(), 6u);
 }
 

@@ -161,8 +161,7 @@ TEST_F(RemotePaneTest, FiltersListOnlyMatchingItemsUntilTheNextListing) {
   EXPECT_EQ(names(), QStringList{"notes.txt"});
   EXPECT_EQ(abortToggles, (QList<bool>{true, false}));
   pane->FilterDefineTypes();
-  EXPECT_EQ(prompts.messages().back(),
-            "Define Type For Remote Server Directory Listing|No command entered, quiting");
+  EXPECT_EQ(prompts.messages().back(), "Define Type For Remote Server Directory Listing|No command entered, quiting");
   pane->FilterAll();
   EXPECT_EQ(names().size(), 6);
 }

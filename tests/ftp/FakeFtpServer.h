@@ -21,75 +21,73 @@ namespace tidewick::test {
 // Each verb has a default answer good enough for a plain session (login, SYST, FEAT "500",
 // TYPE, PWD "/", CWD, EPSV/PASV with a real data port, LIST/RETR/STOR from the fields below,
 // NOOP, ABOR, QUIT); a test replaces any of them with on().
-class FakeFtpServer
-{
+class FakeFtpServer {
 public:
-    class Control
-    {
-    public:
-        // Sends raw bytes on the control connection (no line end added).
-        void send(const std::string& bytes);
-        // Sends one byte at a time.
-        void sendSlowly(const std::string& bytes);
-        void reply(const std::string& line) { send(line + "\r\n"); }
-        // Drops the control connection.
-        void close();
+  class Control {
+  public:
+    // Sends raw bytes on the control connection (no line end added).
+    void send(const std::string& bytes);
+    // Sends one byte at a time.
+    void sendSlowly(const std::string& bytes);
+    void reply(const std::string& line) { send(line + "\r\n"); }
+    // Drops the control connection.
+    void close();
 
-        // Data connections (passive: after EPSV/PASV the client connects to the port they named).
-        quint16 openDataPort();                              // what the default EPSV/PASV do
-        void sendData(const std::string& bytes);             // waits for the client, sends, closes
-        void sendDataAndHold(const std::string& bytes);      // sends, keeps the connection open
-        std::string receiveData(std::size_t limit = std::string::npos); // reads to the end (or limit), closes
-        void closeData();
+    // Data connections (passive: after EPSV/PASV the client connects to the port they named).
+    quint16 openDataPort();                                         // what the default EPSV/PASV do
+    void sendData(const std::string& bytes);                        // waits for the client, sends, closes
+    void sendDataAndHold(const std::string& bytes);                 // sends, keeps the connection open
+    std::string receiveData(std::size_t limit = std::string::npos); // reads to the end (or limit), closes
+    void closeData();
 
-    private:
-        friend class FakeFtpServer;
-        FakeFtpServer* m_server = nullptr;
-        int m_fd = -1;
-        int m_dataListen = -1;
-        int m_data = -1;
-        bool m_closed = false;
-        int acceptData();
-    };
+  private:
+    friend class FakeFtpServer;
+    FakeFtpServer* m_server = nullptr;
+    int m_fd = -1;
+    int m_dataListen = -1;
+    int m_data = -1;
+    bool m_closed = false;
+    int acceptData();
+  };
 
-    using Handler = std::function<void(Control& control, const std::string& argument)>;
+  using Handler = std::function<void(Control& control, const std::string& argument)>;
 
-    FakeFtpServer();
-    ~FakeFtpServer();
+  FakeFtpServer();
+  ~FakeFtpServer();
 
-    quint16 port() const { return m_port; }
+  quint16 port() const { return m_port; }
 
-    // What goes out when a client connects (raw bytes).
-    void setGreeting(const std::string& bytes) { m_greeting = bytes; }
-    void setGreetingSlowly(bool slowly) { m_greetingSlowly = slowly; }
-    void on(const std::string& verb, Handler handler);
+  // What goes out when a client connects (raw bytes).
+  void setGreeting(const std::string& bytes) { m_greeting = bytes; }
+  void setGreetingSlowly(bool slowly) { m_greetingSlowly = slowly; }
+  void on(const std::string& verb, Handler handler);
 
-    // Served by the default LIST, RETR and STOR.
-    std::string listing;
-    std::map<std::string, std::string> files;
+  // Served by the default LIST, RETR and STOR.
+  std::string listing;
+  std::map<std::string, std::string> files;
 
-    // The command lines received so far, without CR LF ("USER demo", "PASS secret", ...).
-    std::vector<std::string> transcript() const;
-    // The verbs only.
-    std::vector<std::string> verbs() const;
-    int connections() const { return m_connections.load(); }
+  // The command lines received so far, without CR LF ("USER demo", "PASS secret", ...).
+  std::vector<std::string> transcript() const;
+  // The verbs only.
+  std::vector<std::string> verbs() const;
+  int connections() const { return m_connections.load(); }
 
 private:
-    void serve();
-    void session(int fd);
-    void record(const std::string& line);
+  void serve();
+  void session(int fd);
+  void record(const std::string& line);
 
-    int m_listen = -1;
-    quint16 m_port = 0;
-    std::string m_greeting = "220 Fake server ready\r\n";
-    bool m_greetingSlowly = false;
-    std::map<std::string, Handler> m_handlers;
-    mutable std::mutex m_mutex;
-    std::vector<std::string> m_transcript;
-    std::atomic<bool> m_stop{false};
-    std::atomic<int> m_connections{0};
-    std::atomic<int> m_activeFd{-1};
-    std::thread m_thread;
+  int m_listen = -1;
+  quint16 m_port = 0;
+  std::string m_greeting = "220 Fake server ready\r\n";
+  bool m_greetingSlowly = false;
+  std::map<std::string, Handler> m_handlers;
+  mutable std::mutex m_mutex;
+  std::vector<std::string> m_transcript;
+  std::atomic<bool> m_stop{false};
+  std::atomic<int> m_connections{0};
+  std::atomic<int> m_activeFd{-1};
+  std::thread m_thread;
 };
 
 } // namespace tidewick::test

@@ -23,488 +23,454 @@ namespace {
 constexpr int NotConnected = 0;
 constexpr int Idle = 2;
 
-class HostileServer : public ::testing::Test
-{
+class HostileServer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        client.setServerAddress(QStringLiteral("127.0.0.1"));
-        client.setServerPort(server.port());
-        client.setUserName(QStringLiteral("demo"));
-        client.setPassword(QStringLiteral("secret"));
-        client.setPassiveMode(true);
-        ASSERT_TRUE(dir.isValid());
-    }
+  void SetUp() override {
+    client.setServerAddress(QStringLiteral("127.0.0.1"));
+    client.setServerPort(server.port());
+    client.setUserName(QStringLiteral("demo"));
+    client.setPassword(QStringLiteral("secret"));
+    client.setPassiveMode(true);
+    ASSERT_TRUE(dir.isValid());
+  }
 
-    void connectOk()
-    {
-        ASSERT_NO_THROW(client.Connect());
-        ASSERT_EQ(client.CurrentState(), Idle);
-    }
+  void connectOk() {
+    ASSERT_NO_THROW(client.Connect());
+    ASSERT_EQ(client.CurrentState(), Idle);
+  }
 
-    bool sent(const std::string& line) const
-    {
-        const auto lines = server.transcript();
-        return std::find(lines.begin(), lines.end(), line) != lines.end();
-    }
+  bool sent(const std::string& line) const {
+    const auto lines = server.transcript();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
 
-    int count(const std::string& verb) const
-    {
-        const auto verbs = server.verbs();
-        return static_cast<int>(std::count(verbs.begin(), verbs.end(), verb));
-    }
+  int count(const std::string& verb) const {
+    const auto verbs = server.verbs();
+    return static_cast<int>(std::count(verbs.begin(), verbs.end(), verb));
+  }
 
-    QString local(const QString& name) const { return dir.filePath(name); }
+  QString local(const QString& name) const { return dir.filePath(name); }
 
-    FakeFtpServer server;
-    FtpClient client;
-    ClientHarness harness{client};
-    QTemporaryDir dir;
+  FakeFtpServer server;
+  FtpClient client;
+  ClientHarness harness{client};
+  QTemporaryDir dir;
 };
 
 } // namespace
 
-TEST_F(HostileServer, LogsInWithLfOnlyRepliesArrivingByteByByte)
-{
-    server.setGreeting("220-Welcome\n220-to the\n220 fake server\n");
-    server.setGreetingSlowly(true);
-    server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) { c.sendSlowly("230 Logged in\n"); });
-    connectOk();
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
-    EXPECT_EQ(server.transcript(),
-              (std::vector<std::string>{"USER demo", "PASS secret", "SYST", "FEAT", "PWD"}));
-    EXPECT_TRUE(harness.logContains(QStringLiteral("PASS ****")));
-    EXPECT_FALSE(harness.logContains(QStringLiteral("secret")));
+TEST_F(HostileServer, LogsInWithLfOnlyRepliesArrivingByteByByte) {
+  server.setGreeting("220-Welcome\n220-to the\n220 fake server\n");
+  server.setGreetingSlowly(true);
+  server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) { c.sendSlowly("230 Logged in\n"); });
+  connectOk();
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+  EXPECT_EQ(server.transcript(), (std::vector<std::string>{"USER demo", "PASS secret", "SYST", "FEAT", "PWD"}));
+  EXPECT_TRUE(harness.logContains(QStringLiteral("PASS ****")));
+  EXPECT_FALSE(harness.logContains(QStringLiteral("secret")));
 }
 
-TEST_F(HostileServer, GarbageGreetingFailsTheConnect)
-{
-    server.setGreeting("HELLO, I am not an FTP server\r\n");
-    const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::BadReply));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("not an FTP reply")));
-    EXPECT_EQ(client.CurrentState(), NotConnected);
-    EXPECT_TRUE(server.transcript().empty());
-    EXPECT_EQ(harness.disconnects, 0); // never logged in, so nothing to announce
+TEST_F(HostileServer, GarbageGreetingFailsTheConnect) {
+  server.setGreeting("HELLO, I am not an FTP server\r\n");
+  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::BadReply));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("not an FTP reply")));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+  EXPECT_TRUE(server.transcript().empty());
+  EXPECT_EQ(harness.disconnects, 0); // never logged in, so nothing to announce
 }
 
-TEST_F(HostileServer, ConfusedMultiLineReplyFailsTheLogin)
-{
-    server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) {
-        c.send("230-Welcome\r\n220 a different code closes it\r\n");
-    });
-    const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::BadReply));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("confused multi-line")));
-    EXPECT_EQ(client.CurrentState(), NotConnected);
-    EXPECT_EQ(server.verbs(), (std::vector<std::string>{"USER", "PASS"}));
+TEST_F(HostileServer, ConfusedMultiLineReplyFailsTheLogin) {
+  server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) {
+    c.send("230-Welcome\r\n220 a different code closes it\r\n");
+  });
+  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::BadReply));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("confused multi-line")));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+  EXPECT_EQ(server.verbs(), (std::vector<std::string>{"USER", "PASS"}));
 }
 
-TEST_F(HostileServer, OverLongReplyLineClosesTheConnection)
-{
-    server.on("PWD", [](FakeFtpServer::Control& c, const std::string&) {
-        c.send("257 \"/" + std::string(70 * 1024, 'a') + "\"\r\n");
-    });
-    connectOk();
-    const FtpFailure failure = harness.failureOf([&] { client.GetCurrentFolder(); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::BadReply));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("64 KiB")));
-    EXPECT_EQ(client.CurrentState(), NotConnected);
-    EXPECT_EQ(harness.disconnects, 1);
+TEST_F(HostileServer, OverLongReplyLineClosesTheConnection) {
+  server.on("PWD", [](FakeFtpServer::Control& c, const std::string&) {
+    c.send("257 \"/" + std::string(70 * 1024, 'a') + "\"\r\n");
+  });
+  connectOk();
+  const FtpFailure failure = harness.failureOf([&] { client.GetCurrentFolder(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::BadReply));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("64 KiB")));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+  EXPECT_EQ(harness.disconnects, 1);
 }
 
-TEST_F(HostileServer, SilentServerTimesOut)
-{
-    client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
-    server.on("CWD", [](FakeFtpServer::Control&, const std::string&) {}); // never answers
-    connectOk();
-    const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("pub")); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("did not answer within 1.5 seconds")))
-        << failure.description().toStdString();
-    EXPECT_EQ(client.CurrentState(), NotConnected);
-    EXPECT_EQ(harness.disconnects, 1);
-    EXPECT_TRUE(sent("CWD pub"));
+TEST_F(HostileServer, SilentServerTimesOut) {
+  client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
+  server.on("CWD", [](FakeFtpServer::Control&, const std::string&) {}); // never answers
+  connectOk();
+  const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("pub")); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("did not answer within 1.5 seconds")))
+      << failure.description().toStdString();
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+  EXPECT_EQ(harness.disconnects, 1);
+  EXPECT_TRUE(sent("CWD pub"));
 }
 
-TEST_F(HostileServer, UnansweredLoginTimesOutToo)
-{
-    client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
-    server.on("USER", [](FakeFtpServer::Control&, const std::string&) {});
-    const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
-    EXPECT_EQ(client.CurrentState(), NotConnected);
+TEST_F(HostileServer, UnansweredLoginTimesOutToo) {
+  client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
+  server.on("USER", [](FakeFtpServer::Control&, const std::string&) {});
+  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
 }
 
-TEST_F(HostileServer, StrayReplyIsNotTakenForTheNextAnswer)
-{
-    server.on("PWD", [](FakeFtpServer::Control& c, const std::string&) {
-        c.send("257 \"/\" is current\r\n200 Nobody asked for this\r\n");
-    });
-    server.on("CWD", [](FakeFtpServer::Control& c, const std::string&) { c.reply("550 No such folder"); });
-    connectOk();
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
-    const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("missing")); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::CommandRefused));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("550 No such folder")));
-    EXPECT_EQ(client.CurrentState(), Idle);
+TEST_F(HostileServer, StrayReplyIsNotTakenForTheNextAnswer) {
+  server.on("PWD", [](FakeFtpServer::Control& c, const std::string&) {
+    c.send("257 \"/\" is current\r\n200 Nobody asked for this\r\n");
+  });
+  server.on("CWD", [](FakeFtpServer::Control& c, const std::string&) { c.reply("550 No such folder"); });
+  connectOk();
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+  const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("missing")); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::CommandRefused));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("550 No such folder")));
+  EXPECT_EQ(client.CurrentState(), Idle);
 }
 
-TEST_F(HostileServer, Reply426MidTransferKeepsThePartialFileAndTheConnection)
-{
-    server.files["big.bin"] = std::string(2000, 'x');
-    server.on("FEAT", [](FakeFtpServer::Control& c, const std::string&) {
-        c.send("211-Features:\r\n SIZE\r\n EPSV\r\n211 End\r\n");
-    });
-    server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
-        c.reply("150 Sending");
-        c.sendData(std::string(1000, 'x'));
-        c.reply("426 Connection closed; transfer aborted.");
-    });
-    connectOk();
-    const QString target = local(QStringLiteral("big.bin"));
-    const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("big.bin"), 0, target); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("426")));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("kept")));
-    EXPECT_EQ(readLocal(target), QByteArray(1000, 'x'));
-    EXPECT_EQ(client.CurrentState(), Idle);
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
-    EXPECT_EQ(server.verbs(), (std::vector<std::string>{"USER", "PASS", "SYST", "FEAT", "TYPE", "SIZE", "EPSV",
-                                                        "RETR", "PWD"}));
+TEST_F(HostileServer, Reply426MidTransferKeepsThePartialFileAndTheConnection) {
+  server.files["big.bin"] = std::string(2000, 'x');
+  server.on("FEAT", [](FakeFtpServer::Control& c, const std::string&) {
+    c.send("211-Features:\r\n SIZE\r\n EPSV\r\n211 End\r\n");
+  });
+  server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("150 Sending");
+    c.sendData(std::string(1000, 'x'));
+    c.reply("426 Connection closed; transfer aborted.");
+  });
+  connectOk();
+  const QString target = local(QStringLiteral("big.bin"));
+  const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("big.bin"), 0, target); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("426")));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("kept")));
+  EXPECT_EQ(readLocal(target), QByteArray(1000, 'x'));
+  EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+  EXPECT_EQ(server.verbs(),
+            (std::vector<std::string>{"USER", "PASS", "SYST", "FEAT", "TYPE", "SIZE", "EPSV", "RETR", "PWD"}));
 }
 
-TEST_F(HostileServer, ShortDownloadWithSuccessReplyIsStillAFailure)
-{
-    server.files["big.bin"] = std::string(2000, 'x');
-    server.on("FEAT", [](FakeFtpServer::Control& c, const std::string&) { c.send("211-Features:\r\n SIZE\r\n211 End\r\n"); });
-    server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
-        c.reply("150 Sending");
-        c.sendData(std::string(1500, 'x'));
-        c.reply("226 Transfer complete");
-    });
-    connectOk();
-    const QString target = local(QStringLiteral("big.bin"));
-    const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("big.bin"), 0, target); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("1500 of 2000 bytes")));
-    EXPECT_EQ(readLocal(target).size(), 1500);
-    EXPECT_EQ(client.CurrentState(), Idle);
+TEST_F(HostileServer, ShortDownloadWithSuccessReplyIsStillAFailure) {
+  server.files["big.bin"] = std::string(2000, 'x');
+  server.on("FEAT",
+            [](FakeFtpServer::Control& c, const std::string&) { c.send("211-Features:\r\n SIZE\r\n211 End\r\n"); });
+  server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("150 Sending");
+    c.sendData(std::string(1500, 'x'));
+    c.reply("226 Transfer complete");
+  });
+  connectOk();
+  const QString target = local(QStringLiteral("big.bin"));
+  const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("big.bin"), 0, target); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("1500 of 2000 bytes")));
+  EXPECT_EQ(readLocal(target).size(), 1500);
+  EXPECT_EQ(client.CurrentState(), Idle);
 }
 
-TEST_F(HostileServer, LocalWriteFailureMidTransferKeepsTheSessionInStep)
-{
-    server.files["big.bin"] = std::string(300000, 'x');
-    connectOk();
-    const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("big.bin"), 0, QStringLiteral("/dev/full")); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::LocalFileFailed));
-    EXPECT_EQ(client.CurrentState(), Idle);
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
-    const auto verbs = server.verbs();
-    EXPECT_EQ(std::vector<std::string>(verbs.end() - 4, verbs.end()),
-              (std::vector<std::string>{"RETR", "ABOR", "NOOP", "PWD"}));
+TEST_F(HostileServer, LocalWriteFailureMidTransferKeepsTheSessionInStep) {
+  server.files["big.bin"] = std::string(300000, 'x');
+  connectOk();
+  const FtpFailure failure =
+      harness.failureOf([&] { client.ReceiveFile(QStringLiteral("big.bin"), 0, QStringLiteral("/dev/full")); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::LocalFileFailed));
+  EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+  const auto verbs = server.verbs();
+  EXPECT_EQ(std::vector<std::string>(verbs.end() - 4, verbs.end()),
+            (std::vector<std::string>{"RETR", "ABOR", "NOOP", "PWD"}));
 }
 
-TEST_F(HostileServer, ServerVanishingMidTransferEndsTheConnection)
-{
-    server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
-        c.reply("150 Sending");
-        c.sendDataAndHold(std::string(1000, 'y'));
-        c.close();
-    });
-    connectOk();
-    const QString target = local(QStringLiteral("gone.bin"));
-    const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("gone.bin"), 0, target); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::ConnectionLost));
-    EXPECT_EQ(readLocal(target), QByteArray(1000, 'y'));
-    EXPECT_EQ(client.CurrentState(), NotConnected);
-    EXPECT_EQ(harness.disconnects, 1);
+TEST_F(HostileServer, ServerVanishingMidTransferEndsTheConnection) {
+  server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("150 Sending");
+    c.sendDataAndHold(std::string(1000, 'y'));
+    c.close();
+  });
+  connectOk();
+  const QString target = local(QStringLiteral("gone.bin"));
+  const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("gone.bin"), 0, target); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::ConnectionLost));
+  EXPECT_EQ(readLocal(target), QByteArray(1000, 'y'));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+  EXPECT_EQ(harness.disconnects, 1);
 }
 
-TEST_F(HostileServer, ServerGivingUpMidUploadExplainsWhy)
-{
-    server.on("STOR", [](FakeFtpServer::Control& c, const std::string&) {
-        c.reply("150 Send it");
-        c.receiveData(64 * 1024);
-        c.reply("552 Storage allocation full");
-    });
-    connectOk();
-    const QString source = local(QStringLiteral("big.bin"));
-    ASSERT_TRUE(writeLocal(source, randomBytes(16 * 1024 * 1024, 4)));
-    const FtpFailure failure = harness.failureOf([&] { client.SendFile(source, 0, QStringLiteral("big.bin"), false); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("552 Storage allocation full"))) << failure.description().toStdString();
-    EXPECT_EQ(client.CurrentState(), Idle);
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+TEST_F(HostileServer, ServerGivingUpMidUploadExplainsWhy) {
+  server.on("STOR", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("150 Send it");
+    c.receiveData(64 * 1024);
+    c.reply("552 Storage allocation full");
+  });
+  connectOk();
+  const QString source = local(QStringLiteral("big.bin"));
+  ASSERT_TRUE(writeLocal(source, randomBytes(16 * 1024 * 1024, 4)));
+  const FtpFailure failure = harness.failureOf([&] { client.SendFile(source, 0, QStringLiteral("big.bin"), false); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("552 Storage allocation full")))
+      << failure.description().toStdString();
+  EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
 }
 
-TEST_F(HostileServer, SilentDataConnectionTimesOutAndTheSessionRecovers)
-{
-    client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
-    server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
-        c.reply("150 Sending");
-        c.sendDataAndHold(std::string(10, 'z'));
-    });
-    server.on("ABOR", [](FakeFtpServer::Control& c, const std::string&) {
-        c.closeData();
-        c.reply("426 Transfer aborted");
-        c.reply("226 ABOR ok");
-    });
-    connectOk();
-    const QString target = local(QStringLiteral("slow.bin"));
-    const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("slow.bin"), 0, target); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("Nothing arrived for 1.5 seconds")));
-    EXPECT_EQ(client.CurrentState(), Idle);
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
-    EXPECT_EQ(readLocal(target), QByteArray(10, 'z'));
+TEST_F(HostileServer, SilentDataConnectionTimesOutAndTheSessionRecovers) {
+  client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
+  server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("150 Sending");
+    c.sendDataAndHold(std::string(10, 'z'));
+  });
+  server.on("ABOR", [](FakeFtpServer::Control& c, const std::string&) {
+    c.closeData();
+    c.reply("426 Transfer aborted");
+    c.reply("226 ABOR ok");
+  });
+  connectOk();
+  const QString target = local(QStringLiteral("slow.bin"));
+  const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("slow.bin"), 0, target); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("Nothing arrived for 1.5 seconds")));
+  EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+  EXPECT_EQ(readLocal(target), QByteArray(10, 'z'));
 }
 
-TEST_F(HostileServer, AbortDuringATransferLeavesTheConnectionUsable)
-{
-    server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
-        c.reply("150 Sending");
-        c.sendDataAndHold(std::string(100, 'a'));
-    });
-    server.on("ABOR", [](FakeFtpServer::Control& c, const std::string&) {
-        c.closeData();
-        c.reply("426 Transfer aborted");
-        c.reply("226 ABOR ok");
-    });
-    connectOk();
-    harness.onProgress = [&] { client.setAbort(true); };
-    const QString target = local(QStringLiteral("held.bin"));
-    const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("held.bin"), 0, target); });
-    harness.onProgress = nullptr;
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
-    EXPECT_EQ(client.CurrentState(), Idle);
-    EXPECT_FALSE(client.Abort());
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
-    const auto verbs = server.verbs();
-    EXPECT_EQ(std::vector<std::string>(verbs.end() - 4, verbs.end()),
-              (std::vector<std::string>{"RETR", "ABOR", "NOOP", "PWD"}));
+TEST_F(HostileServer, AbortDuringATransferLeavesTheConnectionUsable) {
+  server.on("RETR", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("150 Sending");
+    c.sendDataAndHold(std::string(100, 'a'));
+  });
+  server.on("ABOR", [](FakeFtpServer::Control& c, const std::string&) {
+    c.closeData();
+    c.reply("426 Transfer aborted");
+    c.reply("226 ABOR ok");
+  });
+  connectOk();
+  harness.onProgress = [&] { client.setAbort(true); };
+  const QString target = local(QStringLiteral("held.bin"));
+  const FtpFailure failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("held.bin"), 0, target); });
+  harness.onProgress = nullptr;
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
+  EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_FALSE(client.Abort());
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+  const auto verbs = server.verbs();
+  EXPECT_EQ(std::vector<std::string>(verbs.end() - 4, verbs.end()),
+            (std::vector<std::string>{"RETR", "ABOR", "NOOP", "PWD"}));
 }
 
-TEST_F(HostileServer, AbortWhileTheServerSitsOnACommand)
-{
-    server.on("CWD", [](FakeFtpServer::Control&, const std::string&) {});
-    connectOk();
-    QTimer::singleShot(50, &client, [&] { client.setAbort(true); });
-    const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
-    EXPECT_EQ(client.CurrentState(), Idle);
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+TEST_F(HostileServer, AbortWhileTheServerSitsOnACommand) {
+  server.on("CWD", [](FakeFtpServer::Control&, const std::string&) {});
+  connectOk();
+  QTimer::singleShot(50, &client, [&] { client.setAbort(true); });
+  const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
+  EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
 }
 
-TEST_F(HostileServer, AbortOnAServerThatStoppedAnsweringDropsTheConnection)
-{
-    for (const char* verb : {"CWD", "ABOR", "NOOP"})
-        server.on(verb, [](FakeFtpServer::Control&, const std::string&) {});
-    connectOk();
-    QTimer::singleShot(50, &client, [&] { client.setAbort(true); });
-    const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
-    EXPECT_EQ(client.CurrentState(), NotConnected); // no way to know where the conversation stands
-    EXPECT_EQ(harness.disconnects, 1);
-    EXPECT_TRUE(harness.logContains(QStringLiteral("did not come back in step")));
+TEST_F(HostileServer, AbortOnAServerThatStoppedAnsweringDropsTheConnection) {
+  for (const char* verb : {"CWD", "ABOR", "NOOP"}) server.on(verb, [](FakeFtpServer::Control&, const std::string&) {});
+  connectOk();
+  QTimer::singleShot(50, &client, [&] { client.setAbort(true); });
+  const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
+  EXPECT_EQ(client.CurrentState(), NotConnected); // no way to know where the conversation stands
+  EXPECT_EQ(harness.disconnects, 1);
+  EXPECT_TRUE(harness.logContains(QStringLiteral("did not come back in step")));
 }
 
-TEST_F(HostileServer, PassiveAddressOfAnotherHostIsNotTrusted)
-{
-    server.on("EPSV", [](FakeFtpServer::Control& c, const std::string&) { c.reply("500 EPSV not understood"); });
-    server.on("PASV", [](FakeFtpServer::Control& c, const std::string&) {
-        const quint16 port = c.openDataPort();
-        c.reply("227 Entering Passive Mode (10,11,12,13," + std::to_string(port >> 8) + "," + std::to_string(port & 0xff)
-                + ")");
-    });
-    server.listing = "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 a.txt\r\n";
-    connectOk();
-    client.ListFolderContents();
-    client.ListFolderContents();
-    ASSERT_EQ(harness.items.size(), 2u);
-    EXPECT_EQ(harness.items[0].name, QStringLiteral("a.txt"));
-    EXPECT_TRUE(harness.logContains(QStringLiteral("10.11.12.13")));
-    EXPECT_EQ(count("EPSV"), 1); // refused once, not asked again
-    EXPECT_EQ(count("PASV"), 2);
+TEST_F(HostileServer, PassiveAddressOfAnotherHostIsNotTrusted) {
+  server.on("EPSV", [](FakeFtpServer::Control& c, const std::string&) { c.reply("500 EPSV not understood"); });
+  server.on("PASV", [](FakeFtpServer::Control& c, const std::string&) {
+    const quint16 port = c.openDataPort();
+    c.reply("227 Entering Passive Mode (10,11,12,13," + std::to_string(port >> 8) + "," + std::to_string(port & 0xff) +
+            ")");
+  });
+  server.listing = "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 a.txt\r\n";
+  connectOk();
+  client.ListFolderContents();
+  client.ListFolderContents();
+  ASSERT_EQ(harness.items.size(), 2u);
+  EXPECT_EQ(harness.items[0].name, QStringLiteral("a.txt"));
+  EXPECT_TRUE(harness.logContains(QStringLiteral("10.11.12.13")));
+  EXPECT_EQ(count("EPSV"), 1); // refused once, not asked again
+  EXPECT_EQ(count("PASV"), 2);
 }
 
-TEST_F(HostileServer, UnusableEpsvReplyFallsBackToPasv)
-{
-    server.on("EPSV", [](FakeFtpServer::Control& c, const std::string&) {
-        c.reply("229 Entering Extended Passive Mode (|||99999|)");
-    });
-    server.listing = "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 a.txt\r\n";
-    connectOk();
-    client.ListFolderContents();
-    EXPECT_EQ(harness.items.size(), 1u);
-    EXPECT_TRUE(harness.logContains(QStringLiteral("no usable port")));
-    EXPECT_EQ(count("PASV"), 1);
+TEST_F(HostileServer, UnusableEpsvReplyFallsBackToPasv) {
+  server.on("EPSV", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("229 Entering Extended Passive Mode (|||99999|)");
+  });
+  server.listing = "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 a.txt\r\n";
+  connectOk();
+  client.ListFolderContents();
+  EXPECT_EQ(harness.items.size(), 1u);
+  EXPECT_TRUE(harness.logContains(QStringLiteral("no usable port")));
+  EXPECT_EQ(count("PASV"), 1);
 }
 
-TEST_F(HostileServer, HostileNamesNeverLeaveTheTargetFolder)
-{
-    server.listing = "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 good.txt\r\n"
-                     "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 ../evil.txt\r\n"
-                     "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 sub/evil.txt\r\n"
-                     "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 /etc/evil.txt\r\n"
-                     "drwxr-xr-x 2 ftp ftp 0 Jan 01 2020 ..\r\n"
-                     "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 cr\r\nlf.txt\r\n";
-    server.files["good.txt"] = "good";
-    server.files["../evil.txt"] = "evil";
-    server.files["sub/evil.txt"] = "evil";
-    server.files["/etc/evil.txt"] = "evil";
-    connectOk();
-    const QString target = local(QStringLiteral("target"));
-    ASSERT_NO_THROW(client.ReceiveMatchingFiles(QStringLiteral("*"), target, true));
-    EXPECT_EQ(readLocal(target + QStringLiteral("/good.txt")), QByteArray("good"));
-    EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"target"});
-    EXPECT_EQ(QDir(target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"good.txt"});
+TEST_F(HostileServer, HostileNamesNeverLeaveTheTargetFolder) {
+  server.listing =
+      "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 good.txt\r\n"
+      "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 ../evil.txt\r\n"
+      "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 sub/evil.txt\r\n"
+      "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 /etc/evil.txt\r\n"
+      "drwxr-xr-x 2 ftp ftp 0 Jan 01 2020 ..\r\n"
+      "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 cr\r\nlf.txt\r\n";
+  server.files["good.txt"] = "good";
+  server.files["../evil.txt"] = "evil";
+  server.files["sub/evil.txt"] = "evil";
+  server.files["/etc/evil.txt"] = "evil";
+  connectOk();
+  const QString target = local(QStringLiteral("target"));
+  ASSERT_NO_THROW(client.ReceiveMatchingFiles(QStringLiteral("*"), target, true));
+  EXPECT_EQ(readLocal(target + QStringLiteral("/good.txt")), QByteArray("good"));
+  EXPECT_EQ(QDir(dir.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"target"});
+  EXPECT_EQ(QDir(target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), QStringList{"good.txt"});
 
-    const auto lines = server.transcript();
-    QStringList retrieved;
-    for (const auto& line : lines)
-        if (line.rfind("RETR ", 0) == 0)
-            retrieved << QString::fromStdString(line.substr(5));
-    EXPECT_EQ(retrieved, (QStringList{"good.txt", "cr"})); // "cr" is the broken line's name: refused by the server
+  const auto lines = server.transcript();
+  QStringList retrieved;
+  for (const auto& line : lines)
+    if (line.rfind("RETR ", 0) == 0) retrieved << QString::fromStdString(line.substr(5));
+  EXPECT_EQ(retrieved, (QStringList{"good.txt", "cr"})); // "cr" is the broken line's name: refused by the server
 
-    QStringList unsafe;
-    for (const auto& skip : harness.skipped)
-        if (skip.reason == static_cast<int>(tidewick::ftp::SkipReason::UnsafeName))
-            unsafe << skip.remote;
-    EXPECT_EQ(unsafe, (QStringList{"/../evil.txt", "/sub/evil.txt", "//etc/evil.txt"}));
-    EXPECT_TRUE(harness.logContains(QStringLiteral("lf.txt")));
-    EXPECT_EQ(client.CurrentState(), Idle);
+  QStringList unsafe;
+  for (const auto& skip : harness.skipped)
+    if (skip.reason == static_cast<int>(tidewick::ftp::SkipReason::UnsafeName)) unsafe << skip.remote;
+  EXPECT_EQ(unsafe, (QStringList{"/../evil.txt", "/sub/evil.txt", "//etc/evil.txt"}));
+  EXPECT_TRUE(harness.logContains(QStringLiteral("lf.txt")));
+  EXPECT_EQ(client.CurrentState(), Idle);
 }
 
-TEST_F(HostileServer, LineBreaksInNamesNeverReachTheServer)
-{
-    connectOk();
-    const auto before = server.transcript().size();
-    FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("x\r\nDELE y")); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::UnsafeInput));
-    failure = harness.failureOf([&] { client.SendCommand(QStringLiteral("NOOP\nDELE y")); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::UnsafeInput));
-    failure = harness.failureOf([&] { client.RenameFile(QStringLiteral("a"), QString(QStringLiteral("b")) + QChar(0)); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::UnsafeInput));
-    const QString target = local(QStringLiteral("never.txt"));
-    failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("a\nb"), 0, target); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::UnsafeInput));
-    EXPECT_FALSE(QFile::exists(target));
-    EXPECT_EQ(server.transcript().size(), before); // not even the harmless RNFR of the rename
+TEST_F(HostileServer, LineBreaksInNamesNeverReachTheServer) {
+  connectOk();
+  const auto before = server.transcript().size();
+  FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("x\r\nDELE y")); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::UnsafeInput));
+  failure = harness.failureOf([&] { client.SendCommand(QStringLiteral("NOOP\nDELE y")); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::UnsafeInput));
+  failure = harness.failureOf([&] { client.RenameFile(QStringLiteral("a"), QString(QStringLiteral("b")) + QChar(0)); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::UnsafeInput));
+  const QString target = local(QStringLiteral("never.txt"));
+  failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("a\nb"), 0, target); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::UnsafeInput));
+  EXPECT_FALSE(QFile::exists(target));
+  EXPECT_EQ(server.transcript().size(), before); // not even the harmless RNFR of the rename
 
-    EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_EQ(client.CurrentState(), Idle);
 }
 
-TEST_F(HostileServer, AsciiModeConvertsLineEndsOnTheWire)
-{
-    server.files["t.txt"] = "p\r\nq\r\n";
-    connectOk();
-    client.setTransferMode(1);
-    const QString down = local(QStringLiteral("t.txt"));
-    client.ReceiveFile(QStringLiteral("t.txt"), 0, down);
-    EXPECT_EQ(readLocal(down), QByteArray("p\nq\n"));
-    const QString up = local(QStringLiteral("up.txt"));
-    ASSERT_TRUE(writeLocal(up, "a\nb\r\nc\n"));
-    client.SendFile(up, 0, QStringLiteral("up.txt"), false);
-    EXPECT_EQ(server.files["up.txt"], "a\r\nb\r\nc\r\n");
-    EXPECT_TRUE(sent("TYPE A"));
-    client.setTransferMode(0);
-    client.ReceiveFile(QStringLiteral("t.txt"), 0, down);
-    EXPECT_EQ(readLocal(down), QByteArray("p\r\nq\r\n"));
-    EXPECT_TRUE(sent("TYPE I"));
+TEST_F(HostileServer, AsciiModeConvertsLineEndsOnTheWire) {
+  server.files["t.txt"] = "p\r\nq\r\n";
+  connectOk();
+  client.setTransferMode(1);
+  const QString down = local(QStringLiteral("t.txt"));
+  client.ReceiveFile(QStringLiteral("t.txt"), 0, down);
+  EXPECT_EQ(readLocal(down), QByteArray("p\nq\n"));
+  const QString up = local(QStringLiteral("up.txt"));
+  ASSERT_TRUE(writeLocal(up, "a\nb\r\nc\n"));
+  client.SendFile(up, 0, QStringLiteral("up.txt"), false);
+  EXPECT_EQ(server.files["up.txt"], "a\r\nb\r\nc\r\n");
+  EXPECT_TRUE(sent("TYPE A"));
+  client.setTransferMode(0);
+  client.ReceiveFile(QStringLiteral("t.txt"), 0, down);
+  EXPECT_EQ(readLocal(down), QByteArray("p\r\nq\r\n"));
+  EXPECT_TRUE(sent("TYPE I"));
 }
 
-TEST_F(HostileServer, AccountQuestionIsAnsweredFromTheUiThread)
-{
-    server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) { c.reply("332 Need account for login"); });
-    server.on("ACCT", [](FakeFtpServer::Control& c, const std::string&) { c.reply("230 Logged in"); });
-    harness.accountAnswer = QStringLiteral("acct-42");
-    connectOk();
-    EXPECT_EQ(harness.accountQuestions, 1);
-    EXPECT_TRUE(sent("ACCT acct-42"));
-    EXPECT_FALSE(harness.logContains(QStringLiteral("acct-42")));
+TEST_F(HostileServer, AccountQuestionIsAnsweredFromTheUiThread) {
+  server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) { c.reply("332 Need account for login"); });
+  server.on("ACCT", [](FakeFtpServer::Control& c, const std::string&) { c.reply("230 Logged in"); });
+  harness.accountAnswer = QStringLiteral("acct-42");
+  connectOk();
+  EXPECT_EQ(harness.accountQuestions, 1);
+  EXPECT_TRUE(sent("ACCT acct-42"));
+  EXPECT_FALSE(harness.logContains(QStringLiteral("acct-42")));
 }
 
-TEST_F(HostileServer, EmptyAccountAnswerFailsTheLoginClearly)
-{
-    server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) { c.reply("332 Need account for login"); });
-    const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::LoginFailed));
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("account")));
-    EXPECT_EQ(client.CurrentState(), NotConnected);
-    EXPECT_EQ(count("ACCT"), 0);
+TEST_F(HostileServer, EmptyAccountAnswerFailsTheLoginClearly) {
+  server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) { c.reply("332 Need account for login"); });
+  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::LoginFailed));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("account")));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+  EXPECT_EQ(count("ACCT"), 0);
 }
 
-TEST_F(HostileServer, ServerHangingUpWhileIdleIsNoticed)
-{
-    connectOk();
-    // The server closes the connection on its own; the idle watch has to notice without a command.
-    server.on("PWD", [](FakeFtpServer::Control& c, const std::string&) {
-        c.reply("257 \"/\"");
-        c.reply("421 Idle too long, closing");
-        c.close();
-    });
-    EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
-    EXPECT_TRUE(ClientHarness::waitUntil([&] { return client.CurrentState() == NotConnected; }));
-    EXPECT_EQ(harness.disconnects, 1);
-    EXPECT_TRUE(harness.logContains(QStringLiteral("421 Idle too long")));
+TEST_F(HostileServer, ServerHangingUpWhileIdleIsNoticed) {
+  connectOk();
+  // The server closes the connection on its own; the idle watch has to notice without a command.
+  server.on("PWD", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("257 \"/\"");
+    c.reply("421 Idle too long, closing");
+    c.close();
+  });
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+  EXPECT_TRUE(ClientHarness::waitUntil([&] { return client.CurrentState() == NotConnected; }));
+  EXPECT_EQ(harness.disconnects, 1);
+  EXPECT_TRUE(harness.logContains(QStringLiteral("421 Idle too long")));
 }
 
 namespace {
 
 // A port whose accept queue is full: new connections get no answer at all, like a host behind a
 // firewall that drops packets.
-class BlackholePort
-{
+class BlackholePort {
 public:
-    BlackholePort()
-    {
-        m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        ::listen(m_listen, 0);
-        ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
-        port = ntohs(address.sin_port);
-        for (int& fd : m_fillers) {
-            fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-            ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
-        }
-        ::usleep(50000);
+  BlackholePort() {
+    m_listen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    ::bind(m_listen, reinterpret_cast<sockaddr*>(&address), sizeof address);
+    ::listen(m_listen, 0);
+    ::getsockname(m_listen, reinterpret_cast<sockaddr*>(&address), &length);
+    port = ntohs(address.sin_port);
+    for (int& fd : m_fillers) {
+      fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+      ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
     }
-    ~BlackholePort()
-    {
-        for (int fd : m_fillers)
-            ::close(fd);
-        ::close(m_listen);
-    }
-    quint16 port = 0;
+    ::usleep(50000);
+  }
+  ~BlackholePort() {
+    for (int fd : m_fillers) ::close(fd);
+    ::close(m_listen);
+  }
+  quint16 port = 0;
 
 private:
-    int m_listen = -1;
-    int m_fillers[3] = {-1, -1, -1};
+  int m_listen = -1;
+  int m_fillers[3] = {-1, -1, -1};
 };
 
 } // namespace
 
-TEST(ConnectTimeouts, SilentHostTimesOutAndCanBeAborted)
-{
-    BlackholePort blackhole;
-    FtpClient client;
-    ClientHarness harness(client);
-    client.setServerAddress(QStringLiteral("127.0.0.1"));
-    client.setServerPort(blackhole.port);
-    client.setConnectTimeout(300);
-    FtpFailure failure = harness.failureOf([&] { client.Connect(); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
-    EXPECT_EQ(failure.description(), QStringLiteral("Timed out connecting to 127.0.0.1:%1").arg(blackhole.port));
-    EXPECT_EQ(client.CurrentState(), NotConnected);
+TEST(ConnectTimeouts, SilentHostTimesOutAndCanBeAborted) {
+  BlackholePort blackhole;
+  FtpClient client;
+  ClientHarness harness(client);
+  client.setServerAddress(QStringLiteral("127.0.0.1"));
+  client.setServerPort(blackhole.port);
+  client.setConnectTimeout(300);
+  FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
+  EXPECT_EQ(failure.description(), QStringLiteral("Timed out connecting to 127.0.0.1:%1").arg(blackhole.port));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
 
-    client.setConnectTimeout(30000);
-    QTimer::singleShot(100, &client, [&] { client.setAbort(true); });
-    failure = harness.failureOf([&] { client.Connect(); });
-    EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
-    EXPECT_EQ(client.CurrentState(), NotConnected);
+  client.setConnectTimeout(30000);
+  QTimer::singleShot(100, &client, [&] { client.setAbort(true); });
+  failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
 }

@@ -8,14 +8,14 @@
 
 #include <QAction>
 #include <QClipboard>
-#include <QGuiApplication>
-#include <QScrollBar>
-#include <QTest>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScrollBar>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -166,7 +166,8 @@ TEST(SaveLog, ANameThatCannotBeAFileNameIsRefusedClearly) {
     EXPECT_TRUE(m->logList()->currentRow() >= 0);
     m->SaveLog();
     ASSERT_EQ(m.prompts.messages().size(), 1u);
-    EXPECT_TRUE(m.prompts.messages()[0].contains(QLatin1String("cannot be a file name"))) << name.left(20).toStdString();
+    EXPECT_TRUE(m.prompts.messages()[0].contains(QLatin1String("cannot be a file name")))
+        << name.left(20).toStdString();
     EXPECT_EQ(m.prompts.asked.back().icon, UserPrompts::Icon::Warning);
   }
   EXPECT_EQ(QDir(logFolder(m)).entryList(QDir::Files), QStringList());
@@ -234,7 +235,8 @@ TEST(LogWindow, SavesALineOfItsOwnCopy) {
   const auto messages = m.prompts.messages();
   ASSERT_GE(messages.size(), 2u);
   EXPECT_EQ(messages.front(), "Tidewick|Nothing to be saved!");
-  EXPECT_EQ(TempHome::readFile(logFolder(m) + QStringLiteral("fromwindow.log")), "257 \"/pub\" is the current directory");
+  EXPECT_EQ(TempHome::readFile(logFolder(m) + QStringLiteral("fromwindow.log")),
+            "257 \"/pub\" is the current directory");
 }
 
 } // namespace

@@ -122,14 +122,19 @@ TEST(MainWindowCommands, EveryMenuEntryReachesAHandler) {
   m->SetConnectedState(true);
   m->SetAbortEnabled(true);
   // Entries that act in the shell itself rather than through a recorded handler.
-  const std::set<QString> ownAction = {
-      QStringLiteral("mnuToolsShowLog"), QStringLiteral("mnuToolsSaveLog"), QStringLiteral("mnuToolsClearLog"),
-      QStringLiteral("mnuViewShowLocalRemoteToolbars"), QStringLiteral("mnuViewShowConnectDisconnectToolbar"),
-      QStringLiteral("mnuViewShowWindowButtons"), QStringLiteral("mnuViewShowConnectionInfoLog"),
-      QStringLiteral("mnuHelpSplashScreen"), QStringLiteral("mnuConnectionExit"), QStringLiteral("mnuPopupExit")};
+  const std::set<QString> ownAction = {QStringLiteral("mnuToolsShowLog"),
+                                       QStringLiteral("mnuToolsSaveLog"),
+                                       QStringLiteral("mnuToolsClearLog"),
+                                       QStringLiteral("mnuViewShowLocalRemoteToolbars"),
+                                       QStringLiteral("mnuViewShowConnectDisconnectToolbar"),
+                                       QStringLiteral("mnuViewShowWindowButtons"),
+                                       QStringLiteral("mnuViewShowConnectionInfoLog"),
+                                       QStringLiteral("mnuHelpSplashScreen"),
+                                       QStringLiteral("mnuConnectionExit"),
+                                       QStringLiteral("mnuPopupExit")};
   int entries = 0;
-  for (QMenu* menu : {m->miConnection, m->miTransfer, m->miLocal, m->miRemote, m->mnuTools, m->mnuView, m->mnuHelp,
-                      m->mnuPopup}) {
+  for (QMenu* menu :
+       {m->miConnection, m->miTransfer, m->miLocal, m->miRemote, m->mnuTools, m->mnuView, m->mnuHelp, m->mnuPopup}) {
     for (QAction* entry : allEntries(menu)) {
       ++entries;
       if (!entry->isEnabled()) m->SetConnectedState(false);
@@ -197,12 +202,14 @@ TEST(MainWindowCommands, ToolbarsDispatchByKeyOrPosition) {
 
   // Toolbar5 and Toolbar6 by position; separators are counted.
   m->SetConnectedState(true);
-  const std::map<int, QString> local = {{1, "LocalGoUp"},      {3, ""},              {4, "SendSelection"},
-                                        {6, "SetLocalView 0"}, {7, "SetLocalView 1"}, {8, "SetLocalView 2"},
+  const std::map<int, QString> local = {{1, "LocalGoUp"},      {3, ""},
+                                        {4, "SendSelection"},  {6, "SetLocalView 0"},
+                                        {7, "SetLocalView 1"}, {8, "SetLocalView 2"},
                                         {9, "SetLocalView 3"}, {11, "CreateLocalFolder"}};
-  const std::map<int, QString> remote = {{1, "RemoteGoUp"},     {3, ""},               {4, "ReceiveSelection"},
-                                         {6, "SetRemoteView 0"}, {7, "SetRemoteView 1"}, {8, "SetRemoteView 2"},
-                                         {9, "SetRemoteView 3"}, {11, ""}};
+  const std::map<int, QString> remote = {{1, "RemoteGoUp"},       {3, ""},
+                                         {4, "ReceiveSelection"}, {6, "SetRemoteView 0"},
+                                         {7, "SetRemoteView 1"},  {8, "SetRemoteView 2"},
+                                         {9, "SetRemoteView 3"},  {11, ""}};
   for (const auto& [position, handler] : local)
     EXPECT_EQ(click(m->Toolbar5, frmMain::ToolbarButtonAt(m->Toolbar5, position)), handler) << position;
   for (const auto& [position, handler] : remote)
@@ -213,15 +220,22 @@ TEST(MainWindowCommands, ToolbarsDispatchByKeyOrPosition) {
   }
 
   // The command buttons.
-  const std::pair<QPushButton*, const char*> buttons[] = {
-      {m->cmdDisconnect, "DisconnectFromServer"}, {m->cmdAbort, "Abort"},
-      {m->cmdSend, "SendSelection"},              {m->cmdReceive, "ReceiveSelection"},
-      {m->cmdSyncDir, "SyncLocalToRemote"},       {m->cmdDirSyncDown, "SyncRemoteToLocal"},
-      {m->cmdDeleteLocalFile, "DeleteLocalFiles"}, {m->cmdRenameLocalFile, "RenameLocalFile"},
-      {m->cmdCreateLocalFolder, "CreateLocalFolder"}, {m->cmdRemoveLocalFolder, "RemoveLocalFolder"},
-      {m->cmdDeleteRemoteFile, "DeleteRemoteFile"}, {m->cmdRenameRemoteFile, "RenameRemoteFile"},
-      {m->cmdCreateRemoteFolder, "CreateRemoteFolder"}, {m->cmdDeleteRemoteFolder, "RemoveRemoteFolder"},
-      {m->cmdUpLocal, "LocalGoUp"},                {m->cmdUpFtp, "RemoteGoUp"}};
+  const std::pair<QPushButton*, const char*> buttons[] = {{m->cmdDisconnect, "DisconnectFromServer"},
+                                                          {m->cmdAbort, "Abort"},
+                                                          {m->cmdSend, "SendSelection"},
+                                                          {m->cmdReceive, "ReceiveSelection"},
+                                                          {m->cmdSyncDir, "SyncLocalToRemote"},
+                                                          {m->cmdDirSyncDown, "SyncRemoteToLocal"},
+                                                          {m->cmdDeleteLocalFile, "DeleteLocalFiles"},
+                                                          {m->cmdRenameLocalFile, "RenameLocalFile"},
+                                                          {m->cmdCreateLocalFolder, "CreateLocalFolder"},
+                                                          {m->cmdRemoveLocalFolder, "RemoveLocalFolder"},
+                                                          {m->cmdDeleteRemoteFile, "DeleteRemoteFile"},
+                                                          {m->cmdRenameRemoteFile, "RenameRemoteFile"},
+                                                          {m->cmdCreateRemoteFolder, "CreateRemoteFolder"},
+                                                          {m->cmdDeleteRemoteFolder, "RemoveRemoteFolder"},
+                                                          {m->cmdUpLocal, "LocalGoUp"},
+                                                          {m->cmdUpFtp, "RemoteGoUp"}};
   for (const auto& [button, handler] : buttons) {
     m->ran.clear();
     QTest::mouseClick(button, Qt::LeftButton);
@@ -282,17 +296,42 @@ struct StateTable {
 
 StateTable tabled(const frmMain& w) {
   auto entry = [&](const char* name) -> QObject* { return w.menuEntry(QString::fromLatin1(name)); };
-  auto key = [](QToolBar* bar, const char* k) -> QObject* { return frmMain::ToolbarButton(bar, QString::fromLatin1(k)); };
+  auto key = [](QToolBar* bar, const char* k) -> QObject* {
+    return frmMain::ToolbarButton(bar, QString::fromLatin1(k));
+  };
   StateTable t;
-  t.whenConnected = {w.cmdDisconnect, w.cmdSend, w.cmdUpFtp, w.cmdSyncDir, w.cmdDirSyncDown, w.cmdCreateRemoteFolder,
-                     entry("miDisconnect"), entry("miSend"), entry("mnuLocalUpload"), entry("miCreateRemoteFolder"),
-                     w.miTransfer->menuAction(), w.miRemote->menuAction(), w.optAscii, w.optBinary, w.cboRemotePath,
-                     w.Toolbar3, w.Toolbar6, key(w.Toolbar1, "Disconnect"), key(w.Toolbar1, "Upload"),
-                     key(w.Toolbar1, "LocalDirSync"), key(w.Toolbar1, "RemoteDirSync"), key(w.Toolbar4, "Disconnect"),
-                     key(w.Toolbar4, "Upload"), key(w.Toolbar4, "DirSyncUp"), key(w.Toolbar4, "DirSyncDown"),
+  t.whenConnected = {w.cmdDisconnect,
+                     w.cmdSend,
+                     w.cmdUpFtp,
+                     w.cmdSyncDir,
+                     w.cmdDirSyncDown,
+                     w.cmdCreateRemoteFolder,
+                     entry("miDisconnect"),
+                     entry("miSend"),
+                     entry("mnuLocalUpload"),
+                     entry("miCreateRemoteFolder"),
+                     w.miTransfer->menuAction(),
+                     w.miRemote->menuAction(),
+                     w.optAscii,
+                     w.optBinary,
+                     w.cboRemotePath,
+                     w.Toolbar3,
+                     w.Toolbar6,
+                     key(w.Toolbar1, "Disconnect"),
+                     key(w.Toolbar1, "Upload"),
+                     key(w.Toolbar1, "LocalDirSync"),
+                     key(w.Toolbar1, "RemoteDirSync"),
+                     key(w.Toolbar4, "Disconnect"),
+                     key(w.Toolbar4, "Upload"),
+                     key(w.Toolbar4, "DirSyncUp"),
+                     key(w.Toolbar4, "DirSyncDown"),
                      frmMain::ToolbarButtonAt(w.Toolbar5, 4)};
-  t.whenDisconnected = {w.cmdConnect, entry("miConnect"), entry("miReconnect"), key(w.Toolbar1, "Connect"),
-                        key(w.Toolbar1, "Reconnect"), key(w.Toolbar4, "Connect")};
+  t.whenDisconnected = {w.cmdConnect,
+                        entry("miConnect"),
+                        entry("miReconnect"),
+                        key(w.Toolbar1, "Connect"),
+                        key(w.Toolbar1, "Reconnect"),
+                        key(w.Toolbar4, "Connect")};
   t.abort = {w.cmdAbort, entry("miAbort"), key(w.Toolbar1, "Abort"), key(w.Toolbar4, "Abort")};
   return t;
 }
@@ -313,7 +352,8 @@ std::vector<QObject*> allCommands(const frmMain& w) {
   for (QToolBar* bar : w.findChildren<QToolBar*>())
     for (QAction* a : bar->actions())
       if (!a->isSeparator()) out.push_back(a);
-  for (QMenu* menu : {w.miConnection, w.miTransfer, w.miLocal, w.miRemote, w.mnuTools, w.mnuView, w.mnuHelp, w.mnuPopup}) {
+  for (QMenu* menu :
+       {w.miConnection, w.miTransfer, w.miLocal, w.miRemote, w.mnuTools, w.mnuView, w.mnuHelp, w.mnuPopup}) {
     out.push_back(menu->menuAction());
     for (QAction* a : menu->findChildren<QAction*>())
       if (!a->isSeparator()) out.push_back(a);

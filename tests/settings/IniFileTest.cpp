@@ -29,7 +29,7 @@ const QByteArray kWindowsFile =
     "x=1\r\n"
     "[Profile]\r\n"
     "late=from the second header\r\n"
-    "dup=third";  // no final line break
+    "dup=third"; // no final line break
 
 QString at(const QByteArray& text, const char* section, const char* key) {
   return find(text, QString::fromLatin1(section), QString::fromLatin1(key)).value_or(QStringLiteral("<missing>"));
@@ -60,7 +60,8 @@ TEST(IniFile, ValuesAreReadWhole) {
 }
 
 TEST(IniFile, WritingChangesOneLineAndKeepsEverythingElse) {
-  auto changed = withValue(kWindowsFile, QStringLiteral("profile"), QStringLiteral("ADRESA"), QStringLiteral("10.0.0.5"));
+  auto changed =
+      withValue(kWindowsFile, QStringLiteral("profile"), QStringLiteral("ADRESA"), QStringLiteral("10.0.0.5"));
   ASSERT_TRUE(changed);
   QByteArray expected = kWindowsFile;
   expected.replace("adresa=ftp.example.com\r\n", "adresa=10.0.0.5\r\n");
@@ -87,9 +88,9 @@ TEST(IniFile, WritingChangesOneLineAndKeepsEverythingElse) {
 }
 
 TEST(IniFile, ValuesRoundTripExactly) {
-  for (const QString& value : {QStringLiteral("  lead and trail  "), QStringLiteral("\"quoted\""),
-                               QStringLiteral("'single'"), QStringLiteral("x=y;z"), QStringLiteral("Grüße €"),
-                               QString()}) {
+  for (const QString& value :
+       {QStringLiteral("  lead and trail  "), QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
+        QStringLiteral("x=y;z"), QStringLiteral("Grüße €"), QString()}) {
     auto text = withValue("[s]\n", QStringLiteral("s"), QStringLiteral("k"), value);
     ASSERT_TRUE(text);
     EXPECT_EQ(find(*text, QStringLiteral("s"), QStringLiteral("k")), value) << value.toStdString();
@@ -124,8 +125,8 @@ TEST(IniFile, FilesAreReplacedAtomicallyAndOwnerOnly) {
   ASSERT_EQ(WriteIniString(QStringLiteral("PROFILE"), QStringLiteral("port"), QStringLiteral("2121"), path), 1);
   const auto perms = QFileInfo(path).permissions();
   EXPECT_TRUE(perms.testFlag(QFileDevice::ReadOwner) && perms.testFlag(QFileDevice::WriteOwner));
-  EXPECT_FALSE(perms & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther |
-                        QFileDevice::WriteOther));
+  EXPECT_FALSE(perms &
+               (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther));
   EXPECT_EQ(ReadIniString(path, QStringLiteral("profile"), QStringLiteral("PORT")), "2121");
   EXPECT_EQ(ReadIniString(path, QStringLiteral("profile"), QStringLiteral("sname")), "My Site");
 
@@ -138,7 +139,8 @@ TEST(IniFile, FilesAreReplacedAtomicallyAndOwnerOnly) {
 
 TEST(IniFile, ReadIniStringTreatsUnassignedAsEmpty) {
   TempHome temp;
-  const QString path = temp.writeFile(QStringLiteral("q.ini"), "[LISTQUE]\nA=(Unassigned)\nB=(Unassigned) tail\nC=ok\n");
+  const QString path =
+      temp.writeFile(QStringLiteral("q.ini"), "[LISTQUE]\nA=(Unassigned)\nB=(Unassigned) tail\nC=ok\n");
   EXPECT_EQ(ReadIniString(path, QStringLiteral("LISTQUE"), QStringLiteral("A")), "");
   EXPECT_EQ(ReadIniString(path, QStringLiteral("LISTQUE"), QStringLiteral("B")), "");
   EXPECT_EQ(ReadIniString(path, QStringLiteral("LISTQUE"), QStringLiteral("C")), "ok");

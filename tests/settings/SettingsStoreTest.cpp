@@ -29,7 +29,8 @@ TEST(Register, StoresReadsAndDeletesWithoutCaching) {
   temp.setSetting(QStringLiteral("Firewall Host Name"), QString());
   EXPECT_EQ(GetSetting(QStringLiteral("Firewall Host Name"), QStringLiteral("dflt")), "dflt");
   EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, QStringLiteral("Software\\Tidewick\\Settings\\"),
-                              QStringLiteral("FTP PASV"), QString()), "0");
+                              QStringLiteral("FTP PASV"), QString()),
+            "0");
 
   EXPECT_TRUE(reg.REGDeleteSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV")));
   EXPECT_FALSE(reg.REGDeleteSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV")));
@@ -49,8 +50,8 @@ TEST(Register, BrokenSettingsFilesYieldDefaultsAndKeepTheirKeys) {
 
 TEST(Switches, MissingCountsAsOnStoredZeroAsOff) {
   TempHome temp;
-  for (const char* key : {"ADD TO STARTUP", "SAVE WINDOW POSITION", "SAVE WINDOW SIZE",
-                          "SHOW CONNECTION ON STARTUP", "DIR SYNC BY FILE SIZE"}) {
+  for (const char* key : {"ADD TO STARTUP", "SAVE WINDOW POSITION", "SAVE WINDOW SIZE", "SHOW CONNECTION ON STARTUP",
+                          "DIR SYNC BY FILE SIZE"}) {
     const QString k = QString::fromLatin1(key);
     EXPECT_TRUE(tidewick::SwitchIsOn(k)) << key << " missing: the options dialog loads it checked";
     temp.setSetting(k, QStringLiteral("0"));
@@ -80,14 +81,23 @@ TEST(Switches, MissingCountsAsOnStoredZeroAsOff) {
 
 TEST(VersionReset, DropsTheListedKeysInOrderAndKeepsTheRest) {
   TempHome temp;
-  const QStringList dropped = {
-      QStringLiteral("ADD TO STARTUP"), QStringLiteral("SAVE WINDOW POSITION"), QStringLiteral("SAVE WINDOW SIZE"),
-      QStringLiteral("CONNECTION INFO TOP"), QStringLiteral("EXIST LEFT"), QStringLiteral("LICENSE HEIGHT"),
-      QStringLiteral("MAIN TOP"), QStringLiteral("MAIN WIDTH"), QStringLiteral("REMOTE CHANGE MODE LEFT"),
-      QStringLiteral("OPTIONS WIDTH")};
-  const QStringList kept = {QStringLiteral("LOG WINDOW TOP"), QStringLiteral("QUE LEFT"), QStringLiteral("TIPS WIDTH"),
-                            QStringLiteral("LOG FILE NAME"), QStringLiteral("Firewall Host Name"),
-                            QStringLiteral("FTP PASV"), QStringLiteral("SHOW CONNECTION ON STARTUP")};
+  const QStringList dropped = {QStringLiteral("ADD TO STARTUP"),
+                               QStringLiteral("SAVE WINDOW POSITION"),
+                               QStringLiteral("SAVE WINDOW SIZE"),
+                               QStringLiteral("CONNECTION INFO TOP"),
+                               QStringLiteral("EXIST LEFT"),
+                               QStringLiteral("LICENSE HEIGHT"),
+                               QStringLiteral("MAIN TOP"),
+                               QStringLiteral("MAIN WIDTH"),
+                               QStringLiteral("REMOTE CHANGE MODE LEFT"),
+                               QStringLiteral("OPTIONS WIDTH")};
+  const QStringList kept = {QStringLiteral("LOG WINDOW TOP"),
+                            QStringLiteral("QUE LEFT"),
+                            QStringLiteral("TIPS WIDTH"),
+                            QStringLiteral("LOG FILE NAME"),
+                            QStringLiteral("Firewall Host Name"),
+                            QStringLiteral("FTP PASV"),
+                            QStringLiteral("SHOW CONNECTION ON STARTUP")};
   for (const QString& key : dropped + kept) temp.setSetting(key, QStringLiteral("7"));
   SetStartupEntry(QStringLiteral("/opt/tidewick /STARTUP"));
   temp.setSetting(QStringLiteral("VER"), QStringLiteral("3.0.9"));
@@ -107,8 +117,9 @@ TEST(StartupEntry, IsAnAutostartFileCarryingTheCommandLine) {
   SetStartupEntry(QStringLiteral("\"/opt/my apps/tidewick\" /STARTUP 100%"));
   const QByteArray desktop = TempHome::readFile(temp.autostartFile());
   EXPECT_TRUE(desktop.contains("Exec=\"/opt/my apps/tidewick\" /STARTUP 100%%\n")) << desktop.constData();
-  EXPECT_EQ(CRegister().REGGetSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"), {}),
-            "\"/opt/my apps/tidewick\" /STARTUP 100%");
+  EXPECT_EQ(
+      CRegister().REGGetSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"), {}),
+      "\"/opt/my apps/tidewick\" /STARTUP 100%");
   EXPECT_FALSE(temp.setting(QStringLiteral("TIDEWICK"))) << "the entry stays apart from the settings section";
   RemoveStartupEntry();
   EXPECT_FALSE(QFile::exists(temp.autostartFile()));

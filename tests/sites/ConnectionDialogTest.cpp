@@ -5,12 +5,12 @@
 #include "support/TempHome.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTreeWidget>
-#include <QApplication>
 
 #include <gtest/gtest.h>
 
@@ -87,9 +87,9 @@ TEST(ConnectionDialog, ConnectHandsBackTrimmedValues) {
 
 TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
   TempHome temp;
-  sites::SaveProfile({QStringLiteral("anon site"), QStringLiteral("a.example"), QStringLiteral("anonymous"), {},
-                      QStringLiteral("21")},
-                     false);
+  sites::SaveProfile(
+      {QStringLiteral("anon site"), QStringLiteral("a.example"), QStringLiteral("anonymous"), {}, QStringLiteral("21")},
+      false);
   sites::SaveProfile({QStringLiteral("work"), QStringLiteral("w.example"), QStringLiteral("me"),
                       QStringLiteral("secret"), QStringLiteral("990")},
                      true);
@@ -153,7 +153,8 @@ TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
   EXPECT_EQ(prompts.messages().back(), "Tidewick|Are you sure you want to delete this profile: work.Tidewick?");
   EXPECT_EQ(sites::ListProfiles().size(), 3) << "No keeps the file";
   QApplication::sendEvent(tree, &release);
-  EXPECT_EQ(sites::ListProfiles(), (QStringList{QStringLiteral("anon site.Tidewick"), QStringLiteral("fresh.Tidewick")}));
+  EXPECT_EQ(sites::ListProfiles(),
+            (QStringList{QStringLiteral("anon site.Tidewick"), QStringLiteral("fresh.Tidewick")}));
 }
 
 TEST(ConnectionDialog, ButtonsShareTheFrameEvenly) {

@@ -12,8 +12,8 @@
 
 #include <QComboBox>
 #include <QDialog>
-#include <QLineEdit>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 #include <QTreeWidget>
@@ -39,9 +39,9 @@ protected:
     sites::SaveProfile({QStringLiteral("demo"), server.host(), QStringLiteral("demo"), QStringLiteral("demo"),
                         QString::number(server.port())},
                        true);
-    sites::SaveProfile({QStringLiteral("anon"), server.host(), QStringLiteral("anonymous"), QString(),
-                        QString::number(server.port())},
-                       false);
+    sites::SaveProfile(
+        {QStringLiteral("anon"), server.host(), QStringLiteral("anonymous"), QString(), QString::number(server.port())},
+        false);
     window = std::make_unique<frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
     window->setEndProgram([] {});
     window->Load();
@@ -122,9 +122,8 @@ TEST_F(ConnectionTest, ConnectsThroughTheDialogWithASavedPassword) {
 
 TEST_F(ConnectionTest, AnonymousLoginSendsTheFixedPassword) {
   temp.setSetting(QStringLiteral("FTP PASV"), QStringLiteral("1"));
-  chooseSite(QStringLiteral("anon"), [](QDialog* d) {
-    d->findChild<QWidget*>(QStringLiteral("optAnonymous"))->setProperty("checked", true);
-  });
+  chooseSite(QStringLiteral("anon"),
+             [](QDialog* d) { d->findChild<QWidget*>(QStringLiteral("optAnonymous"))->setProperty("checked", true); });
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   EXPECT_EQ(window->ftp().UserName(), "anonymous");
@@ -159,9 +158,8 @@ TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
 }
 
 TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
-  chooseSite(QStringLiteral("demo"), [](QDialog* d) {
-    d->findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(QStringLiteral("70000"));
-  });
+  chooseSite(QStringLiteral("demo"),
+             [](QDialog* d) { d->findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(QStringLiteral("70000")); });
   window->ConnectWithDialog();
   EXPECT_EQ(prompts.messages().back(),
             "Tidewick [Notice]|The port \"70000\" is not a whole number from 1 to 65535.\nNothing was connected.");
@@ -232,7 +230,8 @@ TEST_F(ConnectionTest, DisconnectDuringATransferWaitsForItThenShowsTheNotice) {
 }
 
 TEST_F(ConnectionTest, ConnectsThroughSocks4AndSocks5) {
-  for (const auto& [type, password] : {std::pair{"SOCKS 4", false}, std::pair{"SOCKS 5", false}, std::pair{"SOCKS 5", true}}) {
+  for (const auto& [type, password] :
+       {std::pair{"SOCKS 4", false}, std::pair{"SOCKS 5", false}, std::pair{"SOCKS 5", true}}) {
     SocksProxyFixture proxy;
     ASSERT_TRUE(proxy.start(password));
     temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("1"));

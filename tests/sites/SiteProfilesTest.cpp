@@ -43,9 +43,9 @@ TEST(SiteProfiles, PasswordsAreStoredOnlyForSavePasswordSites) {
   EXPECT_TRUE(TempHome::readFile(temp.home() + QStringLiteral("Profiles/anon.Tidewick")).contains("\npass=\n"));
 
   // Saving again replaces the values of the one file; a new name makes a second file.
-  sites::SaveProfile({QStringLiteral("anon"), QStringLiteral("h2"), QStringLiteral("u"), QStringLiteral("p"),
-                      QStringLiteral("21")},
-                     true);
+  sites::SaveProfile(
+      {QStringLiteral("anon"), QStringLiteral("h2"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("21")},
+      true);
   sites::SaveProfile({QStringLiteral("other"), QStringLiteral("h3"), {}, {}, {}}, true);
   EXPECT_EQ(sites::ReadProfile(QStringLiteral("anon.Tidewick")).host, "h2");
   EXPECT_EQ(sites::ListProfiles(), (QStringList{QStringLiteral("anon.Tidewick"), QStringLiteral("other.Tidewick")}));
@@ -56,8 +56,8 @@ TEST(SiteProfiles, ReadsFilesWrittenByHand) {
   // An older save: CRLF lines, a long host read whole, keys in another case, a value cut at a NUL.
   const QByteArray longHost(80, 'h');
   temp.writeFile(QStringLiteral("home/Profiles/Old Site.Tidewick"),
-                 "[Profile]\r\nSNAME=Old Site\r\nadresa=" + longHost + "\r\nid=klm\r\nPASS=" +
-                     QByteArray("zk}}\0trailing", 13) + "\r\nport=21\r\n");
+                 "[Profile]\r\nSNAME=Old Site\r\nadresa=" + longHost +
+                     "\r\nid=klm\r\nPASS=" + QByteArray("zk}}\0trailing", 13) + "\r\nport=21\r\n");
   temp.writeFile(QStringLiteral("home/Profiles/notes.txt"), "not a profile");
   EXPECT_EQ(sites::ListProfiles(), QStringList{QStringLiteral("Old Site.Tidewick")});
   const SiteProfile p = sites::ReadProfile(QStringLiteral("Old Site.Tidewick"));

@@ -8,96 +8,78 @@ namespace tidewick::test {
 
 FtpServerFixture::FtpServerFixture(FtpServerOptions options) : m_options(std::move(options)) {}
 
-FtpServerFixture::~FtpServerFixture()
-{
+FtpServerFixture::~FtpServerFixture() { stop(); }
+
+QString FtpServerFixture::scriptPath() {
+  const QByteArray fromEnv = qgetenv("TIDEWICK_SOURCE_DIR");
+  if (!fromEnv.isEmpty()) return QString::fromLocal8Bit(fromEnv) + QStringLiteral("/tests/support/ftpserver.py");
+  // Run by hand, outside ctest: the script sits beside this file.
+  return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/ftpserver.py");
+}
+
+::testing::AssertionResult FtpServerFixture::start() {
+  if (!m_root.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary root folder";
+  const QString python = QStringLiteral("/usr/bin/python3");
+  if (!QFileInfo(python).isExecutable())
+    return ::testing::AssertionFailure() << "/usr/bin/python3 is missing (scripts/deps installs it)";
+
+  QStringList arguments = {
+      scriptPath(),   QStringLiteral("--root"), m_root.path(),       QStringLiteral("--host"),
+      m_options.host, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--watch-stdin")};
+  for (const auto& [name, password] : m_options.users)
+    arguments << QStringLiteral("--user") << name + QLatin1Char(':') + password;
+  if (m_options.anonymous) arguments << QStringLiteral("--anonymous");
+  if (m_options.anonymousWrite) arguments << QStringLiteral("--anonymous-write");
+  if (!m_options.mlsd) arguments << QStringLiteral("--no-mlsd");
+  if (!m_options.epsv) arguments << QStringLiteral("--no-epsv");
+  if (!m_options.masquerade.isEmpty()) arguments << QStringLiteral("--masquerade") << m_options.masquerade;
+  if (m_options.throttle > 0) arguments << QStringLiteral("--throttle") << QString::number(m_options.throttle);
+
+  m_process = std::make_unique<QProcess>();
+  m_process->setProcessChannelMode(QProcess::SeparateChannels);
+  m_process->start(python, arguments);
+  if (!m_process->waitForStarted(10000))
+    return ::testing::AssertionFailure() << "cannot start " << python.toStdString();
+  QByteArray line;
+  while (!line.contains('\n')) {
+    if (!m_process->waitForReadyRead(15000)) {
+      const QString err = QString::fromLocal8Bit(m_process->readAllStandardError());
+      stop();
+      return ::testing::AssertionFailure()
+             << "the FTP server did not report its port (is python3-pyftpdlib installed?): " << err.toStdString();
+    }
+    line += m_process->readAllStandardOutput();
+  }
+  bool ok = false;
+  m_port = static_cast<quint16>(line.trimmed().toUInt(&ok));
+  if (!ok || m_port == 0) {
     stop();
+    return ::testing::AssertionFailure() << "the FTP server printed no port: " << line.toStdString();
+  }
+  return ::testing::AssertionSuccess();
 }
 
-QString FtpServerFixture::scriptPath()
-{
-    const QByteArray fromEnv = qgetenv("TIDEWICK_SOURCE_DIR");
-    if (!fromEnv.isEmpty())
-        return QString::fromLocal8Bit(fromEnv) + QStringLiteral("/tests/support/ftpserver.py");
-    // Run by hand, outside ctest: the script sits beside this file.
-    return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/ftpserver.py");
+void FtpServerFixture::stop() {
+  if (!m_process) return;
+  m_process->closeWriteChannel(); // --watch-stdin: the server leaves by itself
+  if (!m_process->waitForFinished(3000)) {
+    m_process->kill();
+    m_process->waitForFinished(3000);
+  }
+  m_process.reset();
 }
 
-::testing::AssertionResult FtpServerFixture::start()
-{
-    if (!m_root.isValid())
-        return ::testing::AssertionFailure() << "cannot create a temporary root folder";
-    const QString python = QStringLiteral("/usr/bin/python3");
-    if (!QFileInfo(python).isExecutable())
-        return ::testing::AssertionFailure() << "/usr/bin/python3 is missing (scripts/deps installs it)";
-
-    QStringList arguments = {scriptPath(), QStringLiteral("--root"), m_root.path(), QStringLiteral("--host"),
-                             m_options.host, QStringLiteral("--port"), QStringLiteral("0"),
-                             QStringLiteral("--watch-stdin")};
-    for (const auto& [name, password] : m_options.users)
-        arguments << QStringLiteral("--user") << name + QLatin1Char(':') + password;
-    if (m_options.anonymous)
-        arguments << QStringLiteral("--anonymous");
-    if (m_options.anonymousWrite)
-        arguments << QStringLiteral("--anonymous-write");
-    if (!m_options.mlsd)
-        arguments << QStringLiteral("--no-mlsd");
-    if (!m_options.epsv)
-        arguments << QStringLiteral("--no-epsv");
-    if (!m_options.masquerade.isEmpty())
-        arguments << QStringLiteral("--masquerade") << m_options.masquerade;
-    if (m_options.throttle > 0)
-        arguments << QStringLiteral("--throttle") << QString::number(m_options.throttle);
-
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::SeparateChannels);
-    m_process->start(python, arguments);
-    if (!m_process->waitForStarted(10000))
-        return ::testing::AssertionFailure() << "cannot start " << python.toStdString();
-    QByteArray line;
-    while (!line.contains('\n')) {
-        if (!m_process->waitForReadyRead(15000)) {
-            const QString err = QString::fromLocal8Bit(m_process->readAllStandardError());
-            stop();
-            return ::testing::AssertionFailure()
-                   << "the FTP server did not report its port (is python3-pyftpdlib installed?): " << err.toStdString();
-        }
-        line += m_process->readAllStandardOutput();
-    }
-    bool ok = false;
-    m_port = static_cast<quint16>(line.trimmed().toUInt(&ok));
-    if (!ok || m_port == 0) {
-        stop();
-        return ::testing::AssertionFailure() << "the FTP server printed no port: " << line.toStdString();
-    }
-    return ::testing::AssertionSuccess();
+QString FtpServerFixture::writeFile(const QString& relative, const QByteArray& content) const {
+  const QString full = path(relative);
+  QDir().mkpath(QFileInfo(full).absolutePath());
+  QFile file(full);
+  if (file.open(QIODevice::WriteOnly | QIODevice::Truncate)) file.write(content);
+  return full;
 }
 
-void FtpServerFixture::stop()
-{
-    if (!m_process)
-        return;
-    m_process->closeWriteChannel(); // --watch-stdin: the server leaves by itself
-    if (!m_process->waitForFinished(3000)) {
-        m_process->kill();
-        m_process->waitForFinished(3000);
-    }
-    m_process.reset();
-}
-
-QString FtpServerFixture::writeFile(const QString& relative, const QByteArray& content) const
-{
-    const QString full = path(relative);
-    QDir().mkpath(QFileInfo(full).absolutePath());
-    QFile file(full);
-    if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
-        file.write(content);
-    return full;
-}
-
-QByteArray FtpServerFixture::readFile(const QString& relative) const
-{
-    QFile file(path(relative));
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+QByteArray FtpServerFixture::readFile(const QString& relative) const {
+  QFile file(path(relative));
+  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 } // namespace tidewick::test

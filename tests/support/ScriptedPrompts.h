@@ -18,14 +18,14 @@ public:
   struct Asked {
     Kind kind;
     QString title;
-    QString text;   // message text or input prompt; the dialog's objectName for Modal
+    QString text; // message text or input prompt; the dialog's objectName for Modal
     int buttons = 0;
     Icon icon = Icon::None;
   };
 
   std::vector<Asked> asked;
   std::deque<Button> messageAnswers;
-  std::deque<QString> textAnswers;     // input prompts and file dialogs, in order
+  std::deque<QString> textAnswers; // input prompts and file dialogs, in order
   // Each modal dialog is handed to the next function, which may fill and press its controls; its
   // return value is the dialog's result.
   std::deque<std::function<int(QDialog*)>> modalAnswers;

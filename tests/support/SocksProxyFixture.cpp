@@ -14,152 +14,134 @@ namespace tidewick::test {
 
 namespace {
 
-QString danted()
-{
-    for (const char* candidate : {"/usr/sbin/danted", "/usr/sbin/sockd", "/usr/local/sbin/sockd"})
-        if (QFileInfo(QString::fromLatin1(candidate)).isExecutable())
-            return QString::fromLatin1(candidate);
-    return {};
+QString danted() {
+  for (const char* candidate : {"/usr/sbin/danted", "/usr/sbin/sockd", "/usr/local/sbin/sockd"})
+    if (QFileInfo(QString::fromLatin1(candidate)).isExecutable()) return QString::fromLatin1(candidate);
+  return {};
 }
 
-sockaddr_in loopback(quint16 port)
-{
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    return address;
+sockaddr_in loopback(quint16 port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
 }
 
-quint16 freePort()
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in address = loopback(0);
-    socklen_t length = sizeof address;
-    quint16 port = 0;
-    if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0
-        && ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-        port = ntohs(address.sin_port);
-    if (fd >= 0)
-        ::close(fd);
-    return port;
+quint16 freePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in address = loopback(0);
+  socklen_t length = sizeof address;
+  quint16 port = 0;
+  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
+    port = ntohs(address.sin_port);
+  if (fd >= 0) ::close(fd);
+  return port;
 }
 
-bool accepting(quint16 port)
-{
-    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-    const sockaddr_in address = loopback(port);
-    const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    if (fd >= 0)
-        ::close(fd);
-    return ok;
+bool accepting(quint16 port) {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  const sockaddr_in address = loopback(port);
+  const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+  if (fd >= 0) ::close(fd);
+  return ok;
 }
 
-bool run(const QString& program, const QStringList& arguments, const QByteArray& input = {})
-{
-    QProcess process;
-    process.start(program, arguments);
-    if (!process.waitForStarted(5000))
-        return false;
-    if (!input.isEmpty())
-        process.write(input);
-    process.closeWriteChannel();
-    return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+bool run(const QString& program, const QStringList& arguments, const QByteArray& input = {}) {
+  QProcess process;
+  process.start(program, arguments);
+  if (!process.waitForStarted(5000)) return false;
+  if (!input.isEmpty()) process.write(input);
+  process.closeWriteChannel();
+  return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
 }
 
 } // namespace
 
-SocksProxyFixture::~SocksProxyFixture()
-{
-    stop();
-}
+SocksProxyFixture::~SocksProxyFixture() { stop(); }
 
-::testing::AssertionResult SocksProxyFixture::ensureUser()
-{
-    if (run(QStringLiteral("/usr/bin/id"), {userName()})) {
-        // Set the password every time: an account left from an older run may hold another one.
-        if (::geteuid() == 0)
-            run(QStringLiteral("/usr/sbin/chpasswd"), {}, (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8());
-        return ::testing::AssertionSuccess();
-    }
-    if (::geteuid() != 0)
-        return ::testing::AssertionFailure() << "SOCKS tests with a password need the system account "
-                                             << userName().toStdString() << "; run them as root once to create it";
-    if (!run(QStringLiteral("/usr/sbin/useradd"), {QStringLiteral("--system"), QStringLiteral("--no-create-home"),
-                                                  QStringLiteral("--shell"), QStringLiteral("/usr/sbin/nologin"),
-                                                  userName()}))
-        return ::testing::AssertionFailure() << "cannot create the system account " << userName().toStdString();
-    if (!run(QStringLiteral("/usr/sbin/chpasswd"), {}, (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8()))
-        return ::testing::AssertionFailure() << "cannot set the password of " << userName().toStdString();
+::testing::AssertionResult SocksProxyFixture::ensureUser() {
+  if (run(QStringLiteral("/usr/bin/id"), {userName()})) {
+    // Set the password every time: an account left from an older run may hold another one.
+    if (::geteuid() == 0)
+      run(QStringLiteral("/usr/sbin/chpasswd"), {},
+          (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8());
     return ::testing::AssertionSuccess();
+  }
+  if (::geteuid() != 0)
+    return ::testing::AssertionFailure() << "SOCKS tests with a password need the system account "
+                                         << userName().toStdString() << "; run them as root once to create it";
+  if (!run(QStringLiteral("/usr/sbin/useradd"),
+           {QStringLiteral("--system"), QStringLiteral("--no-create-home"), QStringLiteral("--shell"),
+            QStringLiteral("/usr/sbin/nologin"), userName()}))
+    return ::testing::AssertionFailure() << "cannot create the system account " << userName().toStdString();
+  if (!run(QStringLiteral("/usr/sbin/chpasswd"), {},
+           (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8()))
+    return ::testing::AssertionFailure() << "cannot set the password of " << userName().toStdString();
+  return ::testing::AssertionSuccess();
 }
 
-::testing::AssertionResult SocksProxyFixture::start(bool requirePassword)
-{
-    const QString program = danted();
-    if (program.isEmpty())
-        return ::testing::AssertionFailure() << "Dante (danted/sockd) is missing; scripts/deps installs dante-server";
-    if (!m_dir.isValid())
-        return ::testing::AssertionFailure() << "cannot create a temporary folder";
-    if (requirePassword) {
-        auto user = ensureUser();
-        if (!user)
-            return user;
+::testing::AssertionResult SocksProxyFixture::start(bool requirePassword) {
+  const QString program = danted();
+  if (program.isEmpty())
+    return ::testing::AssertionFailure() << "Dante (danted/sockd) is missing; scripts/deps installs dante-server";
+  if (!m_dir.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary folder";
+  if (requirePassword) {
+    auto user = ensureUser();
+    if (!user) return user;
+  }
+
+  // Dante cannot report a port it chose, so take a free one and hand it over.
+  m_port = freePort();
+  if (m_port == 0) return ::testing::AssertionFailure() << "no free port";
+  const QString method = requirePassword ? QStringLiteral("username") : QStringLiteral("none");
+  const QString config = QStringLiteral(
+                             "logoutput: stderr\n"
+                             "internal: 127.0.0.1 port = %1\n"
+                             "external: 127.0.0.1\n"
+                             "clientmethod: none\n"
+                             "socksmethod: %2\n"
+                             "user.privileged: root\n"
+                             "user.unprivileged: nobody\n"
+                             "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
+                             "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 socksmethod: %2 }\n")
+                             .arg(m_port)
+                             .arg(method);
+  const QString configPath = m_dir.filePath(QStringLiteral("sockd.conf"));
+  QFile file(configPath);
+  if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
+    return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
+  file.close();
+
+  m_process = std::make_unique<QProcess>();
+  m_process->setProcessChannelMode(QProcess::MergedChannels);
+  m_process->start(program, {QStringLiteral("-f"), configPath, QStringLiteral("-N"), QStringLiteral("1"),
+                             QStringLiteral("-p"), m_dir.filePath(QStringLiteral("sockd.pid"))});
+  if (!m_process->waitForStarted(5000))
+    return ::testing::AssertionFailure() << "cannot start " << program.toStdString();
+
+  QElapsedTimer timer;
+  timer.start();
+  while (timer.elapsed() < 10000) {
+    if (m_process->state() != QProcess::Running) {
+      const QString output = QString::fromLocal8Bit(m_process->readAll());
+      return ::testing::AssertionFailure() << "Dante stopped: " << output.toStdString();
     }
-
-    // Dante cannot report a port it chose, so take a free one and hand it over.
-    m_port = freePort();
-    if (m_port == 0)
-        return ::testing::AssertionFailure() << "no free port";
-    const QString method = requirePassword ? QStringLiteral("username") : QStringLiteral("none");
-    const QString config = QStringLiteral("logoutput: stderr\n"
-                                          "internal: 127.0.0.1 port = %1\n"
-                                          "external: 127.0.0.1\n"
-                                          "clientmethod: none\n"
-                                          "socksmethod: %2\n"
-                                          "user.privileged: root\n"
-                                          "user.unprivileged: nobody\n"
-                                          "client pass { from: 127.0.0.0/8 to: 0.0.0.0/0 }\n"
-                                          "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 socksmethod: %2 }\n")
-                               .arg(m_port)
-                               .arg(method);
-    const QString configPath = m_dir.filePath(QStringLiteral("sockd.conf"));
-    QFile file(configPath);
-    if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
-        return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
-    file.close();
-
-    m_process = std::make_unique<QProcess>();
-    m_process->setProcessChannelMode(QProcess::MergedChannels);
-    m_process->start(program, {QStringLiteral("-f"), configPath, QStringLiteral("-N"), QStringLiteral("1"),
-                               QStringLiteral("-p"), m_dir.filePath(QStringLiteral("sockd.pid"))});
-    if (!m_process->waitForStarted(5000))
-        return ::testing::AssertionFailure() << "cannot start " << program.toStdString();
-
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 10000) {
-        if (m_process->state() != QProcess::Running) {
-            const QString output = QString::fromLocal8Bit(m_process->readAll());
-            return ::testing::AssertionFailure() << "Dante stopped: " << output.toStdString();
-        }
-        if (accepting(m_port))
-            return ::testing::AssertionSuccess();
-        QThread::msleep(50);
-    }
-    return ::testing::AssertionFailure() << "Dante did not start listening on port " << m_port;
+    if (accepting(m_port)) return ::testing::AssertionSuccess();
+    QThread::msleep(50);
+  }
+  return ::testing::AssertionFailure() << "Dante did not start listening on port " << m_port;
 }
 
-void SocksProxyFixture::stop()
-{
-    if (!m_process)
-        return;
-    m_process->terminate();
-    if (!m_process->waitForFinished(5000)) {
-        m_process->kill();
-        m_process->waitForFinished(3000);
-    }
-    m_process.reset();
+void SocksProxyFixture::stop() {
+  if (!m_process) return;
+  m_process->terminate();
+  if (!m_process->waitForFinished(5000)) {
+    m_process->kill();
+    m_process->waitForFinished(3000);
+  }
+  m_process.reset();
 }
 
 } // namespace tidewick::test

@@ -18,27 +18,26 @@ namespace tidewick::test {
 // system account, tidewick-socks, with no home and no login shell, the first time it is needed;
 // that needs root, as the test machines run. Without root it fails with a clear message, unless
 // the account exists already.
-class SocksProxyFixture
-{
+class SocksProxyFixture {
 public:
-    SocksProxyFixture() = default;
-    ~SocksProxyFixture();
-    SocksProxyFixture(const SocksProxyFixture&) = delete;
-    SocksProxyFixture& operator=(const SocksProxyFixture&) = delete;
+  SocksProxyFixture() = default;
+  ~SocksProxyFixture();
+  SocksProxyFixture(const SocksProxyFixture&) = delete;
+  SocksProxyFixture& operator=(const SocksProxyFixture&) = delete;
 
-    ::testing::AssertionResult start(bool requirePassword);
-    void stop();
+  ::testing::AssertionResult start(bool requirePassword);
+  void stop();
 
-    quint16 port() const { return m_port; }
-    static QString userName() { return QStringLiteral("tidewick-socks"); }
-    static QString password() { return QStringLiteral("Socks-Pass-7"); }
+  quint16 port() const { return m_port; }
+  static QString userName() { return QStringLiteral("tidewick-socks"); }
+  static QString password() { return QStringLiteral("Socks-Pass-7"); }
 
 private:
-    static ::testing::AssertionResult ensureUser();
+  static ::testing::AssertionResult ensureUser();
 
-    QTemporaryDir m_dir;
-    std::unique_ptr<QProcess> m_process;
-    quint16 m_port = 0;
+  QTemporaryDir m_dir;
+  std::unique_ptr<QProcess> m_process;
+  quint16 m_port = 0;
 };
 
 } // namespace tidewick::test

@@ -17,148 +17,137 @@ using tidewick::transfer::WriteQueueFile;
 
 namespace {
 
-QueueRow row(const QString& name, const QString& user, const QString& password)
-{
-    QueueRow r;
-    r.name = name;
-    r.localPath = QStringLiteral("/home/me/data/");
-    r.remotePath = QStringLiteral("/pub");
-    r.hostAddress = QStringLiteral("ftp.example.org");
-    r.size = QStringLiteral("2048");
-    r.command = QStringLiteral("Upload");
-    r.transferMode = QStringLiteral("Binary");
-    r.type = QStringLiteral("File");
-    r.userName = user;
-    r.password = password;
-    r.port = QStringLiteral("21");
-    return r;
+QueueRow row(const QString& name, const QString& user, const QString& password) {
+  QueueRow r;
+  r.name = name;
+  r.localPath = QStringLiteral("/home/me/data/");
+  r.remotePath = QStringLiteral("/pub");
+  r.hostAddress = QStringLiteral("ftp.example.org");
+  r.size = QStringLiteral("2048");
+  r.command = QStringLiteral("Upload");
+  r.transferMode = QStringLiteral("Binary");
+  r.type = QStringLiteral("File");
+  r.userName = user;
+  r.password = password;
+  r.port = QStringLiteral("21");
+  return r;
 }
 
-QString raw(const QString& file, const QString& key)
-{
-    return tidewick::ini::read(file, QStringLiteral("LISTQUE"), key).value_or(QStringLiteral("<missing>"));
+QString raw(const QString& file, const QString& key) {
+  return tidewick::ini::read(file, QStringLiteral("LISTQUE"), key).value_or(QStringLiteral("<missing>"));
 }
 
-TEST(QueueFile, WritesTheDocumentedKeys)
-{
-    TempHome home;
-    const QString file = home.root() + "/one.que";
-    ASSERT_TRUE(WriteQueueFile(file, {row("report.txt", "abc", "")}));
+TEST(QueueFile, WritesTheDocumentedKeys) {
+  TempHome home;
+  const QString file = home.root() + "/one.que";
+  ASSERT_TRUE(WriteQueueFile(file, {row("report.txt", "abc", "")}));
 
-    EXPECT_EQ(raw(file, "LISTCOUNT"), "1");
-    EXPECT_EQ(raw(file, "ROW1.0"), "report.txt");
-    EXPECT_EQ(raw(file, "ROW1.1"), "/home/me/data/");
-    EXPECT_EQ(raw(file, "ROW1.2"), "/pub");
-    EXPECT_EQ(raw(file, "ROW1.4"), "2048");
-    EXPECT_EQ(raw(file, "ROW1.5"), "Upload");
-    EXPECT_EQ(raw(file, "ROW1.7"), "File");
-    EXPECT_EQ(raw(file, "ROW1.8"), "klm"); // every byte shifted by 10
-    EXPECT_EQ(raw(file, "ROW1.9"), "");
-    EXPECT_EQ(raw(file, "ROW1.10"), "21");
-    EXPECT_EQ(raw(file, "ROW1.11"), "<missing>");
+  EXPECT_EQ(raw(file, "LISTCOUNT"), "1");
+  EXPECT_EQ(raw(file, "ROW1.0"), "report.txt");
+  EXPECT_EQ(raw(file, "ROW1.1"), "/home/me/data/");
+  EXPECT_EQ(raw(file, "ROW1.2"), "/pub");
+  EXPECT_EQ(raw(file, "ROW1.4"), "2048");
+  EXPECT_EQ(raw(file, "ROW1.5"), "Upload");
+  EXPECT_EQ(raw(file, "ROW1.7"), "File");
+  EXPECT_EQ(raw(file, "ROW1.8"), "klm"); // every byte shifted by 10
+  EXPECT_EQ(raw(file, "ROW1.9"), "");
+  EXPECT_EQ(raw(file, "ROW1.10"), "21");
+  EXPECT_EQ(raw(file, "ROW1.11"), "<missing>");
 }
 
-TEST(QueueFile, EmptyQueueHoldsOnlyTheCount)
-{
-    TempHome home;
-    const QString file = home.root() + "/empty.que";
-    ASSERT_TRUE(WriteQueueFile(file, {}));
-    EXPECT_EQ(tidewick::ini::keys(TempHome::readFile(file), "LISTQUE"), QStringList{"LISTCOUNT"});
-    const auto rows = ReadQueueFile(file);
-    ASSERT_TRUE(rows);
-    EXPECT_TRUE(rows->empty());
+TEST(QueueFile, EmptyQueueHoldsOnlyTheCount) {
+  TempHome home;
+  const QString file = home.root() + "/empty.que";
+  ASSERT_TRUE(WriteQueueFile(file, {}));
+  EXPECT_EQ(tidewick::ini::keys(TempHome::readFile(file), "LISTQUE"), QStringList{"LISTCOUNT"});
+  const auto rows = ReadQueueFile(file);
+  ASSERT_TRUE(rows);
+  EXPECT_TRUE(rows->empty());
 }
 
-TEST(QueueFile, RoundTripKeepsEveryColumnWhole)
-{
-    TempHome home;
-    const QString file = home.root() + "/three.que";
-    std::vector<QueueRow> rows = {
-        row("report.txt", "abc", "s3cret"),
-        row("  spaced name  ", QString::fromUtf8("jürgen"), QString::fromUtf8("pässwörd €")),
-        row("\"quoted\"", "user", ""),
-    };
-    rows[1].command = "Download";
-    rows[1].type = "Dir";
-    rows[1].transferMode = "Ascii";
-    rows[2].remotePath = "/" + QString(300, 'x') + "/a=b;c"; // longer than the old 253-character cut
-    rows[2].size = "5368709120";
+TEST(QueueFile, RoundTripKeepsEveryColumnWhole) {
+  TempHome home;
+  const QString file = home.root() + "/three.que";
+  std::vector<QueueRow> rows = {
+      row("report.txt", "abc", "s3cret"),
+      row("  spaced name  ", QString::fromUtf8("jürgen"), QString::fromUtf8("pässwörd €")),
+      row("\"quoted\"", "user", ""),
+  };
+  rows[1].command = "Download";
+  rows[1].type = "Dir";
+  rows[1].transferMode = "Ascii";
+  rows[2].remotePath = "/" + QString(300, 'x') + "/a=b;c"; // longer than the old 253-character cut
+  rows[2].size = "5368709120";
 
-    ASSERT_TRUE(WriteQueueFile(file, rows));
-    const auto back = ReadQueueFile(file);
-    ASSERT_TRUE(back);
-    ASSERT_EQ(back->size(), rows.size());
-    for (size_t i = 0; i < rows.size(); ++i)
-        for (int j = 0; j < QueueRow::ColumnCount; ++j)
-            EXPECT_EQ((*back)[i].column(j), rows[i].column(j)) << "row " << i + 1 << " column " << j;
+  ASSERT_TRUE(WriteQueueFile(file, rows));
+  const auto back = ReadQueueFile(file);
+  ASSERT_TRUE(back);
+  ASSERT_EQ(back->size(), rows.size());
+  for (size_t i = 0; i < rows.size(); ++i)
+    for (int j = 0; j < QueueRow::ColumnCount; ++j)
+      EXPECT_EQ((*back)[i].column(j), rows[i].column(j)) << "row " << i + 1 << " column " << j;
 }
 
-TEST(QueueFile, SavingOverALongerFileKeepsOldRowsUnread)
-{
-    TempHome home;
-    const QString file = home.root() + "/reuse.que";
-    std::vector<QueueRow> five;
-    for (int i = 1; i <= 5; ++i)
-        five.push_back(row(QStringLiteral("file%1").arg(i), "u", "p"));
-    ASSERT_TRUE(WriteQueueFile(file, five));
-    ASSERT_TRUE(WriteQueueFile(file, {row("a", "u", "p"), row("b", "u", "p")}));
+TEST(QueueFile, SavingOverALongerFileKeepsOldRowsUnread) {
+  TempHome home;
+  const QString file = home.root() + "/reuse.que";
+  std::vector<QueueRow> five;
+  for (int i = 1; i <= 5; ++i) five.push_back(row(QStringLiteral("file%1").arg(i), "u", "p"));
+  ASSERT_TRUE(WriteQueueFile(file, five));
+  ASSERT_TRUE(WriteQueueFile(file, {row("a", "u", "p"), row("b", "u", "p")}));
 
-    EXPECT_EQ(raw(file, "LISTCOUNT"), "2");
-    EXPECT_EQ(raw(file, "ROW5.0"), "file5");
-    const auto rows = ReadQueueFile(file);
-    ASSERT_TRUE(rows);
-    ASSERT_EQ(rows->size(), 2u);
-    EXPECT_EQ((*rows)[1].name, "b");
+  EXPECT_EQ(raw(file, "LISTCOUNT"), "2");
+  EXPECT_EQ(raw(file, "ROW5.0"), "file5");
+  const auto rows = ReadQueueFile(file);
+  ASSERT_TRUE(rows);
+  ASSERT_EQ(rows->size(), 2u);
+  EXPECT_EQ((*rows)[1].name, "b");
 }
 
-TEST(QueueFile, MissingRowKeysReadAsEmptyColumns)
-{
-    TempHome home;
-    const QString file = home.writeFile("short.que", "[LISTQUE]\nLISTCOUNT=2\nROW1.0=only.txt\nROW1.5=Download\n");
-    const auto rows = ReadQueueFile(file);
-    ASSERT_TRUE(rows);
-    ASSERT_EQ(rows->size(), 2u);
-    EXPECT_EQ((*rows)[0].name, "only.txt");
-    EXPECT_EQ((*rows)[0].command, "Download");
-    EXPECT_EQ((*rows)[1], QueueRow());
+TEST(QueueFile, MissingRowKeysReadAsEmptyColumns) {
+  TempHome home;
+  const QString file = home.writeFile("short.que", "[LISTQUE]\nLISTCOUNT=2\nROW1.0=only.txt\nROW1.5=Download\n");
+  const auto rows = ReadQueueFile(file);
+  ASSERT_TRUE(rows);
+  ASSERT_EQ(rows->size(), 2u);
+  EXPECT_EQ((*rows)[0].name, "only.txt");
+  EXPECT_EQ((*rows)[0].command, "Download");
+  EXPECT_EQ((*rows)[1], QueueRow());
 }
 
-TEST(QueueFile, NotAQueueFile)
-{
-    TempHome home;
-    EXPECT_FALSE(ReadQueueFile(home.root() + "/does-not-exist.que"));
-    EXPECT_FALSE(ReadQueueFile(home.writeFile("other.ini", "[PROFILE]\nHOST=x\n")));
-    EXPECT_FALSE(ReadQueueFile(home.writeFile("blank.que", "[LISTQUE]\nLISTCOUNT=\n")));
-    EXPECT_FALSE(ReadQueueFile(home.writeFile("negative.que", "[LISTQUE]\nLISTCOUNT=-1\n")));
-    EXPECT_FALSE(ReadQueueFile(home.writeFile("huge.que", "[LISTQUE]\nLISTCOUNT=40000\n")));
-    EXPECT_FALSE(ReadQueueFile(home.writeFile("binary.que", QByteArray("\x00\x01\xff\xfe garbage", 12))));
+TEST(QueueFile, NotAQueueFile) {
+  TempHome home;
+  EXPECT_FALSE(ReadQueueFile(home.root() + "/does-not-exist.que"));
+  EXPECT_FALSE(ReadQueueFile(home.writeFile("other.ini", "[PROFILE]\nHOST=x\n")));
+  EXPECT_FALSE(ReadQueueFile(home.writeFile("blank.que", "[LISTQUE]\nLISTCOUNT=\n")));
+  EXPECT_FALSE(ReadQueueFile(home.writeFile("negative.que", "[LISTQUE]\nLISTCOUNT=-1\n")));
+  EXPECT_FALSE(ReadQueueFile(home.writeFile("huge.que", "[LISTQUE]\nLISTCOUNT=40000\n")));
+  EXPECT_FALSE(ReadQueueFile(home.writeFile("binary.que", QByteArray("\x00\x01\xff\xfe garbage", 12))));
 }
 
-TEST(QueueFile, CountIsTheNearestWholeNumber)
-{
-    EXPECT_EQ(QueueRowCount("3"), 3);
-    EXPECT_EQ(QueueRowCount(" 1.6"), 2);
-    EXPECT_EQ(QueueRowCount("2.5"), 2); // halves go to the even neighbour
-    EXPECT_EQ(QueueRowCount("3.5"), 4);
-    EXPECT_EQ(QueueRowCount("-0.4"), 0);
-    EXPECT_EQ(QueueRowCount("7 rows"), 7);
-    EXPECT_EQ(QueueRowCount("rows"), 0); // no leading number counts as 0 rows, not as a wrong file
-    EXPECT_EQ(QueueRowCount("32767"), 32767);
-    EXPECT_FALSE(QueueRowCount("32767.5")); // rounds to 32768
-    EXPECT_FALSE(QueueRowCount("32768"));
-    EXPECT_FALSE(QueueRowCount("-0.6"));
-    EXPECT_EQ(QueueRowCount("1e400"), 1); // the leading number is "1"
-    EXPECT_FALSE(QueueRowCount(QString(400, '9')));
-    EXPECT_EQ(QueueRowCount("000.0"), 0);
-    EXPECT_FALSE(QueueRowCount(""));
+TEST(QueueFile, CountIsTheNearestWholeNumber) {
+  EXPECT_EQ(QueueRowCount("3"), 3);
+  EXPECT_EQ(QueueRowCount(" 1.6"), 2);
+  EXPECT_EQ(QueueRowCount("2.5"), 2); // halves go to the even neighbour
+  EXPECT_EQ(QueueRowCount("3.5"), 4);
+  EXPECT_EQ(QueueRowCount("-0.4"), 0);
+  EXPECT_EQ(QueueRowCount("7 rows"), 7);
+  EXPECT_EQ(QueueRowCount("rows"), 0); // no leading number counts as 0 rows, not as a wrong file
+  EXPECT_EQ(QueueRowCount("32767"), 32767);
+  EXPECT_FALSE(QueueRowCount("32767.5")); // rounds to 32768
+  EXPECT_FALSE(QueueRowCount("32768"));
+  EXPECT_FALSE(QueueRowCount("-0.6"));
+  EXPECT_EQ(QueueRowCount("1e400"), 1); // the leading number is "1"
+  EXPECT_FALSE(QueueRowCount(QString(400, '9')));
+  EXPECT_EQ(QueueRowCount("000.0"), 0);
+  EXPECT_FALSE(QueueRowCount(""));
 }
 
-TEST(QueueFile, RefusesToWriteMoreRowsThanLoadAccepts)
-{
-    TempHome home;
-    const QString file = home.root() + "/too-many.que";
-    EXPECT_FALSE(WriteQueueFile(file, std::vector<QueueRow>(32768)));
-    EXPECT_FALSE(QFile::exists(file));
+TEST(QueueFile, RefusesToWriteMoreRowsThanLoadAccepts) {
+  TempHome home;
+  const QString file = home.root() + "/too-many.que";
+  EXPECT_FALSE(WriteQueueFile(file, std::vector<QueueRow>(32768)));
+  EXPECT_FALSE(QFile::exists(file));
 }
 
 } // namespace

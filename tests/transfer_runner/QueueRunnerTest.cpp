@@ -14,11 +14,11 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
+#include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QDir>
-#include <QDirIterator>
 #include <QRandomGenerator>
 #include <QTcpServer>
 
@@ -33,394 +33,365 @@ using tidewick::transfer::WriteQueueFile;
 
 namespace {
 
-struct RunResult
-{
-    int exitCode = -1;
-    QString out;
-    QString err;
+struct RunResult {
+  int exitCode = -1;
+  QString out;
+  QString err;
 };
 
-RunResult runTidewick(const QStringList& arguments)
-{
-    QProcess process;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    // The runner must not need a display.
-    env.remove(QStringLiteral("DISPLAY"));
-    env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-    env.remove(QStringLiteral("QT_QPA_PLATFORM"));
-    process.setProcessEnvironment(env);
-    process.start(QStringLiteral(TIDEWICK_EXECUTABLE), arguments);
-    EXPECT_TRUE(process.waitForStarted(10000));
-    EXPECT_TRUE(process.waitForFinished(120000)) << "tidewick did not finish";
-    RunResult result;
-    result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    result.out = QString::fromUtf8(process.readAllStandardOutput());
-    result.err = QString::fromUtf8(process.readAllStandardError());
-    return result;
+RunResult runTidewick(const QStringList& arguments) {
+  QProcess process;
+  QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+  // The runner must not need a display.
+  env.remove(QStringLiteral("DISPLAY"));
+  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+  env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  process.setProcessEnvironment(env);
+  process.start(QStringLiteral(TIDEWICK_EXECUTABLE), arguments);
+  EXPECT_TRUE(process.waitForStarted(10000));
+  EXPECT_TRUE(process.waitForFinished(120000)) << "tidewick did not finish";
+  RunResult result;
+  result.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
+  result.out = QString::fromUtf8(process.readAllStandardOutput());
+  result.err = QString::fromUtf8(process.readAllStandardError());
+  return result;
 }
 
-QByteArray fileDigest(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QCryptographicHash hash(QCryptographicHash::Sha256);
-    hash.addData(&file);
-    return hash.result();
+QByteArray fileDigest(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QCryptographicHash hash(QCryptographicHash::Sha256);
+  hash.addData(&file);
+  return hash.result();
 }
 
 QueueRow makeRow(const QString& command, const QString& type, const QString& name, const QString& localPath,
                  const QString& remotePath, quint16 port, const QString& user = QStringLiteral("demo"),
-                 const QString& password = QStringLiteral("demo"))
-{
-    QueueRow row;
-    row.name = name;
-    row.localPath = localPath;
-    row.remotePath = remotePath;
-    row.hostAddress = QStringLiteral("127.0.0.1");
-    row.size = QStringLiteral("0");
-    row.command = command;
-    row.transferMode = QStringLiteral("Binary");
-    row.type = type;
-    row.userName = user;
-    row.password = password;
-    row.port = QString::number(port);
-    return row;
+                 const QString& password = QStringLiteral("demo")) {
+  QueueRow row;
+  row.name = name;
+  row.localPath = localPath;
+  row.remotePath = remotePath;
+  row.hostAddress = QStringLiteral("127.0.0.1");
+  row.size = QStringLiteral("0");
+  row.command = command;
+  row.transferMode = QStringLiteral("Binary");
+  row.type = type;
+  row.userName = user;
+  row.password = password;
+  row.port = QString::number(port);
+  return row;
 }
 
 // A port on which nothing listens: bound, then released.
-quint16 closedPort()
-{
-    QTcpServer server;
-    server.listen(QHostAddress::LocalHost, 0);
-    const quint16 port = server.serverPort();
-    server.close();
-    return port;
+quint16 closedPort() {
+  QTcpServer server;
+  server.listen(QHostAddress::LocalHost, 0);
+  const quint16 port = server.serverPort();
+  server.close();
+  return port;
 }
 
-TEST(QueueRunnerCommandLine, HelpAndVersion)
-{
-    const RunResult version = runTidewick({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, "Tidewick 3.1.0\n");
+TEST(QueueRunnerCommandLine, HelpAndVersion) {
+  const RunResult version = runTidewick({"--version"});
+  EXPECT_EQ(version.exitCode, 0);
+  EXPECT_EQ(version.out, "Tidewick 3.1.0\n");
 
-    const RunResult help = runTidewick({"--help"});
-    EXPECT_EQ(help.exitCode, 0);
-    EXPECT_TRUE(help.out.contains("--run-queue FILE")) << help.out.toStdString();
+  const RunResult help = runTidewick({"--help"});
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_TRUE(help.out.contains("--run-queue FILE")) << help.out.toStdString();
 }
 
-TEST(QueueRunnerCommandLine, UsageErrorsExitWithTwo)
-{
-    for (const QStringList& arguments : {QStringList{"--run-queue"}, QStringList{"--verbose"},
-                                         QStringList{"--run-queue", "a.que", "--bogus"},
-                                         QStringList{"--run-queue", "a.que", "--run-queue", "b.que"}}) {
-        SCOPED_TRACE(arguments.join(' ').toStdString());
-        const RunResult result = runTidewick(arguments);
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_TRUE(result.out.isEmpty());
-        EXPECT_FALSE(result.err.isEmpty());
-    }
+TEST(QueueRunnerCommandLine, UsageErrorsExitWithTwo) {
+  for (const QStringList& arguments :
+       {QStringList{"--run-queue"}, QStringList{"--verbose"}, QStringList{"--run-queue", "a.que", "--bogus"},
+        QStringList{"--run-queue", "a.que", "--run-queue", "b.que"}}) {
+    SCOPED_TRACE(arguments.join(' ').toStdString());
+    const RunResult result = runTidewick(arguments);
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_TRUE(result.out.isEmpty());
+    EXPECT_FALSE(result.err.isEmpty());
+  }
 }
 
-TEST(QueueRunnerCommandLine, NotAQueueFileExitsWithTwo)
-{
-    TempHome home;
-    const QString notQueue = home.writeFile("profile.Tidewick", "[PROFILE]\nHOST=example.org\n");
-    const QString tooMany = home.writeFile("many.que", "[LISTQUE]\nLISTCOUNT=99999\n");
-    for (const QString& file : {home.root() + "/missing.que", notQueue, tooMany}) {
-        SCOPED_TRACE(file.toStdString());
-        const RunResult result = runTidewick({"--run-queue", file});
-        EXPECT_EQ(result.exitCode, 2);
-        EXPECT_EQ(result.err, "Error: Wrong Queue File\n");
-    }
-    EXPECT_FALSE(QFile::exists(home.root() + "/missing.que"));
-}
-
-TEST(QueueRunnerCommandLine, EmptyQueueRunsNothing)
-{
-    TempHome home;
-    const QString file = home.writeFile("empty.que", "[LISTQUE]\nLISTCOUNT=0\n");
+TEST(QueueRunnerCommandLine, NotAQueueFileExitsWithTwo) {
+  TempHome home;
+  const QString notQueue = home.writeFile("profile.Tidewick", "[PROFILE]\nHOST=example.org\n");
+  const QString tooMany = home.writeFile("many.que", "[LISTQUE]\nLISTCOUNT=99999\n");
+  for (const QString& file : {home.root() + "/missing.que", notQueue, tooMany}) {
+    SCOPED_TRACE(file.toStdString());
     const RunResult result = runTidewick({"--run-queue", file});
-    EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.out, "The are no files queued.\n");
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "Error: Wrong Queue File\n");
+  }
+  EXPECT_FALSE(QFile::exists(home.root() + "/missing.que"));
 }
 
-TEST(QueueRunnerFailures, ABadPortOrAnUnreachableServerStopsTheRun)
-{
-    TempHome home;
-    const QString local = home.root() + "/";
-    const quint16 port = closedPort();
-    struct Case
-    {
-        const char* what;
-        QString portText;
-    } cases[] = {{"port out of range", "70000"}, {"port zero", "0"}, {"nobody listening", QString::number(port)}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        QueueRow first = makeRow("Download", "File", "a.txt", local, "/", port);
-        first.port = c.portText;
-        const QueueRow second = makeRow("Download", "File", "b.txt", local, "/", port);
-        const QString file = home.root() + "/fail.que";
-        ASSERT_TRUE(WriteQueueFile(file, {first, second}));
-        const QByteArray before = fileDigest(file);
-
-        const RunResult result = runTidewick({"--run-queue", file});
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
-        EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
-        EXPECT_TRUE(result.out.isEmpty()) << "no row ran: " << result.out.toStdString();
-        EXPECT_EQ(fileDigest(file), before);
-        EXPECT_FALSE(QFile::exists(local + "a.txt"));
-    }
+TEST(QueueRunnerCommandLine, EmptyQueueRunsNothing) {
+  TempHome home;
+  const QString file = home.writeFile("empty.que", "[LISTQUE]\nLISTCOUNT=0\n");
+  const RunResult result = runTidewick({"--run-queue", file});
+  EXPECT_EQ(result.exitCode, 0);
+  EXPECT_EQ(result.out, "The are no files queued.\n");
 }
 
+TEST(QueueRunnerFailures, ABadPortOrAnUnreachableServerStopsTheRun) {
+  TempHome home;
+  const QString local = home.root() + "/";
+  const quint16 port = closedPort();
+  struct Case {
+    const char* what;
+    QString portText;
+  } cases[] = {{"port out of range", "70000"}, {"port zero", "0"}, {"nobody listening", QString::number(port)}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    QueueRow first = makeRow("Download", "File", "a.txt", local, "/", port);
+    first.port = c.portText;
+    const QueueRow second = makeRow("Download", "File", "b.txt", local, "/", port);
+    const QString file = home.root() + "/fail.que";
+    ASSERT_TRUE(WriteQueueFile(file, {first, second}));
+    const QByteArray before = fileDigest(file);
+
+    const RunResult result = runTidewick({"--run-queue", file});
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
+    EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
+    EXPECT_TRUE(result.out.isEmpty()) << "no row ran: " << result.out.toStdString();
+    EXPECT_EQ(fileDigest(file), before);
+    EXPECT_FALSE(QFile::exists(local + "a.txt"));
+  }
+}
 
 // Bytes that catch line-end conversion and truncation: every byte value, CR LF pairs, lone CRs.
-QByteArray awkwardBytes(int size, quint32 seed)
-{
-    QByteArray bytes(size, Qt::Uninitialized);
-    QRandomGenerator random(seed);
-    for (int i = 0; i < size; ++i)
-        bytes[i] = char(random.bounded(256));
-    for (int i = 0; i + 1 < size; i += 997) {
-        bytes[i] = '\r';
-        bytes[i + 1] = '\n';
-    }
-    return bytes;
+QByteArray awkwardBytes(int size, quint32 seed) {
+  QByteArray bytes(size, Qt::Uninitialized);
+  QRandomGenerator random(seed);
+  for (int i = 0; i < size; ++i) bytes[i] = char(random.bounded(256));
+  for (int i = 0; i + 1 < size; i += 997) {
+    bytes[i] = '\r';
+    bytes[i + 1] = '\n';
+  }
+  return bytes;
 }
 
 // Every file below `root`, relative path -> content.
-std::map<QString, QByteArray> tree(const QString& root)
-{
-    std::map<QString, QByteArray> files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString path = it.next();
-        files[QDir(root).relativeFilePath(path)] = TempHome::readFile(path);
-    }
-    return files;
+std::map<QString, QByteArray> tree(const QString& root) {
+  std::map<QString, QByteArray> files;
+  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    files[QDir(root).relativeFilePath(path)] = TempHome::readFile(path);
+  }
+  return files;
 }
 
-class QueueRunnerOnServer : public ::testing::Test
-{
+class QueueRunnerOnServer : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(server.start());
-        ASSERT_TRUE(QDir().mkpath(local()));
-    }
+  void SetUp() override {
+    ASSERT_TRUE(server.start());
+    ASSERT_TRUE(QDir().mkpath(local()));
+  }
 
-    QString local(const QString& relative = QString()) const { return home.root() + "/local/" + relative; }
-    QString writeLocal(const QString& relative, const QByteArray& bytes) const
-    {
-        return home.writeFile("local/" + relative, bytes);
-    }
-    QueueRow row(const QString& command, const QString& type, const QString& name, const QString& localFolder,
-                 const QString& remoteFolder) const
-    {
-        return makeRow(command, type, name, localFolder, remoteFolder, server.port());
-    }
-    // Writes the queue, runs it and checks that the file came through untouched.
-    RunResult runQueue(const std::vector<QueueRow>& rows, const QStringList& extra = {})
-    {
-        const QString file = home.root() + "/run.que";
-        EXPECT_TRUE(WriteQueueFile(file, rows));
-        const QByteArray before = fileDigest(file);
-        const QDateTime modified = QFileInfo(file).lastModified();
-        const RunResult result = runTidewick(QStringList{"--run-queue", file} + extra);
-        EXPECT_EQ(fileDigest(file), before) << "the queue file changed";
-        EXPECT_EQ(QFileInfo(file).lastModified(), modified);
-        return result;
-    }
+  QString local(const QString& relative = QString()) const { return home.root() + "/local/" + relative; }
+  QString writeLocal(const QString& relative, const QByteArray& bytes) const {
+    return home.writeFile("local/" + relative, bytes);
+  }
+  QueueRow row(const QString& command, const QString& type, const QString& name, const QString& localFolder,
+               const QString& remoteFolder) const {
+    return makeRow(command, type, name, localFolder, remoteFolder, server.port());
+  }
+  // Writes the queue, runs it and checks that the file came through untouched.
+  RunResult runQueue(const std::vector<QueueRow>& rows, const QStringList& extra = {}) {
+    const QString file = home.root() + "/run.que";
+    EXPECT_TRUE(WriteQueueFile(file, rows));
+    const QByteArray before = fileDigest(file);
+    const QDateTime modified = QFileInfo(file).lastModified();
+    const RunResult result = runTidewick(QStringList{"--run-queue", file} + extra);
+    EXPECT_EQ(fileDigest(file), before) << "the queue file changed";
+    EXPECT_EQ(QFileInfo(file).lastModified(), modified);
+    return result;
+  }
 
-    TempHome home;
-    FtpServerFixture server;
+  TempHome home;
+  FtpServerFixture server;
 };
 
-TEST_F(QueueRunnerOnServer, DownloadsAndUploadsFilesByteForByte)
-{
-    const QByteArray remoteBytes = awkwardBytes(3 * 1024 * 1024 + 17, 1);
-    const QByteArray localBytes = awkwardBytes(2 * 1024 * 1024 + 5, 2);
-    server.writeFile("pub/data one.bin", remoteBytes);
-    server.writeFile("incoming/.keep", "");
-    writeLocal(QString::fromUtf8("up/grüße.bin"), localBytes);
-    QDir().mkpath(local("down"));
+TEST_F(QueueRunnerOnServer, DownloadsAndUploadsFilesByteForByte) {
+  const QByteArray remoteBytes = awkwardBytes(3 * 1024 * 1024 + 17, 1);
+  const QByteArray localBytes = awkwardBytes(2 * 1024 * 1024 + 5, 2);
+  server.writeFile("pub/data one.bin", remoteBytes);
+  server.writeFile("incoming/.keep", "");
+  writeLocal(QString::fromUtf8("up/grüße.bin"), localBytes);
+  QDir().mkpath(local("down"));
 
-    const RunResult result = runQueue({
-        row("Download", "File", "data one.bin", local("down/"), "/pub"),
-        row("Upload", "File", QString::fromUtf8("grüße.bin"), local("up/"), "/incoming/"),
-        row("Download", "File", "data one.bin", local("down"), "/pub"), // a local folder without the "/"
-    });
-    EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(TempHome::readFile(local("down/data one.bin")), remoteBytes);
-    EXPECT_EQ(server.readFile(QString::fromUtf8("incoming/grüße.bin")), localBytes);
-    EXPECT_EQ(result.out, QStringLiteral("Download\tdata one.bin\t%1\nUpload\t%2\t%3\nDownload\tdata one.bin\t%1\n")
-                              .arg(remoteBytes.size())
-                              .arg(QString::fromUtf8("grüße.bin"))
-                              .arg(localBytes.size()));
-    EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
+  const RunResult result = runQueue({
+      row("Download", "File", "data one.bin", local("down/"), "/pub"),
+      row("Upload", "File", QString::fromUtf8("grüße.bin"), local("up/"), "/incoming/"),
+      row("Download", "File", "data one.bin", local("down"), "/pub"), // a local folder without the "/"
+  });
+  EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+  EXPECT_EQ(TempHome::readFile(local("down/data one.bin")), remoteBytes);
+  EXPECT_EQ(server.readFile(QString::fromUtf8("incoming/grüße.bin")), localBytes);
+  EXPECT_EQ(result.out, QStringLiteral("Download\tdata one.bin\t%1\nUpload\t%2\t%3\nDownload\tdata one.bin\t%1\n")
+                            .arg(remoteBytes.size())
+                            .arg(QString::fromUtf8("grüße.bin"))
+                            .arg(localBytes.size()));
+  EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
 }
 
-TEST_F(QueueRunnerOnServer, FoldersGoWholeBothWays)
-{
-    server.writeFile("site/photos/a.jpg", awkwardBytes(70000, 3));
-    server.writeFile("site/photos/2023/b c.jpg", awkwardBytes(1234, 4));
-    server.writeFile("site/photos/2023/deep/d.txt", "deep\n");
-    server.writeFile("site/photos/empty.txt", "");
-    writeLocal("mine/docs/x.txt", "x\r\ny\n");
-    writeLocal("mine/docs/sub/y.bin", awkwardBytes(50000, 5));
-    server.writeFile("site/keep.txt", "left alone");
+TEST_F(QueueRunnerOnServer, FoldersGoWholeBothWays) {
+  server.writeFile("site/photos/a.jpg", awkwardBytes(70000, 3));
+  server.writeFile("site/photos/2023/b c.jpg", awkwardBytes(1234, 4));
+  server.writeFile("site/photos/2023/deep/d.txt", "deep\n");
+  server.writeFile("site/photos/empty.txt", "");
+  writeLocal("mine/docs/x.txt", "x\r\ny\n");
+  writeLocal("mine/docs/sub/y.bin", awkwardBytes(50000, 5));
+  server.writeFile("site/keep.txt", "left alone");
 
-    const RunResult result = runQueue({
-        row("Download", "Dir", "photos", local("got/"), "/site"),
-        row("Upload", "Dir", "docs", local("mine/"), "/site"),
-    });
+  const RunResult result = runQueue({
+      row("Download", "Dir", "photos", local("got/"), "/site"),
+      row("Upload", "Dir", "docs", local("mine/"), "/site"),
+  });
+  ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+  EXPECT_EQ(tree(local("got/photos")), tree(server.path("site/photos")));
+  EXPECT_EQ(tree(local("got/photos")).size(), 4u);
+  // The uploaded folder lands as /site/docs, beside what was there.
+  EXPECT_EQ(tree(server.path("site/docs")), tree(local("mine/docs")));
+  EXPECT_EQ(server.readFile("site/keep.txt"), "left alone");
+  EXPECT_FALSE(QFile::exists(server.path("site/x.txt")));
+  const qint64 downloaded = 70000 + 1234 + 5;
+  EXPECT_EQ(result.out, QStringLiteral("Download\tphotos\t%1\nUpload\tdocs\t%2\n").arg(downloaded).arg(5 + 50000));
+}
+
+TEST_F(QueueRunnerOnServer, AFailingRowStopsTheRun) {
+  server.writeFile("pub/first.txt", "first");
+  server.writeFile("pub/third.txt", "third");
+  const RunResult result = runQueue({
+      row("Download", "File", "first.txt", local(), "/pub"),
+      row("Download", "File", "missing.txt", local(), "/pub"),
+      row("Download", "File", "third.txt", local(), "/pub"),
+  });
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_EQ(result.out, "Download\tfirst.txt\t5\n");
+  EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
+  EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
+  EXPECT_EQ(TempHome::readFile(local("first.txt")), "first");
+  EXPECT_FALSE(QFile::exists(local("third.txt"))) << "a row after the failure ran";
+}
+
+TEST_F(QueueRunnerOnServer, AWrongPasswordFails) {
+  server.writeFile("pub/a.txt", "a");
+  QueueRow wrong = row("Download", "File", "a.txt", local(), "/pub");
+  wrong.password = "not the password";
+  const RunResult result = runQueue({wrong});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
+  EXPECT_FALSE(QFile::exists(local("a.txt")));
+}
+
+TEST_F(QueueRunnerOnServer, VerboseLogsTheConversationWithoutThePassword) {
+  server.writeFile("pub/a.txt", "a");
+  QueueRow secret = row("Download", "File", "a.txt", local(), "/pub");
+  const RunResult quiet = runQueue({secret});
+  EXPECT_EQ(quiet.exitCode, 0);
+  EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
+
+  const RunResult verbose = runQueue({secret}, {"--verbose"});
+  EXPECT_EQ(verbose.exitCode, 0) << verbose.err.toStdString();
+  EXPECT_EQ(verbose.out, "Download\ta.txt\t1\n") << "the log stays off stdout";
+  EXPECT_TRUE(verbose.err.contains("RETR")) << verbose.err.toStdString();
+  EXPECT_TRUE(verbose.err.contains("PASS ****")) << verbose.err.toStdString();
+  EXPECT_FALSE(verbose.err.contains("PASS demo")) << verbose.err.toStdString();
+}
+
+TEST_F(QueueRunnerOnServer, SkippedFilesFailTheRow) {
+  // A fifo is no regular file: the folder upload skips it, and the row must not pass for done.
+  writeLocal("mine/docs/ok.txt", "ok");
+  ASSERT_EQ(::mkfifo(QFile::encodeName(local("mine/docs/pipe")).constData(), 0600), 0);
+  const RunResult result = runQueue(
+      {row("Upload", "Dir", "docs", local("mine/"), "/"), row("Download", "File", "ok.txt", local(), "/docs")});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(result.err.contains("Skipped: ")) << result.err.toStdString();
+  EXPECT_TRUE(result.err.contains("Error: ")) << result.err.toStdString();
+  EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+  EXPECT_EQ(server.readFile("docs/ok.txt"), "ok");
+  EXPECT_FALSE(QFile::exists(local("ok.txt"))) << "the row after the failure ran";
+}
+
+TEST_F(QueueRunnerOnServer, TakesPassiveModeAndTheFirewallFromTheOptions) {
+  const QByteArray remoteBytes = awkwardBytes(300000, 7);
+  const QByteArray localBytes = awkwardBytes(200000, 8);
+  server.writeFile("pub/a.bin", remoteBytes);
+  writeLocal("up/b.bin", localBytes);
+  const std::vector<QueueRow> rows = {row("Download", "File", "a.bin", local(), "/pub"),
+                                      row("Upload", "File", "b.bin", local("up/"), "/pub")};
+
+  SocksProxyFixture socks5;
+  ASSERT_TRUE(socks5.start(true));
+  home.setSetting("Firewall Use", "1");
+  home.setSetting("Firewall Type", "SOCKS 5");
+  home.setSetting("Firewall Host Name", "127.0.0.1");
+  home.setSetting("Firewall Proxy Port", QString::number(socks5.port()));
+  home.setSetting("Firewall User Name", SocksProxyFixture::userName());
+  home.setSetting("Firewall Password", SocksProxyFixture::password());
+  {
+    SCOPED_TRACE("SOCKS 5 with a password");
+    const RunResult result = runQueue(rows);
     ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(tree(local("got/photos")), tree(server.path("site/photos")));
-    EXPECT_EQ(tree(local("got/photos")).size(), 4u);
-    // The uploaded folder lands as /site/docs, beside what was there.
-    EXPECT_EQ(tree(server.path("site/docs")), tree(local("mine/docs")));
-    EXPECT_EQ(server.readFile("site/keep.txt"), "left alone");
-    EXPECT_FALSE(QFile::exists(server.path("site/x.txt")));
-    const qint64 downloaded = 70000 + 1234 + 5;
-    EXPECT_EQ(result.out, QStringLiteral("Download\tphotos\t%1\nUpload\tdocs\t%2\n").arg(downloaded).arg(5 + 50000));
-}
-
-TEST_F(QueueRunnerOnServer, AFailingRowStopsTheRun)
-{
-    server.writeFile("pub/first.txt", "first");
-    server.writeFile("pub/third.txt", "third");
-    const RunResult result = runQueue({
-        row("Download", "File", "first.txt", local(), "/pub"),
-        row("Download", "File", "missing.txt", local(), "/pub"),
-        row("Download", "File", "third.txt", local(), "/pub"),
-    });
-    EXPECT_EQ(result.exitCode, 1);
-    EXPECT_EQ(result.out, "Download\tfirst.txt\t5\n");
-    EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
-    EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
-    EXPECT_EQ(TempHome::readFile(local("first.txt")), "first");
-    EXPECT_FALSE(QFile::exists(local("third.txt"))) << "a row after the failure ran";
-}
-
-TEST_F(QueueRunnerOnServer, AWrongPasswordFails)
-{
-    server.writeFile("pub/a.txt", "a");
-    QueueRow wrong = row("Download", "File", "a.txt", local(), "/pub");
-    wrong.password = "not the password";
-    const RunResult result = runQueue({wrong});
+    EXPECT_EQ(TempHome::readFile(local("a.bin")), remoteBytes);
+    EXPECT_EQ(server.readFile("pub/b.bin"), localBytes);
+  }
+  {
+    SCOPED_TRACE("the proxy refuses a wrong password");
+    home.setSetting("Firewall Password", "wrong");
+    const RunResult result = runQueue(rows);
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
-    EXPECT_FALSE(QFile::exists(local("a.txt")));
-}
-
-TEST_F(QueueRunnerOnServer, VerboseLogsTheConversationWithoutThePassword)
-{
-    server.writeFile("pub/a.txt", "a");
-    QueueRow secret = row("Download", "File", "a.txt", local(), "/pub");
-    const RunResult quiet = runQueue({secret});
-    EXPECT_EQ(quiet.exitCode, 0);
-    EXPECT_TRUE(quiet.err.isEmpty()) << quiet.err.toStdString();
-
-    const RunResult verbose = runQueue({secret}, {"--verbose"});
-    EXPECT_EQ(verbose.exitCode, 0) << verbose.err.toStdString();
-    EXPECT_EQ(verbose.out, "Download\ta.txt\t1\n") << "the log stays off stdout";
-    EXPECT_TRUE(verbose.err.contains("RETR")) << verbose.err.toStdString();
-    EXPECT_TRUE(verbose.err.contains("PASS ****")) << verbose.err.toStdString();
-    EXPECT_FALSE(verbose.err.contains("PASS demo")) << verbose.err.toStdString();
-}
-
-TEST_F(QueueRunnerOnServer, SkippedFilesFailTheRow)
-{
-    // A fifo is no regular file: the folder upload skips it, and the row must not pass for done.
-    writeLocal("mine/docs/ok.txt", "ok");
-    ASSERT_EQ(::mkfifo(QFile::encodeName(local("mine/docs/pipe")).constData(), 0600), 0);
-    const RunResult result = runQueue({row("Upload", "Dir", "docs", local("mine/"), "/"),
-                                       row("Download", "File", "ok.txt", local(), "/docs")});
+  }
+  {
+    SCOPED_TRACE("a firewall port that is no port stops the run before it connects");
+    home.setSetting("Firewall Proxy Port", "99999");
+    const RunResult result = runQueue(rows);
     EXPECT_EQ(result.exitCode, 1);
-    EXPECT_TRUE(result.err.contains("Skipped: ")) << result.err.toStdString();
-    EXPECT_TRUE(result.err.contains("Error: ")) << result.err.toStdString();
-    EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
-    EXPECT_EQ(server.readFile("docs/ok.txt"), "ok");
-    EXPECT_FALSE(QFile::exists(local("ok.txt"))) << "the row after the failure ran";
-}
+    EXPECT_TRUE(result.err.contains("99999")) << result.err.toStdString();
+  }
 
-TEST_F(QueueRunnerOnServer, TakesPassiveModeAndTheFirewallFromTheOptions)
-{
-    const QByteArray remoteBytes = awkwardBytes(300000, 7);
-    const QByteArray localBytes = awkwardBytes(200000, 8);
-    server.writeFile("pub/a.bin", remoteBytes);
-    writeLocal("up/b.bin", localBytes);
-    const std::vector<QueueRow> rows = {row("Download", "File", "a.bin", local(), "/pub"),
-                                        row("Upload", "File", "b.bin", local("up/"), "/pub")};
-
-    SocksProxyFixture socks5;
-    ASSERT_TRUE(socks5.start(true));
-    home.setSetting("Firewall Use", "1");
-    home.setSetting("Firewall Type", "SOCKS 5");
-    home.setSetting("Firewall Host Name", "127.0.0.1");
-    home.setSetting("Firewall Proxy Port", QString::number(socks5.port()));
-    home.setSetting("Firewall User Name", SocksProxyFixture::userName());
-    home.setSetting("Firewall Password", SocksProxyFixture::password());
-    {
-        SCOPED_TRACE("SOCKS 5 with a password");
-        const RunResult result = runQueue(rows);
-        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-        EXPECT_EQ(TempHome::readFile(local("a.bin")), remoteBytes);
-        EXPECT_EQ(server.readFile("pub/b.bin"), localBytes);
-    }
-    {
-        SCOPED_TRACE("the proxy refuses a wrong password");
-        home.setSetting("Firewall Password", "wrong");
-        const RunResult result = runQueue(rows);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
-    }
-    {
-        SCOPED_TRACE("a firewall port that is no port stops the run before it connects");
-        home.setSetting("Firewall Proxy Port", "99999");
-        const RunResult result = runQueue(rows);
-        EXPECT_EQ(result.exitCode, 1);
-        EXPECT_TRUE(result.err.contains("99999")) << result.err.toStdString();
-    }
-
-    SocksProxyFixture socks4;
-    ASSERT_TRUE(socks4.start(false));
-    home.setSetting("Firewall Type", "SOCKS 4");
-    home.setSetting("Firewall Proxy Port", QString::number(socks4.port()));
-    {
-        SCOPED_TRACE("SOCKS 4");
-        QFile::remove(local("a.bin"));
-        const RunResult result = runQueue(rows);
-        ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-        EXPECT_EQ(TempHome::readFile(local("a.bin")), remoteBytes);
-    }
-    {
-        SCOPED_TRACE("a proxy that is not there: used when on, ignored when off");
-        home.setSetting("Firewall Proxy Port", QString::number(closedPort()));
-        EXPECT_EQ(runQueue(rows).exitCode, 1);
-        home.setSetting("Firewall Use", "0");
-        EXPECT_EQ(runQueue(rows).exitCode, 0);
-    }
-    {
-        SCOPED_TRACE("passive mode off");
-        home.setSetting("FTP PASV", "0");
-        const RunResult active = runQueue({rows[0]}, {"--verbose"});
-        EXPECT_EQ(active.exitCode, 0) << active.err.toStdString();
-        // Commands start a line; FEAT's reply lists its features indented.
-        EXPECT_TRUE(active.err.contains("\nEPRT ") || active.err.contains("\nPORT ")) << active.err.toStdString();
-        EXPECT_FALSE(active.err.contains("\nEPSV")) << active.err.toStdString();
-        home.setSetting("FTP PASV", "1");
-        const RunResult passive = runQueue({rows[0]}, {"--verbose"});
-        EXPECT_TRUE(passive.err.contains("\nEPSV")) << passive.err.toStdString();
-    }
+  SocksProxyFixture socks4;
+  ASSERT_TRUE(socks4.start(false));
+  home.setSetting("Firewall Type", "SOCKS 4");
+  home.setSetting("Firewall Proxy Port", QString::number(socks4.port()));
+  {
+    SCOPED_TRACE("SOCKS 4");
+    QFile::remove(local("a.bin"));
+    const RunResult result = runQueue(rows);
+    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
+    EXPECT_EQ(TempHome::readFile(local("a.bin")), remoteBytes);
+  }
+  {
+    SCOPED_TRACE("a proxy that is not there: used when on, ignored when off");
+    home.setSetting("Firewall Proxy Port", QString::number(closedPort()));
+    EXPECT_EQ(runQueue(rows).exitCode, 1);
+    home.setSetting("Firewall Use", "0");
+    EXPECT_EQ(runQueue(rows).exitCode, 0);
+  }
+  {
+    SCOPED_TRACE("passive mode off");
+    home.setSetting("FTP PASV", "0");
+    const RunResult active = runQueue({rows[0]}, {"--verbose"});
+    EXPECT_EQ(active.exitCode, 0) << active.err.toStdString();
+    // Commands start a line; FEAT's reply lists its features indented.
+    EXPECT_TRUE(active.err.contains("\nEPRT ") || active.err.contains("\nPORT ")) << active.err.toStdString();
+    EXPECT_FALSE(active.err.contains("\nEPSV")) << active.err.toStdString();
+    home.setSetting("FTP PASV", "1");
+    const RunResult passive = runQueue({rows[0]}, {"--verbose"});
+    EXPECT_TRUE(passive.err.contains("\nEPSV")) << passive.err.toStdString();
+  }
 }
 
 } // namespace
 
-int main(int argc, char** argv)
-{
-    QCoreApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+int main(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  ::testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
 }

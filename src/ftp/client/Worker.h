@@ -16,113 +16,108 @@
 
 namespace tidewick::ftp {
 
-struct JobResult
-{
-    FailureKind kind = FailureKind::None;
-    QString description;
-    bool connected = false;
+struct JobResult {
+  FailureKind kind = FailureKind::None;
+  QString description;
+  bool connected = false;
 };
 
 // A question the session waits on (account, password). The UI thread answers; an abort cancels.
-class Question
-{
+class Question {
 public:
-    enum class Kind { Account, Password };
-    explicit Question(Kind kind) : m_kind(kind) {}
-    Kind kind() const { return m_kind; }
-    void answer(const QString& text);
-    void cancel();
-    // Worker side: waits for the answer; nothing when cancelled.
-    std::optional<QString> wait();
+  enum class Kind { Account, Password };
+  explicit Question(Kind kind) : m_kind(kind) {}
+  Kind kind() const { return m_kind; }
+  void answer(const QString& text);
+  void cancel();
+  // Worker side: waits for the answer; nothing when cancelled.
+  std::optional<QString> wait();
 
 private:
-    Kind m_kind;
-    std::mutex m_mutex;
-    std::condition_variable m_cv;
-    bool m_done = false;
-    bool m_cancelled = false;
-    QString m_answer;
+  Kind m_kind;
+  std::mutex m_mutex;
+  std::condition_variable m_cv;
+  bool m_done = false;
+  bool m_cancelled = false;
+  QString m_answer;
 };
 
 // Something the worker reports to the UI thread. Kept in one queue so the UI sees events in the
 // order they happened, the end of an operation last.
-struct WorkerEvent
-{
-    enum class Type { Log, Item, Receiving, Sending, Skipped, Disconnected, Question, Done };
-    Type type = Type::Log;
-    QString text;
-    QString text2;
-    qint64 number = 0;
-    qint64 number2 = 0;
-    int code = 0;
-    FolderItem item;
-    std::shared_ptr<Question> question;
-    quint64 job = 0;
-    JobResult result;
+struct WorkerEvent {
+  enum class Type { Log, Item, Receiving, Sending, Skipped, Disconnected, Question, Done };
+  Type type = Type::Log;
+  QString text;
+  QString text2;
+  qint64 number = 0;
+  qint64 number2 = 0;
+  int code = 0;
+  FolderItem item;
+  std::shared_ptr<Question> question;
+  quint64 job = 0;
+  JobResult result;
 };
 
 // The worker thread that owns a Session. Jobs run one after the other; between jobs the thread
 // watches the control connection so a server that hangs up is noticed at once.
-class Worker final : private SessionEvents
-{
+class Worker final : private SessionEvents {
 public:
-    // `notify` is called on the worker thread when events wait and the UI has not been told yet.
-    explicit Worker(std::function<void()> notify);
-    ~Worker() override;
+  // `notify` is called on the worker thread when events wait and the UI has not been told yet.
+  explicit Worker(std::function<void()> notify);
+  ~Worker() override;
 
-    quint64 post(const SessionSettings& settings, std::function<void(Session&)> job);
-    // Stops the given job if it is still the running one; a stale request does nothing.
-    void abort(quint64 job);
+  quint64 post(const SessionSettings& settings, std::function<void(Session&)> job);
+  // Stops the given job if it is still the running one; a stale request does nothing.
+  void abort(quint64 job);
 
-    // UI side: up to `max` waiting events, oldest first.
-    std::deque<WorkerEvent> take(std::size_t max);
-    // Blocks until events wait or `wait` passes (for callers without an event loop).
-    void waitForEvents(std::chrono::milliseconds wait);
-    // The newest progress figures {file bytes, percent, total} and a counter that changes with
-    // them. The session updates them on every block it moves; the UI looks at its own pace, so a
-    // fast transfer never floods the queue or wakes the UI thread per block.
-    std::array<qint64, 3> latestProgress(quint64* sequence);
+  // UI side: up to `max` waiting events, oldest first.
+  std::deque<WorkerEvent> take(std::size_t max);
+  // Blocks until events wait or `wait` passes (for callers without an event loop).
+  void waitForEvents(std::chrono::milliseconds wait);
+  // The newest progress figures {file bytes, percent, total} and a counter that changes with
+  // them. The session updates them on every block it moves; the UI looks at its own pace, so a
+  // fast transfer never floods the queue or wakes the UI thread per block.
+  std::array<qint64, 3> latestProgress(quint64* sequence);
 
 private:
-    struct PendingJob
-    {
-        quint64 id;
-        SessionSettings settings;
-        std::function<void(Session&)> run;
-    };
+  struct PendingJob {
+    quint64 id;
+    SessionSettings settings;
+    std::function<void(Session&)> run;
+  };
 
-    void threadMain();
-    void push(WorkerEvent&& event);
-    std::optional<QString> ask(Question::Kind kind);
+  void threadMain();
+  void push(WorkerEvent&& event);
+  std::optional<QString> ask(Question::Kind kind);
 
-    // SessionEvents
-    void logLine(const QString& line) override;
-    void listingItem(const FolderItem& item) override;
-    void progress(qint64 fileBytes, int percent, qint64 total) override;
-    void receivingFile(const QString& name) override;
-    void sendingFile(const QString& name) override;
-    void fileSkipped(const QString& remoteName, const QString& localName, SkipReason reason) override;
-    std::optional<QString> askAccount() override;
-    std::optional<QString> askPassword() override;
-    void disconnected() override;
+  // SessionEvents
+  void logLine(const QString& line) override;
+  void listingItem(const FolderItem& item) override;
+  void progress(qint64 fileBytes, int percent, qint64 total) override;
+  void receivingFile(const QString& name) override;
+  void sendingFile(const QString& name) override;
+  void fileSkipped(const QString& remoteName, const QString& localName, SkipReason reason) override;
+  std::optional<QString> askAccount() override;
+  std::optional<QString> askPassword() override;
+  void disconnected() override;
 
-    std::function<void()> m_notify;
-    Session m_session;
-    int m_wakeFd = -1;
+  std::function<void()> m_notify;
+  Session m_session;
+  int m_wakeFd = -1;
 
-    std::mutex m_mutex;
-    std::condition_variable m_eventsReady;
-    std::deque<PendingJob> m_jobs;
-    std::deque<WorkerEvent> m_events;
-    bool m_notified = false;
-    bool m_stop = false;
-    quint64 m_nextJob = 1;
-    quint64 m_running = 0;
-    std::shared_ptr<Question> m_question;
-    std::array<qint64, 3> m_progress{};
-    quint64 m_progressSequence = 0;
+  std::mutex m_mutex;
+  std::condition_variable m_eventsReady;
+  std::deque<PendingJob> m_jobs;
+  std::deque<WorkerEvent> m_events;
+  bool m_notified = false;
+  bool m_stop = false;
+  quint64 m_nextJob = 1;
+  quint64 m_running = 0;
+  std::shared_ptr<Question> m_question;
+  std::array<qint64, 3> m_progress{};
+  quint64 m_progressSequence = 0;
 
-    std::thread m_thread; // last: starts after everything above exists
+  std::thread m_thread; // last: starts after everything above exists
 };
 
 } // namespace tidewick::ftp

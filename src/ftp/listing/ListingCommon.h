@@ -16,27 +16,23 @@ inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 // Splits at runs of spaces and tabs, keeping at most MaxTokens words. The views point into the
 // line, so a token's offset in the line is `token.data() - line.data()`.
-struct Tokens
-{
-    static constexpr int MaxTokens = 24;
-    std::array<std::string_view, MaxTokens> words;
-    int count = 0;
+struct Tokens {
+  static constexpr int MaxTokens = 24;
+  std::array<std::string_view, MaxTokens> words;
+  int count = 0;
 
-    explicit Tokens(std::string_view line);
-    std::string_view operator[](int i) const { return i < count ? words[size_t(i)] : std::string_view(); }
+  explicit Tokens(std::string_view line);
+  std::string_view operator[](int i) const { return i < count ? words[size_t(i)] : std::string_view(); }
 };
 
 // Offset just past `token` inside `line`.
-inline size_t endOf(std::string_view line, std::string_view token)
-{
-    return size_t(token.data() - line.data()) + token.size();
+inline size_t endOf(std::string_view line, std::string_view token) {
+  return size_t(token.data() - line.data()) + token.size();
 }
 
-inline std::string_view trimLineEnd(std::string_view line)
-{
-    while (!line.empty() && (line.back() == '\r' || line.back() == '\n'))
-        line.remove_suffix(1);
-    return line;
+inline std::string_view trimLineEnd(std::string_view line) {
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
+  return line;
 }
 
 // Digits only; false on anything else or on overflow.
@@ -60,23 +56,21 @@ QString decodeName(std::string_view bytes);
 
 // Permission strings repeat across a listing; hand out shared copies instead of a fresh
 // QString per line.
-class PermissionCache
-{
+class PermissionCache {
 public:
-    QString get(std::string_view text);
+  QString get(std::string_view text);
 
 private:
-    static constexpr size_t Slots = 16;
-    std::array<std::string, Slots> m_keys;
-    std::array<QString, Slots> m_values;
-    size_t m_used = 0;
-    size_t m_next = 0;
+  static constexpr size_t Slots = 16;
+  std::array<std::string, Slots> m_keys;
+  std::array<QString, Slots> m_values;
+  size_t m_used = 0;
+  size_t m_next = 0;
 };
 
-struct Context
-{
-    QDate today;
-    PermissionCache* permissions = nullptr;
+struct Context {
+  QDate today;
+  PermissionCache* permissions = nullptr;
 };
 
 std::optional<ListEntry> parseUnixLine(std::string_view line, Context& context);

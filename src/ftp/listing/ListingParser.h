@@ -36,17 +36,16 @@ namespace listing {
 class PermissionCache;
 }
 
-struct ListEntry
-{
-    enum Kind : int { File = 0, Folder = 1, Link = 2 };
+struct ListEntry {
+  enum Kind : int { File = 0, Folder = 1, Link = 2 };
 
-    QString name;       // exactly as listed; "." and ".." (and MLSD's cdir/pdir) are kept, callers skip them
-    QString linkTarget; // for links, when the listing names the target
-    qint64 size = 0;    // bytes; 0 for device entries and when unknown
-    QDateTime modified; // UTC; invalid when unknown
-    enum class Precision { Unknown, Day, Minute, Second } precision = Precision::Unknown;
-    int kind = File; // 0 file, 1 folder, 2 link
-    QString permissions; // as listed ("drwxr-xr-x"), or built from MLSD's UNIX.mode; may be empty
+  QString name;       // exactly as listed; "." and ".." (and MLSD's cdir/pdir) are kept, callers skip them
+  QString linkTarget; // for links, when the listing names the target
+  qint64 size = 0;    // bytes; 0 for device entries and when unknown
+  QDateTime modified; // UTC; invalid when unknown
+  enum class Precision { Unknown, Day, Minute, Second } precision = Precision::Unknown;
+  int kind = File;     // 0 file, 1 folder, 2 link
+  QString permissions; // as listed ("drwxr-xr-x"), or built from MLSD's UNIX.mode; may be empty
 };
 
 enum class ListingFormat { Unknown, Unix, Dos, Eplf, Mlsd };
@@ -57,36 +56,35 @@ const char* listingFormatName(ListingFormat format);
 // some servers mix in odd lines). Lines that are only noise ("total 12", blank lines) yield
 // nothing quietly; lines no format accepts yield nothing and go to the log callback.
 // Trailing CR/LF are ignored. Nothing a server sends can make it crash or throw.
-class ListingParser
-{
+class ListingParser {
 public:
-    using LogCallback = std::function<void(std::string_view line)>;
+  using LogCallback = std::function<void(std::string_view line)>;
 
-    ListingParser();
+  ListingParser();
 
-    std::optional<ListEntry> parseLine(std::string_view line);
+  std::optional<ListEntry> parseLine(std::string_view line);
 
-    // Splits a whole reply at LF (CR LF or LF) and parses every line.
-    std::vector<ListEntry> parseAll(std::string_view listing);
+  // Splits a whole reply at LF (CR LF or LF) and parses every line.
+  std::vector<ListEntry> parseAll(std::string_view listing);
 
-    // Called with every line that no format accepts.
-    void setLogCallback(LogCallback callback) { m_log = std::move(callback); }
+  // Called with every line that no format accepts.
+  void setLogCallback(LogCallback callback) { m_log = std::move(callback); }
 
-    // Year-less Unix dates ("Mar  5 14:22") are placed in the year that puts them no later than
-    // one day after this date. Defaults to today's UTC date.
-    void setCurrentDate(QDate today) { m_today = today; }
+  // Year-less Unix dates ("Mar  5 14:22") are placed in the year that puts them no later than
+  // one day after this date. Defaults to today's UTC date.
+  void setCurrentDate(QDate today) { m_today = today; }
 
-    ListingFormat format() const { return m_format; }
-    int unparsedLines() const { return m_unparsed; }
+  ListingFormat format() const { return m_format; }
+  int unparsedLines() const { return m_unparsed; }
 
 private:
-    std::optional<ListEntry> tryFormat(ListingFormat format, std::string_view line);
+  std::optional<ListEntry> tryFormat(ListingFormat format, std::string_view line);
 
-    LogCallback m_log;
-    std::shared_ptr<listing::PermissionCache> m_permissions;
-    QDate m_today;
-    ListingFormat m_format = ListingFormat::Unknown;
-    int m_unparsed = 0;
+  LogCallback m_log;
+  std::shared_ptr<listing::PermissionCache> m_permissions;
+  QDate m_today;
+  ListingFormat m_format = ListingFormat::Unknown;
+  int m_unparsed = 0;
 };
 
 // One line of an MLSD reply (or the fact line of an MLST reply, leading space allowed).

@@ -10,30 +10,28 @@ namespace tidewick::ftp::net {
 
 using Millis = std::chrono::milliseconds;
 
-struct Endpoint
-{
-    std::string address; // numeric, without brackets
-    std::uint16_t port = 0;
-    bool v6 = false;
+struct Endpoint {
+  std::string address; // numeric, without brackets
+  std::uint16_t port = 0;
+  bool v6 = false;
 };
 
-class NetError : public std::runtime_error
-{
+class NetError : public std::runtime_error {
 public:
-    enum class Kind {
-        Timeout,      // nothing happened within the stream's timeout
-        Interrupted,  // interrupt() was called (an abort)
-        Resolve,      // the host name could not be resolved
-        Connect,      // the connection was refused or could not be made
-        Proxy,        // the proxy refused or spoke nonsense
-        Reset,        // the peer reset the connection or a socket error occurred
-    };
+  enum class Kind {
+    Timeout,     // nothing happened within the stream's timeout
+    Interrupted, // interrupt() was called (an abort)
+    Resolve,     // the host name could not be resolved
+    Connect,     // the connection was refused or could not be made
+    Proxy,       // the proxy refused or spoke nonsense
+    Reset,       // the peer reset the connection or a socket error occurred
+  };
 
-    NetError(Kind kind, const std::string& what) : std::runtime_error(what), m_kind(kind) {}
-    Kind kind() const { return m_kind; }
+  NetError(Kind kind, const std::string& what) : std::runtime_error(what), m_kind(kind) {}
+  Kind kind() const { return m_kind; }
 
 private:
-    Kind m_kind;
+  Kind m_kind;
 };
 
 // A connected byte stream. Every layer (plain TCP, the SOCKS negotiation, later TLS) offers this
@@ -42,52 +40,46 @@ private:
 // All calls except interrupt() belong to the one thread that drives the stream. Each blocking call
 // ends within timeout(), or as soon as interrupt() is called from any other thread; both end it with
 // a NetError. An interrupted stream stays open: the caller may clearInterrupt() and go on using it.
-class Stream
-{
+class Stream {
 public:
-    virtual ~Stream() = default;
+  virtual ~Stream() = default;
 
-    // Reads what is there (at least one byte, at most size); 0 means the peer closed its side.
-    virtual std::size_t readSome(char* buffer, std::size_t size) = 0;
-    virtual void writeAll(const char* data, std::size_t size) = 0;
-    // Bytes that can be read right now without waiting.
-    virtual std::size_t available() = 0;
-    // Waits up to `wait` for something to read (or the peer closing); true when there is.
-    virtual bool waitReadable(Millis wait) = 0;
-    // Tells the peer that nothing more will be written (the end of an upload).
-    virtual void shutdownSend() = 0;
-    virtual void close() = 0;
-    virtual bool isOpen() const = 0;
+  // Reads what is there (at least one byte, at most size); 0 means the peer closed its side.
+  virtual std::size_t readSome(char* buffer, std::size_t size) = 0;
+  virtual void writeAll(const char* data, std::size_t size) = 0;
+  // Bytes that can be read right now without waiting.
+  virtual std::size_t available() = 0;
+  // Waits up to `wait` for something to read (or the peer closing); true when there is.
+  virtual bool waitReadable(Millis wait) = 0;
+  // Tells the peer that nothing more will be written (the end of an upload).
+  virtual void shutdownSend() = 0;
+  virtual void close() = 0;
+  virtual bool isOpen() const = 0;
 
-    virtual void interrupt() = 0;
-    virtual void clearInterrupt() = 0;
+  virtual void interrupt() = 0;
+  virtual void clearInterrupt() = 0;
 
-    virtual void setTimeout(Millis timeout) = 0;
-    virtual Millis timeout() const = 0;
+  virtual void setTimeout(Millis timeout) = 0;
+  virtual Millis timeout() const = 0;
 
-    virtual Endpoint localEndpoint() const = 0;
-    virtual Endpoint remoteEndpoint() const = 0;
-    // The socket underneath, for waiting on it while idle.
-    virtual int nativeHandle() const = 0;
+  virtual Endpoint localEndpoint() const = 0;
+  virtual Endpoint remoteEndpoint() const = 0;
+  // The socket underneath, for waiting on it while idle.
+  virtual int nativeHandle() const = 0;
 };
 
 // "30 seconds", "0.5 seconds": for failure texts.
-inline std::string secondsText(Millis duration)
-{
-    const auto ms = duration.count();
-    std::string text = std::to_string(ms / 1000);
-    if (ms % 1000 != 0) {
-        std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
-        while (!fraction.empty() && fraction.back() == '0')
-            fraction.pop_back();
-        text += "." + fraction;
-    }
-    return text + (ms == 1000 ? " second" : " seconds");
+inline std::string secondsText(Millis duration) {
+  const auto ms = duration.count();
+  std::string text = std::to_string(ms / 1000);
+  if (ms % 1000 != 0) {
+    std::string fraction = std::to_string(1000 + ms % 1000).substr(1);
+    while (!fraction.empty() && fraction.back() == '0') fraction.pop_back();
+    text += "." + fraction;
+  }
+  return text + (ms == 1000 ? " second" : " seconds");
 }
 
-inline void writeAll(Stream& stream, const std::string& bytes)
-{
-    stream.writeAll(bytes.data(), bytes.size());
-}
+inline void writeAll(Stream& stream, const std::string& bytes) { stream.writeAll(bytes.data(), bytes.size()); }
 
 } // namespace tidewick::ftp::net

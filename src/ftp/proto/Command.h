@@ -6,10 +6,9 @@
 
 namespace tidewick::ftp::proto {
 
-class UnsafeCommand : public std::runtime_error
-{
+class UnsafeCommand : public std::runtime_error {
 public:
-    using std::runtime_error::runtime_error;
+  using std::runtime_error::runtime_error;
 };
 
 // True when text holds CR, LF or NUL: any of them would let a name or a typed line smuggle a

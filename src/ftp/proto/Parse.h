@@ -9,10 +9,9 @@
 
 namespace tidewick::ftp::proto {
 
-struct PassiveAddress
-{
-    std::string host; // dotted IPv4 as the server sent it
-    std::uint16_t port = 0;
+struct PassiveAddress {
+  std::string host; // dotted IPv4 as the server sent it
+  std::uint16_t port = 0;
 };
 
 // 227 "Entering Passive Mode (h1,h2,h3,h4,p1,p2)": the six numbers wherever they stand, each 0-255.
@@ -28,16 +27,15 @@ std::optional<std::int64_t> parseAnnouncedSize(const std::string& text);
 
 // The FEAT reply: feature names upper-cased, each with the rest of its line ("MLST" ->
 // "type*;size*;modify*;").
-class Features
-{
+class Features {
 public:
-    static Features parse(const Reply& reply);
-    bool has(const std::string& name) const { return m_features.count(name) != 0; }
-    std::string parameters(const std::string& name) const;
-    std::size_t size() const { return m_features.size(); }
+  static Features parse(const Reply& reply);
+  bool has(const std::string& name) const { return m_features.count(name) != 0; }
+  std::string parameters(const std::string& name) const;
+  std::size_t size() const { return m_features.size(); }
 
 private:
-    std::map<std::string, std::string> m_features;
+  std::map<std::string, std::string> m_features;
 };
 
 // Argument of EPRT: "|1|addr|port|" or "|2|addr|port|".

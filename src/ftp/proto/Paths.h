@@ -14,10 +14,9 @@ QString joinRemote(const QString& folder, const QString& name);
 // Splits a mask such as "/pub/docs/*.txt" into its folder ("/pub/docs") and pattern ("*.txt").
 // A mask without a separator has an empty folder. Masks built with a backslash before the last
 // part ("docs\*", as queue files from older versions hold) are split there as well.
-struct SplitMask
-{
-    QString folder;
-    QString pattern;
+struct SplitMask {
+  QString folder;
+  QString pattern;
 };
 SplitMask splitMask(const QString& mask);
 

@@ -20,594 +20,491 @@ namespace tidewick::ftp {
 
 namespace {
 
-std::string toWire(const QString& text)
-{
-    return text.toUtf8().toStdString();
-}
+std::string toWire(const QString& text) { return text.toUtf8().toStdString(); }
 
-QString fromWire(const std::string& text)
-{
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+QString fromWire(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
 // After an abort the user waits: a server that cannot confirm it within this long is dropped.
 constexpr net::Millis abortWait{1000};
 
-QString secondsText(net::Millis duration)
-{
-    return QString::fromStdString(net::secondsText(duration));
-}
+QString secondsText(net::Millis duration) { return QString::fromStdString(net::secondsText(duration)); }
 
 } // namespace
 
 Session::Session(SessionEvents& events) : m_events(events) {}
 
-Session::~Session()
-{
-    std::lock_guard lock(m_streamMutex);
-    m_data.reset();
-    m_control.reset();
+Session::~Session() {
+  std::lock_guard lock(m_streamMutex);
+  m_data.reset();
+  m_control.reset();
 }
 
-void Session::applySettings(const SessionSettings& settings)
-{
-    m_settings = settings;
-    m_logFile.setPath(settings.logFile);
-    if (m_control)
-        m_control->setTimeout(settings.idleTimeout);
+void Session::applySettings(const SessionSettings& settings) {
+  m_settings = settings;
+  m_logFile.setPath(settings.logFile);
+  if (m_control) m_control->setTimeout(settings.idleTimeout);
 }
 
-void Session::beginOperation()
-{
-    m_abort.store(false);
-    std::lock_guard lock(m_streamMutex);
-    if (m_control)
-        m_control->clearInterrupt();
-    m_operationTotal = 0;
+void Session::beginOperation() {
+  m_abort.store(false);
+  std::lock_guard lock(m_streamMutex);
+  if (m_control) m_control->clearInterrupt();
+  m_operationTotal = 0;
 }
 
-void Session::log(const QString& line)
-{
-    m_logFile.write(line);
-    m_events.logLine(line);
+void Session::log(const QString& line) {
+  m_logFile.write(line);
+  m_events.logLine(line);
 }
 
-void Session::requireConnected() const
-{
-    if (!m_loggedIn)
-        throw FtpError(FailureKind::NotConnected, QStringLiteral("Not connected to a server"));
+void Session::requireConnected() const {
+  if (!m_loggedIn) throw FtpError(FailureKind::NotConnected, QStringLiteral("Not connected to a server"));
 }
 
-void Session::requestAbort()
-{
-    if (m_abort.exchange(true))
-        return;
-    std::lock_guard lock(m_streamMutex);
-    if (m_data)
-        m_data->interrupt();
-    if (m_listener)
-        m_listener->interrupt();
-    if (m_control)
-        m_control->interrupt();
+void Session::requestAbort() {
+  if (m_abort.exchange(true)) return;
+  std::lock_guard lock(m_streamMutex);
+  if (m_data) m_data->interrupt();
+  if (m_listener) m_listener->interrupt();
+  if (m_control) m_control->interrupt();
 }
 
 // ---- control connection --------------------------------------------------------------------
 
-void Session::sendCommand(const std::string& wire)
-{
-    log(fromWire(proto::loggedCommand(wire)));
+void Session::sendCommand(const std::string& wire) {
+  log(fromWire(proto::loggedCommand(wire)));
+  try {
+    m_control->writeAll(wire.data(), wire.size());
+  } catch (const net::NetError& e) {
+    if (e.kind() == net::NetError::Kind::Interrupted) throw;
+    dropConnection();
+    throw FtpError(FailureKind::ConnectionLost,
+                   QStringLiteral("The connection to the server was lost: %1").arg(QString::fromStdString(e.what())));
+  }
+}
+
+proto::Reply Session::readReply() {
+  char buffer[4096];
+  for (;;) {
+    if (auto reply = m_reader.next()) {
+      for (const auto& line : reply->lines) log(fromWire(line));
+      return *reply;
+    }
+    std::size_t n = 0;
     try {
-        m_control->writeAll(wire.data(), wire.size());
+      n = m_control->readSome(buffer, sizeof buffer);
     } catch (const net::NetError& e) {
-        if (e.kind() == net::NetError::Kind::Interrupted)
-            throw;
-        dropConnection();
-        throw FtpError(FailureKind::ConnectionLost,
-                       QStringLiteral("The connection to the server was lost: %1").arg(QString::fromStdString(e.what())));
+      if (e.kind() == net::NetError::Kind::Interrupted) throw;
+      const net::Millis waited = m_control->timeout();
+      dropConnection();
+      if (e.kind() == net::NetError::Kind::Timeout)
+        throw FtpError(
+            FailureKind::Timeout,
+            QStringLiteral("The server did not answer within %1; the connection was closed").arg(secondsText(waited)));
+      throw FtpError(FailureKind::ConnectionLost,
+                     QStringLiteral("The connection to the server was lost: %1").arg(QString::fromStdString(e.what())));
     }
-}
-
-proto::Reply Session::readReply()
-{
-    char buffer[4096];
-    for (;;) {
-        if (auto reply = m_reader.next()) {
-            for (const auto& line : reply->lines)
-                log(fromWire(line));
-            return *reply;
-        }
-        std::size_t n = 0;
-        try {
-            n = m_control->readSome(buffer, sizeof buffer);
-        } catch (const net::NetError& e) {
-            if (e.kind() == net::NetError::Kind::Interrupted)
-                throw;
-            const net::Millis waited = m_control->timeout();
-            dropConnection();
-            if (e.kind() == net::NetError::Kind::Timeout)
-                throw FtpError(FailureKind::Timeout,
-                               QStringLiteral("The server did not answer within %1; the connection was closed")
-                                   .arg(secondsText(waited)));
-            throw FtpError(FailureKind::ConnectionLost,
-                           QStringLiteral("The connection to the server was lost: %1").arg(QString::fromStdString(e.what())));
-        }
-        if (n == 0) {
-            dropConnection();
-            throw FtpError(FailureKind::ConnectionLost, QStringLiteral("The server closed the connection"));
-        }
-        m_reader.feed(buffer, n);
+    if (n == 0) {
+      dropConnection();
+      throw FtpError(FailureKind::ConnectionLost, QStringLiteral("The server closed the connection"));
     }
+    m_reader.feed(buffer, n);
+  }
 }
 
-void Session::drainStaleReplies()
-{
-    // A reply nobody asked for (a late answer, a "421 going away") would otherwise be taken as
-    // the answer to the next command.
-    char buffer[4096];
-    while (m_control && m_control->available() > 0) {
-        std::size_t n = 0;
-        try {
-            n = m_control->readSome(buffer, sizeof buffer);
-        } catch (const net::NetError& e) {
-            if (e.kind() == net::NetError::Kind::Interrupted)
-                throw;
-            dropConnection();
-            throw FtpError(FailureKind::ConnectionLost,
-                           QStringLiteral("The connection to the server was lost: %1").arg(QString::fromStdString(e.what())));
-        }
-        if (n == 0)
-            break;
-        m_reader.feed(buffer, n);
-    }
-    while (auto reply = m_reader.next()) {
-        for (const auto& line : reply->lines)
-            log(fromWire(line));
-        if (reply->code == 421) {
-            dropConnection();
-            throw FtpError(FailureKind::ConnectionLost,
-                           QStringLiteral("The server closed the connection: %1").arg(fromWire(reply->lastLine())));
-        }
-    }
-}
-
-proto::Reply Session::commandRaw(const std::string& verb, const std::string& argument)
-{
-    if (!m_control)
-        throw FtpError(FailureKind::NotConnected, QStringLiteral("Not connected to a server"));
-    const std::string wire = proto::formatCommand(verb, argument);
-    drainStaleReplies();
-    sendCommand(wire);
-    proto::Reply reply = readReply();
-    while (reply.isPreliminary())
-        reply = readReply();
-    return reply;
-}
-
-proto::Reply Session::command(const std::string& verb, const QString& argument)
-{
-    return commandRaw(verb, toWire(argument));
-}
-
-void Session::refused(const std::string& what, const proto::Reply& reply, FailureKind kind)
-{
-    throw FtpError(kind, QStringLiteral("%1 failed: %2").arg(fromWire(what), fromWire(reply.text())));
-}
-
-void Session::dropConnection(const QString& why)
-{
-    {
-        std::lock_guard lock(m_streamMutex);
-        m_data.reset();
-        m_control.reset();
-    }
-    m_reader.clear();
-    m_features = {};
-    m_type = 0;
-    m_restPending = false;
-    m_epsvRefused = m_eprtRefused = m_mlsdRefused = false;
-    const bool wasLoggedIn = m_loggedIn;
-    m_loggedIn = false;
-    if (!why.isEmpty())
-        log(why);
-    if (wasLoggedIn) {
-        log(QStringLiteral("Disconnected from %1").arg(m_settings.host));
-        m_events.disconnected();
-    }
-}
-
-void Session::ensureType(bool ascii)
-{
-    const char wanted = ascii ? 'A' : 'I';
-    if (m_type == wanted)
-        return;
-    const proto::Reply reply = commandRaw("TYPE", std::string(1, wanted));
-    if (!reply.isPositive())
-        refused(std::string("TYPE ") + wanted, reply);
-    m_type = wanted;
-}
-
-void Session::runGuarded(const std::function<void()>& fn)
-{
+void Session::drainStaleReplies() {
+  // A reply nobody asked for (a late answer, a "421 going away") would otherwise be taken as
+  // the answer to the next command.
+  char buffer[4096];
+  while (m_control && m_control->available() > 0) {
+    std::size_t n = 0;
     try {
-        fn();
+      n = m_control->readSome(buffer, sizeof buffer);
     } catch (const net::NetError& e) {
-        if (e.kind() == net::NetError::Kind::Interrupted || m_abort.load()) {
-            resync(abortWait);
-            log(QStringLiteral("Aborted"));
-            throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
-        }
-        closeData();
-        throw FtpError(FailureKind::TransferFailed, QString::fromStdString(e.what()));
-    } catch (const proto::ReplyError& e) {
-        dropConnection(QStringLiteral("Closing the connection: %1").arg(QString::fromStdString(e.what())));
-        throw FtpError(FailureKind::BadReply, QString::fromStdString(e.what()));
-    } catch (const proto::UnsafeCommand& e) {
-        closeData();
-        throw FtpError(FailureKind::UnsafeInput, QString::fromStdString(e.what()));
-    } catch (const FtpError& e) {
-        if (m_abort.load() && e.kind() != FailureKind::Aborted && m_loggedIn) {
-            resync(abortWait);
-            log(QStringLiteral("Aborted"));
-            throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
-        }
-        // A failure on our side in the middle of a transfer (a full disk, an unreadable file)
-        // leaves the server with a transfer to finish and a reply still to come.
-        const bool midTransfer = m_data != nullptr;
-        closeData();
-        if (midTransfer && m_loggedIn)
-            resync();
-        throw;
+      if (e.kind() == net::NetError::Kind::Interrupted) throw;
+      dropConnection();
+      throw FtpError(FailureKind::ConnectionLost,
+                     QStringLiteral("The connection to the server was lost: %1").arg(QString::fromStdString(e.what())));
     }
+    if (n == 0) break;
+    m_reader.feed(buffer, n);
+  }
+  while (auto reply = m_reader.next()) {
+    for (const auto& line : reply->lines) log(fromWire(line));
+    if (reply->code == 421) {
+      dropConnection();
+      throw FtpError(FailureKind::ConnectionLost,
+                     QStringLiteral("The server closed the connection: %1").arg(fromWire(reply->lastLine())));
+    }
+  }
 }
 
-void Session::resync(net::Millis wait)
-{
+proto::Reply Session::commandRaw(const std::string& verb, const std::string& argument) {
+  if (!m_control) throw FtpError(FailureKind::NotConnected, QStringLiteral("Not connected to a server"));
+  const std::string wire = proto::formatCommand(verb, argument);
+  drainStaleReplies();
+  sendCommand(wire);
+  proto::Reply reply = readReply();
+  while (reply.isPreliminary()) reply = readReply();
+  return reply;
+}
+
+proto::Reply Session::command(const std::string& verb, const QString& argument) {
+  return commandRaw(verb, toWire(argument));
+}
+
+void Session::refused(const std::string& what, const proto::Reply& reply, FailureKind kind) {
+  throw FtpError(kind, QStringLiteral("%1 failed: %2").arg(fromWire(what), fromWire(reply.text())));
+}
+
+void Session::dropConnection(const QString& why) {
+  {
+    std::lock_guard lock(m_streamMutex);
+    m_data.reset();
+    m_control.reset();
+  }
+  m_reader.clear();
+  m_features = {};
+  m_type = 0;
+  m_restPending = false;
+  m_epsvRefused = m_eprtRefused = m_mlsdRefused = false;
+  const bool wasLoggedIn = m_loggedIn;
+  m_loggedIn = false;
+  if (!why.isEmpty()) log(why);
+  if (wasLoggedIn) {
+    log(QStringLiteral("Disconnected from %1").arg(m_settings.host));
+    m_events.disconnected();
+  }
+}
+
+void Session::ensureType(bool ascii) {
+  const char wanted = ascii ? 'A' : 'I';
+  if (m_type == wanted) return;
+  const proto::Reply reply = commandRaw("TYPE", std::string(1, wanted));
+  if (!reply.isPositive()) refused(std::string("TYPE ") + wanted, reply);
+  m_type = wanted;
+}
+
+void Session::runGuarded(const std::function<void()>& fn) {
+  try {
+    fn();
+  } catch (const net::NetError& e) {
+    if (e.kind() == net::NetError::Kind::Interrupted || m_abort.load()) {
+      resync(abortWait);
+      log(QStringLiteral("Aborted"));
+      throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
+    }
     closeData();
-    if (!m_control)
-        return;
-    if (!m_loggedIn) {
-        dropConnection();
-        return;
+    throw FtpError(FailureKind::TransferFailed, QString::fromStdString(e.what()));
+  } catch (const proto::ReplyError& e) {
+    dropConnection(QStringLiteral("Closing the connection: %1").arg(QString::fromStdString(e.what())));
+    throw FtpError(FailureKind::BadReply, QString::fromStdString(e.what()));
+  } catch (const proto::UnsafeCommand& e) {
+    closeData();
+    throw FtpError(FailureKind::UnsafeInput, QString::fromStdString(e.what()));
+  } catch (const FtpError& e) {
+    if (m_abort.load() && e.kind() != FailureKind::Aborted && m_loggedIn) {
+      resync(abortWait);
+      log(QStringLiteral("Aborted"));
+      throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
     }
-    // ABOR ends whatever the server still does for us; NOOP's "200" then marks the point where
-    // every late reply (426, 226, 225, the answer to an interrupted command) has been read.
-    const net::Millis saved = m_control->timeout();
-    try {
-        m_control->clearInterrupt();
-        m_control->setTimeout(std::min(saved, wait));
-        sendCommand("ABOR\r\n");
-        sendCommand("NOOP\r\n");
-        for (;;) {
-            const proto::Reply reply = readReply();
-            if (reply.code == 200)
-                break;
-        }
-        if (m_control)
-            m_control->setTimeout(saved);
-    } catch (const std::exception&) {
-        const QString why =
-            QStringLiteral("The server did not come back in step after the interruption; the connection was closed");
-        if (m_control)
-            dropConnection(why);
-        else
-            log(why);
+    // A failure on our side in the middle of a transfer (a full disk, an unreadable file)
+    // leaves the server with a transfer to finish and a reply still to come.
+    const bool midTransfer = m_data != nullptr;
+    closeData();
+    if (midTransfer && m_loggedIn) resync();
+    throw;
+  }
+}
+
+void Session::resync(net::Millis wait) {
+  closeData();
+  if (!m_control) return;
+  if (!m_loggedIn) {
+    dropConnection();
+    return;
+  }
+  // ABOR ends whatever the server still does for us; NOOP's "200" then marks the point where
+  // every late reply (426, 226, 225, the answer to an interrupted command) has been read.
+  const net::Millis saved = m_control->timeout();
+  try {
+    m_control->clearInterrupt();
+    m_control->setTimeout(std::min(saved, wait));
+    sendCommand("ABOR\r\n");
+    sendCommand("NOOP\r\n");
+    for (;;) {
+      const proto::Reply reply = readReply();
+      if (reply.code == 200) break;
     }
+    if (m_control) m_control->setTimeout(saved);
+  } catch (const std::exception&) {
+    const QString why =
+        QStringLiteral("The server did not come back in step after the interruption; the connection was closed");
+    if (m_control) dropConnection(why);
+    else log(why);
+  }
 }
 
 // ---- connecting and logging in -------------------------------------------------------------
 
-void Session::openControl()
-{
-    const std::string host = toWire(m_settings.host.trimmed());
-    const bool viaProxy = m_settings.proxy.kind != ProxyKind::None;
-    auto tcp = std::make_unique<net::TcpStream>();
-    net::TcpStream* raw = tcp.get();
-    {
-        std::lock_guard lock(m_streamMutex);
-        m_control = std::move(tcp);
-    }
-    if (m_abort.load())
-        raw->interrupt();
-    try {
-        if (viaProxy) {
-            log(QStringLiteral("Connecting to %1:%2 through the SOCKS %3 proxy %4:%5")
-                    .arg(m_settings.host)
-                    .arg(m_settings.port)
-                    .arg(int(m_settings.proxy.kind))
-                    .arg(QString::fromStdString(m_settings.proxy.host))
-                    .arg(m_settings.proxy.port));
-            raw->connect(m_settings.proxy.host, m_settings.proxy.port, m_settings.connectTimeout);
-            raw->setTimeout(m_settings.connectTimeout);
-            net::socksConnect(*raw, m_settings.proxy, host, static_cast<std::uint16_t>(m_settings.port));
-            m_peerAddress = host;
-        } else {
-            log(QStringLiteral("Connecting to %1:%2").arg(m_settings.host).arg(m_settings.port));
-            raw->connect(host, static_cast<std::uint16_t>(m_settings.port), m_settings.connectTimeout);
-            m_peerAddress = raw->remoteEndpoint().address;
-        }
-    } catch (const net::NetError& e) {
-        {
-            std::lock_guard lock(m_streamMutex);
-            m_control.reset();
-        }
-        const QString what = QString::fromStdString(e.what());
-        switch (e.kind()) {
-        case net::NetError::Kind::Interrupted:
-            throw FtpError(FailureKind::Aborted, QStringLiteral("The connection was aborted"));
-        case net::NetError::Kind::Timeout:
-            throw FtpError(FailureKind::Timeout,
-                           viaProxy ? QStringLiteral("Timed out connecting through the proxy to %1:%2")
-                                          .arg(m_settings.host)
-                                          .arg(m_settings.port)
-                                    : what);
-        case net::NetError::Kind::Proxy:
-            throw FtpError(FailureKind::ProxyFailed, what);
-        default:
-            throw FtpError(FailureKind::ConnectFailed, what);
-        }
-    }
-    m_peerV6 = m_peerAddress.find(':') != std::string::npos;
-    raw->setTimeout(m_settings.idleTimeout);
-    raw->setNoDelay(true);
-    m_reader.clear();
-}
-
-void Session::connect()
-{
-    if (m_control)
-        throw FtpError(FailureKind::Busy, QStringLiteral("Already connected to %1").arg(m_settings.host));
-    if (m_settings.host.trimmed().isEmpty())
-        throw FtpError(FailureKind::InvalidArgument, QStringLiteral("No server address is set"));
-    if (m_settings.port < 1 || m_settings.port > 65535)
-        throw FtpError(FailureKind::InvalidArgument,
-                       QStringLiteral("The port %1 is not a port number (1 to 65535)").arg(m_settings.port));
-    if (m_settings.proxy.kind != ProxyKind::None && m_settings.proxy.host.empty())
-        throw FtpError(FailureKind::InvalidArgument, QStringLiteral("No proxy address is set"));
-
-    try {
-        guarded([&] {
-            openControl();
-            proto::Reply greeting = readReply();
-            while (greeting.code == 120)
-                greeting = readReply();
-            if (greeting.code != 220)
-                refused("Connecting", greeting, FailureKind::ConnectFailed);
-            login();
-            m_loggedIn = true;
-
-            command("SYST");
-            const proto::Reply feat = command("FEAT");
-            m_features = proto::Features::parse(feat);
-            if (m_features.has("UTF8"))
-                command("OPTS", QStringLiteral("UTF8 ON"));
-        });
-    } catch (const FtpError&) {
-        if (m_control && !m_loggedIn) {
-            std::lock_guard lock(m_streamMutex);
-            m_control.reset();
-        }
-        throw;
-    }
-}
-
-void Session::login()
-{
-    const QString user = m_settings.user.isEmpty() ? QStringLiteral("anonymous") : m_settings.user;
-    QString password = m_settings.password;
-    const auto askAccount = [&]() -> proto::Reply {
-        const std::optional<QString> account = m_events.askAccount();
-        if (!account)
-            throw FtpError(FailureKind::Aborted, QStringLiteral("The login was aborted"));
-        if (account->isEmpty())
-            throw FtpError(FailureKind::LoginFailed,
-                           QStringLiteral("Login failed: the server asked for an account and none was given"));
-        return command("ACCT", *account);
-    };
-
-    for (int attempt = 1;; ++attempt) {
-        proto::Reply reply = command("USER", user);
-        bool passwordSent = false;
-        if (reply.code == 331) {
-            reply = command("PASS", password);
-            passwordSent = true;
-        }
-        if (reply.code == 332)
-            reply = askAccount();
-        if (reply.code == 230 || reply.code == 202)
-            return;
-        if (reply.code == 530 && passwordSent && attempt <= 3 && m_control) {
-            // A refused password: ask the user for another and start over with USER, as servers
-            // expect after a 530.
-            const std::optional<QString> answer = m_events.askPassword();
-            if (!answer)
-                throw FtpError(FailureKind::Aborted, QStringLiteral("The login was aborted"));
-            if (answer->isEmpty())
-                throw FtpError(FailureKind::LoginFailed,
-                               QStringLiteral("Login failed: the server refused the password and no other was given (%1)")
-                                   .arg(fromWire(reply.lastLine())));
-            password = *answer;
-            continue;
-        }
-        throw FtpError(FailureKind::LoginFailed, QStringLiteral("Login failed: %1").arg(fromWire(reply.text())));
-    }
-}
-
-void Session::disconnect()
-{
-    if (!m_control) {
-        if (m_loggedIn)
-            dropConnection();
-        return;
-    }
-    shutdown(std::min<net::Millis>(m_settings.idleTimeout, net::Millis(5000)));
-}
-
-void Session::shutdown(net::Millis wait)
-{
-    if (!m_control)
-        return;
-    try {
-        m_control->clearInterrupt();
-        m_control->setTimeout(wait);
-        closeData();
-        sendCommand("QUIT\r\n");
-        readReply();
-    } catch (const std::exception&) {
-        // Closing anyway.
-    }
-    if (m_control || m_loggedIn)
-        dropConnection();
-}
-
-int Session::controlHandle() const
-{
+void Session::openControl() {
+  const std::string host = toWire(m_settings.host.trimmed());
+  const bool viaProxy = m_settings.proxy.kind != ProxyKind::None;
+  auto tcp = std::make_unique<net::TcpStream>();
+  net::TcpStream* raw = tcp.get();
+  {
     std::lock_guard lock(m_streamMutex);
-    return m_control ? m_control->nativeHandle() : -1;
+    m_control = std::move(tcp);
+  }
+  if (m_abort.load()) raw->interrupt();
+  try {
+    if (viaProxy) {
+      log(QStringLiteral("Connecting to %1:%2 through the SOCKS %3 proxy %4:%5")
+              .arg(m_settings.host)
+              .arg(m_settings.port)
+              .arg(int(m_settings.proxy.kind))
+              .arg(QString::fromStdString(m_settings.proxy.host))
+              .arg(m_settings.proxy.port));
+      raw->connect(m_settings.proxy.host, m_settings.proxy.port, m_settings.connectTimeout);
+      raw->setTimeout(m_settings.connectTimeout);
+      net::socksConnect(*raw, m_settings.proxy, host, static_cast<std::uint16_t>(m_settings.port));
+      m_peerAddress = host;
+    } else {
+      log(QStringLiteral("Connecting to %1:%2").arg(m_settings.host).arg(m_settings.port));
+      raw->connect(host, static_cast<std::uint16_t>(m_settings.port), m_settings.connectTimeout);
+      m_peerAddress = raw->remoteEndpoint().address;
+    }
+  } catch (const net::NetError& e) {
+    {
+      std::lock_guard lock(m_streamMutex);
+      m_control.reset();
+    }
+    const QString what = QString::fromStdString(e.what());
+    switch (e.kind()) {
+      case net::NetError::Kind::Interrupted:
+        throw FtpError(FailureKind::Aborted, QStringLiteral("The connection was aborted"));
+      case net::NetError::Kind::Timeout:
+        throw FtpError(FailureKind::Timeout, viaProxy
+                                                 ? QStringLiteral("Timed out connecting through the proxy to %1:%2")
+                                                       .arg(m_settings.host)
+                                                       .arg(m_settings.port)
+                                                 : what);
+      case net::NetError::Kind::Proxy: throw FtpError(FailureKind::ProxyFailed, what);
+      default: throw FtpError(FailureKind::ConnectFailed, what);
+    }
+  }
+  m_peerV6 = m_peerAddress.find(':') != std::string::npos;
+  raw->setTimeout(m_settings.idleTimeout);
+  raw->setNoDelay(true);
+  m_reader.clear();
 }
 
-void Session::checkIdle()
-{
-    if (!m_control)
-        return;
-    try {
-        m_control->clearInterrupt();
-        bool closed = false;
-        if (m_control->waitReadable(net::Millis(0))) {
-            char buffer[4096];
-            const std::size_t n = m_control->readSome(buffer, sizeof buffer);
-            if (n == 0)
-                closed = true;
-            else
-                m_reader.feed(buffer, n);
-        }
-        // Replies that came with the last answer are still in the reader; a "421" among them
-        // is the server saying goodbye.
-        while (auto reply = m_reader.next()) {
-            for (const auto& line : reply->lines)
-                log(fromWire(line));
-            if (reply->code == 421)
-                closed = true;
-        }
-        if (closed)
-            dropConnection(QStringLiteral("The server closed the connection"));
-    } catch (const std::exception& e) {
-        dropConnection(QStringLiteral("The connection to the server was lost: %1").arg(QString::fromUtf8(e.what())));
+void Session::connect() {
+  if (m_control) throw FtpError(FailureKind::Busy, QStringLiteral("Already connected to %1").arg(m_settings.host));
+  if (m_settings.host.trimmed().isEmpty())
+    throw FtpError(FailureKind::InvalidArgument, QStringLiteral("No server address is set"));
+  if (m_settings.port < 1 || m_settings.port > 65535)
+    throw FtpError(FailureKind::InvalidArgument,
+                   QStringLiteral("The port %1 is not a port number (1 to 65535)").arg(m_settings.port));
+  if (m_settings.proxy.kind != ProxyKind::None && m_settings.proxy.host.empty())
+    throw FtpError(FailureKind::InvalidArgument, QStringLiteral("No proxy address is set"));
+
+  try {
+    guarded([&] {
+      openControl();
+      proto::Reply greeting = readReply();
+      while (greeting.code == 120) greeting = readReply();
+      if (greeting.code != 220) refused("Connecting", greeting, FailureKind::ConnectFailed);
+      login();
+      m_loggedIn = true;
+
+      command("SYST");
+      const proto::Reply feat = command("FEAT");
+      m_features = proto::Features::parse(feat);
+      if (m_features.has("UTF8")) command("OPTS", QStringLiteral("UTF8 ON"));
+    });
+  } catch (const FtpError&) {
+    if (m_control && !m_loggedIn) {
+      std::lock_guard lock(m_streamMutex);
+      m_control.reset();
     }
+    throw;
+  }
+}
+
+void Session::login() {
+  const QString user = m_settings.user.isEmpty() ? QStringLiteral("anonymous") : m_settings.user;
+  QString password = m_settings.password;
+  const auto askAccount = [&]() -> proto::Reply {
+    const std::optional<QString> account = m_events.askAccount();
+    if (!account) throw FtpError(FailureKind::Aborted, QStringLiteral("The login was aborted"));
+    if (account->isEmpty())
+      throw FtpError(FailureKind::LoginFailed,
+                     QStringLiteral("Login failed: the server asked for an account and none was given"));
+    return command("ACCT", *account);
+  };
+
+  for (int attempt = 1;; ++attempt) {
+    proto::Reply reply = command("USER", user);
+    bool passwordSent = false;
+    if (reply.code == 331) {
+      reply = command("PASS", password);
+      passwordSent = true;
+    }
+    if (reply.code == 332) reply = askAccount();
+    if (reply.code == 230 || reply.code == 202) return;
+    if (reply.code == 530 && passwordSent && attempt <= 3 && m_control) {
+      // A refused password: ask the user for another and start over with USER, as servers
+      // expect after a 530.
+      const std::optional<QString> answer = m_events.askPassword();
+      if (!answer) throw FtpError(FailureKind::Aborted, QStringLiteral("The login was aborted"));
+      if (answer->isEmpty())
+        throw FtpError(FailureKind::LoginFailed,
+                       QStringLiteral("Login failed: the server refused the password and no other was given (%1)")
+                           .arg(fromWire(reply.lastLine())));
+      password = *answer;
+      continue;
+    }
+    throw FtpError(FailureKind::LoginFailed, QStringLiteral("Login failed: %1").arg(fromWire(reply.text())));
+  }
+}
+
+void Session::disconnect() {
+  if (!m_control) {
+    if (m_loggedIn) dropConnection();
+    return;
+  }
+  shutdown(std::min<net::Millis>(m_settings.idleTimeout, net::Millis(5000)));
+}
+
+void Session::shutdown(net::Millis wait) {
+  if (!m_control) return;
+  try {
+    m_control->clearInterrupt();
+    m_control->setTimeout(wait);
+    closeData();
+    sendCommand("QUIT\r\n");
+    readReply();
+  } catch (const std::exception&) {
+    // Closing anyway.
+  }
+  if (m_control || m_loggedIn) dropConnection();
+}
+
+int Session::controlHandle() const {
+  std::lock_guard lock(m_streamMutex);
+  return m_control ? m_control->nativeHandle() : -1;
+}
+
+void Session::checkIdle() {
+  if (!m_control) return;
+  try {
+    m_control->clearInterrupt();
+    bool closed = false;
+    if (m_control->waitReadable(net::Millis(0))) {
+      char buffer[4096];
+      const std::size_t n = m_control->readSome(buffer, sizeof buffer);
+      if (n == 0) closed = true;
+      else m_reader.feed(buffer, n);
+    }
+    // Replies that came with the last answer are still in the reader; a "421" among them
+    // is the server saying goodbye.
+    while (auto reply = m_reader.next()) {
+      for (const auto& line : reply->lines) log(fromWire(line));
+      if (reply->code == 421) closed = true;
+    }
+    if (closed) dropConnection(QStringLiteral("The server closed the connection"));
+  } catch (const std::exception& e) {
+    dropConnection(QStringLiteral("The connection to the server was lost: %1").arg(QString::fromUtf8(e.what())));
+  }
 }
 
 // ---- folder commands -----------------------------------------------------------------------
 
-QString Session::currentFolder()
-{
-    requireConnected();
-    return guarded([&] {
-        const proto::Reply reply = command("PWD");
-        if (reply.code != 257)
-            refused("PWD", reply);
-        const auto folder = proto::parsePwd(reply.lines.front());
-        if (!folder)
-            throw FtpError(FailureKind::BadReply,
-                           QStringLiteral("The server's answer to PWD names no folder: %1").arg(fromWire(reply.text())));
-        return fromWire(*folder);
-    });
+QString Session::currentFolder() {
+  requireConnected();
+  return guarded([&] {
+    const proto::Reply reply = command("PWD");
+    if (reply.code != 257) refused("PWD", reply);
+    const auto folder = proto::parsePwd(reply.lines.front());
+    if (!folder)
+      throw FtpError(FailureKind::BadReply,
+                     QStringLiteral("The server's answer to PWD names no folder: %1").arg(fromWire(reply.text())));
+    return fromWire(*folder);
+  });
 }
 
-void Session::changeFolder(const QString& path)
-{
-    requireConnected();
-    guarded([&] {
-        const proto::Reply reply = command("CWD", path);
-        if (!reply.isPositive())
-            refused("CWD " + toWire(path), reply);
-    });
+void Session::changeFolder(const QString& path) {
+  requireConnected();
+  guarded([&] {
+    const proto::Reply reply = command("CWD", path);
+    if (!reply.isPositive()) refused("CWD " + toWire(path), reply);
+  });
 }
 
-void Session::folderCommand(const char* verb, const QString* name)
-{
-    requireConnected();
-    guarded([&] {
-        const proto::Reply reply = name ? command(verb, *name) : command(verb);
-        if (!reply.isPositive())
-            refused(name ? std::string(verb) + " " + toWire(*name) : std::string(verb), reply);
-    });
+void Session::folderCommand(const char* verb, const QString* name) {
+  requireConnected();
+  guarded([&] {
+    const proto::Reply reply = name ? command(verb, *name) : command(verb);
+    if (!reply.isPositive()) refused(name ? std::string(verb) + " " + toWire(*name) : std::string(verb), reply);
+  });
 }
 
-void Session::changeToParent()
-{
-    folderCommand("CDUP", nullptr);
-}
+void Session::changeToParent() { folderCommand("CDUP", nullptr); }
 
-void Session::makeFolder(const QString& name)
-{
-    folderCommand("MKD", &name);
-}
+void Session::makeFolder(const QString& name) { folderCommand("MKD", &name); }
 
-void Session::removeFolder(const QString& name)
-{
-    folderCommand("RMD", &name);
-}
+void Session::removeFolder(const QString& name) { folderCommand("RMD", &name); }
 
-void Session::deleteFile(const QString& name)
-{
-    folderCommand("DELE", &name);
-}
+void Session::deleteFile(const QString& name) { folderCommand("DELE", &name); }
 
-void Session::rename(const QString& from, const QString& to)
-{
-    requireConnected();
-    guarded([&] {
-        // Both names are checked before RNFR goes out, so a refused RNTO cannot leave half a rename.
-        proto::formatCommand("RNTO", toWire(to));
-        proto::Reply reply = command("RNFR", from);
-        if (reply.code != 350)
-            refused("RNFR " + toWire(from), reply);
-        reply = command("RNTO", to);
-        if (reply.isPositive())
-            return;
-        // Callers treat "the new name exists" apart from other refusals, and servers word it
-        // every way, so ask whether the target is there.
-        bool exists = QString::fromStdString(reply.text()).contains(QLatin1String("exist"), Qt::CaseInsensitive);
-        if (!exists && m_control && !proto::hasLineBreakOrNul(toWire(to))) {
-            if (m_features.has("MLST"))
-                exists = command("MLST", to).code == 250;
-            else if (m_features.has("SIZE"))
-                exists = command("SIZE", to).code == 213;
-        }
-        if (exists)
-            throw FtpError(FailureKind::TargetExists,
-                           QStringLiteral("The name %1 exists in the folder already: %2").arg(to, fromWire(reply.text())));
-        refused("RNTO " + toWire(to), reply);
-    });
-}
-
-QString Session::sendRaw(const QString& line)
-{
-    requireConnected();
-    const std::string wire = toWire(line);
-    const std::string verb = proto::commandVerb(wire);
-    if (verb == "LIST" || verb == "NLST" || verb == "MLSD") {
-        // A listing needs a data connection; its lines go to the log.
-        std::size_t at = wire.find_first_not_of(' ') + verb.size();
-        while (at < wire.size() && wire[at] == ' ')
-            ++at;
-        const std::string argument = at < wire.size() ? wire.substr(at) : std::string();
-        return guarded([&] { return rawListing(verb, argument); });
+void Session::rename(const QString& from, const QString& to) {
+  requireConnected();
+  guarded([&] {
+    // Both names are checked before RNFR goes out, so a refused RNTO cannot leave half a rename.
+    proto::formatCommand("RNTO", toWire(to));
+    proto::Reply reply = command("RNFR", from);
+    if (reply.code != 350) refused("RNFR " + toWire(from), reply);
+    reply = command("RNTO", to);
+    if (reply.isPositive()) return;
+    // Callers treat "the new name exists" apart from other refusals, and servers word it
+    // every way, so ask whether the target is there.
+    bool exists = QString::fromStdString(reply.text()).contains(QLatin1String("exist"), Qt::CaseInsensitive);
+    if (!exists && m_control && !proto::hasLineBreakOrNul(toWire(to))) {
+      if (m_features.has("MLST")) exists = command("MLST", to).code == 250;
+      else if (m_features.has("SIZE")) exists = command("SIZE", to).code == 213;
     }
-    return guarded([&] {
-        const std::string formatted = proto::formatRawLine(wire);
-        drainStaleReplies();
-        sendCommand(formatted);
-        proto::Reply reply = readReply();
-        while (reply.isPreliminary())
-            reply = readReply();
-        if (verb == "TYPE")
-            m_type = 0;
-        else if (verb == "REST" && reply.code == 350)
-            m_restPending = true;
-        else if (verb == "QUIT")
-            dropConnection();
-        return fromWire(reply.text());
-    });
+    if (exists)
+      throw FtpError(FailureKind::TargetExists,
+                     QStringLiteral("The name %1 exists in the folder already: %2").arg(to, fromWire(reply.text())));
+    refused("RNTO " + toWire(to), reply);
+  });
+}
+
+QString Session::sendRaw(const QString& line) {
+  requireConnected();
+  const std::string wire = toWire(line);
+  const std::string verb = proto::commandVerb(wire);
+  if (verb == "LIST" || verb == "NLST" || verb == "MLSD") {
+    // A listing needs a data connection; its lines go to the log.
+    std::size_t at = wire.find_first_not_of(' ') + verb.size();
+    while (at < wire.size() && wire[at] == ' ') ++at;
+    const std::string argument = at < wire.size() ? wire.substr(at) : std::string();
+    return guarded([&] { return rawListing(verb, argument); });
+  }
+  return guarded([&] {
+    const std::string formatted = proto::formatRawLine(wire);
+    drainStaleReplies();
+    sendCommand(formatted);
+    proto::Reply reply = readReply();
+    while (reply.isPreliminary()) reply = readReply();
+    if (verb == "TYPE") m_type = 0;
+    else if (verb == "REST" && reply.code == 350) m_restPending = true;
+    else if (verb == "QUIT") dropConnection();
+    return fromWire(reply.text());
+  });
 }
 
 } // namespace tidewick::ftp

@@ -21,185 +21,181 @@
 
 namespace tidewick::ftp {
 
-struct SessionSettings
-{
-    QString host;
-    int port = 21;
-    QString user;
-    QString password;
-    bool passive = true;
-    net::ProxySettings proxy;
-    bool ascii = false;
-    net::Millis connectTimeout{30000};
-    net::Millis idleTimeout{30000};
-    QString logFile;
+struct SessionSettings {
+  QString host;
+  int port = 21;
+  QString user;
+  QString password;
+  bool passive = true;
+  net::ProxySettings proxy;
+  bool ascii = false;
+  net::Millis connectTimeout{30000};
+  net::Millis idleTimeout{30000};
+  QString logFile;
 };
 
 // What a session reports while it works. Called on the worker thread, in order.
-class SessionEvents
-{
+class SessionEvents {
 public:
-    virtual ~SessionEvents() = default;
-    virtual void logLine(const QString& line) = 0;
-    virtual void listingItem(const FolderItem& item) = 0;
-    virtual void progress(qint64 fileBytes, int percent, qint64 total) = 0;
-    virtual void receivingFile(const QString& name) = 0;
-    virtual void sendingFile(const QString& name) = 0;
-    virtual void fileSkipped(const QString& remoteName, const QString& localName, SkipReason reason) = 0;
-    // The user's answer; nothing when the operation was aborted while asking.
-    virtual std::optional<QString> askAccount() = 0;
-    virtual std::optional<QString> askPassword() = 0;
-    virtual void disconnected() = 0;
+  virtual ~SessionEvents() = default;
+  virtual void logLine(const QString& line) = 0;
+  virtual void listingItem(const FolderItem& item) = 0;
+  virtual void progress(qint64 fileBytes, int percent, qint64 total) = 0;
+  virtual void receivingFile(const QString& name) = 0;
+  virtual void sendingFile(const QString& name) = 0;
+  virtual void fileSkipped(const QString& remoteName, const QString& localName, SkipReason reason) = 0;
+  // The user's answer; nothing when the operation was aborted while asking.
+  virtual std::optional<QString> askAccount() = 0;
+  virtual std::optional<QString> askPassword() = 0;
+  virtual void disconnected() = 0;
 };
 
 // One FTP conversation: a control connection and the data connections it opens, spoken in plain
 // blocking, top-down code on the worker thread. Every public operation either returns having done
 // its work or throws FtpError; after a failure isConnected() tells whether the control connection
 // survived. requestAbort() is the one call meant for other threads.
-class Session
-{
+class Session {
 public:
-    explicit Session(SessionEvents& events);
-    ~Session();
-    Session(const Session&) = delete;
-    Session& operator=(const Session&) = delete;
+  explicit Session(SessionEvents& events);
+  ~Session();
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
 
-    // Takes the caller's current settings at the start of each operation. Host, user and proxy
-    // only matter to connect(); mode, timeouts and the log file apply at once.
-    void applySettings(const SessionSettings& settings);
-    // Starts a new operation: forgets an abort meant for an earlier one.
-    void beginOperation();
+  // Takes the caller's current settings at the start of each operation. Host, user and proxy
+  // only matter to connect(); mode, timeouts and the log file apply at once.
+  void applySettings(const SessionSettings& settings);
+  // Starts a new operation: forgets an abort meant for an earlier one.
+  void beginOperation();
 
-    void connect();
-    void disconnect();
-    bool isConnected() const { return m_loggedIn; }
+  void connect();
+  void disconnect();
+  bool isConnected() const { return m_loggedIn; }
 
-    QString currentFolder();
-    void changeFolder(const QString& path);
-    void changeToParent();
-    void makeFolder(const QString& name);
-    void removeFolder(const QString& name);
-    void deleteFile(const QString& name);
-    void rename(const QString& from, const QString& to);
-    // Sends a raw line; the server's refusal is an answer, not a failure. Returns the reply text.
-    QString sendRaw(const QString& line);
+  QString currentFolder();
+  void changeFolder(const QString& path);
+  void changeToParent();
+  void makeFolder(const QString& name);
+  void removeFolder(const QString& name);
+  void deleteFile(const QString& name);
+  void rename(const QString& from, const QString& to);
+  // Sends a raw line; the server's refusal is an answer, not a failure. Returns the reply text.
+  QString sendRaw(const QString& line);
 
-    // Lists the current folder. `report` raises listingItem per item; `out` collects them.
-    void list(const QString& pattern, bool report, std::vector<FolderItem>* out);
+  // Lists the current folder. `report` raises listingItem per item; `out` collects them.
+  void list(const QString& pattern, bool report, std::vector<FolderItem>* out);
 
-    void receiveFile(const QString& remote, qint64 startOffset, const QString& local);
-    void sendFile(const QString& local, qint64 startOffset, const QString& remote, bool resume);
-    void receiveMatching(const QString& remoteMask, const QString& localFolder, bool recursive);
-    void sendMatching(const QString& localMask, const QString& remoteFolder, bool createFolder, bool recursive);
+  void receiveFile(const QString& remote, qint64 startOffset, const QString& local);
+  void sendFile(const QString& local, qint64 startOffset, const QString& remote, bool resume);
+  void receiveMatching(const QString& remoteMask, const QString& localFolder, bool recursive);
+  void sendMatching(const QString& localMask, const QString& remoteFolder, bool createFolder, bool recursive);
 
-    // Any thread: stops the running operation as soon as possible. Data connections are closed;
-    // the control connection is kept and brought back in step with ABOR.
-    void requestAbort();
+  // Any thread: stops the running operation as soon as possible. Data connections are closed;
+  // the control connection is kept and brought back in step with ABOR.
+  void requestAbort();
 
-    // Idle handling on the worker thread: the socket to watch while nothing runs (-1 when not
-    // connected), and what to do when it turns readable (a server closing or talking out of turn).
-    int controlHandle() const;
-    void checkIdle();
-    // Quits politely within `wait`, then closes.
-    void shutdown(net::Millis wait);
+  // Idle handling on the worker thread: the socket to watch while nothing runs (-1 when not
+  // connected), and what to do when it turns readable (a server closing or talking out of turn).
+  int controlHandle() const;
+  void checkIdle();
+  // Quits politely within `wait`, then closes.
+  void shutdown(net::Millis wait);
 
 private:
-    // One data transfer: owns the active-mode listener (registered for requestAbort while alive).
-    struct Transfer
-    {
-        explicit Transfer(Session& session) : session(session) {}
-        ~Transfer();
-        Session& session;
-        std::unique_ptr<net::TcpListener> listener;
-        bool finished = false; // the server answered with a final reply and sent no data
-    };
+  // One data transfer: owns the active-mode listener (registered for requestAbort while alive).
+  struct Transfer {
+    explicit Transfer(Session& session) : session(session) {}
+    ~Transfer();
+    Session& session;
+    std::unique_ptr<net::TcpListener> listener;
+    bool finished = false; // the server answered with a final reply and sent no data
+  };
 
-    // control connection
-    void log(const QString& line);
-    void openControl();
-    void login();
-    void sendCommand(const std::string& wire);
-    proto::Reply readReply();
-    proto::Reply command(const std::string& verb, const QString& argument = {});
-    proto::Reply commandRaw(const std::string& verb, const std::string& argument);
-    void drainStaleReplies();
-    void dropConnection(const QString& why = {});
-    void requireConnected() const;
-    // A command on one name (or none) that either succeeds or fails with the server's reply.
-    void folderCommand(const char* verb, const QString* name);
-    [[noreturn]] void refused(const std::string& what, const proto::Reply& reply, FailureKind kind = FailureKind::CommandRefused);
-    void ensureType(bool ascii);
+  // control connection
+  void log(const QString& line);
+  void openControl();
+  void login();
+  void sendCommand(const std::string& wire);
+  proto::Reply readReply();
+  proto::Reply command(const std::string& verb, const QString& argument = {});
+  proto::Reply commandRaw(const std::string& verb, const std::string& argument);
+  void drainStaleReplies();
+  void dropConnection(const QString& why = {});
+  void requireConnected() const;
+  // A command on one name (or none) that either succeeds or fails with the server's reply.
+  void folderCommand(const char* verb, const QString* name);
+  [[noreturn]] void refused(const std::string& what, const proto::Reply& reply,
+                            FailureKind kind = FailureKind::CommandRefused);
+  void ensureType(bool ascii);
 
-    // Runs one step of an operation and turns whatever it throws into FtpError: an abort first
-    // brings the control connection back in step, garbage from the server closes it.
-    void runGuarded(const std::function<void()>& fn);
-    template <typename Fn>
-    auto guarded(Fn&& fn) -> decltype(fn())
-    {
-        using Result = decltype(fn());
-        if constexpr (std::is_void_v<Result>) {
-            runGuarded(fn);
-        } else {
-            std::optional<Result> out;
-            runGuarded([&] { out.emplace(fn()); });
-            return std::move(*out);
-        }
+  // Runs one step of an operation and turns whatever it throws into FtpError: an abort first
+  // brings the control connection back in step, garbage from the server closes it.
+  void runGuarded(const std::function<void()>& fn);
+  template <typename Fn>
+  auto guarded(Fn&& fn) -> decltype(fn()) {
+    using Result = decltype(fn());
+    if constexpr (std::is_void_v<Result>) {
+      runGuarded(fn);
+    } else {
+      std::optional<Result> out;
+      runGuarded([&] { out.emplace(fn()); });
+      return std::move(*out);
     }
-    // Brings the control connection back in step after an interruption (ABOR, then NOOP as a
-    // marker); closes it when the server does not answer within `wait`.
-    void resync(net::Millis wait = net::Millis(3000));
+  }
+  // Brings the control connection back in step after an interruption (ABOR, then NOOP as a
+  // marker); closes it when the server does not answer within `wait`.
+  void resync(net::Millis wait = net::Millis(3000));
 
-    // data connections
-    std::string dataHost() const;
-    void openPassive();
-    void openActive(std::unique_ptr<net::TcpListener>& listener);
-    std::unique_ptr<net::Stream> connectStream(const std::string& host, std::uint16_t port);
-    // Opens the data connection and sends the command. Returns the server's first reply: a 1xx
-    // with the data connection open, a 2xx with transfer.finished set, or a refusal (data closed).
-    proto::Reply startTransfer(const std::string& verb, const std::string& argument, Transfer& transfer);
-    void finishTransfer(Transfer& transfer, const std::string& what);
-    void closeData();
+  // data connections
+  std::string dataHost() const;
+  void openPassive();
+  void openActive(std::unique_ptr<net::TcpListener>& listener);
+  std::unique_ptr<net::Stream> connectStream(const std::string& host, std::uint16_t port);
+  // Opens the data connection and sends the command. Returns the server's first reply: a 1xx
+  // with the data connection open, a 2xx with transfer.finished set, or a refusal (data closed).
+  proto::Reply startTransfer(const std::string& verb, const std::string& argument, Transfer& transfer);
+  void finishTransfer(Transfer& transfer, const std::string& what);
+  void closeData();
 
-    // transfers
-    void receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, qint64 knownSize);
-    void sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume);
-    void listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink);
-    std::vector<FolderItem> listAll();
-    QString rawListing(const std::string& verb, const std::string& argument);
-    // Reads the open data connection line by line into `line`; a broken connection fails the listing.
-    void readListingLines(const std::function<void(std::string_view)>& line);
-    void receiveTree(const QString& pattern, const QString& localFolder, bool recursive, int depth);
-    void sendTree(const QString& localFolder, const QString& pattern, bool recursive, int depth);
-    void reportProgress(qint64 fileBytes, qint64 fileSize);
-    bool changeFolderQuietly(const QString& path);
-    void makeRemotePath(const QString& path);
-    void restoreFolder(const QString& path);
+  // transfers
+  void receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, qint64 knownSize);
+  void sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume);
+  void listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink);
+  std::vector<FolderItem> listAll();
+  QString rawListing(const std::string& verb, const std::string& argument);
+  // Reads the open data connection line by line into `line`; a broken connection fails the listing.
+  void readListingLines(const std::function<void(std::string_view)>& line);
+  void receiveTree(const QString& pattern, const QString& localFolder, bool recursive, int depth);
+  void sendTree(const QString& localFolder, const QString& pattern, bool recursive, int depth);
+  void reportProgress(qint64 fileBytes, qint64 fileSize);
+  bool changeFolderQuietly(const QString& path);
+  void makeRemotePath(const QString& path);
+  void restoreFolder(const QString& path);
 
-    SessionEvents& m_events;
-    SessionSettings m_settings;
-    LogFile m_logFile;
+  SessionEvents& m_events;
+  SessionSettings m_settings;
+  LogFile m_logFile;
 
-    mutable std::mutex m_streamMutex; // guards the pointers below against requestAbort()
-    std::unique_ptr<net::Stream> m_control;
-    std::unique_ptr<net::Stream> m_data;
-    net::TcpListener* m_listener = nullptr;
-    std::atomic<bool> m_abort{false};
+  mutable std::mutex m_streamMutex; // guards the pointers below against requestAbort()
+  std::unique_ptr<net::Stream> m_control;
+  std::unique_ptr<net::Stream> m_data;
+  net::TcpListener* m_listener = nullptr;
+  std::atomic<bool> m_abort{false};
 
-    proto::ReplyReader m_reader;
-    proto::Features m_features;
-    bool m_loggedIn = false;
-    bool m_epsvRefused = false;
-    bool m_eprtRefused = false;
-    bool m_mlsdRefused = false;
-    bool m_proxyActiveNoted = false;
-    std::unique_ptr<char[]> m_buffer; // transfer buffer, allocated once
-    char m_type = 0;           // 'A', 'I' or 0 when unknown
-    bool m_restPending = false; // a raw REST may still be in force
-    std::string m_peerAddress;  // numeric address of the server on the control connection
-    bool m_peerV6 = false;
+  proto::ReplyReader m_reader;
+  proto::Features m_features;
+  bool m_loggedIn = false;
+  bool m_epsvRefused = false;
+  bool m_eprtRefused = false;
+  bool m_mlsdRefused = false;
+  bool m_proxyActiveNoted = false;
+  std::unique_ptr<char[]> m_buffer; // transfer buffer, allocated once
+  char m_type = 0;                  // 'A', 'I' or 0 when unknown
+  bool m_restPending = false;       // a raw REST may still be in force
+  std::string m_peerAddress;        // numeric address of the server on the control connection
+  bool m_peerV6 = false;
 
-    // progress of the current operation
-    qint64 m_operationTotal = 0;
+  // progress of the current operation
+  qint64 m_operationTotal = 0;
 };
 
 } // namespace tidewick::ftp

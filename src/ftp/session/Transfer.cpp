@@ -14,7 +14,6 @@
 
 #include <algorithm>
 
-
 namespace tidewick::ftp {
 
 namespace {
@@ -23,310 +22,275 @@ namespace {
 // the socket is still in the CPU cache when it is written out (1 MiB measured clearly slower).
 constexpr std::size_t bufferSize = 256 * 1024;
 
-std::string toWire(const QString& text)
-{
-    return text.toUtf8().toStdString();
+std::string toWire(const QString& text) { return text.toUtf8().toStdString(); }
+
+void checkArgument(const QString& text, const char* what) {
+  if (text.isEmpty())
+    throw FtpError(FailureKind::InvalidArgument, QStringLiteral("No %1 was given").arg(QLatin1String(what)));
 }
 
-void checkArgument(const QString& text, const char* what)
-{
-    if (text.isEmpty())
-        throw FtpError(FailureKind::InvalidArgument, QStringLiteral("No %1 was given").arg(QLatin1String(what)));
-}
-
-void checkSendable(const std::string& name)
-{
-    if (proto::hasLineBreakOrNul(name))
-        throw FtpError(FailureKind::UnsafeInput,
-                       QStringLiteral("The command was not sent: the name holds a line break or NUL character"));
+void checkSendable(const std::string& name) {
+  if (proto::hasLineBreakOrNul(name))
+    throw FtpError(FailureKind::UnsafeInput,
+                   QStringLiteral("The command was not sent: the name holds a line break or NUL character"));
 }
 
 // Writes the whole block or throws.
-void writeBlock(QFile& file, const char* data, qint64 size)
-{
-    while (size > 0) {
-        const qint64 n = file.write(data, size);
-        if (n <= 0)
-            throw FtpError(FailureKind::LocalFileFailed,
-                           QStringLiteral("Cannot write the local file %1: %2").arg(file.fileName(), file.errorString()));
-        data += n;
-        size -= n;
-    }
+void writeBlock(QFile& file, const char* data, qint64 size) {
+  while (size > 0) {
+    const qint64 n = file.write(data, size);
+    if (n <= 0)
+      throw FtpError(FailureKind::LocalFileFailed,
+                     QStringLiteral("Cannot write the local file %1: %2").arg(file.fileName(), file.errorString()));
+    data += n;
+    size -= n;
+  }
 }
 
 } // namespace
 
-void Session::reportProgress(qint64 fileBytes, qint64 fileSize)
-{
-    // Cheap: the worker keeps only the newest figures and the UI fetches them at its own pace.
-    int percent = 0;
-    if (fileSize > 0)
-        percent = static_cast<int>(std::min<qint64>(100, fileBytes * 100 / fileSize));
-    else if (fileSize == 0)
-        percent = 100;
-    m_events.progress(fileBytes, percent, m_operationTotal);
+void Session::reportProgress(qint64 fileBytes, qint64 fileSize) {
+  // Cheap: the worker keeps only the newest figures and the UI fetches them at its own pace.
+  int percent = 0;
+  if (fileSize > 0) percent = static_cast<int>(std::min<qint64>(100, fileBytes * 100 / fileSize));
+  else if (fileSize == 0) percent = 100;
+  m_events.progress(fileBytes, percent, m_operationTotal);
 }
 
-void Session::receiveFile(const QString& remote, qint64 startOffset, const QString& local)
-{
-    requireConnected();
-    guarded([&] { receiveFileImpl(remote, startOffset, local, -1); });
+void Session::receiveFile(const QString& remote, qint64 startOffset, const QString& local) {
+  requireConnected();
+  guarded([&] { receiveFileImpl(remote, startOffset, local, -1); });
 }
 
-void Session::sendFile(const QString& local, qint64 startOffset, const QString& remote, bool resume)
-{
-    requireConnected();
-    guarded([&] { sendFileImpl(local, startOffset, remote, resume); });
+void Session::sendFile(const QString& local, qint64 startOffset, const QString& remote, bool resume) {
+  requireConnected();
+  guarded([&] { sendFileImpl(local, startOffset, remote, resume); });
 }
 
-void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, qint64 knownSize)
-{
-    checkArgument(remote, "remote file name");
-    checkArgument(local, "local file name");
-    if (startOffset < 0)
-        throw FtpError(FailureKind::InvalidArgument, QStringLiteral("The start offset %1 is negative").arg(startOffset));
-    const std::string remoteWire = toWire(remote);
-    checkSendable(remoteWire); // a name that cannot be sent must not cost the local file
+void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, qint64 knownSize) {
+  checkArgument(remote, "remote file name");
+  checkArgument(local, "local file name");
+  if (startOffset < 0)
+    throw FtpError(FailureKind::InvalidArgument, QStringLiteral("The start offset %1 is negative").arg(startOffset));
+  const std::string remoteWire = toWire(remote);
+  checkSendable(remoteWire); // a name that cannot be sent must not cost the local file
 
-    const bool ascii = m_settings.ascii;
-    ensureType(ascii);
-    qint64 size = knownSize;
-    if (size < 0 && !ascii && m_features.has("SIZE")) {
-        const proto::Reply reply = commandRaw("SIZE", remoteWire);
-        if (reply.code == 213)
-            size = proto::parseSize(reply.lastLine()).value_or(-1);
+  const bool ascii = m_settings.ascii;
+  ensureType(ascii);
+  qint64 size = knownSize;
+  if (size < 0 && !ascii && m_features.has("SIZE")) {
+    const proto::Reply reply = commandRaw("SIZE", remoteWire);
+    if (reply.code == 213) size = proto::parseSize(reply.lastLine()).value_or(-1);
+  }
+
+  // The local file is opened (and created if need be) before asking the server, so a target
+  // that cannot be written costs no transfer; it is cut to the start offset only once the
+  // server has agreed to send, so a refused download leaves an existing file as it was.
+  QFile file(local);
+  const bool existed = QFileInfo::exists(local);
+  if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
+    throw FtpError(FailureKind::LocalFileFailed,
+                   QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
+  if (file.size() < startOffset)
+    throw FtpError(FailureKind::LocalFileFailed,
+                   QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")
+                       .arg(local)
+                       .arg(file.size())
+                       .arg(startOffset));
+  struct RemoveIfUnused {
+    QFile& file;
+    bool armed;
+    ~RemoveIfUnused() {
+      if (armed) file.remove();
     }
+  } removeIfUnused{file, !existed};
 
-    // The local file is opened (and created if need be) before asking the server, so a target
-    // that cannot be written costs no transfer; it is cut to the start offset only once the
-    // server has agreed to send, so a refused download leaves an existing file as it was.
-    QFile file(local);
-    const bool existed = QFileInfo::exists(local);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-        throw FtpError(FailureKind::LocalFileFailed,
-                       QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
-    if (file.size() < startOffset)
-        throw FtpError(FailureKind::LocalFileFailed,
-                       QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")
-                           .arg(local)
-                           .arg(file.size())
-                           .arg(startOffset));
-    struct RemoveIfUnused
-    {
-        QFile& file;
-        bool armed;
-        ~RemoveIfUnused()
-        {
-            if (armed)
-                file.remove();
-        }
-    } removeIfUnused{file, !existed};
+  m_events.receivingFile(remote);
+  if (startOffset > 0 || m_restPending) {
+    const proto::Reply reply = commandRaw("REST", std::to_string(startOffset));
+    if (reply.code != 350) refused("Resuming (REST " + std::to_string(startOffset) + ")", reply);
+  }
+  Transfer transfer(*this);
+  const proto::Reply start = startTransfer("RETR", remoteWire, transfer);
+  m_restPending = false;
+  if (start.isNegative()) refused("RETR " + remoteWire, start);
+  removeIfUnused.armed = false;
+  if (!file.resize(startOffset) || !file.seek(startOffset))
+    throw FtpError(FailureKind::LocalFileFailed,
+                   QStringLiteral("Cannot prepare the local file %1: %2").arg(local, file.errorString()));
+  if (size < 0 && startOffset == 0 && !ascii) size = proto::parseAnnouncedSize(start.lastLine()).value_or(-1);
 
-    m_events.receivingFile(remote);
-    if (startOffset > 0 || m_restPending) {
-        const proto::Reply reply = commandRaw("REST", std::to_string(startOffset));
-        if (reply.code != 350)
-            refused("Resuming (REST " + std::to_string(startOffset) + ")", reply);
+  if (!m_buffer) m_buffer = std::make_unique<char[]>(bufferSize);
+  char* const buffer = m_buffer.get();
+  std::size_t filled = 0;
+  proto::AsciiDecoder decoder;
+  std::string converted;
+  qint64 position = startOffset;
+  const auto flush = [&] {
+    if (filled == 0) return;
+    if (ascii) {
+      decoder.convert(buffer, filled, converted);
+      writeBlock(file, converted.data(), static_cast<qint64>(converted.size()));
+    } else {
+      writeBlock(file, buffer, static_cast<qint64>(filled));
     }
-    Transfer transfer(*this);
-    const proto::Reply start = startTransfer("RETR", remoteWire, transfer);
-    m_restPending = false;
-    if (start.isNegative())
-        refused("RETR " + remoteWire, start);
-    removeIfUnused.armed = false;
-    if (!file.resize(startOffset) || !file.seek(startOffset))
-        throw FtpError(FailureKind::LocalFileFailed,
-                       QStringLiteral("Cannot prepare the local file %1: %2").arg(local, file.errorString()));
-    if (size < 0 && startOffset == 0 && !ascii)
-        size = proto::parseAnnouncedSize(start.lastLine()).value_or(-1);
+    filled = 0;
+  };
+  const auto partialNote = [&] {
+    return position > 0
+               ? QStringLiteral("; the first %1 bytes are kept in %2 for a later resume").arg(position).arg(local)
+               : QString();
+  };
 
-    if (!m_buffer)
-        m_buffer = std::make_unique<char[]>(bufferSize);
-    char* const buffer = m_buffer.get();
-    std::size_t filled = 0;
-    proto::AsciiDecoder decoder;
-    std::string converted;
-    qint64 position = startOffset;
-    const auto flush = [&] {
-        if (filled == 0)
-            return;
-        if (ascii) {
-            decoder.convert(buffer, filled, converted);
-            writeBlock(file, converted.data(), static_cast<qint64>(converted.size()));
-        } else {
-            writeBlock(file, buffer, static_cast<qint64>(filled));
-        }
-        filled = 0;
-    };
-    const auto partialNote = [&] {
-        return position > 0 ? QStringLiteral("; the first %1 bytes are kept in %2 for a later resume").arg(position).arg(local)
-                            : QString();
-    };
+  reportProgress(position, size);
+  if (!transfer.finished) {
+    for (;;) {
+      std::size_t n = 0;
+      try {
+        n = m_data->readSome(buffer + filled, bufferSize - filled);
+      } catch (const net::NetError& e) {
+        flush(); // keep every byte that arrived
+        if (e.kind() == net::NetError::Kind::Interrupted) throw;
+        closeData();
+        resync();
+        throw FtpError(FailureKind::TransferFailed, QStringLiteral("The download of %1 broke off: %2%3")
+                                                        .arg(remote, QString::fromStdString(e.what()), partialNote()));
+      }
+      if (n == 0) break;
+      filled += n;
+      position += static_cast<qint64>(n);
+      m_operationTotal += static_cast<qint64>(n);
+      if (filled == bufferSize) flush();
+      reportProgress(position, size);
+    }
+    flush();
+    const std::string tail = decoder.finish();
+    writeBlock(file, tail.data(), static_cast<qint64>(tail.size()));
+  }
+  try {
+    finishTransfer(transfer, "RETR " + remoteWire);
+  } catch (const FtpError& e) {
+    if (e.kind() == FailureKind::Aborted || m_abort.load()) throw;
+    throw FtpError(e.kind(), e.description() + partialNote());
+  }
+  if (!file.flush() || file.error() != QFileDevice::NoError)
+    throw FtpError(FailureKind::LocalFileFailed,
+                   QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
+  file.close();
+  if (!ascii && size >= 0 && position < size)
+    throw FtpError(FailureKind::TransferFailed,
+                   QStringLiteral("The download of %1 ended early: %2 of %3 bytes arrived%4")
+                       .arg(remote)
+                       .arg(position)
+                       .arg(size)
+                       .arg(partialNote()));
+  reportProgress(position, size);
+}
 
-    reportProgress(position, size);
-    if (!transfer.finished) {
-        for (;;) {
-            std::size_t n = 0;
-            try {
-                n = m_data->readSome(buffer + filled, bufferSize - filled);
-            } catch (const net::NetError& e) {
-                flush(); // keep every byte that arrived
-                if (e.kind() == net::NetError::Kind::Interrupted)
-                    throw;
-                closeData();
-                resync();
-                throw FtpError(FailureKind::TransferFailed,
-                               QStringLiteral("The download of %1 broke off: %2%3")
-                                   .arg(remote, QString::fromStdString(e.what()), partialNote()));
-            }
-            if (n == 0)
-                break;
-            filled += n;
-            position += static_cast<qint64>(n);
-            m_operationTotal += static_cast<qint64>(n);
-            if (filled == bufferSize)
-                flush();
-            reportProgress(position, size);
-        }
-        flush();
-        const std::string tail = decoder.finish();
-        writeBlock(file, tail.data(), static_cast<qint64>(tail.size()));
+void Session::sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume) {
+  checkArgument(local, "local file name");
+  checkArgument(remote, "remote file name");
+  const std::string remoteWire = toWire(remote);
+  checkSendable(remoteWire);
+
+  const QFileInfo info(local);
+  if (!info.exists())
+    throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("The local file %1 does not exist").arg(local));
+  if (!info.isFile()) throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("%1 is not a file").arg(local));
+  QFile file(local);
+  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    throw FtpError(FailureKind::LocalFileFailed,
+                   QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
+  const qint64 size = file.size();
+  const qint64 start = resume ? startOffset : 0;
+  if (start < 0 || start > size)
+    throw FtpError(FailureKind::InvalidArgument,
+                   QStringLiteral("The resume offset %1 lies outside %2 (%3 bytes)").arg(start).arg(local).arg(size));
+
+  const bool ascii = m_settings.ascii;
+  ensureType(ascii);
+  m_events.sendingFile(local);
+  std::string verb = "STOR";
+  if (start > 0) {
+    const proto::Reply reply = commandRaw("REST", std::to_string(start));
+    if (reply.code != 350) {
+      // Without REST, appending is the same thing exactly when the remote file holds the
+      // bytes we skip and no more.
+      bool sameLength = false;
+      if (m_features.has("SIZE")) {
+        const proto::Reply sizeReply = commandRaw("SIZE", remoteWire);
+        sameLength = sizeReply.code == 213 && proto::parseSize(sizeReply.lastLine()) == start;
+      }
+      if (!sameLength) refused("Resuming (REST " + std::to_string(start) + ")", reply);
+      log(QStringLiteral("The server cannot resume with REST; appending instead"));
+      verb = "APPE";
+    }
+  } else if (m_restPending) {
+    commandRaw("REST", "0");
+  }
+  if (!file.seek(start))
+    throw FtpError(FailureKind::LocalFileFailed,
+                   QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
+
+  Transfer transfer(*this);
+  const proto::Reply startReply = startTransfer(verb, remoteWire, transfer);
+  m_restPending = false;
+  if (startReply.isNegative()) refused(verb + " " + remoteWire, startReply);
+
+  if (!m_buffer) m_buffer = std::make_unique<char[]>(bufferSize);
+  char* const buffer = m_buffer.get();
+  proto::AsciiEncoder encoder;
+  std::string converted;
+  qint64 position = start;
+  reportProgress(position, size);
+
+  // A server that gives up (disk full, quota) answers on the control connection and may stop
+  // reading; its reply explains more than the broken data connection does.
+  const auto serverReason = [&](const QString& fallback) {
+    closeData();
+    try {
+      finishTransfer(transfer, verb + " " + remoteWire);
+    } catch (const FtpError& e) {
+      if (e.kind() == FailureKind::Aborted || m_abort.load()) throw;
+      throw FtpError(FailureKind::TransferFailed, e.description());
+    }
+    throw FtpError(FailureKind::TransferFailed, fallback);
+  };
+
+  while (!transfer.finished) {
+    const qint64 n = file.read(buffer, static_cast<qint64>(bufferSize));
+    if (n < 0)
+      throw FtpError(FailureKind::LocalFileFailed,
+                     QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
+    if (n == 0) break;
+    const char* data = buffer;
+    std::size_t length = static_cast<std::size_t>(n);
+    if (ascii) {
+      encoder.convert(buffer, length, converted);
+      data = converted.data();
+      length = converted.size();
     }
     try {
-        finishTransfer(transfer, "RETR " + remoteWire);
-    } catch (const FtpError& e) {
-        if (e.kind() == FailureKind::Aborted || m_abort.load())
-            throw;
-        throw FtpError(e.kind(), e.description() + partialNote());
+      m_data->writeAll(data, length);
+    } catch (const net::NetError& e) {
+      if (e.kind() == net::NetError::Kind::Interrupted) throw;
+      const QString broken =
+          QStringLiteral("The upload of %1 broke off: %2").arg(local, QString::fromStdString(e.what()));
+      // The server usually says why right after closing the data connection.
+      if (m_control && m_control->waitReadable(std::min(m_settings.idleTimeout, net::Millis(1000))))
+        serverReason(broken);
+      closeData();
+      resync();
+      throw FtpError(FailureKind::TransferFailed, broken);
     }
-    if (!file.flush() || file.error() != QFileDevice::NoError)
-        throw FtpError(FailureKind::LocalFileFailed,
-                       QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
-    file.close();
-    if (!ascii && size >= 0 && position < size)
-        throw FtpError(FailureKind::TransferFailed,
-                       QStringLiteral("The download of %1 ended early: %2 of %3 bytes arrived%4")
-                           .arg(remote)
-                           .arg(position)
-                           .arg(size)
-                           .arg(partialNote()));
+    position += n;
+    m_operationTotal += n;
     reportProgress(position, size);
-}
-
-void Session::sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume)
-{
-    checkArgument(local, "local file name");
-    checkArgument(remote, "remote file name");
-    const std::string remoteWire = toWire(remote);
-    checkSendable(remoteWire);
-
-    const QFileInfo info(local);
-    if (!info.exists())
-        throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("The local file %1 does not exist").arg(local));
-    if (!info.isFile())
-        throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("%1 is not a file").arg(local));
-    QFile file(local);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-        throw FtpError(FailureKind::LocalFileFailed,
-                       QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
-    const qint64 size = file.size();
-    const qint64 start = resume ? startOffset : 0;
-    if (start < 0 || start > size)
-        throw FtpError(FailureKind::InvalidArgument,
-                       QStringLiteral("The resume offset %1 lies outside %2 (%3 bytes)").arg(start).arg(local).arg(size));
-
-    const bool ascii = m_settings.ascii;
-    ensureType(ascii);
-    m_events.sendingFile(local);
-    std::string verb = "STOR";
-    if (start > 0) {
-        const proto::Reply reply = commandRaw("REST", std::to_string(start));
-        if (reply.code != 350) {
-            // Without REST, appending is the same thing exactly when the remote file holds the
-            // bytes we skip and no more.
-            bool sameLength = false;
-            if (m_features.has("SIZE")) {
-                const proto::Reply sizeReply = commandRaw("SIZE", remoteWire);
-                sameLength = sizeReply.code == 213 && proto::parseSize(sizeReply.lastLine()) == start;
-            }
-            if (!sameLength)
-                refused("Resuming (REST " + std::to_string(start) + ")", reply);
-            log(QStringLiteral("The server cannot resume with REST; appending instead"));
-            verb = "APPE";
-        }
-    } else if (m_restPending) {
-        commandRaw("REST", "0");
-    }
-    if (!file.seek(start))
-        throw FtpError(FailureKind::LocalFileFailed,
-                       QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
-
-    Transfer transfer(*this);
-    const proto::Reply startReply = startTransfer(verb, remoteWire, transfer);
-    m_restPending = false;
-    if (startReply.isNegative())
-        refused(verb + " " + remoteWire, startReply);
-
-    if (!m_buffer)
-        m_buffer = std::make_unique<char[]>(bufferSize);
-    char* const buffer = m_buffer.get();
-    proto::AsciiEncoder encoder;
-    std::string converted;
-    qint64 position = start;
-    reportProgress(position, size);
-
-    // A server that gives up (disk full, quota) answers on the control connection and may stop
-    // reading; its reply explains more than the broken data connection does.
-    const auto serverReason = [&](const QString& fallback) {
-        closeData();
-        try {
-            finishTransfer(transfer, verb + " " + remoteWire);
-        } catch (const FtpError& e) {
-            if (e.kind() == FailureKind::Aborted || m_abort.load())
-                throw;
-            throw FtpError(FailureKind::TransferFailed, e.description());
-        }
-        throw FtpError(FailureKind::TransferFailed, fallback);
-    };
-
-    while (!transfer.finished) {
-        const qint64 n = file.read(buffer, static_cast<qint64>(bufferSize));
-        if (n < 0)
-            throw FtpError(FailureKind::LocalFileFailed,
-                           QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
-        if (n == 0)
-            break;
-        const char* data = buffer;
-        std::size_t length = static_cast<std::size_t>(n);
-        if (ascii) {
-            encoder.convert(buffer, length, converted);
-            data = converted.data();
-            length = converted.size();
-        }
-        try {
-            m_data->writeAll(data, length);
-        } catch (const net::NetError& e) {
-            if (e.kind() == net::NetError::Kind::Interrupted)
-                throw;
-            const QString broken =
-                QStringLiteral("The upload of %1 broke off: %2").arg(local, QString::fromStdString(e.what()));
-            // The server usually says why right after closing the data connection.
-            if (m_control && m_control->waitReadable(std::min(m_settings.idleTimeout, net::Millis(1000))))
-                serverReason(broken);
-            closeData();
-            resync();
-            throw FtpError(FailureKind::TransferFailed, broken);
-        }
-        position += n;
-        m_operationTotal += n;
-        reportProgress(position, size);
-        if (m_control->available() > 0)
-            serverReason(QStringLiteral("The server ended the upload of %1 early").arg(local));
-    }
-    if (m_data)
-        m_data->shutdownSend();
-    finishTransfer(transfer, verb + " " + remoteWire);
-    reportProgress(position, size);
+    if (m_control->available() > 0) serverReason(QStringLiteral("The server ended the upload of %1 early").arg(local));
+  }
+  if (m_data) m_data->shutdownSend();
+  finishTransfer(transfer, verb + " " + remoteWire);
+  reportProgress(position, size);
 }
 
 } // namespace tidewick::ftp
