@@ -1,11 +1,11 @@
 // The file panes with 100,000 entries: rows reaching the view after a remote listing arrives, a
 // local folder listed into its pane, and sorting by each column. The local listing is also timed
 // against `ls -la` of the same folder in the same run, as the ratio to report.
-#include "app/UserPrompts.h"
 #include "browse/FileListModel.h"
 #include "browse/FilePaneView.h"
 #include "browse/IconTable.h"
 #include "browse/clsLocalPaths.h"
+#include "ui/UserPrompts.h"
 
 #include <QApplication>
 #include <QDir>
@@ -23,7 +23,7 @@ namespace {
 
 constexpr int kEntries = 100000;
 
-class SilentPrompts final : public UserPrompts {
+class SilentPrompts final : public tidewick::ui::UserPrompts {
 public:
   Button message(QWidget*, const QString&, const QString&, int, Icon) override { return Ok; }
   QString input(QWidget*, const QString&, const QString&, const QString&) override { return {}; }

@@ -1,8 +1,5 @@
 #include "app/frmMain.h"
 
-#include "app/Placement.h"
-#include "app/UserPrompts.h"
-#include "app/clsResizer.h"
 #include "browse/FileOperations.h"
 #include "browse/LocalPane.h"
 #include "browse/RemotePane.h"
@@ -14,6 +11,9 @@
 #include "settings/Globals.h"
 #include "settings/Register.h"
 #include "settings/Switches.h"
+#include "ui/ControlResizer.h"
+#include "ui/Placement.h"
+#include "ui/UserPrompts.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -25,7 +25,7 @@
 
 bool gStartupFlag = false;
 
-frmMain::frmMain(UserPrompts& prompts, QStringList commandLine, QWidget* parent)
+frmMain::frmMain(tidewick::ui::UserPrompts& prompts, QStringList commandLine, QWidget* parent)
     : QMainWindow(parent), m_prompts(prompts), m_commandLine(std::move(commandLine)) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Tidewick"));
@@ -67,7 +67,7 @@ void frmMain::Load() {
 
   // Local folder object and control resizer.
   CreatePanes();
-  m_resizer = std::make_unique<clsResizer>();
+  m_resizer = std::make_unique<tidewick::ui::ControlResizer>();
 
   optBinary->setChecked(true);
   optBinary_Click();
@@ -85,9 +85,9 @@ void frmMain::Load() {
   CurrentLocalFolder = AddTrailingBackslash(QDir::homePath());
   m_localPane->AddPathToComboBox(CurrentLocalFolder);
 
-  m_resizer->PrepareClass(this);
+  m_resizer->prepare(this);
 
-  if (!isMinimized()) ApplyPlacement(this, QStringLiteral("MAIN"));
+  if (!isMinimized()) tidewick::ui::applyPlacement(this, QStringLiteral("MAIN"));
 
   m_localPane->RetrieveLocalFolderContents(CurrentLocalFolder);
 
@@ -159,7 +159,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
   m_shuttingDown = true;
   DisconnectFromServer();
   ReleaseHelpers();
-  if (!isMinimized()) SavePlacement(this, QStringLiteral("MAIN"));
+  if (!isMinimized()) tidewick::ui::savePlacement(this, QStringLiteral("MAIN"));
   // Remove the tray icon.
   event->accept();
   EndProgram();
@@ -181,7 +181,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 void frmMain::Form_Resize() {
   // Minimized, the window goes to the tray instead; otherwise its controls keep their proportions.
   if (isMinimized()) return;
-  if (m_resizer) m_resizer->ResizeControls();
+  if (m_resizer) m_resizer->resizeControls();
 }
 
 // ---- the log

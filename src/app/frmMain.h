@@ -14,7 +14,6 @@
 #include <optional>
 
 class clsLocalPaths;
-class clsResizer;
 class FileOperations;
 class LocalPane;
 class RemotePane;
@@ -31,11 +30,13 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QToolBar;
-class UserPrompts;
-
 namespace tidewick::log {
 class LogList;
 }
+namespace tidewick::ui {
+class ControlResizer;
+class UserPrompts;
+} // namespace tidewick::ui
 
 // Set by the main window's load and cleared when the user opens the splash window from the Help
 // menu; the tip of the day reads it.
@@ -57,7 +58,7 @@ public:
     bool anonymous = true;
   };
 
-  frmMain(UserPrompts& prompts, QStringList commandLine, QWidget* parent = nullptr);
+  frmMain(tidewick::ui::UserPrompts& prompts, QStringList commandLine, QWidget* parent = nullptr);
   ~frmMain() override;
 
   // The start sequence. Runs once, before the window is first shown.
@@ -73,10 +74,10 @@ public:
   // How the program ends; tests replace it.
   void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
 
-  UserPrompts& prompts() const { return m_prompts; }
+  tidewick::ui::UserPrompts& prompts() const { return m_prompts; }
   const QString& logFilePath() const { return m_logFilePath; }
   FtpClient& ftp() const { return *xFtp; }
-  clsResizer* resizer() const { return m_resizer.get(); }
+  tidewick::ui::ControlResizer* resizer() const { return m_resizer.get(); }
 
   // ---- the log (the list below the panes) and the status bar's action panel
   void DisplayMessage(const QString& text);
@@ -235,14 +236,14 @@ private:
   void ReleaseHelpers();
   void EndProgram();
 
-  UserPrompts& m_prompts;
+  tidewick::ui::UserPrompts& m_prompts;
   QStringList m_commandLine;
   QString m_logFilePath;
   bool m_startHidden = false;
   bool m_ending = false;
   bool m_shuttingDown = false; // closing or Exit: the connection's end needs no notice
   std::function<void()> m_endProgram;
-  std::unique_ptr<clsResizer> m_resizer;
+  std::unique_ptr<tidewick::ui::ControlResizer> m_resizer;
   std::unique_ptr<clsLocalPaths> m_xLocalPaths;
   std::unique_ptr<LocalPane> m_localPane;
   std::unique_ptr<RemotePane> m_remotePane;

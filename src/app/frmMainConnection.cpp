@@ -3,16 +3,19 @@
 // notices and questions.
 #include "app/frmMain.h"
 
-#include "app/UserPrompts.h"
-#include "browse/PaneServices.h"
 #include "browse/RemotePane.h"
 #include "ftp/FtpClient.h"
 #include "settings/Register.h"
 #include "sites/frmConnectionInfo.h"
+#include "ui/BusyCursor.h"
+#include "ui/UserPrompts.h"
 
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
+
+using tidewick::ui::BusyCursor;
+using tidewick::ui::UserPrompts;
 
 namespace {
 const QString kNotice = QStringLiteral("Tidewick [Notice]");

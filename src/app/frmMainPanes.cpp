@@ -2,7 +2,6 @@
 // commands to them, and enabling the commands they decide on.
 #include "app/frmMain.h"
 
-#include "app/UserPrompts.h"
 #include "browse/FileListModel.h"
 #include "browse/FileOperations.h"
 #include "browse/FilePaneView.h"
@@ -11,6 +10,7 @@
 #include "browse/RemotePane.h"
 #include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
+#include "ui/UserPrompts.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -19,6 +19,8 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QToolBar>
+
+using tidewick::ui::UserPrompts;
 
 void frmMain::CreatePanes() {
   m_xLocalPaths = std::make_unique<clsLocalPaths>(m_prompts, this);

@@ -1,11 +1,11 @@
 // The main window's controls: menus, toolbars, the two panes, the log, the transfer mode frame, the
 // progress bar, the command buttons and the status bar, and their arrangement at load.
-#include "app/Icons.h"
-#include "app/PaneLayout.h"
 #include "app/frmMain.h"
 #include "browse/FileListModel.h"
 #include "browse/FilePaneView.h"
 #include "log/LogList.h"
+#include "ui/Icons.h"
+#include "ui/PaneLayout.h"
 
 #include <QAction>
 #include <QApplication>
@@ -23,8 +23,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using tidewick::app::Glyph;
-using tidewick::app::GlyphIcon;
+using tidewick::ui::Glyph;
+using tidewick::ui::glyphIcon;
+using tidewick::ui::PaneLayout;
 
 namespace {
 
@@ -77,7 +78,7 @@ QToolBar* makeToolbar(const char* name, QWidget* parent, const std::initializer_
       bar->addSeparator();
       continue;
     }
-    QAction* action = bar->addAction(GlyphIcon(b.glyph), QString::fromUtf8(b.caption ? b.caption : ""));
+    QAction* action = bar->addAction(glyphIcon(b.glyph), QString::fromUtf8(b.caption ? b.caption : ""));
     const QString key = QString::fromLatin1(b.key ? b.key : "");
     action->setProperty("key", key);
     action->setObjectName(QString::fromLatin1(name) + QLatin1Char('_') +
@@ -100,7 +101,7 @@ QPushButton* makeButton(QWidget* parent, const char* name, const char* caption, 
 QPushButton* makePictureButton(QWidget* parent, const char* name, Glyph glyph) {
   auto* button = new QPushButton(parent);
   button->setObjectName(QString::fromLatin1(name));
-  button->setIcon(GlyphIcon(glyph));
+  button->setIcon(glyphIcon(glyph));
   button->setIconSize(QSize(20, 20));
   button->setAutoDefault(false);
   return button;
@@ -109,7 +110,7 @@ QPushButton* makePictureButton(QWidget* parent, const char* name, Glyph glyph) {
 } // namespace
 
 void frmMain::BuildControls() {
-  setWindowIcon(GlyphIcon(Glyph::App));
+  setWindowIcon(glyphIcon(Glyph::App));
   BuildMenus();
   BuildToolbars();
 
@@ -387,7 +388,7 @@ void frmMain::BuildPane(bool local) {
   up->setIconSize(QSize(16, 16));
 
   // One model per pane, shown four ways (large icons, small icons, list, details).
-  auto* model = new FileListModel([](int index) { return tidewick::app::FileTypeIcon(index); }, this);
+  auto* model = new FileListModel([](int index) { return tidewick::ui::fileTypeIcon(index); }, this);
   auto* list = new FilePaneView(model, frame);
   list->setListName(local ? QStringLiteral("lstLocalFileList") : QStringLiteral("lstRemoteFileList"));
 
@@ -546,12 +547,12 @@ void frmMain::ArrangeControls() {
 
 void frmMain::SetMenuPictures() {
   // The pictures of the main window's picture boxes, by the entries that show them.
-  const QIcon picMenu[4] = {GlyphIcon(Glyph::Document), GlyphIcon(Glyph::Save), GlyphIcon(Glyph::Connect),
-                            GlyphIcon(Glyph::Reconnect)};
-  const QIcon picMenu2 = GlyphIcon(Glyph::Exit), picMenu3 = GlyphIcon(Glyph::Refresh),
-              picMenu4 = GlyphIcon(Glyph::Transfer), picMenu5 = GlyphIcon(Glyph::Properties),
-              picMenu6 = GlyphIcon(Glyph::FindFiles), picMenu7 = GlyphIcon(Glyph::Abort),
-              picMenu8 = GlyphIcon(Glyph::WindowButtons);
+  const QIcon picMenu[4] = {glyphIcon(Glyph::Document), glyphIcon(Glyph::Save), glyphIcon(Glyph::Connect),
+                            glyphIcon(Glyph::Reconnect)};
+  const QIcon picMenu2 = glyphIcon(Glyph::Exit), picMenu3 = glyphIcon(Glyph::Refresh),
+              picMenu4 = glyphIcon(Glyph::Transfer), picMenu5 = glyphIcon(Glyph::Properties),
+              picMenu6 = glyphIcon(Glyph::FindFiles), picMenu7 = glyphIcon(Glyph::Abort),
+              picMenu8 = glyphIcon(Glyph::WindowButtons);
   const std::pair<const char*, QIcon> pictures[] = {
       {"miConnect", picMenu[2]},
       {"miDisconnect", picMenu[2]},

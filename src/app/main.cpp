@@ -1,5 +1,5 @@
-#include "app/UserPrompts.h"
 #include "app/frmMain.h"
+#include "ui/UserPrompts.h"
 
 #if __has_include("transfer/QueueRunnerCli.h")
 #include "transfer/QueueRunnerCli.h"
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   // or the Exit command, never because no window is visible.
   QApplication::setQuitOnLastWindowClosed(false);
 
-  QtUserPrompts prompts;
+  tidewick::ui::QtUserPrompts prompts;
   frmMain window(prompts, QApplication::arguments());
   window.Load();
   window.ShowAfterLoad();

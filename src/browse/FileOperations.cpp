@@ -1,18 +1,22 @@
 #include "browse/FileOperations.h"
 
-#include "app/UserPrompts.h"
 #include "browse/FileListModel.h"
 #include "browse/LocalPane.h"
 #include "browse/RemotePane.h"
 #include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
 #include "settings/Globals.h"
+#include "ui/BusyCursor.h"
+#include "ui/UserPrompts.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QStorageInfo>
 
 #include <unistd.h>
+
+using tidewick::ui::BusyCursor;
+using tidewick::ui::UserPrompts;
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "browse/LocalDialogs.h"
 
-#include "settings/Globals.h"
+#include "ui/Shell.h"
 
 #include <QDateTime>
 #include <QDialogButtonBox>
@@ -172,10 +172,11 @@ QStringList FindFilesDialog::results() const {
 }
 
 void FindFilesDialog::openSelected() {
-  if (QTreeWidgetItem* item = m_results->currentItem()) OpenWithShell(item->data(0, Qt::UserRole).toString());
+  if (QTreeWidgetItem* item = m_results->currentItem())
+    tidewick::ui::openWithShell(item->data(0, Qt::UserRole).toString());
 }
 
 void FindFilesDialog::revealSelected() {
   if (QTreeWidgetItem* item = m_results->currentItem())
-    OpenWithShell(QFileInfo(item->data(0, Qt::UserRole).toString()).absolutePath());
+    tidewick::ui::openWithShell(QFileInfo(item->data(0, Qt::UserRole).toString()).absolutePath());
 }

@@ -1,15 +1,20 @@
 #include "browse/LocalPane.h"
 
-#include "app/UserPrompts.h"
 #include "browse/FileListModel.h"
 #include "browse/IconTable.h"
 #include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
 #include "settings/Globals.h"
+#include "ui/BusyCursor.h"
+#include "ui/Shell.h"
+#include "ui/UserPrompts.h"
 
 #include <QComboBox>
 #include <QHeaderView>
 #include <QTreeView>
+
+using tidewick::ui::BusyCursor;
+using tidewick::ui::UserPrompts;
 
 namespace {
 const QString kFilterTitle = QStringLiteral("Define Type For Local Server Directory Listing");
@@ -201,7 +206,7 @@ void LocalPane::OpenFile() {
                                 UserPrompts::OkOnly, UserPrompts::Icon::Warning);
     return;
   }
-  OpenWithShell(m_currentLocalFolder + model()->row(row).name);
+  tidewick::ui::openWithShell(m_currentLocalFolder + model()->row(row).name);
 }
 
 QStringList LocalPane::SelectedPaths() const {

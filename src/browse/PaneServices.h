@@ -9,7 +9,10 @@
 
 class QPoint;
 class QWidget;
+
+namespace tidewick::ui {
 class UserPrompts;
+}
 
 struct PaneCommandStates {
   bool deleteFile = false;
@@ -20,7 +23,7 @@ struct PaneCommandStates {
 };
 
 struct PaneServices {
-  UserPrompts* prompts = nullptr;
+  tidewick::ui::UserPrompts* prompts = nullptr;
   QWidget* window = nullptr;
   std::function<void(const QString&)> DisplayMessage;
   std::function<void(const QString&)> UpdateAction;
@@ -29,13 +32,4 @@ struct PaneServices {
   std::function<void()> ReceiveSelection;
   std::function<void(const QPoint&)> PopupMenu;
   std::function<void(const PaneCommandStates&)> ApplyCommandStates;
-};
-
-// The hourglass for the length of a scope; "mouse pointer to normal" is its end, on every path.
-class BusyCursor {
-public:
-  BusyCursor();
-  ~BusyCursor();
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
 };

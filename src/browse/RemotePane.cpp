@@ -1,23 +1,22 @@
 #include "browse/RemotePane.h"
 
-#include "app/UserPrompts.h"
 #include "browse/FileListModel.h"
 #include "browse/IconTable.h"
 #include "ftp/FtpClient.h"
+#include "ui/BusyCursor.h"
+#include "ui/UserPrompts.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QHeaderView>
 #include <QTreeView>
+
+using tidewick::ui::BusyCursor;
 
 namespace {
 const QString kGoToTitle = QStringLiteral("Remote Server Custom Command");
 const QString kFilterTitle = QStringLiteral("Define Type For Remote Server Directory Listing");
 const QString kNoCommand = QStringLiteral("No command entered, quiting");
 } // namespace
-
-BusyCursor::BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-BusyCursor::~BusyCursor() { QApplication::restoreOverrideCursor(); }
 
 RemotePane::RemotePane(FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentRemoteFolder,
                        PaneServices services, QObject* parent)

@@ -1,6 +1,6 @@
 #include "browse/clsLocalPaths.h"
 
-#include "app/UserPrompts.h"
+#include "ui/UserPrompts.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,6 +16,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+
+using tidewick::ui::UserPrompts;
 
 namespace {
 

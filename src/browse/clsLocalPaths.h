@@ -7,8 +7,11 @@
 #include <QObject>
 #include <QString>
 
-class UserPrompts;
 class QWidget;
+
+namespace tidewick::ui {
+class UserPrompts;
+}
 
 // Attribute bits of a listed entry; -1 means they could not be read.
 enum LocalAttribute : int {
@@ -23,7 +26,7 @@ class clsLocalPaths : public QObject {
   Q_OBJECT
 
 public:
-  clsLocalPaths(UserPrompts& prompts, QWidget* dialogParent, QObject* parent = nullptr);
+  clsLocalPaths(tidewick::ui::UserPrompts& prompts, QWidget* dialogParent, QObject* parent = nullptr);
 
   // Lists every entry of `sPath` (a folder ending in "/"): UpdateLocalEntry per entry, then
   // AddToLocalPaths. False when the folder could not be read; the entries reported so far stay
@@ -49,6 +52,6 @@ private:
   bool list(const QString& path, const QString& pattern);
   void fail(const QString& text);
 
-  UserPrompts& m_prompts;
+  tidewick::ui::UserPrompts& m_prompts;
   QWidget* m_dialogParent;
 };

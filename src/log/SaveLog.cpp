@@ -1,14 +1,17 @@
 #include "log/SaveLog.h"
 
-#include "app/UserPrompts.h"
 #include "log/LogList.h"
 #include "settings/Globals.h"
+#include "ui/UserPrompts.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QSaveFile>
 
 namespace tidewick::log {
+
+using ui::UserPrompts;
+
 namespace {
 
 const QString kTitle = QStringLiteral("Tidewick");

@@ -5,7 +5,10 @@
 #include <QString>
 
 class QWidget;
+
+namespace tidewick::ui {
 class UserPrompts;
+}
 
 namespace tidewick::log {
 
@@ -15,6 +18,6 @@ class LogList;
 // name. The file is replaced whole, so nothing of an earlier, longer save is left behind. A name
 // that cannot be a file name, or a file that cannot be written, is reported and nothing is written.
 // Returns the path written, or the empty text.
-QString SaveLogLine(QWidget* parent, UserPrompts& prompts, const LogList& list);
+QString SaveLogLine(QWidget* parent, ui::UserPrompts& prompts, const LogList& list);
 
 } // namespace tidewick::log

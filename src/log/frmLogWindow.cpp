@@ -1,16 +1,16 @@
 #include "log/frmLogWindow.h"
 
-#include "app/Placement.h"
-#include "app/clsResizer.h"
 #include "log/LogList.h"
 #include "log/SaveLog.h"
 #include "settings/Globals.h"
+#include "ui/ControlResizer.h"
+#include "ui/Placement.h"
 
 #include <QAction>
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-frmLogWindow::frmLogWindow(UserPrompts& prompts, tidewick::log::LogList& mainLog, QWidget* parent)
+frmLogWindow::frmLogWindow(tidewick::ui::UserPrompts& prompts, tidewick::log::LogList& mainLog, QWidget* parent)
     : QDialog(parent), m_prompts(prompts), m_mainLog(mainLog) {
   setObjectName(QStringLiteral("frmLogWindow"));
   setWindowTitle(QStringLiteral("Tidewick -  Log Window"));
@@ -43,8 +43,8 @@ frmLogWindow::~frmLogWindow() = default;
 QString frmLogWindow::BannerLine() { return QStringLiteral("Tidewick %1 - FTP client log").arg(ProgramVersion()); }
 
 void frmLogWindow::Load() {
-  m_resizer = std::make_unique<clsResizer>();
-  m_resizer->PrepareClass(this);
+  m_resizer = std::make_unique<tidewick::ui::ControlResizer>();
+  m_resizer->prepare(this);
 
   lstLog->addLine(QStringLiteral("WinSock 2.0"));
   lstLog->addLine(BannerLine());
@@ -53,18 +53,18 @@ void frmLogWindow::Load() {
   lstLog->addLines(m_mainLog.lines());
   if (m_mainLog.count() > 0) m_mainLog.setCurrentRow(m_mainLog.count() - 1);
 
-  ApplyPlacement(this, QStringLiteral("LOG WINDOW"));
+  tidewick::ui::applyPlacement(this, QStringLiteral("LOG WINDOW"));
 }
 
 void frmLogWindow::resizeEvent(QResizeEvent* event) {
   QDialog::resizeEvent(event);
-  if (m_resizer) m_resizer->ResizeControls();
+  if (m_resizer) m_resizer->resizeControls();
 }
 
 void frmLogWindow::done(int result) {
   if (!m_unloaded) {
     m_unloaded = true;
-    if (!isMinimized()) SavePlacement(this, QStringLiteral("LOG WINDOW"));
+    if (!isMinimized()) tidewick::ui::savePlacement(this, QStringLiteral("LOG WINDOW"));
     m_resizer.reset();
   }
   QDialog::done(result);

@@ -6,10 +6,12 @@
 
 #include <memory>
 
-class clsResizer;
 class QAction;
-class UserPrompts;
 
+namespace tidewick::ui {
+class ControlResizer;
+class UserPrompts;
+} // namespace tidewick::ui
 namespace tidewick::log {
 class LogList;
 }
@@ -18,7 +20,7 @@ class frmLogWindow : public QDialog {
   Q_OBJECT
 
 public:
-  frmLogWindow(UserPrompts& prompts, tidewick::log::LogList& mainLog, QWidget* parent = nullptr);
+  frmLogWindow(tidewick::ui::UserPrompts& prompts, tidewick::log::LogList& mainLog, QWidget* parent = nullptr);
   ~frmLogWindow() override;
 
   // Prepares the resizer, writes the two heading lines, copies the main log and restores the
@@ -41,9 +43,9 @@ protected:
 private:
   void Save();
 
-  UserPrompts& m_prompts;
+  tidewick::ui::UserPrompts& m_prompts;
   tidewick::log::LogList& m_mainLog;
   QWidget* m_client = nullptr;
-  std::unique_ptr<clsResizer> m_resizer;
+  std::unique_ptr<tidewick::ui::ControlResizer> m_resizer;
   bool m_unloaded = false;
 };

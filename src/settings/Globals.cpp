@@ -4,11 +4,9 @@
 #include "settings/Register.h"
 
 #include <QCoreApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QUrl>
 
 QString ProgramVersion() {
   return QStringLiteral("%1.%2.%3").arg(TIDEWICK_VERSION_MAJOR).arg(TIDEWICK_VERSION_MINOR).arg(TIDEWICK_VERSION_PATCH);
@@ -48,12 +46,6 @@ int WriteIniString(const QString& section, const QString& key, const QString& va
 QString AddTrailingBackslash(const QString& path) {
   if (path.trimmed().endsWith(QLatin1Char('/'))) return path;
   return path + QLatin1Char('/');
-}
-
-void OpenWithShell(const QString& target) {
-  QUrl url = QFileInfo::exists(target) ? QUrl::fromLocalFile(QFileInfo(target).absoluteFilePath())
-                                       : QUrl::fromUserInput(target);
-  if (url.isValid()) QDesktopServices::openUrl(url);
 }
 
 QString StripNulls(const QString& text) {

@@ -1,6 +1,6 @@
 #pragma once
-// Shared procedures: the Tidewick home and its files, existence tests, INI values, the shell, the
-// trash, and the character shift that profiles and queue files store names and passwords with.
+// Shared procedures: the Tidewick home and its files, existence tests, INI values, the trash, and
+// the character shift that profiles and queue files store names and passwords with.
 
 #include <QString>
 
@@ -21,7 +21,6 @@ QString ReadIniString(const QString& file, const QString& section, const QString
 int WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file);
 
 QString AddTrailingBackslash(const QString& path); // appends "/" unless the trimmed text ends with one
-void OpenWithShell(const QString& target);         // a web address, a document or a folder
 QString StripNulls(const QString& text);
 
 // Sends `path` (a file or a folder) to the desktop trash when `allowUndo`, else deletes it for good.

@@ -1,9 +1,10 @@
 #include "sites/frmConnectionInfo.h"
 
-#include "app/Placement.h"
-#include "app/UserPrompts.h"
 #include "settings/Globals.h"
 #include "sites/SiteProfiles.h"
+#include "ui/Placement.h"
+#include "ui/Shell.h"
+#include "ui/UserPrompts.h"
 
 #include <QAction>
 #include <QFormLayout>
@@ -21,6 +22,8 @@
 #include <QVBoxLayout>
 
 #include <cmath>
+
+using tidewick::ui::UserPrompts;
 
 namespace {
 
@@ -164,11 +167,11 @@ frmConnectionInfo::frmConnectionInfo(UserPrompts& prompts, QWidget* parent) : QD
 
   ChooseAnonymous(true);
   RefreshProfileTree();
-  ApplyPlacement(this, QStringLiteral("CONNECTION INFO"));
+  tidewick::ui::applyPlacement(this, QStringLiteral("CONNECTION INFO"));
 }
 
 frmConnectionInfo::~frmConnectionInfo() {
-  if (!isMinimized()) SavePlacement(this, QStringLiteral("CONNECTION INFO"));
+  if (!isMinimized()) tidewick::ui::savePlacement(this, QStringLiteral("CONNECTION INFO"));
 }
 
 bool frmConnectionInfo::ShowForm(QString& address, QString& port, QString& userName, QString& password,
@@ -272,7 +275,7 @@ void frmConnectionInfo::DeleteSite() {
   SetDeleteEnabled(false);
 }
 
-void frmConnectionInfo::Help() { OpenWithShell(HelpAddress()); }
+void frmConnectionInfo::Help() { tidewick::ui::openWithShell(HelpAddress()); }
 
 void frmConnectionInfo::ChooseAnonymous(bool anonymous) {
   optAnonymous->setChecked(anonymous);

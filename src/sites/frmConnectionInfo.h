@@ -11,7 +11,10 @@ class QRadioButton;
 class QToolBar;
 class QTreeWidget;
 class QTreeWidgetItem;
+
+namespace tidewick::ui {
 class UserPrompts;
+}
 
 class frmConnectionInfo : public QDialog {
   Q_OBJECT
@@ -21,7 +24,7 @@ public:
   static QString DefaultAnonymousPassword();
   static QString HelpAddress();
 
-  frmConnectionInfo(UserPrompts& prompts, QWidget* parent = nullptr);
+  frmConnectionInfo(tidewick::ui::UserPrompts& prompts, QWidget* parent = nullptr);
   ~frmConnectionInfo() override; // saves the placement, as unloading does
 
   // Shows the dialog modally with the given values. True when the user chose Connect: the five
@@ -47,7 +50,7 @@ private:
   void OnNodeSelected(QTreeWidgetItem* node);
   void SetDeleteEnabled(bool enabled);
 
-  UserPrompts& m_prompts;
+  tidewick::ui::UserPrompts& m_prompts;
   bool m_cancelled = true;
   QString m_currentProfilePath;
   QTreeWidgetItem* m_lastNode = nullptr;

@@ -21,6 +21,8 @@
 
 using tidewick::test::FtpServerFixture;
 
+using tidewick::ui::UserPrompts;
+
 namespace {
 
 class FileOperationsTest : public ::testing::Test {

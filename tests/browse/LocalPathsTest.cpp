@@ -10,6 +10,8 @@
 
 #include <map>
 
+using tidewick::ui::UserPrompts;
+
 namespace {
 
 struct Listing {

@@ -19,6 +19,8 @@
 
 #include <gtest/gtest.h>
 
+using tidewick::ui::UserPrompts;
+
 namespace {
 
 using tidewick::log::LogList;

@@ -3,13 +3,13 @@
 // of the controls and their proportions when the window is resized, and the pictures.
 #include "RecordingMain.h"
 
-#include "app/Icons.h"
-#include "app/PaneLayout.h"
-#include "app/clsResizer.h"
 #include "browse/FileListModel.h"
 #include "browse/FilePaneView.h"
 #include "ftp/FtpClient.h"
 #include "log/LogList.h"
+#include "ui/ControlResizer.h"
+#include "ui/Icons.h"
+#include "ui/PaneLayout.h"
 
 #include <QAbstractItemView>
 #include <QAction>
@@ -514,7 +514,7 @@ TEST(Arrangement, ControlsFollowTheirRelationsAtLoad) {
     const QWidget* pane = isLocal ? m->fraLocal : m->fraRemote;
     EXPECT_EQ(box->y(), bar->geometry().bottom() + 1);
     EXPECT_EQ(up->y(), box->y());
-    EXPECT_EQ(list->y(), up->geometry().bottom() + 1 + PaneLayout::listGap());
+    EXPECT_EQ(list->y(), up->geometry().bottom() + 1 + tidewick::ui::PaneLayout::listGap());
     const QRect inside = pane->layout()->contentsRect();
     EXPECT_EQ(bar->geometry().top(), inside.top());
     EXPECT_EQ(list->geometry().bottom(), inside.bottom());
@@ -606,8 +606,8 @@ int opaquePixels(const QImage& image) {
 
 TEST(Pictures, FileTypePicturesAreDrawnAndTellTheTypesApart) {
   std::vector<QImage> seen;
-  for (int index = 1; index <= tidewick::app::kFileTypeIconCount; ++index) {
-    const QIcon icon = tidewick::app::FileTypeIcon(index);
+  for (int index = 1; index <= tidewick::ui::kFileTypeIconCount; ++index) {
+    const QIcon icon = tidewick::ui::fileTypeIcon(index);
     for (int side : {16, 32, 48}) {
       const QImage image = render(icon, side);
       EXPECT_EQ(image.size(), QSize(side, side));
@@ -618,11 +618,11 @@ TEST(Pictures, FileTypePicturesAreDrawnAndTellTheTypesApart) {
       EXPECT_NE(large, seen[other]) << "index " << index << " looks like index " << other + 1;
     seen.push_back(large);
   }
-  EXPECT_EQ(render(tidewick::app::FileTypeIcon(0), 32), seen[9]) << "unknown indexes show the other-file picture";
-  EXPECT_EQ(render(tidewick::app::FileTypeIcon(12), 32), seen[9]);
+  EXPECT_EQ(render(tidewick::ui::fileTypeIcon(0), 32), seen[9]) << "unknown indexes show the other-file picture";
+  EXPECT_EQ(render(tidewick::ui::fileTypeIcon(12), 32), seen[9]);
   // Disabled pictures are paler, not gone.
-  const QImage disabled = render(tidewick::app::FileTypeIcon(11), 32, QIcon::Disabled);
-  EXPECT_GT(opaquePixels(render(tidewick::app::FileTypeIcon(11), 32)), opaquePixels(disabled));
+  const QImage disabled = render(tidewick::ui::fileTypeIcon(11), 32, QIcon::Disabled);
+  EXPECT_GT(opaquePixels(render(tidewick::ui::fileTypeIcon(11), 32)), opaquePixels(disabled));
 }
 
 TEST(Pictures, EveryToolbarButtonAndTheTabledMenuEntriesHaveOne) {

@@ -1,7 +1,7 @@
-// Proportional resizing: clsResizer (proportions recorded once per window) and the Resize module
+// Proportional resizing: ControlResizer (proportions recorded once per window) and resizeForm
 // (process-wide registrations, hidden tab controls, the out-of-sight guard, no re-entry).
-#include "app/Resize.h"
-#include "app/clsResizer.h"
+#include "ui/ControlResizer.h"
+#include "ui/FormResize.h"
 
 #include <QComboBox>
 #include <QFrame>
@@ -12,6 +12,8 @@
 
 #include <functional>
 #include <memory>
+
+using namespace tidewick::ui;
 
 namespace {
 
@@ -48,10 +50,10 @@ struct TestWindow {
   }
 };
 
-TEST(clsResizer, TakesPartOnlyNamedFreelyPlacedControls) {
+TEST(ControlResizer, TakesPartOnlyNamedFreelyPlacedControls) {
   TestWindow t;
-  clsResizer resizer;
-  resizer.PrepareClass(t.window.get());
+  ControlResizer resizer;
+  resizer.prepare(t.window.get());
   const QList<QWidget*> controls = resizer.controls();
   EXPECT_TRUE(controls.contains(t.list));
   EXPECT_TRUE(controls.contains(t.frame));
@@ -63,14 +65,14 @@ TEST(clsResizer, TakesPartOnlyNamedFreelyPlacedControls) {
     EXPECT_FALSE(c->objectName().startsWith(QLatin1String("qt_"))) << "parts of the combo box are its own";
 }
 
-TEST(clsResizer, DoublingDoublesAndAnyWayBackRestoresExactly) {
+TEST(ControlResizer, DoublingDoublesAndAnyWayBackRestoresExactly) {
   TestWindow t;
-  clsResizer resizer;
-  resizer.PrepareClass(t.window.get());
+  ControlResizer resizer;
+  resizer.prepare(t.window.get());
   const QRect list = t.list->geometry(), inFrame = t.inFrame->geometry(), combo = t.fixedHeight->geometry();
 
   t.window->resize(800, 600);
-  resizer.ResizeControls();
+  resizer.resizeControls();
   EXPECT_EQ(t.list->geometry(), QRect(20, 40, 360, 300));
   EXPECT_EQ(t.inFrame->geometry(), QRect(20, 60, 200, 40)) << "scaled by its frame, which doubled too";
   // The combo box refuses the new height but still moves and widens.
@@ -78,108 +80,108 @@ TEST(clsResizer, DoublingDoublesAndAnyWayBackRestoresExactly) {
 
   for (QSize odd : {QSize(613, 457), QSize(211, 97), QSize(1999, 1003), QSize(401, 299)}) {
     t.window->resize(odd);
-    resizer.ResizeControls();
+    resizer.resizeControls();
   }
   t.window->resize(400, 300);
-  resizer.ResizeControls();
+  resizer.resizeControls();
   EXPECT_EQ(t.list->geometry(), list);
   EXPECT_EQ(t.inFrame->geometry(), inFrame);
   EXPECT_EQ(t.fixedHeight->geometry(), combo);
 }
 
-TEST(clsResizer, IgnoredAndLaterControlsAreLeftAlone) {
+TEST(ControlResizer, IgnoredAndLaterControlsAreLeftAlone) {
   TestWindow t;
-  clsResizer resizer;
-  resizer.PrepareClass(t.window.get());
-  resizer.AddControlToIgnore(t.list);
+  ControlResizer resizer;
+  resizer.prepare(t.window.get());
+  resizer.ignore(t.list);
   QWidget* later = child(t.window.get(), "lblLater", QRect(50, 50, 10, 10));
   t.window->resize(800, 600);
-  resizer.ResizeControls();
+  resizer.resizeControls();
   EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
   EXPECT_EQ(later->geometry(), QRect(50, 50, 10, 10));
   EXPECT_EQ(t.frame->geometry(), QRect(400, 40, 380, 300));
 
   delete t.frame; // a control that goes away is skipped, not touched
   t.window->resize(400, 300);
-  resizer.ResizeControls();
+  resizer.resizeControls();
   EXPECT_EQ(t.fixedHeight->x(), 10);
 }
 
-TEST(clsResizer, AWindowWithoutControlsOrExtentIsHarmless) {
+TEST(ControlResizer, AWindowWithoutControlsOrExtentIsHarmless) {
   QWidget empty;
-  clsResizer resizer;
-  resizer.PrepareClass(&empty);
-  resizer.ResizeControls();
+  ControlResizer resizer;
+  resizer.prepare(&empty);
+  resizer.resizeControls();
   EXPECT_TRUE(resizer.controls().isEmpty());
 
   QWidget flat;
   flat.setObjectName(QStringLiteral("frmFlat"));
   QWidget* line = child(&flat, "linTop", QRect(3, 0, 50, 0));
   flat.resize(0, 0);
-  resizer.PrepareClass(&flat);
+  resizer.prepare(&flat);
   flat.resize(100, 100);
-  resizer.ResizeControls();
+  resizer.resizeControls();
   EXPECT_EQ(line->geometry(), QRect(3, 0, 50, 0)) << "no extent at load gives no proportions";
 }
 
-// ---- the Resize module
+// ---- resizeForm
 
 struct ResizeModule : ::testing::Test {
-  void SetUp() override { Resize::ForgetAll(); }
-  void TearDown() override { Resize::ForgetAll(); }
+  void SetUp() override { forgetResizedForms(); }
+  void TearDown() override { forgetResizedForms(); }
 };
 
 TEST_F(ResizeModule, RescalesByWholePercentagesOfTheFirstRegistration) {
   TestWindow t("frmOptions");
-  EXPECT_TRUE(Resize::ResizeForm(t.window.get())) << "the first call registers";
+  EXPECT_TRUE(resizeForm(t.window.get())) << "the first call registers";
   EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
 
   t.window->resize(600, 450); // 150 %
-  EXPECT_TRUE(Resize::ResizeForm(t.window.get()));
+  EXPECT_TRUE(resizeForm(t.window.get()));
   EXPECT_EQ(t.list->geometry(), QRect(15, 30, 270, 225));
   EXPECT_EQ(t.fixedHeight->geometry(), QRect(15, 270, 570, 24)) << "a refused height still moves and widens";
 
   t.window->resize(401, 300); // 100.25 % rounds down to 100 %
-  Resize::ResizeForm(t.window.get());
+  resizeForm(t.window.get());
   EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
 
   // A window loaded again keeps its first registration.
   TestWindow again("frmOptions");
   again.list->setGeometry(0, 0, 50, 50);
   again.window->resize(800, 600);
-  Resize::ResizeForm(again.window.get());
+  resizeForm(again.window.get());
   EXPECT_EQ(again.list->geometry(), QRect(20, 40, 360, 300));
 }
 
 TEST_F(ResizeModule, ControlsOnAnInactiveTabStayHiddenAtTheirScaledPlace) {
   TestWindow t("frmOptions");
-  Resize::HideOnInactiveTab(t.inFrame);
+  hideOnInactiveTab(t.inFrame);
   const int hiddenLeft = t.inFrame->x();
   EXPECT_LT(hiddenLeft, -4000);
-  Resize::ResizeForm(t.window.get()); // registered at its visible place
+  resizeForm(t.window.get()); // registered at its visible place
 
   t.window->resize(800, 600);
-  Resize::ResizeForm(t.window.get());
-  EXPECT_EQ(t.inFrame->x(), 20 - Resize::kHiddenOffsetTwips / 15);
+  resizeForm(t.window.get());
+  EXPECT_EQ(t.inFrame->x(), 20 - kHiddenOffsetTwips / 15);
   EXPECT_EQ(t.inFrame->width(), 200);
-  Resize::ShowOnActiveTab(t.inFrame);
+  showOnActiveTab(t.inFrame);
   EXPECT_EQ(t.inFrame->geometry(), QRect(20, 60, 200, 40));
 
   // Shown, it follows the next resize like any other control.
   t.window->resize(400, 300);
-  Resize::ResizeForm(t.window.get());
+  resizeForm(t.window.get());
   EXPECT_EQ(t.inFrame->geometry(), QRect(10, 30, 100, 20));
 }
 
 TEST_F(ResizeModule, AWindowOutOfSightIsNotRescaled) {
   TestWindow t("frmOptions");
-  Resize::ResizeForm(t.window.get());
+  resizeForm(t.window.get());
   t.window->resize(800, 600);
-  t.window->move(0, Resize::kOutOfSightTopTwips / 15);
-  EXPECT_FALSE(Resize::ResizeForm(t.window.get()));
+  t.window->move(0, kOutOfSightTopTwips / 15);
+  EXPECT_FALSE(resizeForm(t.window.get()));
   EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
-  t.window->move(0, Resize::kOutOfSightTopTwips / 15 - 1);
-  EXPECT_TRUE(Resize::ResizeForm(t.window.get()));
+  t.window->move(0, kOutOfSightTopTwips / 15 - 1);
+  EXPECT_TRUE(resizeForm(t.window.get()));
   EXPECT_EQ(t.list->geometry(), QRect(20, 40, 360, 300));
 }
 
@@ -202,11 +204,11 @@ TEST_F(ResizeModule, AResizeArrivingDuringAResizeIsIgnored) {
   nested->setObjectName(QStringLiteral("picNested"));
   nested->setGeometry(0, 200, 50, 40);
   t.window->show(); // resize events reach visible controls at once
-  Resize::ResizeForm(t.window.get());
+  resizeForm(t.window.get());
   std::vector<bool> inner;
-  nested->onResize = [&] { inner.push_back(Resize::ResizeForm(t.window.get())); };
+  nested->onResize = [&] { inner.push_back(resizeForm(t.window.get())); };
   t.window->resize(800, 600);
-  EXPECT_TRUE(Resize::ResizeForm(t.window.get()));
+  EXPECT_TRUE(resizeForm(t.window.get()));
   ASSERT_FALSE(inner.empty());
   for (bool ran : inner) EXPECT_FALSE(ran);
   EXPECT_EQ(nested->geometry(), QRect(0, 400, 100, 80));

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+using tidewick::ui::UserPrompts;
+
 namespace {
 
 template <typename T>

@@ -2,8 +2,8 @@
 
 #include <QDialog>
 
-UserPrompts::Button ScriptedPrompts::message(QWidget*, const QString& title, const QString& text, int buttons,
-                                             Icon icon) {
+ScriptedPrompts::Button ScriptedPrompts::message(QWidget*, const QString& title, const QString& text, int buttons,
+                                                 Icon icon) {
   asked.push_back({Kind::Message, title, text, buttons, icon});
   if (!messageAnswers.empty()) {
     Button answer = messageAnswers.front();

@@ -3,8 +3,8 @@
 // answer gets the "cancel" answer (Cancel/No, empty text, a rejected dialog), so an unexpected
 // question never blocks a test; check `asked` to see it.
 
-#include "app/UserPrompts.h"
 #include "support/QtPrint.h"
+#include "ui/UserPrompts.h"
 
 #include <QString>
 
@@ -12,7 +12,7 @@
 #include <functional>
 #include <vector>
 
-class ScriptedPrompts final : public UserPrompts {
+class ScriptedPrompts final : public tidewick::ui::UserPrompts {
 public:
   enum class Kind { Message, Input, OpenFile, SaveFile, Folder, Modal };
   struct Asked {

@@ -1,9 +1,11 @@
-#include "app/UserPrompts.h"
+#include "ui/UserPrompts.h"
 
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+
+namespace tidewick::ui {
 
 UserPrompts::Button QtUserPrompts::message(QWidget* parent, const QString& title, const QString& text, int buttons,
                                            Icon icon) {
@@ -60,3 +62,5 @@ QString QtUserPrompts::existingFolder(QWidget* parent, const QString& title, con
 }
 
 int QtUserPrompts::showModal(QDialog* dialog) { return dialog->exec(); }
+
+} // namespace tidewick::ui

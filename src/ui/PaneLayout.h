@@ -7,6 +7,8 @@
 #include <QLayout>
 #include <QList>
 
+namespace tidewick::ui {
+
 class PaneLayout : public QLayout {
 public:
   enum Role { Strip, PathBox, UpButton, List };
@@ -31,3 +33,5 @@ private:
   QLayoutItem* m_items[4] = {nullptr, nullptr, nullptr, nullptr};
   QList<QLayoutItem*> m_extra; // anything added without a role; not placed
 };
+
+} // namespace tidewick::ui

@@ -6,7 +6,7 @@
 
 #include <QIcon>
 
-namespace tidewick::app {
+namespace tidewick::ui {
 
 enum class Glyph {
   App,
@@ -40,12 +40,12 @@ enum class Glyph {
   WindowButtons,
 };
 
-QIcon GlyphIcon(Glyph glyph);
+QIcon glyphIcon(Glyph glyph);
 
 // The file-type pictures, by the panes' icon index: 1 picture, 2 web page, 3 text or document,
 // 4 GIF picture, 5 script, 6 sound, 7 archive, 8 video, 9 program, 10 any other file, 11 folder.
 // An index outside 1 to 11 gets the picture of index 10.
 constexpr int kFileTypeIconCount = 11;
-QIcon FileTypeIcon(int index);
+QIcon fileTypeIcon(int index);
 
-} // namespace tidewick::app
+} // namespace tidewick::ui

@@ -1,7 +1,7 @@
-#include "app/Resize.h"
+#include "ui/FormResize.h"
 
-#include "app/Placement.h"
-#include "app/clsResizer.h"
+#include "ui/ControlResizer.h"
+#include "ui/Placement.h"
 
 #include <QVariant>
 #include <QWidget>
@@ -9,7 +9,7 @@
 #include <cmath>
 #include <vector>
 
-namespace Resize {
+namespace tidewick::ui {
 namespace {
 
 struct WindowRecord {
@@ -55,7 +55,7 @@ const ControlRecord* findControl(const QString& window, const QString& name, int
 QList<QWidget*> controlsOf(QWidget* window) {
   QList<QWidget*> out;
   for (QWidget* control : window->findChildren<QWidget*>())
-    if (clsResizer::TakesPart(window, control)) out.append(control);
+    if (ControlResizer::takesPart(window, control)) out.append(control);
   return out;
 }
 
@@ -102,7 +102,7 @@ void rescale(QWidget* window, const WindowRecord& record) {
 
 } // namespace
 
-bool ResizeForm(QWidget* window) {
+bool resizeForm(QWidget* window) {
   if (!window || gResizing) return false;
   gResizing = true;
   struct Clear {
@@ -123,17 +123,17 @@ bool ResizeForm(QWidget* window) {
   return true;
 }
 
-void HideOnInactiveTab(QWidget* control) {
+void hideOnInactiveTab(QWidget* control) {
   if (control->x() >= 0) control->move(control->x() - pixels(kHiddenOffsetTwips), control->y());
 }
 
-void ShowOnActiveTab(QWidget* control) {
+void showOnActiveTab(QWidget* control) {
   if (control->x() < 0) control->move(control->x() + pixels(kHiddenOffsetTwips), control->y());
 }
 
-void ForgetAll() {
+void forgetResizedForms() {
   gWindows.clear();
   gControls.clear();
 }
 
-} // namespace Resize
+} // namespace tidewick::ui

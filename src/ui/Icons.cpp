@@ -1,4 +1,4 @@
-#include "app/Icons.h"
+#include "ui/Icons.h"
 
 #include <QHash>
 #include <QIconEngine>
@@ -12,7 +12,7 @@
 #include <functional>
 #include <numbers>
 
-namespace tidewick::app {
+namespace tidewick::ui {
 namespace {
 
 // One palette for the whole set: slate outlines, white paper, amber folders, and a green, blue and
@@ -675,7 +675,7 @@ private:
 } // namespace
 
 // Icons are made once and shared: views ask for a row's picture every time they paint it.
-QIcon GlyphIcon(Glyph glyph) {
+QIcon glyphIcon(Glyph glyph) {
   static QHash<int, QIcon> made;
   QIcon& icon = made[int(glyph)];
   if (icon.isNull())
@@ -684,7 +684,7 @@ QIcon GlyphIcon(Glyph glyph) {
   return icon;
 }
 
-QIcon FileTypeIcon(int index) {
+QIcon fileTypeIcon(int index) {
   if (index < 1 || index > kFileTypeIconCount) index = 10;
   static QIcon made[kFileTypeIconCount + 1];
   QIcon& icon = made[index];
@@ -694,4 +694,4 @@ QIcon FileTypeIcon(int index) {
   return icon;
 }
 
-} // namespace tidewick::app
+} // namespace tidewick::ui

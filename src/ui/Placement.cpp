@@ -1,4 +1,4 @@
-#include "app/Placement.h"
+#include "ui/Placement.h"
 
 #include "settings/Register.h"
 #include "settings/Switches.h"
@@ -11,6 +11,7 @@
 #include <cmath>
 #include <optional>
 
+namespace tidewick::ui {
 namespace {
 
 std::optional<int> storedPixels(const QString& key) {
@@ -37,7 +38,7 @@ bool reachable(const QRect& frame) {
 
 } // namespace
 
-void ApplyPlacement(QWidget* window, const QString& prefix) {
+void applyPlacement(QWidget* window, const QString& prefix) {
   if (window->isMinimized()) return;
   QSize size = window->size();
   if (tidewick::SwitchIsOn(QStringLiteral("SAVE WINDOW SIZE"))) {
@@ -53,7 +54,7 @@ void ApplyPlacement(QWidget* window, const QString& prefix) {
   if (size != window->size()) window->resize(size.expandedTo(window->minimumSize()));
 }
 
-void SavePlacement(const QWidget* window, const QString& prefix) {
+void savePlacement(const QWidget* window, const QString& prefix) {
   if (window->isMinimized()) return;
   // Maximized or full-screen windows keep the placement they will return to.
   const QRect normal = (window->isMaximized() || window->isFullScreen()) ? window->normalGeometry() : QRect();
@@ -65,3 +66,5 @@ void SavePlacement(const QWidget* window, const QString& prefix) {
   SaveSetting(prefix + QStringLiteral(" HEIGHT"), twips(size.height()));
   SaveSetting(prefix + QStringLiteral(" WIDTH"), twips(size.width()));
 }
+
+} // namespace tidewick::ui

@@ -1,4 +1,4 @@
-#include "app/clsResizer.h"
+#include "ui/ControlResizer.h"
 
 #include <QAbstractScrollArea>
 #include <QLayout>
@@ -6,6 +6,7 @@
 
 #include <cmath>
 
+namespace tidewick::ui {
 namespace {
 
 bool inLayout(const QLayout* layout, const QWidget* widget) {
@@ -30,7 +31,7 @@ int scaled(float proportion, int extent) {
 
 } // namespace
 
-bool clsResizer::TakesPart(const QWidget* window, const QWidget* control) {
+bool ControlResizer::takesPart(const QWidget* window, const QWidget* control) {
   if (!control || control == window || control->isWindow() || control->window() != window) return false;
   const QString name = control->objectName();
   if (name.isEmpty() || name.startsWith(QLatin1String("qt_"))) return false;
@@ -45,7 +46,7 @@ bool clsResizer::TakesPart(const QWidget* window, const QWidget* control) {
   return true;
 }
 
-void clsResizer::PrepareClass(QWidget* window) {
+void ControlResizer::prepare(QWidget* window) {
   m_window = window;
   m_rows.clear();
   if (!window) return;
@@ -53,7 +54,7 @@ void clsResizer::PrepareClass(QWidget* window) {
   if (all.isEmpty()) return;
   m_rows.reserve(static_cast<size_t>(all.size()));
   for (QWidget* control : all) {
-    if (!TakesPart(window, control)) continue;
+    if (!takesPart(window, control)) continue;
     const QWidget* parent = control->parentWidget();
     const int pw = parent->width(), ph = parent->height();
     Row row;
@@ -69,7 +70,7 @@ void clsResizer::PrepareClass(QWidget* window) {
   }
 }
 
-void clsResizer::ResizeControls() {
+void ControlResizer::resizeControls() {
   if (!m_window) return;
   for (const Row& row : m_rows) {
     QWidget* control = row.control;
@@ -90,11 +91,13 @@ void clsResizer::ResizeControls() {
   }
 }
 
-void clsResizer::AddControlToIgnore(QWidget* control) { m_ignore.append(control); }
+void ControlResizer::ignore(QWidget* control) { m_ignore.append(control); }
 
-QList<QWidget*> clsResizer::controls() const {
+QList<QWidget*> ControlResizer::controls() const {
   QList<QWidget*> out;
   for (const Row& row : m_rows)
     if (row.control) out.append(row.control);
   return out;
 }
+
+} // namespace tidewick::ui

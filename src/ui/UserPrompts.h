@@ -8,6 +8,8 @@
 class QDialog;
 class QWidget;
 
+namespace tidewick::ui {
+
 class UserPrompts {
 public:
   enum Button {
@@ -35,7 +37,7 @@ public:
   // A message box; returns the button pressed (Cancel, or No when there is no Cancel, when closed).
   virtual Button message(QWidget* parent, const QString& title, const QString& text, int buttons, Icon icon) = 0;
 
-  // A one-line input prompt; returns the empty text when cancelled, as the classic input box does.
+  // A one-line input prompt; returns the empty text when cancelled.
   virtual QString input(QWidget* parent, const QString& title, const QString& prompt,
                         const QString& defaultText = QString()) = 0;
 
@@ -68,3 +70,5 @@ public:
   QString existingFolder(QWidget* parent, const QString& title, const QString& folder) override;
   int showModal(QDialog* dialog) override;
 };
+
+} // namespace tidewick::ui

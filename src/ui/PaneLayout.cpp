@@ -1,10 +1,12 @@
-#include "app/PaneLayout.h"
+#include "ui/PaneLayout.h"
 
-#include "app/Placement.h"
+#include "ui/Placement.h"
 
 #include <QWidget>
 
 #include <cmath>
+
+namespace tidewick::ui {
 
 PaneLayout::PaneLayout(QWidget* pane) : QLayout(pane) { setContentsMargins(6, 4, 6, 6); }
 
@@ -95,3 +97,5 @@ void PaneLayout::setGeometry(const QRect& rect) {
     list->setGeometry(QRect(area.left(), listTop, area.width(), std::max(0, area.bottom() + 1 - listTop)));
   }
 }
+
+} // namespace tidewick::ui
