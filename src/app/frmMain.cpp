@@ -9,7 +9,8 @@
 #include "log/SaveLog.h"
 #include "log/frmLogWindow.h"
 #include "settings/Globals.h"
-#include "settings/Register.h"
+#include "settings/Registry.h"
+#include "settings/SettingsKeys.h"
 #include "settings/Switches.h"
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
@@ -22,6 +23,10 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QRadioButton>
+
+namespace keys = tidewick::settings::keys;
+using tidewick::ftp::FtpClient;
+using tidewick::settings::switchIsOn;
 
 bool gStartupFlag = false;
 
@@ -46,8 +51,6 @@ frmMain::frmMain(tidewick::ui::UserPrompts& prompts, QStringList commandLine, QW
 frmMain::~frmMain() = default;
 
 void frmMain::Load() {
-  CRegister reg; // one store object for the whole sequence; it keeps nothing between calls
-
   // Settings of an older version that no longer fit are dropped once.
   const QString version = ProgramVersion();
   if (!IsStoredVersion(version)) {
@@ -61,7 +64,7 @@ void frmMain::Load() {
 
   SetMenuPictures();
 
-  if (tidewick::SwitchIsOn(QStringLiteral("ADD TO STARTUP"))) SetStartupEntry(StartupCommandLine());
+  if (switchIsOn(keys::AddToStartup)) SetStartupEntry(StartupCommandLine());
 
   ApplyLogFileRules();
 
@@ -87,20 +90,19 @@ void frmMain::Load() {
 
   m_resizer->prepare(this);
 
-  if (!isMinimized()) tidewick::ui::applyPlacement(this, QStringLiteral("MAIN"));
+  if (!isMinimized()) tidewick::ui::applyPlacement(this, keys::placement::Main);
 
   m_localPane->RetrieveLocalFolderContents(CurrentLocalFolder);
 
   CreateWorkingFolders();
 
-  if (tidewick::SwitchIsOn(QStringLiteral("SHOW CONNECTION ON STARTUP")) && !isMinimized()) ConnectWithDialog();
+  if (switchIsOn(keys::ShowConnectionOnStartup) && !isMinimized()) ConnectWithDialog();
 
-  // Tray icon.
-
+  // There is no tray icon yet (HasTrayIcon()), so a start that asks to stay hidden is shown
+  // minimized instead (ShowAfterLoad()).
   const QString arguments = m_commandLine.mid(1).join(QLatin1Char(' '));
   m_startHidden = !arguments.isEmpty() && arguments.toUpper().contains(QStringLiteral("/STARTUP"));
   if (m_startHidden) hide();
-  (void)reg;
 }
 
 void frmMain::ShowAfterLoad() {
@@ -109,22 +111,21 @@ void frmMain::ShowAfterLoad() {
 }
 
 void frmMain::ApplyLogFileRules() {
-  QString name = GetSetting(QStringLiteral("LOG FILE NAME"), QString());
+  QString name = tidewick::settings::value(keys::LogFileName);
   if (name.isEmpty()) {
     name = QStringLiteral("TIDEWICK.LOG");
-    SaveSetting(QStringLiteral("LOG FILE NAME"), name);
+    tidewick::settings::setValue(keys::LogFileName, name);
   }
   m_logFilePath = AppFilePath(QStringLiteral("Log/") + name);
   xFtp->setLogFile(m_logFilePath);
 
-  if (tidewick::SwitchIsOn(QStringLiteral("DELETE LOG ON STARTUP")) && FileExists(m_logFilePath))
-    DeleteFileQuietly(m_logFilePath);
+  if (switchIsOn(keys::DeleteLogOnStartup) && FileExists(m_logFilePath)) DeleteFileQuietly(m_logFilePath);
 
-  if (tidewick::SwitchIsOn(QStringLiteral("DELETE LOG IF SIZE EXCEEDS"))) {
-    QString limit = GetSetting(QStringLiteral("LOG FILE SIZE"), QString());
+  if (switchIsOn(keys::DeleteLogIfSizeExceeds)) {
+    QString limit = tidewick::settings::value(keys::LogFileSize);
     if (limit.isEmpty()) {
       limit = QStringLiteral("1000");
-      SaveSetting(QStringLiteral("LOG FILE SIZE"), limit);
+      tidewick::settings::setValue(keys::LogFileSize, limit);
     }
     // Kilobytes of 1000 bytes; strictly greater deletes.
     if (FileExists(m_logFilePath) &&
@@ -159,8 +160,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
   m_shuttingDown = true;
   DisconnectFromServer();
   ReleaseHelpers();
-  if (!isMinimized()) tidewick::ui::savePlacement(this, QStringLiteral("MAIN"));
-  // Remove the tray icon.
+  if (!isMinimized()) tidewick::ui::savePlacement(this, keys::placement::Main);
   event->accept();
   EndProgram();
 }
@@ -169,7 +169,6 @@ void frmMain::QuickExit() {
   m_shuttingDown = true;
   DisconnectFromServer();
   ReleaseHelpers();
-  // Remove the tray icon.
   EndProgram();
 }
 
@@ -179,7 +178,7 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void frmMain::Form_Resize() {
-  // Minimized, the window goes to the tray instead; otherwise its controls keep their proportions.
+  // A minimized window has nothing to show; otherwise its controls keep their proportions.
   if (isMinimized()) return;
   if (m_resizer) m_resizer->resizeControls();
 }

@@ -19,7 +19,6 @@ class LocalPane;
 class RemotePane;
 struct PaneCommandStates;
 class FilePaneView;
-class FtpClient;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -30,6 +29,9 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QToolBar;
+namespace tidewick::ftp {
+class FtpClient;
+}
 namespace tidewick::log {
 class LogList;
 }
@@ -76,7 +78,7 @@ public:
 
   tidewick::ui::UserPrompts& prompts() const { return m_prompts; }
   const QString& logFilePath() const { return m_logFilePath; }
-  FtpClient& ftp() const { return *xFtp; }
+  tidewick::ftp::FtpClient& ftp() const { return *xFtp; }
   tidewick::ui::ControlResizer* resizer() const { return m_resizer.get(); }
 
   // ---- the log (the list below the panes) and the status bar's action panel
@@ -232,6 +234,7 @@ private:
   void ListAfterConnecting();
   // A port typed or stored as text: a whole number from 1 to 65535, or a message and nothing.
   std::optional<quint16> PortFromText(const QString& text, const QString& what);
+  void RefusePort(const QString& text, const QString& what);
   void CreateWorkingFolders();
   void ReleaseHelpers();
   void EndProgram();
@@ -248,7 +251,7 @@ private:
   std::unique_ptr<LocalPane> m_localPane;
   std::unique_ptr<RemotePane> m_remotePane;
   std::unique_ptr<FileOperations> m_fileOps;
-  FtpClient* xFtp = nullptr;
+  tidewick::ftp::FtpClient* xFtp = nullptr;
 
 public:
   // The controls, under the names the rest of the program knows them by (also their objectName).

@@ -272,8 +272,8 @@ void frmMain::SetAbortEnabled(bool busy) {
   ToolbarButton(Toolbar4, QStringLiteral("Abort"))->setEnabled(busy);
 }
 
-void frmMain::optAscii_Click() { xFtp->setTransferMode(1); }
-void frmMain::optBinary_Click() { xFtp->setTransferMode(0); }
+void frmMain::optAscii_Click() { xFtp->setTransferMode(tidewick::ftp::TransferType::Ascii); }
+void frmMain::optBinary_Click() { xFtp->setTransferMode(tidewick::ftp::TransferType::Binary); }
 
 // ---- View
 

@@ -5,7 +5,7 @@
 
 #include "browse/RemotePane.h"
 #include "ftp/FtpClient.h"
-#include "settings/Register.h"
+#include "settings/ConnectionSettings.h"
 #include "sites/frmConnectionInfo.h"
 #include "ui/BusyCursor.h"
 #include "ui/UserPrompts.h"
@@ -14,6 +14,9 @@
 #include <QComboBox>
 #include <QLabel>
 
+using tidewick::ftp::ClientState;
+using tidewick::ftp::FtpFailure;
+using tidewick::settings::ConnectionSettings;
 using tidewick::ui::BusyCursor;
 using tidewick::ui::UserPrompts;
 
@@ -26,14 +29,16 @@ const QString kAnonymousPassword = QStringLiteral("tansy");
 } // namespace
 
 std::optional<quint16> frmMain::PortFromText(const QString& text, const QString& what) {
-  bool ok = false;
-  const uint port = text.trimmed().toUInt(&ok);
-  if (ok && port >= 1 && port <= 65535) return static_cast<quint16>(port);
+  const std::optional<quint16> port = tidewick::settings::portFromText(text);
+  if (!port) RefusePort(text, what);
+  return port;
+}
+
+void frmMain::RefusePort(const QString& text, const QString& what) {
   m_prompts.message(
       this, kNotice,
       QStringLiteral("The %1 \"%2\" is not a whole number from 1 to 65535.\nNothing was connected.").arg(what, text),
       UserPrompts::OkOnly, UserPrompts::Icon::Warning);
-  return std::nullopt;
 }
 
 void frmMain::ConnectWithDialog() {
@@ -47,32 +52,14 @@ void frmMain::ConnectWithDialog() {
   if (chosen) {
     BusyCursor busy;
     const auto port = PortFromText(Connection.port, QStringLiteral("port"));
-    std::optional<quint16> proxyPort = quint16(1080);
-    const bool firewall =
-        GetSetting(QStringLiteral("Firewall Use"), QStringLiteral("0")).trimmed() == QStringLiteral("1");
-    if (port && firewall)
-      proxyPort = PortFromText(GetSetting(QStringLiteral("Firewall Proxy Port"), QString()),
-                               QStringLiteral("firewall proxy port"));
-    if (port && proxyPort) {
+    const ConnectionSettings connection = ConnectionSettings::read();
+    if (port && !connection.usable()) RefusePort(connection.firewallPortText, QStringLiteral("firewall proxy port"));
+    if (port && connection.usable()) {
       xFtp->setServerAddress(Connection.host);
       xFtp->setServerPort(*port);
       xFtp->setUserName(Connection.anonymous ? QStringLiteral("anonymous") : Connection.userName);
       xFtp->setPassword(Connection.anonymous ? kAnonymousPassword : Connection.password);
-      xFtp->setPassiveMode(GetSetting(QStringLiteral("FTP PASV"), QStringLiteral("0")).trimmed() ==
-                           QStringLiteral("1"));
-      if (firewall) {
-        xFtp->setProxyAddress(GetSetting(QStringLiteral("Firewall Host Name"), QString()));
-        xFtp->setProxyUserName(GetSetting(QStringLiteral("Firewall User Name"), QString()));
-        xFtp->setProxyPassword(GetSetting(QStringLiteral("Firewall Password"), QString()));
-        xFtp->setProxyType(GetSetting(QStringLiteral("Firewall Type"), QString()) == QStringLiteral("SOCKS 4") ? 4 : 5);
-        xFtp->setProxyPort(*proxyPort);
-      } else {
-        xFtp->setProxyType(0);
-        xFtp->setProxyAddress(QString());
-        xFtp->setProxyPassword(QString());
-        xFtp->setProxyPort(1080);
-        xFtp->setProxyUserName(QString());
-      }
+      applyConnectionSettings(connection, *xFtp);
       ConnectToServer();
       ListAfterConnecting();
     }
@@ -81,7 +68,7 @@ void frmMain::ConnectWithDialog() {
 }
 
 void frmMain::ListAfterConnecting() {
-  if (xFtp->CurrentState() != 2) return;
+  if (xFtp->state() != ClientState::Idle) return;
   ListFilesOnServer();
   // The listing's "Obtaining directory listing..." would otherwise outlive it.
   UpdateAction(QStringLiteral("Connected to ") + xFtp->ServerAddress());
@@ -91,7 +78,7 @@ void frmMain::ListAfterConnecting() {
 }
 
 void frmMain::ConnectToServer() {
-  if (xFtp->CurrentState() != 0) {
+  if (xFtp->state() != ClientState::NotConnected) {
     UpdateAction(QString());
     return;
   }
@@ -109,25 +96,26 @@ void frmMain::ConnectToServer() {
 }
 
 void frmMain::DisconnectFromServer() {
-  if (xFtp->CurrentState() == 0) SetConnectedState(false);
-  if (xFtp->CurrentState() != 2 && xFtp->CurrentState() != 0) {
+  const auto busy = [this] { return xFtp->state() != ClientState::Idle && xFtp->state() != ClientState::NotConnected; };
+  if (xFtp->state() == ClientState::NotConnected) SetConnectedState(false);
+  if (busy()) {
     // An operation runs below us: ask it to stop and let the window go on until it has.
     xFtp->setAbort(true);
-    while (xFtp->CurrentState() != 2 && xFtp->CurrentState() != 0)
-      QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 100);
+    while (busy()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents | QEventLoop::AllEvents, 100);
   }
-  if (xFtp->CurrentState() != 0) xFtp->Disconnect();
+  if (xFtp->state() != ClientState::NotConnected) xFtp->Disconnect();
   SetAbortEnabled(false);
 }
 
 void frmMain::Reconnect() {
   m_remotePane->SetNavigationLock(true);
-  if (!xFtp->ServerAddress().isEmpty() && !xFtp->UserName().isEmpty() && xFtp->CurrentState() == 0) {
+  const bool disconnected = xFtp->state() == ClientState::NotConnected;
+  if (!xFtp->ServerAddress().isEmpty() && !xFtp->UserName().isEmpty() && disconnected) {
     BusyCursor busy;
     ClearRemoteList();
     ConnectToServer();
     ListAfterConnecting();
-  } else if (xFtp->CurrentState() == 0) {
+  } else if (disconnected) {
     ConnectWithDialog();
   }
   m_remotePane->SetNavigationLock(false);

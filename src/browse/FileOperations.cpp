@@ -15,6 +15,9 @@
 
 #include <unistd.h>
 
+using tidewick::ftp::FailureKind;
+using tidewick::ftp::FtpClient;
+using tidewick::ftp::FtpFailure;
 using tidewick::ui::BusyCursor;
 using tidewick::ui::UserPrompts;
 
@@ -22,7 +25,6 @@ namespace {
 
 const QString kConfirm = QStringLiteral("Tidewick [Confirm]");
 const QString kTitle = QStringLiteral("Tidewick");
-constexpr int kTargetExists = 58;
 
 QString extensionOf(const QString& name) {
   const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
@@ -285,7 +287,7 @@ bool FileOperations::RemoteEditFinished(int row, const QString& newName) {
   try {
     m_ftp.RenameFile(old, newName);
   } catch (const FtpFailure& failure) {
-    if (failure.number() == kTargetExists) {
+    if (failure.kind() == FailureKind::TargetExists) {
       m_services.prompts->message(m_services.window, kTitle, QStringLiteral("File name exists in folder? no way!"),
                                   UserPrompts::OkOnly, UserPrompts::Icon::Warning);
     } else if (!failure.description().isEmpty()) {

@@ -9,8 +9,10 @@
 
 #include <functional>
 
-class clsLocalPaths;
+namespace tidewick::ftp {
 class FtpClient;
+}
+class clsLocalPaths;
 class LocalPane;
 class RemotePane;
 
@@ -18,7 +20,7 @@ class FileOperations : public QObject {
   Q_OBJECT
 
 public:
-  FileOperations(clsLocalPaths& local, FtpClient& ftp, LocalPane& localPane, RemotePane& remotePane,
+  FileOperations(clsLocalPaths& local, tidewick::ftp::FtpClient& ftp, LocalPane& localPane, RemotePane& remotePane,
                  QString& currentLocalFolder, PaneServices services, QObject* parent = nullptr);
 
   // Local side.
@@ -55,7 +57,7 @@ private:
   bool RunRemote(const std::function<void()>& change);
 
   clsLocalPaths& m_local;
-  FtpClient& m_ftp;
+  tidewick::ftp::FtpClient& m_ftp;
   LocalPane& m_localPane;
   RemotePane& m_remotePane;
   QString& m_currentLocalFolder;

@@ -13,6 +13,8 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+using tidewick::ftp::ClientState;
+using tidewick::ftp::FtpClient;
 using tidewick::ui::BusyCursor;
 using tidewick::ui::UserPrompts;
 
@@ -58,7 +60,7 @@ void LocalPane::OnUpdateLocalEntry(const QString& sname, const QDateTime& dtDate
   } else {
     row.icon = IconIndexForName(sname);
     // Unreadable entries keep "other" (10), which the pane treats like a folder.
-    if (nAttrib != -1 && row.icon > 9) row.icon = kIconText;
+    if (nAttrib != -1 && row.icon >= kIconOther) row.icon = kIconText;
   }
   model()->append(std::move(row));
 }
@@ -130,16 +132,16 @@ void LocalPane::UpdateLocalCommandStates() {
   states.deleteFile = selected && (icon < kIconFolder || multi);
   states.rename = selected && icon < kIconFolder;
   states.createFolder = true;
-  states.removeFolder = selected && icon > 9;
-  states.transfer = selected && m_ftp.CurrentState() == 2 && count > 0;
+  states.removeFolder = selected && icon >= kIconOther;
+  states.transfer = selected && m_ftp.state() == ClientState::Idle && count > 0;
   if (m_services.ApplyCommandStates) m_services.ApplyCommandStates(states);
 }
 
 void LocalPane::RowDoubleClicked(int row) {
   if (row < 0 || row >= model()->rowCount()) return;
   const FileRow item = model()->row(row);
-  if (item.icon < 10) {
-    if (m_ftp.CurrentState() != 0 &&
+  if (item.icon < kIconOther) {
+    if (m_ftp.state() != ClientState::NotConnected &&
         m_services.prompts->message(m_services.window, QStringLiteral("Tidewick [Confirm]"),
                                     QStringLiteral("Upload file '") + item.name + QStringLiteral("'?"),
                                     UserPrompts::YesNo, UserPrompts::Icon::Question) == UserPrompts::Yes &&

@@ -9,17 +9,19 @@
 #include <QDateTime>
 #include <QObject>
 
+namespace tidewick::ftp {
+class FtpClient;
+}
 class clsLocalPaths;
 class FileListModel;
-class FtpClient;
 class QComboBox;
 
 class LocalPane : public QObject {
   Q_OBJECT
 
 public:
-  LocalPane(clsLocalPaths& local, FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentLocalFolder,
-            PaneServices services, QObject* parent = nullptr);
+  LocalPane(clsLocalPaths& local, tidewick::ftp::FtpClient& ftp, FilePaneView* list, QComboBox* pathBox,
+            QString& currentLocalFolder, PaneServices services, QObject* parent = nullptr);
 
   bool ChangeCurrentLocalFolder(const QString& sNewLocalPath);
   void AddPathToComboBox(const QString& sPathToAdd);
@@ -52,7 +54,7 @@ private:
   void Log(const QString& line);
 
   clsLocalPaths& m_local;
-  FtpClient& m_ftp;
+  tidewick::ftp::FtpClient& m_ftp;
   FilePaneView* m_list;
   QComboBox* m_pathBox;
   QString& m_currentLocalFolder;

@@ -10,6 +10,10 @@
 #include <QHeaderView>
 #include <QTreeView>
 
+using tidewick::ftp::ClientState;
+using tidewick::ftp::FtpClient;
+using tidewick::ftp::FtpFailure;
+using tidewick::ftp::ItemKind;
 using tidewick::ui::BusyCursor;
 
 namespace {
@@ -55,17 +59,17 @@ void RemotePane::LogError(const QString& description) {
 
 void RemotePane::OnListingFolderItem(const QString& name, const QDateTime& date, qint64 size, int kind) {
   FileRow row{name, size, true, date, QChar(), 0};
-  switch (kind) {
-    case 0:
+  switch (static_cast<ItemKind>(kind)) {
+    case ItemKind::File:
       row.icon = IconIndexForName(name);
-      if (row.icon > 9) row.icon = kIconText;
+      if (row.icon >= kIconOther) row.icon = kIconText;
       row.kind = QLatin1Char('F');
       break;
-    case 1:
+    case ItemKind::Folder:
       row.icon = kIconFolder;
       row.kind = QLatin1Char('D');
       break;
-    case 2:
+    case ItemKind::Link:
       row.icon = IconIndexForName(name);
       row.kind = QLatin1Char('E');
       break;
@@ -79,7 +83,7 @@ void RemotePane::ListFilesOnServer() { ListDefinedFilesOnServer(QString()); }
 void RemotePane::ListDefinedFilesOnServer(const QString& defineString) {
   BusyCursor busy;
   try {
-    m_ftp.setListingOption(1);
+    m_ftp.setListingOption(FtpClient::kNormalListing);
     if (m_services.UpdateAction) m_services.UpdateAction(QStringLiteral("Obtaining directory listing..."));
     m_ftp.ListFolderContents(defineString);
   } catch (const FtpFailure& failure) {
@@ -157,17 +161,17 @@ void RemotePane::UpdateRemoteCommandStates() {
   PaneCommandStates states;
   states.deleteFile = selected && (icon < kIconFolder || multi);
   states.rename = selected && icon < kIconFolder;
-  states.removeFolder = selected && icon > 9;
+  states.removeFolder = selected && icon >= kIconOther;
   states.transfer = selected && count > 0;
   if (m_services.ApplyCommandStates) m_services.ApplyCommandStates(states);
 }
 
 void RemotePane::RowDoubleClicked(int row) {
   SetNavigationLock(true);
-  if (m_ftp.CurrentState() == 2 && row >= 0 && row < model()->rowCount()) {
+  if (m_ftp.state() == ClientState::Idle && row >= 0 && row < model()->rowCount()) {
     const FileRow item = model()->row(row);
     bool folder = false;
-    if (item.icon >= 1 && item.icon <= 9) {
+    if (item.icon >= kIconPicture && item.icon < kIconOther) {
       if (m_services.ReceiveSelection) m_services.ReceiveSelection();
     } else if (item.icon == kIconOther) {
       // A link: a folder when the server lets us change into it, else a file to download.

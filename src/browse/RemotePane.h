@@ -9,15 +9,17 @@
 #include <QDateTime>
 #include <QObject>
 
-class FileListModel;
+namespace tidewick::ftp {
 class FtpClient;
+}
+class FileListModel;
 class QComboBox;
 
 class RemotePane : public QObject {
   Q_OBJECT
 
 public:
-  RemotePane(FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentRemoteFolder,
+  RemotePane(tidewick::ftp::FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentRemoteFolder,
              PaneServices services, QObject* parent = nullptr);
 
   // The path box's navigation lock: while set, choosing an entry of the box does not navigate.
@@ -59,7 +61,7 @@ private:
   void ListAfterNavigation(); // clear, list with the abort commands on, clear the action panel
   void LogError(const QString& description);
 
-  FtpClient& m_ftp;
+  tidewick::ftp::FtpClient& m_ftp;
   FilePaneView* m_list;
   QComboBox* m_pathBox;
   QString& m_currentRemoteFolder;

@@ -11,8 +11,7 @@
 
 #include <algorithm>
 
-using namespace tidewick::ftp;
-
+namespace tidewick::ftp {
 namespace {
 
 constexpr std::size_t drainBatch = 2000;
@@ -49,11 +48,12 @@ SessionSettings FtpClient::settings() const {
   s.user = m_user;
   s.password = m_password;
   s.passive = m_passive;
-  s.ascii = m_transferMode == 1;
+  s.ascii = m_transferMode == static_cast<int>(TransferType::Ascii);
   s.connectTimeout = net::Millis(std::max(1, m_connectTimeoutMs));
   s.idleTimeout = net::Millis(std::max(1, m_idleTimeoutMs));
   s.logFile = m_logFile;
-  s.proxy.kind = m_proxyType == 4 ? ProxyKind::Socks4 : m_proxyType == 5 ? ProxyKind::Socks5 : ProxyKind::None;
+  const auto proxy = static_cast<ProxyKind>(m_proxyType);
+  s.proxy.kind = (proxy == ProxyKind::Socks4 || proxy == ProxyKind::Socks5) ? proxy : ProxyKind::None;
   s.proxy.host = m_proxyHost.trimmed().toStdString();
   s.proxy.port = static_cast<std::uint16_t>(std::clamp(m_proxyPort, 0, 65535));
   s.proxy.user = m_proxyUser.toStdString();
@@ -68,15 +68,14 @@ void FtpClient::setAbort(bool abort) {
 }
 
 void FtpClient::run(ClientState busy, std::function<void(Session&)> job) {
-  if (m_currentJob != 0)
-    throw FtpFailure(QStringLiteral("Another FTP operation is still running"), static_cast<int>(FailureKind::Busy));
+  if (m_currentJob != 0) throw FtpFailure(QStringLiteral("Another FTP operation is still running"), FailureKind::Busy);
   m_state = busy;
   m_abortRequested = false;
   m_currentJob = m_worker->post(settings(), std::move(job));
   if (QCoreApplication::instance() && QThread::currentThread() == QCoreApplication::instance()->thread())
     m_progressTimer->start();
   const JobResult result = waitFor(m_currentJob);
-  if (result.kind != FailureKind::None) throw FtpFailure(result.description, static_cast<int>(result.kind));
+  if (result.kind != FailureKind::None) throw FtpFailure(result.description, result.kind);
 }
 
 JobResult FtpClient::waitFor(quint64 job) {
@@ -196,7 +195,7 @@ void FtpClient::pollProgress(bool final) {
 
 void FtpClient::Connect() {
   if (m_state != ClientState::NotConnected)
-    throw FtpFailure(QStringLiteral("Already connected to %1").arg(m_host), static_cast<int>(FailureKind::Busy));
+    throw FtpFailure(QStringLiteral("Already connected to %1").arg(m_host), FailureKind::Busy);
   run(ClientState::Connecting, [](Session& s) { s.connect(); });
 }
 
@@ -231,7 +230,7 @@ void FtpClient::ListFolderContents(const QString& pattern) {
   run(ClientState::Busy, [pattern](Session& s) { s.list(pattern, true, nullptr); });
 }
 
-std::vector<FtpClient::FolderItem> FtpClient::GetFolderContents(const QString& pattern, int) {
+std::vector<FolderItem> FtpClient::GetFolderContents(const QString& pattern, int) {
   std::vector<FolderItem> items;
   run(ClientState::Busy, [pattern, &items](Session& s) { s.list(pattern, false, &items); });
   return items;
@@ -278,3 +277,5 @@ QString FtpClient::SendCommand(const QString& line) {
   run(ClientState::Busy, [line, &reply](Session& s) { reply = s.sendRaw(line); });
   return reply;
 }
+
+} // namespace tidewick::ftp

@@ -14,15 +14,15 @@
 class QTimer;
 
 namespace tidewick::ftp {
+
 class Worker;
 struct WorkerEvent;
 struct JobResult;
 struct SessionSettings;
 class Session;
-} // namespace tidewick::ftp
 
-// The FTP component of the main window (its `xFtp`): properties, methods and events under the
-// names the rest of the program uses.
+// The FTP component of the main window (its `xFtp`). Its properties, methods and events keep the
+// names the component contract gives them (ServerAddress, CurrentState, ListFolderContents, ...).
 //
 // Every method runs its work on a worker thread and waits for it in a nested event loop, so the
 // window keeps painting, Abort can be pressed, and the events below arrive on this (the UI)
@@ -68,7 +68,7 @@ public:
   void setPassword(const QString& password) { m_password = password; }
   bool PassiveMode() const { return m_passive; }
   void setPassiveMode(bool passive) { m_passive = passive; }
-  int ProxyType() const { return m_proxyType; } // 0 none, 4 SOCKS 4, 5 SOCKS 5
+  int ProxyType() const { return m_proxyType; } // a ProxyKind
   void setProxyType(int type) { m_proxyType = type; }
   QString ProxyAddress() const { return m_proxyHost; }
   void setProxyAddress(const QString& host) { m_proxyHost = host; }
@@ -78,17 +78,20 @@ public:
   void setProxyUserName(const QString& user) { m_proxyUser = user; }
   QString ProxyPassword() const { return m_proxyPassword; }
   void setProxyPassword(const QString& password) { m_proxyPassword = password; }
-  // 0 not connected, 2 connected and idle, anything else busy (see tidewick::ftp::ClientState).
+  // 0 not connected, 2 connected and idle, anything else busy: a ClientState as a number.
   int CurrentState() const { return static_cast<int>(m_state); }
+  ClientState state() const { return m_state; }
   // True while an abort of the running operation is on its way.
   bool Abort() const { return m_abortRequested; }
   // true: stop the running operation (it fails with FailureKind::Aborted); nothing when idle.
   void setAbort(bool abort);
-  int TransferMode() const { return m_transferMode; } // 1 ASCII, 0 binary
+  int TransferMode() const { return m_transferMode; } // a TransferType
   void setTransferMode(int mode) { m_transferMode = mode; }
+  void setTransferMode(TransferType type) { m_transferMode = static_cast<int>(type); }
   QString LogFile() const { return m_logFile; }
   void setLogFile(const QString& path) { m_logFile = path; }
   // Kept for the callers that set it before each listing; every value lists in the normal form.
+  static constexpr int kNormalListing = 1;
   int ListingOption() const { return m_listingOption; }
   void setListingOption(int option) { m_listingOption = option; }
   // Milliseconds allowed for connecting, and for a server (or a data connection) to say anything.
@@ -110,7 +113,7 @@ public:
   void CreateFolder(const QString& name);
   void RemoveFolder(const QString& name);
   void DeleteFile(const QString& name);
-  // Fails with number 58 (FailureKind::TargetExists) when the new name exists already.
+  // Fails with FailureKind::TargetExists when the new name exists already.
   void RenameFile(const QString& from, const QString& to);
   // sendFlag false replaces the remote file from its beginning; true resumes at startOffset.
   void SendFile(const QString& localPath, qint64 startOffset, const QString& remoteName, bool sendFlag);
@@ -149,12 +152,12 @@ private:
 
   static int unsigned16(int port) { return port < 0 && port >= -32768 ? port + 65536 : port; }
 
-  tidewick::ftp::SessionSettings settings() const;
-  void run(tidewick::ftp::ClientState busy, std::function<void(tidewick::ftp::Session&)> job);
-  tidewick::ftp::JobResult waitFor(quint64 job);
+  SessionSettings settings() const;
+  void run(ClientState busy, std::function<void(Session&)> job);
+  JobResult waitFor(quint64 job);
   void scheduleDrain();
   void drain();
-  void deliver(tidewick::ftp::WorkerEvent& event);
+  void deliver(WorkerEvent& event);
   void pollProgress(bool final = false);
 
   QString m_host;
@@ -162,18 +165,18 @@ private:
   QString m_user;
   QString m_password;
   bool m_passive = true;
-  int m_proxyType = 0;
+  int m_proxyType = static_cast<int>(ProxyKind::None);
   QString m_proxyHost;
   int m_proxyPort = 1080;
   QString m_proxyUser;
   QString m_proxyPassword;
-  int m_transferMode = 0;
+  int m_transferMode = static_cast<int>(TransferType::Binary);
   QString m_logFile;
-  int m_listingOption = 1;
+  int m_listingOption = kNormalListing;
   int m_connectTimeoutMs = 30000;
   int m_idleTimeoutMs = 30000;
 
-  tidewick::ftp::ClientState m_state = tidewick::ftp::ClientState::NotConnected;
+  ClientState m_state = ClientState::NotConnected;
   bool m_abortRequested = false;
   quint64 m_currentJob = 0;
   std::vector<std::shared_ptr<Wait>> m_waits;
@@ -185,5 +188,7 @@ private:
   quint64 m_progressSequence = 0;
   qint64 m_lastProgressMs = -1000;
 
-  std::unique_ptr<tidewick::ftp::Worker> m_worker; // last: its thread goes first
+  std::unique_ptr<Worker> m_worker; // last: its thread goes first
 };
+
+} // namespace tidewick::ftp

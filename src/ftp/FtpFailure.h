@@ -1,21 +1,30 @@
 #pragma once
 
+#include "ftp/FtpTypes.h"
+
 #include <QString>
 
 #include <stdexcept>
 
+namespace tidewick::ftp {
+
 // The failure an FtpClient or QuickFtp method raises in the caller's thread: a description meant
-// for the log ("Error: " + description) and a number for code that must tell failures apart
-// (see tidewick::ftp::FailureKind; 58 is "the target name exists").
+// for the log ("Error: " + description) and the kind of failure for code that must tell failures
+// apart.
 class FtpFailure : public std::runtime_error {
 public:
-  FtpFailure(QString description, int number)
-      : std::runtime_error(description.toStdString()), m_description(std::move(description)), m_number(number) {}
+  FtpFailure(QString description, FailureKind kind)
+      : std::runtime_error(description.toStdString()), m_description(std::move(description)), m_kind(kind) {}
 
   const QString& description() const { return m_description; }
-  int number() const { return m_number; }
+  FailureKind kind() const { return m_kind; }
+  // The kind as the number shown in texts that give one (the abort notice, the runner's line for a
+  // failure without a description).
+  int number() const { return static_cast<int>(m_kind); }
 
 private:
   QString m_description;
-  int m_number;
+  FailureKind m_kind;
 };
+
+} // namespace tidewick::ftp

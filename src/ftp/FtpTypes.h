@@ -7,8 +7,8 @@
 
 namespace tidewick::ftp {
 
-// Why an operation failed. The numbers are what FtpFailure::number() carries; keep them stable,
-// callers compare against them (58 matches the number the file operations treat as "exists").
+// Why an operation failed. The numbers are what FtpFailure::number() shows; keep them stable
+// (58, "the target name exists", is the number a rename onto an existing name has always carried).
 enum class FailureKind : int {
   None = 0,
   Aborted = 1,
@@ -34,12 +34,15 @@ const char* failureKindName(FailureKind kind);
 // How exact a listed date is: LIST gives minutes (or only days for old files), MLSD seconds in UTC.
 enum class DatePrecision : int { Unknown = 0, Day = 1, Minute = 2, Second = 3 };
 
+// What a listed entry is: FolderItem::kind and the kind ListingFolderItem reports.
+enum class ItemKind : int { File = 0, Folder = 1, Link = 2 };
+
 // One entry of a remote folder, as GetFolderContents returns it and ListingFolderItem reports it.
 struct FolderItem {
   QString name;
   QDateTime date;
   qint64 size = 0;
-  int kind = 0; // 0 file, 1 folder, 2 link
+  int kind = 0; // an ItemKind
   DatePrecision datePrecision = DatePrecision::Unknown;
   QString linkTarget;
   QString permissions;
@@ -70,6 +73,10 @@ enum class ClientState : int {
   Disconnecting = 5,
 };
 
+// ProxyType values.
 enum class ProxyKind : int { None = 0, Socks4 = 4, Socks5 = 5 };
+
+// TransferMode values: how file contents travel.
+enum class TransferType : int { Binary = 0, Ascii = 1 };
 
 } // namespace tidewick::ftp

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+namespace tidewick::ftp {
 namespace {
 
 QString remotePath(QString path) {
@@ -39,7 +40,7 @@ qint64 QuickFtp::session(const QString& host, int port, const QString& user, con
   client->setLogFile(m_logFile);
   client->setConnectTimeout(m_connectTimeoutMs);
   client->setIdleTimeout(m_idleTimeoutMs);
-  client->setTransferMode(ascii ? 1 : 0);
+  client->setTransferMode(ascii ? TransferType::Ascii : TransferType::Binary);
   connect(client.get(), &FtpClient::LogMessage, this, &QuickFtp::LogMessage);
   connect(client.get(), &FtpClient::ReceivingFile, this, &QuickFtp::ReceivingFile);
   connect(client.get(), &FtpClient::SendingFile, this, &QuickFtp::SendingFile);
@@ -91,3 +92,5 @@ qint64 QuickFtp::QuickSendFiles(const QString& host, int port, const QString& us
     c.SendMatchingFiles(localMask, remotePath(remoteFolder), true, includeSubfolders);
   });
 }
+
+} // namespace tidewick::ftp

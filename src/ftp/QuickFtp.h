@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QString>
 
+namespace tidewick::ftp {
+
 class FtpClient;
 
 // One-call transfers for the queue, the update check and the headless runner: each call connects,
@@ -66,7 +68,7 @@ private:
                  Fn&& transfer);
 
   bool m_passive = true;
-  int m_proxyType = 0;
+  int m_proxyType = static_cast<int>(ProxyKind::None);
   QString m_proxyHost;
   int m_proxyPort = 1080;
   QString m_proxyUser;
@@ -77,3 +79,5 @@ private:
   qint64 m_bytes = 0;
   FtpClient* m_client = nullptr; // the connection of the running call
 };
+
+} // namespace tidewick::ftp

@@ -3,6 +3,7 @@
 #include "log/LogList.h"
 #include "log/SaveLog.h"
 #include "settings/Globals.h"
+#include "settings/SettingsKeys.h"
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
 
@@ -53,7 +54,7 @@ void frmLogWindow::Load() {
   lstLog->addLines(m_mainLog.lines());
   if (m_mainLog.count() > 0) m_mainLog.setCurrentRow(m_mainLog.count() - 1);
 
-  tidewick::ui::applyPlacement(this, QStringLiteral("LOG WINDOW"));
+  tidewick::ui::applyPlacement(this, tidewick::settings::keys::placement::LogWindow);
 }
 
 void frmLogWindow::resizeEvent(QResizeEvent* event) {
@@ -64,7 +65,7 @@ void frmLogWindow::resizeEvent(QResizeEvent* event) {
 void frmLogWindow::done(int result) {
   if (!m_unloaded) {
     m_unloaded = true;
-    if (!isMinimized()) tidewick::ui::savePlacement(this, QStringLiteral("LOG WINDOW"));
+    if (!isMinimized()) tidewick::ui::savePlacement(this, tidewick::settings::keys::placement::LogWindow);
     m_resizer.reset();
   }
   QDialog::done(result);

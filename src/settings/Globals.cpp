@@ -1,7 +1,8 @@
 #include "settings/Globals.h"
 
 #include "settings/IniFile.h"
-#include "settings/Register.h"
+#include "settings/Registry.h"
+#include "settings/SettingsKeys.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -101,26 +102,29 @@ double LeadingNumber(const QString& text) {
   return ok ? value : 0;
 }
 
+using tidewick::settings::Registry;
+using tidewick::settings::Root;
+namespace keys = tidewick::settings::keys;
+
 void SetStartupEntry(const QString& commandLine) {
-  CRegister().REGSaveSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"),
-                             commandLine);
+  Registry(Root::User).setValue(Registry::startupSection(), keys::StartupEntry, commandLine);
 }
 
-void RemoveStartupEntry() {
-  CRegister().REGDeleteSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"));
-}
+void RemoveStartupEntry() { Registry(Root::User).removeValue(Registry::startupSection(), keys::StartupEntry); }
 
-bool IsStoredVersion(const QString& version) { return GetSetting(QStringLiteral("VER"), QString()) == version; }
+bool IsStoredVersion(const QString& version) { return tidewick::settings::value(keys::Version) == version; }
 
-void StoreVersion(const QString& version) { SaveSetting(QStringLiteral("VER"), version); }
+void StoreVersion(const QString& version) { tidewick::settings::setValue(keys::Version, version); }
 
 void ResetStoredSettings() {
   RemoveStartupEntry();
-  for (const char* key : {"ADD TO STARTUP", "SAVE WINDOW POSITION", "SAVE WINDOW SIZE"})
-    DeleteSetting(QString::fromLatin1(key));
-  for (const char* prefix : {"CONNECTION INFO", "EXIST", "LICENSE", "MAIN", "REMOTE CHANGE MODE", "OPTIONS"})
-    for (const char* edge : {" TOP", " LEFT", " HEIGHT", " WIDTH"})
-      DeleteSetting(QString::fromLatin1(prefix) + QString::fromLatin1(edge));
+  for (QLatin1String key : {keys::AddToStartup, keys::SaveWindowPosition, keys::SaveWindowSize})
+    tidewick::settings::removeValue(key);
+  namespace placement = keys::placement;
+  for (QLatin1String window : {placement::ConnectionInfo, placement::Exist, placement::License, placement::Main,
+                               placement::RemoteChangeMode, placement::Options})
+    for (QLatin1String edge : {placement::Top, placement::Left, placement::Height, placement::Width})
+      tidewick::settings::removeValue(QString(window) + edge);
 }
 
 QString StartupCommandLine() {

@@ -1,8 +1,9 @@
 #include "settings/Switches.h"
 
-#include "settings/Register.h"
+#include "settings/Registry.h"
+#include "settings/SettingsKeys.h"
 
-namespace tidewick {
+namespace tidewick::settings {
 namespace {
 
 OptionControlReader& controlReader() {
@@ -10,10 +11,7 @@ OptionControlReader& controlReader() {
   return reader;
 }
 
-const QString kDeleteOnStart = QStringLiteral("DELETE LOG ON STARTUP");
-const QString kDeleteIfSize = QStringLiteral("DELETE LOG IF SIZE EXCEEDS");
-
-bool isLogOption(const QString& key) { return key == kDeleteOnStart || key == kDeleteIfSize; }
+bool isLogOption(const QString& key) { return key == keys::DeleteLogOnStartup || key == keys::DeleteLogIfSizeExceeds; }
 
 // What the options dialog loads into the control when its key is missing: every switch the rule
 // covers is checked by default.
@@ -29,21 +27,21 @@ bool dialogLoads(const QString& key) {
 void setOptionControlReader(OptionControlReader reader) { controlReader() = std::move(reader); }
 
 std::optional<double> storedNumber(const QString& key) {
-  const QString text = GetSetting(key, QString()).trimmed();
+  const QString text = value(key).trimmed();
   bool ok = false;
-  double value = text.toDouble(&ok);
+  const double number = text.toDouble(&ok);
   if (!ok) return std::nullopt;
-  return value;
+  return number;
 }
 
 std::optional<bool> storedBoolean(const QString& key) {
-  const QString text = GetSetting(key, QString()).trimmed();
+  const QString text = value(key).trimmed();
   if (text.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) return true;
   if (text.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0) return false;
   bool ok = false;
-  double value = text.toDouble(&ok);
+  const double number = text.toDouble(&ok);
   if (!ok) return std::nullopt;
-  return value != 0;
+  return number != 0;
 }
 
 bool optionControlChecked(const QString& key) {
@@ -52,13 +50,14 @@ bool optionControlChecked(const QString& key) {
   }
   // The two log options are one choice: the dialog loads "on start" first and the size rule
   // last, so when both load selected the size option is the one that stays selected.
-  if (key == kDeleteOnStart) return dialogLoads(kDeleteOnStart) && !dialogLoads(kDeleteIfSize);
+  if (key == keys::DeleteLogOnStartup)
+    return dialogLoads(keys::DeleteLogOnStartup) && !dialogLoads(keys::DeleteLogIfSizeExceeds);
   return dialogLoads(key);
 }
 
-bool SwitchIsOn(const QString& key) {
+bool switchIsOn(const QString& key) {
   const bool stored = isLogOption(key) ? storedBoolean(key).value_or(false) : storedNumber(key).value_or(0.0) == 1.0;
   return stored || optionControlChecked(key);
 }
 
-} // namespace tidewick
+} // namespace tidewick::settings

@@ -12,7 +12,7 @@
 #include <functional>
 #include <optional>
 
-namespace tidewick {
+namespace tidewick::settings {
 
 // Reads the named option control once the options dialog exists; nothing means "no such control".
 using OptionControlReader = std::function<std::optional<bool>(const QString& key)>;
@@ -26,6 +26,6 @@ std::optional<bool> storedBoolean(const QString& key);
 // Whether the control of the options dialog for `key` is checked (selected), as the dialog loads it.
 bool optionControlChecked(const QString& key);
 
-bool SwitchIsOn(const QString& key);
+bool switchIsOn(const QString& key);
 
-} // namespace tidewick
+} // namespace tidewick::settings

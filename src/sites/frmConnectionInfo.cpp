@@ -1,6 +1,7 @@
 #include "sites/frmConnectionInfo.h"
 
 #include "settings/Globals.h"
+#include "settings/SettingsKeys.h"
 #include "sites/SiteProfiles.h"
 #include "ui/Placement.h"
 #include "ui/Shell.h"
@@ -167,11 +168,11 @@ frmConnectionInfo::frmConnectionInfo(UserPrompts& prompts, QWidget* parent) : QD
 
   ChooseAnonymous(true);
   RefreshProfileTree();
-  tidewick::ui::applyPlacement(this, QStringLiteral("CONNECTION INFO"));
+  tidewick::ui::applyPlacement(this, tidewick::settings::keys::placement::ConnectionInfo);
 }
 
 frmConnectionInfo::~frmConnectionInfo() {
-  if (!isMinimized()) tidewick::ui::savePlacement(this, QStringLiteral("CONNECTION INFO"));
+  if (!isMinimized()) tidewick::ui::savePlacement(this, tidewick::settings::keys::placement::ConnectionInfo);
 }
 
 bool frmConnectionInfo::ShowForm(QString& address, QString& port, QString& userName, QString& password,

@@ -3,8 +3,8 @@
 #include "ftp/FtpFailure.h"
 #include "ftp/FtpTypes.h"
 #include "ftp/QuickFtp.h"
+#include "settings/ConnectionSettings.h"
 #include "settings/Globals.h"
-#include "settings/Register.h"
 #include "transfer/QueueFile.h"
 
 #include <QCoreApplication>
@@ -19,6 +19,9 @@
 
 namespace tidewick {
 
+using ftp::FailureKind;
+using ftp::FtpFailure;
+using ftp::QuickFtp;
 using transfer::QueueRow;
 
 namespace transfer {
@@ -39,33 +42,16 @@ QString portFailure(const QString& what, const QString& text) {
 } // namespace
 
 void ApplyConnectionSettings(QuickFtp& ftp) {
-  const QString passive = GetSetting(QStringLiteral("FTP PASV"), QString());
-  ftp.setPassiveMode(passive.isEmpty() || LeadingNumber(passive) == 1);
-
-  if (LeadingNumber(GetSetting(QStringLiteral("Firewall Use"), QStringLiteral("0"))) != 1) {
-    ftp.setProxyType(0);
-    ftp.setProxyAddress(QString());
-    ftp.setProxyPort(1080);
-    ftp.setProxyUserName(QString());
-    ftp.setProxyPassword(QString());
-    return;
-  }
-  const QString portText = GetSetting(QStringLiteral("Firewall Proxy Port"), QString());
-  const std::optional<int> port = rowPort(portText);
-  if (!port)
-    throw FtpFailure(portFailure(QStringLiteral("firewall proxy port"), portText),
-                     int(ftp::FailureKind::InvalidArgument));
-  ftp.setProxyType(GetSetting(QStringLiteral("Firewall Type"), QString()) == QStringLiteral("SOCKS 4") ? 4 : 5);
-  ftp.setProxyAddress(GetSetting(QStringLiteral("Firewall Host Name"), QString()));
-  ftp.setProxyPort(*port);
-  ftp.setProxyUserName(GetSetting(QStringLiteral("Firewall User Name"), QString()));
-  ftp.setProxyPassword(GetSetting(QStringLiteral("Firewall Password"), QString()));
+  const settings::ConnectionSettings connection = settings::ConnectionSettings::read();
+  if (!connection.usable())
+    throw FtpFailure(portFailure(QStringLiteral("firewall proxy port"), connection.firewallPortText),
+                     FailureKind::InvalidArgument);
+  settings::applyConnectionSettings(connection, ftp);
 }
 
 qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row) {
   const std::optional<int> port = rowPort(row.port);
-  if (!port)
-    throw FtpFailure(portFailure(QStringLiteral("port number"), row.port), int(ftp::FailureKind::InvalidArgument));
+  if (!port) throw FtpFailure(portFailure(QStringLiteral("port number"), row.port), FailureKind::InvalidArgument);
   const bool ascii = row.transferMode != QStringLiteral("Binary");
   const bool folder = row.type == QStringLiteral("Link") || row.type == QStringLiteral("Dir");
   const bool withSubfolders = true; // a queued folder always goes whole

@@ -10,9 +10,11 @@
 
 #include <optional>
 
-class QuickFtp;
-
 namespace tidewick {
+
+namespace ftp {
+class QuickFtp;
+}
 
 namespace transfer {
 struct QueueRow;
@@ -26,13 +28,12 @@ struct QueueRow;
 //   Upload, Dir/Link:    local folder/name/* with subfolders into remote folder/name
 // Paths are joined with "/". A folder upload lands in a folder of its own name, as a folder
 // download does, rather than spilling its files into the remote folder.
-qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row);
+qint64 RunQueueRow(ftp::QuickFtp& ftp, const QueueRow& row);
 
-// Sets passive mode and the firewall (SOCKS proxy) from the settings store, with the rules the
-// main window's Connect uses ("Firewall Use" 1 turns the proxy on; "Firewall Type" "SOCKS 4" or
-// else SOCKS 5). A missing "FTP PASV" leaves passive mode on. Throws FtpFailure when the proxy is
-// on and its port is not a whole number from 1 to 65535.
-void ApplyConnectionSettings(QuickFtp& ftp);
+// Sets passive mode, the firewall (SOCKS proxy) and the time limits from the settings store, by the
+// rules every connection follows (settings/ConnectionSettings.h). Throws FtpFailure when the
+// firewall is on and its port is not a whole number from 1 to 65535.
+void ApplyConnectionSettings(ftp::QuickFtp& ftp);
 } // namespace transfer
 
 // Nothing when the arguments are not the runner's (the window starts then); otherwise runs and

@@ -1,6 +1,7 @@
 #include "ui/Placement.h"
 
-#include "settings/Register.h"
+#include "settings/Registry.h"
+#include "settings/SettingsKeys.h"
 #include "settings/Switches.h"
 
 #include <QGuiApplication>
@@ -14,8 +15,10 @@
 namespace tidewick::ui {
 namespace {
 
+namespace keys = settings::keys;
+
 std::optional<int> storedPixels(const QString& key) {
-  const QString text = GetSetting(key, QString()).trimmed();
+  const QString text = settings::value(key).trimmed();
   if (text.isEmpty()) return std::nullopt;
   bool ok = false;
   const double twips = text.toDouble(&ok);
@@ -41,14 +44,14 @@ bool reachable(const QRect& frame) {
 void applyPlacement(QWidget* window, const QString& prefix) {
   if (window->isMinimized()) return;
   QSize size = window->size();
-  if (tidewick::SwitchIsOn(QStringLiteral("SAVE WINDOW SIZE"))) {
-    auto height = storedPixels(prefix + QStringLiteral(" HEIGHT"));
-    auto width = storedPixels(prefix + QStringLiteral(" WIDTH"));
+  if (settings::switchIsOn(keys::SaveWindowSize)) {
+    auto height = storedPixels(prefix + keys::placement::Height);
+    auto width = storedPixels(prefix + keys::placement::Width);
     if (height && width && *height > 0 && *width > 0) size = QSize(*width, *height);
   }
-  if (tidewick::SwitchIsOn(QStringLiteral("SAVE WINDOW POSITION"))) {
-    auto top = storedPixels(prefix + QStringLiteral(" TOP"));
-    auto left = storedPixels(prefix + QStringLiteral(" LEFT"));
+  if (settings::switchIsOn(keys::SaveWindowPosition)) {
+    auto top = storedPixels(prefix + keys::placement::Top);
+    auto left = storedPixels(prefix + keys::placement::Left);
     if (top && left && reachable(QRect(QPoint(*left, *top), size))) window->move(*left, *top);
   }
   if (size != window->size()) window->resize(size.expandedTo(window->minimumSize()));
@@ -61,10 +64,10 @@ void savePlacement(const QWidget* window, const QString& prefix) {
   const QPoint pos = normal.isValid() ? normal.topLeft() : window->pos();
   const QSize size = normal.isValid() ? normal.size() : window->size();
   auto twips = [](int pixels) { return QString::number(static_cast<qint64>(pixels) * kTwipsPerPixel); };
-  SaveSetting(prefix + QStringLiteral(" TOP"), twips(pos.y()));
-  SaveSetting(prefix + QStringLiteral(" LEFT"), twips(pos.x()));
-  SaveSetting(prefix + QStringLiteral(" HEIGHT"), twips(size.height()));
-  SaveSetting(prefix + QStringLiteral(" WIDTH"), twips(size.width()));
+  settings::setValue(prefix + keys::placement::Top, twips(pos.y()));
+  settings::setValue(prefix + keys::placement::Left, twips(pos.x()));
+  settings::setValue(prefix + keys::placement::Height, twips(size.height()));
+  settings::setValue(prefix + keys::placement::Width, twips(size.width()));
 }
 
 } // namespace tidewick::ui

@@ -23,6 +23,8 @@ using tidewick::test::FtpServerFixture;
 
 using tidewick::ui::UserPrompts;
 
+using tidewick::ftp::FtpClient;
+
 namespace {
 
 class FileOperationsTest : public ::testing::Test {

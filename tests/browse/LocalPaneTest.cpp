@@ -15,6 +15,8 @@
 
 #include <memory>
 
+using tidewick::ftp::FtpClient;
+
 namespace {
 
 class LocalPaneTest : public ::testing::Test {

@@ -17,6 +17,8 @@
 
 using tidewick::test::FtpServerFixture;
 
+using tidewick::ftp::FtpClient;
+
 namespace {
 
 class RemotePaneTest : public ::testing::Test {

@@ -22,6 +22,9 @@
 
 namespace tidewick::test {
 
+using ftp::FtpClient;
+using ftp::FtpFailure;
+
 struct ListedItem {
   QString name;
   QDateTime date;
@@ -68,7 +71,7 @@ public:
     });
   }
 
-  // Runs `call` and returns the failure it raised (number 0 and an empty text when none).
+  // Runs `call` and returns the failure it raised (FailureKind::None and an empty text when none).
   template <typename Fn>
   FtpFailure failureOf(Fn&& call) {
     try {
@@ -76,7 +79,7 @@ public:
     } catch (const FtpFailure& failure) {
       return failure;
     }
-    return FtpFailure(QString(), 0);
+    return FtpFailure(QString(), ftp::FailureKind::None);
   }
 
   bool logContains(const QString& text) const {

@@ -11,6 +11,7 @@
 
 using namespace tidewick::test;
 using tidewick::ftp::FailureKind;
+using tidewick::ftp::QuickFtp;
 
 TEST(QuickFtp, SingleFilesAndFoldersBothWays) {
   FtpServerFixture server;

@@ -1,7 +1,7 @@
 // The settings store: its three operations, the switch rule, the version reset, the start-up entry
 // and the shared file procedures.
 #include "settings/Globals.h"
-#include "settings/Register.h"
+#include "settings/Registry.h"
 #include "settings/Switches.h"
 #include "support/TempHome.h"
 
@@ -10,42 +10,42 @@
 
 #include <gtest/gtest.h>
 
+using namespace tidewick::settings;
+
 namespace {
 
-const QString kSettings = CRegister::SettingsSection();
+const QString kSettings = Registry::settingsSection();
 
-TEST(Register, StoresReadsAndDeletesWithoutCaching) {
+TEST(Registry, StoresReadsAndDeletesWithoutCaching) {
   TempHome temp;
-  CRegister reg;
-  EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV"), QStringLiteral("0")), "0");
-  EXPECT_TRUE(reg.REGSaveSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV"), QStringLiteral("1")));
+  Registry reg;
+  EXPECT_EQ(reg.value(kSettings, QStringLiteral("FTP PASV"), QStringLiteral("0")), "0");
+  EXPECT_TRUE(reg.setValue(kSettings, QStringLiteral("FTP PASV"), QStringLiteral("1")));
   EXPECT_EQ(temp.setting(QStringLiteral("FTP PASV")), "1") << "kept in the [Settings] section of the settings file";
 
   // Another process changes the file: the next read sees it.
   temp.setSetting(QStringLiteral("FTP PASV"), QStringLiteral("0"));
-  EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("ftp pasv"), QStringLiteral("x")), "0");
+  EXPECT_EQ(reg.value(kSettings, QStringLiteral("ftp pasv"), QStringLiteral("x")), "0");
 
   // An empty value reads as missing; one leading and one trailing backslash name the same section.
   temp.setSetting(QStringLiteral("Firewall Host Name"), QString());
-  EXPECT_EQ(GetSetting(QStringLiteral("Firewall Host Name"), QStringLiteral("dflt")), "dflt");
-  EXPECT_EQ(reg.REGGetSetting(RegRoot::LocalMachine, QStringLiteral("Software\\Tidewick\\Settings\\"),
-                              QStringLiteral("FTP PASV"), QString()),
-            "0");
+  EXPECT_EQ(value(QStringLiteral("Firewall Host Name"), QStringLiteral("dflt")), "dflt");
+  EXPECT_EQ(reg.value(QStringLiteral("Software\\Tidewick\\Settings\\"), QStringLiteral("FTP PASV")), "0");
 
-  EXPECT_TRUE(reg.REGDeleteSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV")));
-  EXPECT_FALSE(reg.REGDeleteSetting(RegRoot::LocalMachine, kSettings, QStringLiteral("FTP PASV")));
+  EXPECT_TRUE(reg.removeValue(kSettings, QStringLiteral("FTP PASV")));
+  EXPECT_FALSE(reg.removeValue(kSettings, QStringLiteral("FTP PASV")));
   EXPECT_FALSE(temp.setting(QStringLiteral("FTP PASV")));
 }
 
-TEST(Register, BrokenSettingsFilesYieldDefaultsAndKeepTheirKeys) {
+TEST(Registry, BrokenSettingsFilesYieldDefaultsAndKeepTheirKeys) {
   TempHome temp;
   QByteArray garbage("\x01\xff junk\x00\n[Settings]\nVER=\x80\x81\nMAIN TOP=abc\n\xfe\xfe", 42);
   temp.writeFile(QStringLiteral("home/config/tidewick.conf"), garbage);
-  EXPECT_EQ(GetSetting(QStringLiteral("LOG FILE NAME"), QStringLiteral("TIDEWICK.LOG")), "TIDEWICK.LOG");
-  EXPECT_TRUE(SaveSetting(QStringLiteral("LOG FILE SIZE"), QStringLiteral("1000")));
+  EXPECT_EQ(value(QStringLiteral("LOG FILE NAME"), QStringLiteral("TIDEWICK.LOG")), "TIDEWICK.LOG");
+  EXPECT_TRUE(setValue(QStringLiteral("LOG FILE SIZE"), QStringLiteral("1000")));
   EXPECT_EQ(temp.setting(QStringLiteral("MAIN TOP")), "abc");
   EXPECT_TRUE(TempHome::readFile(temp.settingsFile()).startsWith(garbage.left(34))) << "no byte of it lost";
-  EXPECT_EQ(GetSetting(QStringLiteral("LOG FILE SIZE"), QString()), "1000");
+  EXPECT_EQ(value(QStringLiteral("LOG FILE SIZE")), "1000");
 }
 
 TEST(Switches, MissingCountsAsOnStoredZeroAsOff) {
@@ -53,30 +53,30 @@ TEST(Switches, MissingCountsAsOnStoredZeroAsOff) {
   for (const char* key : {"ADD TO STARTUP", "SAVE WINDOW POSITION", "SAVE WINDOW SIZE", "SHOW CONNECTION ON STARTUP",
                           "DIR SYNC BY FILE SIZE"}) {
     const QString k = QString::fromLatin1(key);
-    EXPECT_TRUE(tidewick::SwitchIsOn(k)) << key << " missing: the options dialog loads it checked";
+    EXPECT_TRUE(switchIsOn(k)) << key << " missing: the options dialog loads it checked";
     temp.setSetting(k, QStringLiteral("0"));
-    EXPECT_FALSE(tidewick::SwitchIsOn(k)) << key;
+    EXPECT_FALSE(switchIsOn(k)) << key;
     temp.setSetting(k, QStringLiteral("1"));
-    EXPECT_TRUE(tidewick::SwitchIsOn(k)) << key;
+    EXPECT_TRUE(switchIsOn(k)) << key;
     temp.setSetting(k, QStringLiteral("abc"));
-    EXPECT_TRUE(tidewick::SwitchIsOn(k)) << key << " a non-number counts as missing";
+    EXPECT_TRUE(switchIsOn(k)) << key << " a non-number counts as missing";
   }
   // Of the two log options only the size rule is on when both are missing.
-  EXPECT_FALSE(tidewick::SwitchIsOn(QStringLiteral("DELETE LOG ON STARTUP")));
-  EXPECT_TRUE(tidewick::SwitchIsOn(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")));
+  EXPECT_FALSE(switchIsOn(QStringLiteral("DELETE LOG ON STARTUP")));
+  EXPECT_TRUE(switchIsOn(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")));
   temp.setSetting(QStringLiteral("DELETE LOG ON STARTUP"), QStringLiteral("True"));
   temp.setSetting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS"), QStringLiteral("False"));
-  EXPECT_TRUE(tidewick::SwitchIsOn(QStringLiteral("DELETE LOG ON STARTUP")));
-  EXPECT_FALSE(tidewick::SwitchIsOn(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")));
+  EXPECT_TRUE(switchIsOn(QStringLiteral("DELETE LOG ON STARTUP")));
+  EXPECT_FALSE(switchIsOn(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")));
 
   // Once the options dialog exists, its controls answer.
-  tidewick::setOptionControlReader([](const QString& key) -> std::optional<bool> {
+  setOptionControlReader([](const QString& key) -> std::optional<bool> {
     if (key == QStringLiteral("SAVE WINDOW SIZE")) return true;
     return std::nullopt;
   });
   temp.setSetting(QStringLiteral("SAVE WINDOW SIZE"), QStringLiteral("0"));
-  EXPECT_TRUE(tidewick::SwitchIsOn(QStringLiteral("SAVE WINDOW SIZE")));
-  tidewick::setOptionControlReader({});
+  EXPECT_TRUE(switchIsOn(QStringLiteral("SAVE WINDOW SIZE")));
+  setOptionControlReader({});
 }
 
 TEST(VersionReset, DropsTheListedKeysInOrderAndKeepsTheRest) {
@@ -117,9 +117,8 @@ TEST(StartupEntry, IsAnAutostartFileCarryingTheCommandLine) {
   SetStartupEntry(QStringLiteral("\"/opt/my apps/tidewick\" /STARTUP 100%"));
   const QByteArray desktop = TempHome::readFile(temp.autostartFile());
   EXPECT_TRUE(desktop.contains("Exec=\"/opt/my apps/tidewick\" /STARTUP 100%%\n")) << desktop.constData();
-  EXPECT_EQ(
-      CRegister().REGGetSetting(RegRoot::CurrentUser, CRegister::StartupSection(), QStringLiteral("TIDEWICK"), {}),
-      "\"/opt/my apps/tidewick\" /STARTUP 100%");
+  EXPECT_EQ(Registry(Root::User).value(Registry::startupSection(), QStringLiteral("TIDEWICK")),
+            "\"/opt/my apps/tidewick\" /STARTUP 100%");
   EXPECT_FALSE(temp.setting(QStringLiteral("TIDEWICK"))) << "the entry stays apart from the settings section";
   RemoveStartupEntry();
   EXPECT_FALSE(QFile::exists(temp.autostartFile()));

@@ -26,6 +26,8 @@ using tidewick::test::FtpServerFixture;
 using tidewick::test::FtpServerOptions;
 using tidewick::test::SocksProxyFixture;
 
+using tidewick::ftp::FtpFailure;
+
 namespace {
 
 class ConnectionTest : public ::testing::Test {
@@ -103,7 +105,7 @@ TEST_F(ConnectionTest, ConnectsThroughTheDialogWithASavedPassword) {
   EXPECT_TRUE(window->cmdDisconnect->isEnabled());
   EXPECT_FALSE(window->cmdConnect->isEnabled());
   EXPECT_EQ(window->Connection.host, server.host()) << "the dialog's values are kept for the next time";
-  EXPECT_FALSE(window->ftp().PassiveMode()) << "a missing FTP PASV connects in active mode";
+  EXPECT_TRUE(window->ftp().PassiveMode()) << "a missing FTP PASV connects in passive mode, as the options show it";
 
   // Connecting again while connected changes nothing and logs nothing.
   const int lines = window->logList()->count();
@@ -158,13 +160,15 @@ TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
 }
 
 TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
-  chooseSite(QStringLiteral("demo"),
-             [](QDialog* d) { d->findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(QStringLiteral("70000")); });
-  window->ConnectWithDialog();
-  EXPECT_EQ(prompts.messages().back(),
-            "Tidewick [Notice]|The port \"70000\" is not a whole number from 1 to 65535.\nNothing was connected.");
-  EXPECT_EQ(window->ftp().CurrentState(), 0);
-  EXPECT_TRUE(window->ftp().ServerAddress().isEmpty()) << "nothing was set on the component";
+  for (const QString& port : {QStringLiteral("0"), QStringLiteral("65536")}) {
+    chooseSite(QStringLiteral("demo"),
+               [port](QDialog* d) { d->findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(port); });
+    window->ConnectWithDialog();
+    EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|The port \"" + port +
+                                             "\" is not a whole number from 1 to 65535.\nNothing was connected.");
+    EXPECT_EQ(window->ftp().CurrentState(), 0);
+    EXPECT_TRUE(window->ftp().ServerAddress().isEmpty()) << "nothing was set on the component";
+  }
 
   temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("1"));
   temp.setSetting(QStringLiteral("Firewall Proxy Port"), QStringLiteral("socks"));

@@ -139,10 +139,18 @@ TEST(QueueRunnerFailures, ABadPortOrAnUnreachableServerStopsTheRun) {
   TempHome home;
   const QString local = home.root() + "/";
   const quint16 port = closedPort();
+  // A port outside 1 to 65535 is refused before anything connects; the ports at the edges are
+  // tried (and find nobody).
   struct Case {
     const char* what;
     QString portText;
-  } cases[] = {{"port out of range", "70000"}, {"port zero", "0"}, {"nobody listening", QString::number(port)}};
+    bool refused;
+  } cases[] = {{"port zero", "0", true},
+               {"port too large", "65536", true},
+               {"lowest port", "1", false},
+               {"highest port", "65535", false},
+               {"far out of range", "70000", true},
+               {"nobody listening", QString::number(port), false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     QueueRow first = makeRow("Download", "File", "a.txt", local, "/", port);
@@ -155,6 +163,7 @@ TEST(QueueRunnerFailures, ABadPortOrAnUnreachableServerStopsTheRun) {
     const RunResult result = runTidewick({"--run-queue", file});
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
+    EXPECT_EQ(result.err.contains("is not a whole number from 1 to 65535"), c.refused) << result.err.toStdString();
     EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
     EXPECT_TRUE(result.out.isEmpty()) << "no row ran: " << result.out.toStdString();
     EXPECT_EQ(fileDigest(file), before);

@@ -1,0 +1,66 @@
+#pragma once
+// Every key of the settings section, spelled exactly as the settings file, the options dialog and
+// earlier versions of Tidewick store it. This is the only place a key is spelled; everything else
+// names the constant.
+
+#include <QLatin1String>
+#include <QString>
+
+namespace tidewick::settings::keys {
+
+// The version that last ran; a different one drops the settings that no longer fit.
+constexpr QLatin1String Version("VER");
+
+// On/off switches, "0" or "1" (see Switches.h for how they are read).
+constexpr QLatin1String AddToStartup("ADD TO STARTUP");
+constexpr QLatin1String SaveWindowPosition("SAVE WINDOW POSITION");
+constexpr QLatin1String SaveWindowSize("SAVE WINDOW SIZE");
+constexpr QLatin1String ShowConnectionOnStartup("SHOW CONNECTION ON STARTUP");
+constexpr QLatin1String DirSyncByFileSize("DIR SYNC BY FILE SIZE");
+
+// Passive mode, "0" or "1"; read by ConnectionSettings only.
+constexpr QLatin1String FtpPasv("FTP PASV");
+
+// The log file: its name below Log/ of the Tidewick home, and when it is deleted at start-up. The
+// two delete rules are stored as "True" or "False"; the size is in kilobytes of 1000 bytes.
+constexpr QLatin1String LogFileName("LOG FILE NAME");
+constexpr QLatin1String DeleteLogOnStartup("DELETE LOG ON STARTUP");
+constexpr QLatin1String DeleteLogIfSizeExceeds("DELETE LOG IF SIZE EXCEEDS");
+constexpr QLatin1String LogFileSize("LOG FILE SIZE");
+
+// The firewall (SOCKS proxy); read by ConnectionSettings only. The type is the text "SOCKS 4" or
+// "SOCKS 5"; the password is stored as typed.
+constexpr QLatin1String FirewallUse("Firewall Use");
+constexpr QLatin1String FirewallType("Firewall Type");
+constexpr QLatin1String FirewallHostName("Firewall Host Name");
+constexpr QLatin1String FirewallProxyPort("Firewall Proxy Port");
+constexpr QLatin1String FirewallUserName("Firewall User Name");
+constexpr QLatin1String FirewallPassword("Firewall Password");
+constexpr QLatin1String FirewallTypeSocks4("SOCKS 4");
+constexpr QLatin1String FirewallTypeSocks5("SOCKS 5");
+
+// Window placement: a window's prefix followed by one of the four edges, in twips.
+namespace placement {
+constexpr QLatin1String Main("MAIN");
+constexpr QLatin1String ConnectionInfo("CONNECTION INFO");
+constexpr QLatin1String Exist("EXIST");
+constexpr QLatin1String LogWindow("LOG WINDOW");
+constexpr QLatin1String Options("OPTIONS");
+constexpr QLatin1String Queue("QUE");
+constexpr QLatin1String RemoteChangeMode("REMOTE CHANGE MODE");
+constexpr QLatin1String LiveUpdate("LIVE UPDATE");
+constexpr QLatin1String Tips("TIPS");
+constexpr QLatin1String License("LICENSE");
+constexpr QLatin1String About("ABOUT");
+constexpr QLatin1String Splash("SPLASH");
+
+constexpr QLatin1String Top(" TOP");
+constexpr QLatin1String Left(" LEFT");
+constexpr QLatin1String Height(" HEIGHT");
+constexpr QLatin1String Width(" WIDTH");
+} // namespace placement
+
+// The start-up entry lives apart from the settings section, under this value name.
+constexpr QLatin1String StartupEntry("TIDEWICK");
+
+} // namespace tidewick::settings::keys
