@@ -10,6 +10,9 @@
 
 #include <cstdio>
 
+using tidewick::ftp::FtpClient;
+using tidewick::ftp::FtpFailure;
+
 int main(int argc, char** argv) {
   QCoreApplication app(argc, argv);
   if (argc != 6) {
