@@ -2,15 +2,27 @@
 
 #include <asio.hpp>
 
+#include <algorithm>
 #include <atomic>
+#include <cerrno>
+#include <climits>
+#include <cstring>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace tidewick::ftp::net {
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+
+std::string errorText(int error) { return std::strerror(error); }
 
 Endpoint toEndpoint(const asio::ip::tcp::endpoint& ep) {
   Endpoint out;
@@ -23,27 +35,15 @@ Endpoint toEndpoint(const asio::ip::tcp::endpoint& ep) {
   return out;
 }
 
-bool wouldBlock(const std::error_code& ec) { return ec == asio::error::would_block || ec == asio::error::try_again; }
-
-// Runs `io` until `done` turns true, the deadline passes or the stream is interrupted. On a
-// deadline the pending operation is cancelled through `cancel` and its handler is still run, so
-// nothing refers to this stack frame afterwards.
-enum class Outcome { Done, Timeout };
-
-template <typename Cancel>
-Outcome runUntil(asio::io_context& io, const bool& done, Clock::time_point deadline, Cancel cancel) {
-  while (!done) {
-    if (io.run_one_until(deadline) == 0 && !done) {
-      if (Clock::now() >= deadline) {
-        cancel();
-        io.restart();
-        while (!done && io.run_one() != 0) {}
-        return Outcome::Timeout;
-      }
-      io.restart();
-    }
-  }
-  return Outcome::Done;
+// The local or peer address of a socket; empty when it has none.
+template <typename Query>
+Endpoint socketEndpoint(int fd, Query query) {
+  if (fd < 0) return {};
+  asio::ip::tcp::endpoint ep;
+  socklen_t length = static_cast<socklen_t>(ep.capacity());
+  if (query(fd, ep.data(), &length) != 0) return {};
+  ep.resize(length);
+  return toEndpoint(ep);
 }
 
 std::string describe(const std::string& host, std::uint16_t port) {
@@ -53,38 +53,96 @@ std::string describe(const std::string& host, std::uint16_t port) {
 
 } // namespace
 
-struct TcpStream::Impl {
-  asio::io_context io;
-  asio::ip::tcp::socket socket{io};
-  std::atomic<bool> interrupted{false};
-  Millis timeout{30000};
+// Wakes the thread that waits in poll() when another thread interrupts one of its streams. One per
+// thread, shared by every stream and listener that thread makes; a wake-up meant for another
+// stream of the same thread costs one extra poll() and is otherwise ignored, since an interrupted
+// stream also keeps its own flag.
+class Waker {
+public:
+  Waker() : m_fd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {}
+  ~Waker() {
+    if (m_fd >= 0) ::close(m_fd);
+  }
+  Waker(const Waker&) = delete;
+  Waker& operator=(const Waker&) = delete;
 
-  void throwIfInterrupted() {
+  static std::shared_ptr<Waker> forThisThread() {
+    thread_local std::shared_ptr<Waker> waker = std::make_shared<Waker>();
+    return waker;
+  }
+
+  int handle() const { return m_fd; }
+  void wake() {
+    if (m_fd < 0) return;
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = ::write(m_fd, &one, sizeof one);
+  }
+  void drain() {
+    std::uint64_t value = 0;
+    [[maybe_unused]] const auto n = ::read(m_fd, &value, sizeof value);
+  }
+
+private:
+  int m_fd;
+};
+
+namespace {
+
+// What a socket and the flag that interrupt() sets need for waiting.
+struct Waitable {
+  int fd = -1;
+  std::atomic<bool> interrupted{false};
+  std::shared_ptr<Waker> waker = Waker::forThisThread();
+
+  void throwIfInterrupted() const {
     if (interrupted.load()) throw NetError(NetError::Kind::Interrupted, "The operation was aborted");
   }
 
-  // Waits until the socket is ready; false when `limit` passed first.
-  bool wait(asio::socket_base::wait_type type, Millis limit) {
-    throwIfInterrupted();
-    bool done = false;
-    std::error_code result;
-    io.restart();
-    socket.async_wait(type, [&](const std::error_code& ec) {
-      result = ec;
-      done = true;
-    });
-    const Outcome outcome = runUntil(io, done, Clock::now() + limit, [this] {
-      std::error_code ignored;
-      socket.cancel(ignored);
-    });
-    throwIfInterrupted();
-    if (outcome == Outcome::Timeout) return false;
-    if (result && result != asio::error::operation_aborted) throw NetError(NetError::Kind::Reset, result.message());
-    return true;
+  void interrupt() {
+    interrupted.store(true);
+    waker->wake();
   }
 
-  void waitOrThrow(asio::socket_base::wait_type type) {
-    if (!wait(type, timeout)) throw NetError(NetError::Kind::Timeout, "Nothing arrived for " + secondsText(timeout));
+  // Waits until the socket is ready for `events` (or has an error to report); false when the
+  // deadline passed first.
+  bool wait(short events, Clock::time_point deadline) {
+    for (;;) {
+      throwIfInterrupted();
+      const auto left = std::chrono::ceil<Millis>(deadline - Clock::now()).count();
+      int ms = static_cast<int>(std::clamp<long long>(left, 0, INT_MAX));
+      // Without a waker (no descriptor was left for it) an interrupt is seen within 100 ms.
+      if (waker->handle() < 0) ms = std::min(ms, 100);
+      pollfd fds[2] = {{fd, events, 0}, {waker->handle(), POLLIN, 0}};
+      const int ready = ::poll(fds, waker->handle() >= 0 ? 2 : 1, ms);
+      if (ready < 0) {
+        if (errno == EINTR) continue;
+        throw NetError(NetError::Kind::Reset, errorText(errno));
+      }
+      if (fds[1].revents != 0) waker->drain();
+      if (fds[0].revents != 0) {
+        throwIfInterrupted();
+        return true;
+      }
+      if (Clock::now() >= deadline) return false;
+    }
+  }
+
+  void closeSocket() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+};
+
+bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
+
+} // namespace
+
+struct TcpStream::Impl : Waitable {
+  Millis timeout{30000};
+
+  void waitOrThrow(short events) {
+    if (!wait(events, Clock::now() + timeout))
+      throw NetError(NetError::Kind::Timeout, "Nothing arrived for " + secondsText(timeout));
   }
 };
 
@@ -95,160 +153,143 @@ TcpStream::~TcpStream() { close(); }
 void TcpStream::connect(const std::string& host, std::uint16_t port, Millis connectTimeout) {
   d->throwIfInterrupted();
   const auto deadline = Clock::now() + connectTimeout;
-  auto cancelSocket = [this] {
-    std::error_code ignored;
-    d->socket.close(ignored);
-  };
 
-  asio::ip::tcp::resolver::results_type endpoints;
+  std::vector<asio::ip::tcp::endpoint> endpoints;
   std::error_code ec;
   const asio::ip::address numeric = asio::ip::make_address(host, ec);
   if (!ec) {
-    endpoints = asio::ip::tcp::resolver::results_type::create(asio::ip::tcp::endpoint(numeric, port), host,
-                                                              std::to_string(port));
+    endpoints.emplace_back(numeric, port);
   } else {
-    asio::ip::tcp::resolver resolver(d->io);
+    // Names are looked up on Asio's resolver thread, so the wait for them keeps the deadline and
+    // notices an interrupt.
+    asio::io_context io;
+    asio::ip::tcp::resolver resolver(io);
     bool done = false;
     std::error_code result;
-    d->io.restart();
     resolver.async_resolve(host, std::to_string(port),
                            [&](const std::error_code& e, asio::ip::tcp::resolver::results_type r) {
                              result = e;
-                             endpoints = std::move(r);
+                             for (const auto& entry : r) endpoints.push_back(entry.endpoint());
                              done = true;
                            });
-    const Outcome outcome = runUntil(d->io, done, deadline, [&] { resolver.cancel(); });
+    bool timedOut = false;
+    while (!done) {
+      const auto now = Clock::now();
+      if (d->interrupted.load() || now >= deadline) {
+        timedOut = !d->interrupted.load();
+        resolver.cancel();
+        io.restart();
+        while (!done && io.run_one() != 0) {}
+        break;
+      }
+      io.run_one_for(std::min<Clock::duration>(deadline - now, Millis(50)));
+      if (io.stopped()) io.restart();
+    }
     d->throwIfInterrupted();
-    if (outcome == Outcome::Timeout) throw NetError(NetError::Kind::Timeout, "Timed out looking up " + host);
+    if (timedOut) throw NetError(NetError::Kind::Timeout, "Timed out looking up " + host);
     if (result || endpoints.empty())
       throw NetError(NetError::Kind::Resolve,
                      "Cannot find the host " + host + (result ? " (" + result.message() + ")" : ""));
   }
 
-  bool done = false;
-  std::error_code result;
-  d->io.restart();
-  asio::async_connect(d->socket, endpoints, [&](const std::error_code& e, const asio::ip::tcp::endpoint&) {
-    result = e;
-    done = true;
-  });
-  const Outcome outcome = runUntil(d->io, done, deadline, cancelSocket);
-  if (d->interrupted.load()) {
+  int lastError = ECONNREFUSED;
+  for (const auto& endpoint : endpoints) {
     close();
-    d->throwIfInterrupted();
+    d->fd = ::socket(endpoint.protocol().family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (d->fd < 0) {
+      lastError = errno;
+      continue;
+    }
+    if (::connect(d->fd, endpoint.data(), static_cast<socklen_t>(endpoint.size())) == 0) return;
+    if (errno != EINPROGRESS) {
+      lastError = errno;
+      continue;
+    }
+    bool ready = false;
+    try {
+      ready = d->wait(POLLOUT, deadline);
+    } catch (const NetError&) {
+      close();
+      throw;
+    }
+    if (!ready) {
+      close();
+      throw NetError(NetError::Kind::Timeout, "Timed out connecting to " + describe(host, port));
+    }
+    int error = 0;
+    socklen_t length = sizeof error;
+    if (::getsockopt(d->fd, SOL_SOCKET, SO_ERROR, &error, &length) != 0) error = errno;
+    if (error == 0) return;
+    lastError = error;
   }
-  if (outcome == Outcome::Timeout) {
-    close();
-    throw NetError(NetError::Kind::Timeout, "Timed out connecting to " + describe(host, port));
-  }
-  if (result) {
-    close();
-    throw NetError(NetError::Kind::Connect, "Cannot connect to " + describe(host, port) + ": " + result.message());
-  }
-  d->socket.non_blocking(true);
+  close();
+  throw NetError(NetError::Kind::Connect, "Cannot connect to " + describe(host, port) + ": " + errorText(lastError));
 }
 
 void TcpStream::setNoDelay(bool on) {
-  std::error_code ignored;
-  d->socket.set_option(asio::ip::tcp::no_delay(on), ignored);
+  const int value = on ? 1 : 0;
+  if (d->fd >= 0) ::setsockopt(d->fd, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
 }
 
 std::size_t TcpStream::readSome(char* buffer, std::size_t size) {
   for (;;) {
     d->throwIfInterrupted();
-    std::error_code ec;
-    const std::size_t n = d->socket.read_some(asio::buffer(buffer, size), ec);
-    if (!ec) return n;
-    if (ec == asio::error::eof) return 0;
-    if (!wouldBlock(ec)) throw NetError(NetError::Kind::Reset, ec.message());
-    d->waitOrThrow(asio::socket_base::wait_read);
+    const ssize_t n = ::recv(d->fd, buffer, size, 0);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (!wouldBlock(error)) throw NetError(NetError::Kind::Reset, errorText(error));
+    d->waitOrThrow(POLLIN);
   }
 }
 
 void TcpStream::writeAll(const char* data, std::size_t size) {
   while (size > 0) {
     d->throwIfInterrupted();
-    std::error_code ec;
-    const std::size_t n = d->socket.write_some(asio::buffer(data, size), ec);
-    if (!ec) {
+    const ssize_t n = ::send(d->fd, data, size, MSG_NOSIGNAL);
+    if (n >= 0) {
       data += n;
-      size -= n;
+      size -= static_cast<std::size_t>(n);
       continue;
     }
-    if (!wouldBlock(ec)) throw NetError(NetError::Kind::Reset, ec.message());
-    d->waitOrThrow(asio::socket_base::wait_write);
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (!wouldBlock(error)) throw NetError(NetError::Kind::Reset, errorText(error));
+    d->waitOrThrow(POLLOUT);
   }
 }
 
 std::size_t TcpStream::available() {
-  std::error_code ec;
-  const std::size_t n = d->socket.available(ec);
-  return ec ? 0 : n;
+  int n = 0;
+  if (d->fd < 0 || ::ioctl(d->fd, FIONREAD, &n) != 0 || n < 0) return 0;
+  return static_cast<std::size_t>(n);
 }
 
-bool TcpStream::waitReadable(Millis wait) {
-  if (wait.count() > 0) return d->wait(asio::socket_base::wait_read, wait);
-  // A plain look without waiting: an io_context run with a deadline already passed would not
-  // even poll.
-  pollfd entry{};
-  entry.fd = nativeHandle();
-  entry.events = POLLIN;
-  return entry.fd >= 0 && ::poll(&entry, 1, 0) > 0;
-}
+bool TcpStream::waitReadable(Millis wait) { return d->fd >= 0 && d->wait(POLLIN, Clock::now() + wait); }
 
 void TcpStream::shutdownSend() {
-  std::error_code ignored;
-  d->socket.shutdown(asio::ip::tcp::socket::shutdown_send, ignored);
+  if (d->fd >= 0) ::shutdown(d->fd, SHUT_WR);
 }
 
-void TcpStream::close() {
-  std::error_code ignored;
-  d->socket.close(ignored);
-}
+void TcpStream::close() { d->closeSocket(); }
 
-bool TcpStream::isOpen() const { return d->socket.is_open(); }
+bool TcpStream::isOpen() const { return d->fd >= 0; }
 
-void TcpStream::interrupt() {
-  d->interrupted.store(true);
-  Impl* impl = d.get();
-  asio::post(d->io, [impl] {
-    std::error_code ignored;
-    impl->socket.cancel(ignored);
-  });
-}
+void TcpStream::interrupt() { d->interrupt(); }
 
-void TcpStream::clearInterrupt() {
-  d->interrupted.store(false);
-  // Run any cancel that interrupt() posted, now that nothing is pending for it to hit.
-  d->io.restart();
-  d->io.poll();
-}
+void TcpStream::clearInterrupt() { d->interrupted.store(false); }
 
 void TcpStream::setTimeout(Millis timeout) { d->timeout = timeout; }
 
 Millis TcpStream::timeout() const { return d->timeout; }
 
-Endpoint TcpStream::localEndpoint() const {
-  std::error_code ec;
-  const auto ep = d->socket.local_endpoint(ec);
-  return ec ? Endpoint{} : toEndpoint(ep);
-}
+Endpoint TcpStream::localEndpoint() const { return socketEndpoint(d->fd, ::getsockname); }
 
-Endpoint TcpStream::remoteEndpoint() const {
-  std::error_code ec;
-  const auto ep = d->socket.remote_endpoint(ec);
-  return ec ? Endpoint{} : toEndpoint(ep);
-}
+Endpoint TcpStream::remoteEndpoint() const { return socketEndpoint(d->fd, ::getpeername); }
 
-int TcpStream::nativeHandle() const {
-  return d->socket.is_open() ? static_cast<int>(const_cast<asio::ip::tcp::socket&>(d->socket).native_handle()) : -1;
-}
+int TcpStream::nativeHandle() const { return d->fd; }
 
-struct TcpListener::Impl {
-  asio::io_context io;
-  asio::ip::tcp::acceptor acceptor{io};
-  std::atomic<bool> interrupted{false};
-};
+struct TcpListener::Impl : Waitable {};
 
 TcpListener::TcpListener() : d(std::make_unique<Impl>()) {}
 
@@ -259,56 +300,39 @@ void TcpListener::listen(const std::string& localAddress) {
   const asio::ip::address address = asio::ip::make_address(localAddress, ec);
   if (ec) throw NetError(NetError::Kind::Connect, "Cannot listen on " + localAddress + ": " + ec.message());
   const asio::ip::tcp::endpoint endpoint(address, 0);
-  d->acceptor.open(endpoint.protocol(), ec);
-  if (!ec) d->acceptor.bind(endpoint, ec);
-  if (!ec) d->acceptor.listen(1, ec);
-  if (!ec) d->acceptor.non_blocking(true, ec);
-  if (ec) throw NetError(NetError::Kind::Connect, "Cannot listen on " + localAddress + ": " + ec.message());
+  close();
+  d->fd = ::socket(endpoint.protocol().family(), SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+  if (d->fd < 0 || ::bind(d->fd, endpoint.data(), static_cast<socklen_t>(endpoint.size())) != 0 ||
+      ::listen(d->fd, 1) != 0) {
+    const int error = errno;
+    close();
+    throw NetError(NetError::Kind::Connect, "Cannot listen on " + localAddress + ": " + errorText(error));
+  }
 }
 
-Endpoint TcpListener::localEndpoint() const {
-  std::error_code ec;
-  const auto ep = d->acceptor.local_endpoint(ec);
-  return ec ? Endpoint{} : toEndpoint(ep);
-}
+Endpoint TcpListener::localEndpoint() const { return socketEndpoint(d->fd, ::getsockname); }
 
 std::unique_ptr<TcpStream> TcpListener::accept(Millis timeout) {
-  auto stream = std::make_unique<TcpStream>();
   const auto deadline = Clock::now() + timeout;
   for (;;) {
-    if (d->interrupted.load()) throw NetError(NetError::Kind::Interrupted, "The operation was aborted");
-    std::error_code ec;
-    d->acceptor.accept(stream->d->socket, ec);
-    if (!ec) {
-      stream->d->socket.non_blocking(true);
+    d->throwIfInterrupted();
+    const int fd = ::accept4(d->fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (fd >= 0) {
+      auto stream = std::make_unique<TcpStream>();
+      stream->d->fd = fd;
       return stream;
     }
-    if (!wouldBlock(ec))
-      throw NetError(NetError::Kind::Connect, "The server did not open the data connection: " + ec.message());
-    bool done = false;
-    d->io.restart();
-    d->acceptor.async_wait(asio::socket_base::wait_read, [&](const std::error_code&) { done = true; });
-    const Outcome outcome = runUntil(d->io, done, deadline, [this] {
-      std::error_code ignored;
-      d->acceptor.cancel(ignored);
-    });
-    if (outcome == Outcome::Timeout)
+    const int error = errno;
+    if (error == EINTR || error == ECONNABORTED) continue;
+    if (!wouldBlock(error))
+      throw NetError(NetError::Kind::Connect, "The server did not open the data connection: " + errorText(error));
+    if (!d->wait(POLLIN, deadline))
       throw NetError(NetError::Kind::Timeout, "Timed out waiting for the server to open the data connection");
   }
 }
 
-void TcpListener::interrupt() {
-  d->interrupted.store(true);
-  Impl* impl = d.get();
-  asio::post(d->io, [impl] {
-    std::error_code ignored;
-    impl->acceptor.cancel(ignored);
-  });
-}
+void TcpListener::interrupt() { d->interrupt(); }
 
-void TcpListener::close() {
-  std::error_code ignored;
-  d->acceptor.close(ignored);
-}
+void TcpListener::close() { d->closeSocket(); }
 
 } // namespace tidewick::ftp::net

@@ -8,9 +8,13 @@ namespace tidewick::ftp::net {
 
 class TcpListener;
 
-// Plain TCP. Built on standalone Asio with a private io_context per socket; the socket is used in
-// non-blocking mode and each wait is one run of that io_context with a deadline, so a blocked call
-// can be ended by a deadline or by interrupt() from another thread.
+// Plain TCP on a non-blocking socket. Each wait is one poll() on the socket and on the waker of
+// the thread that made the stream, so a blocked call ends at its deadline or as soon as
+// interrupt() is called from another thread. A stream is driven by the thread that made it.
+//
+// A session opens a data connection for every file, so a connection costs no more than its socket:
+// no event loop, timer or wake-up descriptor of its own (Asio only parses addresses and resolves
+// host names here).
 class TcpStream final : public Stream {
 public:
   TcpStream();
