@@ -33,7 +33,10 @@ struct FtpClient::EventQueue {
 FtpClient::FtpClient(QObject* parent) : QObject(parent), m_pending(std::make_unique<EventQueue>()) {
   m_progressTimer = new QTimer(this);
   m_progressTimer->setInterval(static_cast<int>(progressIntervalMs));
-  connect(m_progressTimer, &QTimer::timeout, this, [this] { pollProgress(); });
+  connect(m_progressTimer, &QTimer::timeout, this, [this] {
+    pollProgress();
+    drain();
+  });
   m_worker = std::make_unique<Worker>([this] { scheduleDrain(); });
 }
 

@@ -90,21 +90,30 @@ std::deque<WorkerEvent> Worker::take(std::size_t max) {
 
 void Worker::waitForEvents(std::chrono::milliseconds wait) {
   std::unique_lock lock(m_mutex);
-  m_eventsReady.wait_for(lock, wait, [this] { return !m_events.empty(); });
+  m_eventsReady.wait_for(lock, wait, [this] { return m_notified; });
 }
 
 void Worker::push(WorkerEvent&& event) {
   bool tell = false;
   {
     std::lock_guard lock(m_mutex);
+    // While a job runs the UI looks for events on its progress tick anyway, so log lines and
+    // listed items wait for it: waking the UI thread for each of them would cost more than the
+    // work of a small file. The end of a job, a question, a lost connection and a large backlog
+    // are told at once, as is anything that happens between jobs.
+    const bool urgent = m_running == 0 || event.type == WorkerEvent::Type::Done ||
+                        event.type == WorkerEvent::Type::Question || event.type == WorkerEvent::Type::Disconnected ||
+                        m_events.size() + 1 >= backlogNotice;
     m_events.push_back(std::move(event));
-    if (!m_notified) {
+    if (urgent && !m_notified) {
       m_notified = true;
       tell = true;
     }
   }
-  m_eventsReady.notify_all();
-  if (tell && m_notify) m_notify();
+  if (tell) {
+    m_eventsReady.notify_all();
+    if (m_notify) m_notify();
+  }
 }
 
 void Worker::threadMain() {

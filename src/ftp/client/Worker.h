@@ -70,9 +70,11 @@ public:
   // Stops the given job if it is still the running one; a stale request does nothing.
   void abort(quint64 job);
 
-  // UI side: up to `max` waiting events, oldest first.
+  // UI side: up to `max` waiting events, oldest first. While a job runs, the UI is told only of
+  // events that cannot wait (see push()); it takes the rest on its own progress tick.
   std::deque<WorkerEvent> take(std::size_t max);
-  // Blocks until events wait or `wait` passes (for callers without an event loop).
+  // Blocks until events that cannot wait are there or `wait` passes (for callers without an
+  // event loop).
   void waitForEvents(std::chrono::milliseconds wait);
   // The newest progress figures {file bytes, percent, total} and a counter that changes with
   // them. The session updates them on every block it moves; the UI looks at its own pace, so a
@@ -85,6 +87,9 @@ private:
     SessionSettings settings;
     std::function<void(Session&)> run;
   };
+
+  // Waiting events beyond which the UI is told at once, whatever they are.
+  static constexpr std::size_t backlogNotice = 1000;
 
   void threadMain();
   void push(WorkerEvent&& event);
