@@ -86,23 +86,42 @@ void Session::sendCommand(const std::string& wire) {
 }
 
 proto::Reply Session::readReply() {
+  using Clock = std::chrono::steady_clock;
   char buffer[4096];
+  // A reply has the whole timeout from its first byte to its end, not the timeout again after
+  // every byte: a server dripping a byte at a time would otherwise hold us for ever.
+  std::optional<Clock::time_point> started;
   for (;;) {
     if (auto reply = m_reader.next()) {
       for (const auto& line : reply->lines) log(fromWire(line));
       return *reply;
     }
+    const net::Millis timeout = m_control->timeout();
+    if (!started && m_reader.hasPartial()) started = Clock::now();
+    net::Millis wait = timeout;
+    if (started) wait = std::max(net::Millis(0), std::chrono::ceil<net::Millis>(*started + timeout - Clock::now()));
     std::size_t n = 0;
     try {
+      // Waiting first costs one poll; a reply is hardly ever there the moment after its command.
+      if (!m_control->waitReadable(wait)) {
+        dropConnection();
+        if (started)
+          throw FtpError(FailureKind::Timeout,
+                         QStringLiteral("The server's reply was still incomplete %1 after it began; the connection "
+                                        "was closed")
+                             .arg(secondsText(timeout)));
+        throw FtpError(
+            FailureKind::Timeout,
+            QStringLiteral("The server did not answer within %1; the connection was closed").arg(secondsText(timeout)));
+      }
       n = m_control->readSome(buffer, sizeof buffer);
     } catch (const net::NetError& e) {
       if (e.kind() == net::NetError::Kind::Interrupted) throw;
-      const net::Millis waited = m_control->timeout();
       dropConnection();
       if (e.kind() == net::NetError::Kind::Timeout)
         throw FtpError(
             FailureKind::Timeout,
-            QStringLiteral("The server did not answer within %1; the connection was closed").arg(secondsText(waited)));
+            QStringLiteral("The server did not answer within %1; the connection was closed").arg(secondsText(timeout)));
       throw FtpError(FailureKind::ConnectionLost,
                      QStringLiteral("The connection to the server was lost: %1").arg(QString::fromStdString(e.what())));
     }
