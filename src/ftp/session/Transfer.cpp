@@ -1,4 +1,4 @@
-// Single-file transfers. Data moves through one 1 MiB buffer that is written to disk only when
+// Single-file transfers. Data moves through one 256 KiB buffer that is written to disk only when
 // full (small writes cost several times more per byte here), so memory stays flat whatever the
 // file size. A download that ends short of the size the server announced is a failure, and the
 // part that arrived stays on disk for a later resume.
@@ -91,7 +91,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
   if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
     throw FtpError(FailureKind::LocalFileFailed,
                    QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
-  if (file.size() < startOffset)
+  if (startOffset > 0 && file.size() < startOffset)
     throw FtpError(FailureKind::LocalFileFailed,
                    QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")
                        .arg(local)
@@ -115,7 +115,8 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
   m_restPending = false;
   if (start.isNegative()) refused("RETR " + remoteWire, start);
   removeIfUnused.armed = false;
-  if (!file.resize(startOffset) || !file.seek(startOffset))
+  // A file made just now is empty and open at its start already.
+  if (existed && (!file.resize(startOffset) || !file.seek(startOffset)))
     throw FtpError(FailureKind::LocalFileFailed,
                    QStringLiteral("Cannot prepare the local file %1: %2").arg(local, file.errorString()));
   if (size < 0 && startOffset == 0 && !ascii) size = proto::parseAnnouncedSize(start.lastLine()).value_or(-1);
@@ -228,7 +229,7 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
   } else if (m_restPending) {
     commandRaw("REST", "0");
   }
-  if (!file.seek(start))
+  if (start > 0 && !file.seek(start))
     throw FtpError(FailureKind::LocalFileFailed,
                    QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
 
