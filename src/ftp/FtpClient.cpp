@@ -55,6 +55,7 @@ SessionSettings FtpClient::settings() const {
   s.connectTimeout = net::Millis(std::max(1, m_connectTimeoutMs));
   s.idleTimeout = net::Millis(std::max(1, m_idleTimeoutMs));
   s.logFile = m_logFile;
+  s.listingLimit = m_listingLimit;
   const auto proxy = static_cast<ProxyKind>(m_proxyType);
   s.proxy.kind = (proxy == ProxyKind::Socks4 || proxy == ProxyKind::Socks5) ? proxy : ProxyKind::None;
   s.proxy.host = m_proxyHost.trimmed().toStdString();

@@ -99,6 +99,8 @@ public:
   void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
   int IdleTimeout() const { return m_idleTimeoutMs; }
   void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
+  // The most one listing may bring (tidewick::ftp::defaultListingLimit unless set).
+  void setListingLimit(const tidewick::ftp::ListingLimit& limit) { m_listingLimit = limit; }
 
   // ---- methods
   void Connect();
@@ -175,6 +177,7 @@ private:
   int m_listingOption = kNormalListing;
   int m_connectTimeoutMs = 30000;
   int m_idleTimeoutMs = 30000;
+  tidewick::ftp::ListingLimit m_listingLimit = tidewick::ftp::defaultListingLimit;
 
   ClientState m_state = ClientState::NotConnected;
   bool m_abortRequested = false;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDateTime>
+#include <QSharedData>
 #include <QString>
 
 #include <cstdint>
@@ -37,6 +38,14 @@ enum class DatePrecision : int { Unknown = 0, Day = 1, Minute = 2, Second = 3 };
 // What a listed entry is: FolderItem::kind and the kind ListingFolderItem reports.
 enum class ItemKind : int { File = 0, Folder = 1, Link = 2 };
 
+// Facts of a listed item that few callers need. They are kept out of the item and shared between
+// items with the same facts (most items of a folder have one of a few permission texts), which
+// keeps an item of a million-entry folder small. Never changed once an item refers to it.
+struct FolderItemDetails : QSharedData {
+  QString permissions; // as listed ("drwxr-xr-x"), or built from MLSD's UNIX.mode; may be empty
+  QString linkTarget;  // for links, when the listing names the target
+};
+
 // One entry of a remote folder, as GetFolderContents returns it and ListingFolderItem reports it.
 struct FolderItem {
   QString name;
@@ -44,9 +53,24 @@ struct FolderItem {
   qint64 size = 0;
   int kind = 0; // an ItemKind
   DatePrecision datePrecision = DatePrecision::Unknown;
-  QString linkTarget;
-  QString permissions;
+  QExplicitlySharedDataPointer<FolderItemDetails> details; // null when the listing told none
+
+  QString permissions() const { return details ? details->permissions : QString(); }
+  QString linkTarget() const { return details ? details->linkTarget : QString(); }
 };
+
+// How much one listing may bring before it stops with a failure, whichever bound comes first.
+// Text counts as received, except that an entry kept in memory counts with what it holds when
+// that is more (names are held as UTF-16), so the kept entries never hold more than `bytes`.
+struct ListingLimit {
+  qint64 entries;
+  qint64 bytes;
+};
+
+// A million entries is far beyond any folder a person browses, and at about 120 bytes an entry
+// with usual names it stays well inside the text bound, which stops a server that streams
+// without end.
+inline constexpr ListingLimit defaultListingLimit{1'000'000, 256LL * 1024 * 1024};
 
 // Reason codes of FileSkipped; GetSkipReason gives their texts.
 enum class SkipReason : int {

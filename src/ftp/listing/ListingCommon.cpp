@@ -155,6 +155,26 @@ QString decodeName(std::string_view bytes) {
   return QString::fromUtf8(bytes.data(), size);
 }
 
+QDateTime DateCache::utc(int year, int month, int day, int hour, int minute, int second) {
+  const std::array<int, 6> key{year, month, day, hour, minute, second};
+  if (!m_hasWhen || key != m_key) {
+    m_key = key;
+    m_when = utcDateTime(year, month, day, hour, minute, second);
+    m_hasWhen = true;
+  }
+  return m_when;
+}
+
+int DateCache::year(int month, int day, QDate today, int (*guess)(int, int, QDate)) {
+  if (month != m_month || day != m_day || today != m_today) {
+    m_month = month;
+    m_day = day;
+    m_today = today;
+    m_year = guess(month, day, today);
+  }
+  return m_year;
+}
+
 QString PermissionCache::get(std::string_view text) {
   for (size_t i = 0; i < m_used; ++i)
     if (m_keys[i] == text) return m_values[i];

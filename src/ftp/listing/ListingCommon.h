@@ -68,9 +68,29 @@ private:
   size_t m_next = 0;
 };
 
+// Lines of a listing mostly carry one of a few dates; the calendar work for the last one is kept,
+// so a listing of many files from the same minute works it out once.
+class DateCache {
+public:
+  // utcDateTime(), remembering the last answer.
+  QDateTime utc(int year, int month, int day, int hour, int minute, int second);
+  // The year guessed for a year-less date by `guess`, remembering the last answer.
+  int year(int month, int day, QDate today, int (*guess)(int month, int day, QDate today));
+
+private:
+  std::array<int, 6> m_key{};
+  QDateTime m_when;
+  bool m_hasWhen = false;
+  int m_month = 0;
+  int m_day = 0;
+  QDate m_today;
+  int m_year = 0;
+};
+
 struct Context {
   QDate today;
   PermissionCache* permissions = nullptr;
+  DateCache* dates = nullptr;
 };
 
 std::optional<ListEntry> parseUnixLine(std::string_view line, Context& context);

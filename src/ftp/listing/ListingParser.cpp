@@ -43,10 +43,11 @@ const char* listingFormatName(ListingFormat format) {
 }
 
 ListingParser::ListingParser()
-    : m_permissions(std::make_shared<PermissionCache>()), m_today(QDateTime::currentDateTimeUtc().date()) {}
+    : m_permissions(std::make_shared<PermissionCache>()), m_dates(std::make_shared<DateCache>()),
+      m_today(QDateTime::currentDateTimeUtc().date()) {}
 
 std::optional<ListEntry> ListingParser::tryFormat(ListingFormat format, std::string_view line) {
-  Context context{m_today, m_permissions.get()};
+  Context context{m_today, m_permissions.get(), m_dates.get()};
   switch (format) {
     case ListingFormat::Unix: return parseUnixLine(line, context);
     case ListingFormat::Dos: return parseDosLine(line, context);

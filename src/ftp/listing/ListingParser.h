@@ -34,7 +34,8 @@ namespace tidewick::ftp {
 
 namespace listing {
 class PermissionCache;
-}
+class DateCache;
+} // namespace listing
 
 struct ListEntry {
   enum Kind : int { File = 0, Folder = 1, Link = 2 };
@@ -82,6 +83,7 @@ private:
 
   LogCallback m_log;
   std::shared_ptr<listing::PermissionCache> m_permissions;
+  std::shared_ptr<listing::DateCache> m_dates;
   QDate m_today;
   ListingFormat m_format = ListingFormat::Unknown;
   int m_unparsed = 0;

@@ -103,18 +103,16 @@ struct DateMatch {
 };
 
 // Month/day/clock-or-year at i, day/month/clock-or-year at i, or ISO date and clock at i.
-bool matchDate(const Tokens& t, int i, QDate today, DateMatch& out) {
+bool matchDate(const Tokens& t, int i, Context& context, DateMatch& out) {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
   bool hasSeconds = false;
 
   auto finish = [&](int last, bool withClock) {
-    if (withClock) {
-      out.when = utcDateTime(year, month, day, hour, minute, second);
-      out.precision = hasSeconds ? ListEntry::Precision::Second : ListEntry::Precision::Minute;
-    } else {
-      out.when = utcDateTime(year, month, day);
-      out.precision = ListEntry::Precision::Day;
-    }
+    if (!withClock) hour = minute = second = 0;
+    out.when = context.dates ? context.dates->utc(year, month, day, hour, minute, second)
+                             : utcDateTime(year, month, day, hour, minute, second);
+    if (withClock) out.precision = hasSeconds ? ListEntry::Precision::Second : ListEntry::Precision::Minute;
+    else out.precision = ListEntry::Precision::Day;
     if (!out.when.isValid()) return false;
     out.lastToken = last;
     return true;
@@ -125,7 +123,8 @@ bool matchDate(const Tokens& t, int i, QDate today, DateMatch& out) {
     if (parseClock(third, hour, minute, second, hasSeconds)) {
       // BSD "ls -lT" prints seconds and then the year: "Mar  5 14:22:33 2021".
       if (hasSeconds && last + 1 < t.count && parseYear(t[last + 1], year)) return finish(last + 1, true);
-      year = guessYear(month, day, today);
+      year = context.dates ? context.dates->year(month, day, context.today, guessYear)
+                           : guessYear(month, day, context.today);
       return finish(last, true);
     }
     return false;
@@ -197,7 +196,7 @@ std::optional<ListEntry> parseUnixLine(std::string_view line, Context& context) 
   qint64 size = 0;
   bool found = false;
   for (int i = firstSize + 1; i < t.count - 1 && !found; ++i)
-    found = matchDate(t, i, context.today, date) && matchSize(t, i - 1, firstSize, device, size);
+    found = matchDate(t, i, context, date) && matchSize(t, i - 1, firstSize, device, size);
   if (!found || date.lastToken + 1 >= t.count) return std::nullopt;
 
   // Exactly one separator after the date; the rest of the line is the name.

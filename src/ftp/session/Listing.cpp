@@ -1,6 +1,8 @@
 // Folder listings: MLSD when the server offers it (exact sizes, UTC dates, no guessing at the
 // format), LIST otherwise. Lines are parsed as they arrive, so a huge folder never sits in memory
-// as raw text. Patterns are matched here rather than handed to the server, whose glob rules differ.
+// as raw text, and a listing that grows past its limit stops with a failure rather than taking
+// the machine's memory. Patterns are matched here rather than handed to the server, whose glob
+// rules differ.
 
 #include "ftp/session/Session.h"
 
@@ -8,9 +10,49 @@
 #include "ftp/proto/Command.h"
 #include "ftp/proto/Paths.h"
 
+#include <array>
 #include <cstring>
+#include <iterator>
 
 namespace tidewick::ftp {
+
+// Counts what a listing brings against its limit and stops it, with a failure that says so,
+// past either bound.
+class ListingBudget {
+public:
+  explicit ListingBudget(const ListingLimit& limit) : m_limit(limit) {}
+
+  void text(std::size_t bytes) {
+    m_bytes += static_cast<qint64>(bytes);
+    check();
+  }
+  // One entry; `held` is what it keeps in memory when it is kept (0 when it is not), `line` the
+  // text it came in, which text() counted already.
+  void entry(std::size_t held, std::size_t line) {
+    ++m_entries;
+    if (held > line) m_bytes += static_cast<qint64>(held - line);
+    check();
+  }
+
+private:
+  void check() const {
+    if (m_entries > m_limit.entries)
+      throw FtpError(
+          FailureKind::TransferFailed,
+          QStringLiteral("The listing is larger than %1 entries; it was stopped there").arg(m_limit.entries));
+    if (m_bytes > m_limit.bytes) {
+      constexpr qint64 mib = 1024 * 1024;
+      const QString size = m_limit.bytes % mib == 0 ? QStringLiteral("%1 MiB").arg(m_limit.bytes / mib)
+                                                    : QStringLiteral("%1 bytes").arg(m_limit.bytes);
+      throw FtpError(FailureKind::TransferFailed,
+                     QStringLiteral("The listing is larger than %1; it was stopped there").arg(size));
+    }
+  }
+
+  ListingLimit m_limit;
+  qint64 m_entries = 0;
+  qint64 m_bytes = 0;
+};
 
 namespace {
 
@@ -35,15 +77,72 @@ bool meansEmptyFolder(const proto::Reply& reply) {
   return text.contains(QLatin1String("no files")) || text.contains(QLatin1String("empty"));
 }
 
+// What a kept item holds in memory: the item and its names as UTF-16 (details are shared).
+std::size_t heldBytes(const FolderItem& item) {
+  return sizeof(FolderItem) + 2 * static_cast<std::size_t>(item.name.size()) + 32;
+}
+
+// Most items of a folder share one of a few permission texts; they get one details object each.
+class DetailsCache {
+public:
+  QExplicitlySharedDataPointer<FolderItemDetails> get(QString&& permissions, QString&& linkTarget) {
+    if (permissions.isEmpty() && linkTarget.isEmpty()) return {};
+    if (linkTarget.isEmpty())
+      for (const auto& details : m_recent)
+        if (details && details->permissions == permissions) return details;
+    QExplicitlySharedDataPointer<FolderItemDetails> details(new FolderItemDetails);
+    details->permissions = std::move(permissions);
+    details->linkTarget = std::move(linkTarget);
+    if (details->linkTarget.isEmpty()) m_recent[m_next++ % m_recent.size()] = details;
+    return details;
+  }
+
+private:
+  std::array<QExplicitlySharedDataPointer<FolderItemDetails>, 8> m_recent;
+  std::size_t m_next = 0;
+};
+
+// Collects a listing's items in blocks and hands them over in one vector of the exact size, so a
+// large folder is never copied from one ever larger array to the next while it arrives.
+class ItemCollector {
+public:
+  void add(FolderItem&& item) {
+    if (m_blocks.empty() || m_blocks.back().size() == blockSize) {
+      m_blocks.emplace_back();
+      m_blocks.back().reserve(blockSize);
+    }
+    m_blocks.back().push_back(std::move(item));
+    ++m_count;
+  }
+
+  std::vector<FolderItem> take() {
+    std::vector<FolderItem> items;
+    items.reserve(m_count);
+    for (auto& block : m_blocks) {
+      std::move(block.begin(), block.end(), std::back_inserter(items));
+      std::vector<FolderItem>().swap(block); // each block goes as soon as it is moved
+    }
+    m_blocks.clear();
+    m_count = 0;
+    return items;
+  }
+
+private:
+  static constexpr std::size_t blockSize = 4096;
+  std::vector<std::vector<FolderItem>> m_blocks;
+  std::size_t m_count = 0;
+};
+
 // Feeds a data connection's bytes to `line` one line at a time (CR LF or LF; lines longer than the
-// cap are dropped with one log note).
+// cap are dropped with one log note). Every byte counts against the budget.
 template <typename LineFn, typename NoteFn>
-void readLines(net::Stream& stream, char* buffer, LineFn&& line, NoteFn&& note) {
+void readLines(net::Stream& stream, char* buffer, ListingBudget& budget, LineFn&& line, NoteFn&& note) {
   std::string pending;
   bool skipping = false;
   for (;;) {
     const std::size_t n = stream.readSome(buffer, chunkSize);
     if (n == 0) break;
+    budget.text(n);
     std::size_t start = 0;
     for (;;) {
       const char* found = static_cast<const char*>(std::memchr(buffer + start, '\n', n - start));
@@ -87,17 +186,19 @@ void readLines(net::Stream& stream, char* buffer, LineFn&& line, NoteFn&& note) 
 void Session::list(const QString& pattern, bool report, std::vector<FolderItem>* out) {
   requireConnected();
   guarded([&] {
+    ItemCollector collected;
     listImpl(pattern, [&](FolderItem&& item) {
       if (report) m_events.listingItem(item);
-      if (out) out->push_back(std::move(item));
+      if (out) collected.add(std::move(item));
     });
+    if (out) *out = collected.take();
   });
 }
 
 std::vector<FolderItem> Session::listAll() {
-  std::vector<FolderItem> items;
-  listImpl(QString(), [&](FolderItem&& item) { items.push_back(std::move(item)); });
-  return items;
+  ItemCollector collected;
+  listImpl(QString(), [&](FolderItem&& item) { collected.add(std::move(item)); });
+  return collected.take();
 }
 
 void Session::listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink) {
@@ -119,6 +220,8 @@ void Session::listImpl(const QString& pattern, const std::function<void(FolderIt
   parser.setLogCallback([this](std::string_view line) {
     log(QStringLiteral("Could not read the listing line: %1").arg(fromWire(line)));
   });
+  ListingBudget budget(m_settings.listingLimit);
+  DetailsCache details;
   const auto handle = [&](std::string_view line) {
     if (line.empty()) return;
     std::optional<ListEntry> entry = mlsd ? parseMlsdLine(line) : parser.parseLine(line);
@@ -127,26 +230,31 @@ void Session::listImpl(const QString& pattern, const std::function<void(FolderIt
       return;
     }
     if (entry->name == QLatin1String(".") || entry->name == QLatin1String("..")) return;
-    if (!proto::wildcardMatch(pattern, entry->name)) return;
+    if (!proto::wildcardMatch(pattern, entry->name)) {
+      budget.entry(0, line.size());
+      return;
+    }
     FolderItem item;
     item.name = std::move(entry->name);
     item.date = std::move(entry->modified);
     item.size = entry->size;
     item.kind = entry->kind;
     item.datePrecision = precisionOf(entry->precision);
-    item.linkTarget = std::move(entry->linkTarget);
-    item.permissions = std::move(entry->permissions);
+    item.details = details.get(std::move(entry->permissions), std::move(entry->linkTarget));
+    // An item is held by the caller, or by the window it is reported to, as long as it would
+    // be here.
+    budget.entry(heldBytes(item), line.size());
     sink(std::move(item));
   };
 
-  if (!transfer.finished) readListingLines(handle);
+  if (!transfer.finished) readListingLines(budget, handle);
   finishTransfer(transfer, verb);
 }
 
-void Session::readListingLines(const std::function<void(std::string_view)>& line) {
-  if (!m_buffer) m_buffer = std::make_unique<char[]>(1 << 20);
+void Session::readListingLines(ListingBudget& budget, const std::function<void(std::string_view)>& line) {
+  if (!m_buffer) m_buffer = std::make_unique<char[]>(chunkSize);
   try {
-    readLines(*m_data, m_buffer.get(), line,
+    readLines(*m_data, m_buffer.get(), budget, line,
               [this] { log(QStringLiteral("A listing line longer than 64 KiB was left out")); });
   } catch (const net::NetError& e) {
     if (e.kind() == net::NetError::Kind::Interrupted) throw;
@@ -161,7 +269,12 @@ QString Session::rawListing(const std::string& verb, const std::string& argument
   Transfer transfer(*this);
   const proto::Reply start = startTransfer(verb, argument, transfer);
   if (start.isNegative()) return fromWire(start.text());
-  if (!transfer.finished) readListingLines([this](std::string_view line) { log(fromWire(line)); });
+  ListingBudget budget(m_settings.listingLimit);
+  if (!transfer.finished)
+    readListingLines(budget, [&](std::string_view line) {
+      log(fromWire(line));
+      budget.entry(0, line.size());
+    });
   closeData();
   if (transfer.finished) return fromWire(start.text());
   proto::Reply reply = readReply();

@@ -21,6 +21,8 @@
 
 namespace tidewick::ftp {
 
+class ListingBudget;
+
 struct SessionSettings {
   QString host;
   int port = 21;
@@ -32,6 +34,7 @@ struct SessionSettings {
   net::Millis connectTimeout{30000};
   net::Millis idleTimeout{30000};
   QString logFile;
+  ListingLimit listingLimit = defaultListingLimit;
 };
 
 // What a session reports while it works. Called on the worker thread, in order.
@@ -162,8 +165,9 @@ private:
   void listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink);
   std::vector<FolderItem> listAll();
   QString rawListing(const std::string& verb, const std::string& argument);
-  // Reads the open data connection line by line into `line`; a broken connection fails the listing.
-  void readListingLines(const std::function<void(std::string_view)>& line);
+  // Reads the open data connection line by line into `line`; a broken connection fails the
+  // listing, and so does one that brings more than the budget allows.
+  void readListingLines(ListingBudget& budget, const std::function<void(std::string_view)>& line);
   void receiveTree(const QString& pattern, const QString& localFolder, bool recursive, int depth);
   void sendTree(const QString& localFolder, const QString& pattern, bool recursive, int depth);
   void reportProgress(qint64 fileBytes, qint64 fileSize);
