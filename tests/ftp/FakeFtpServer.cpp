@@ -29,13 +29,14 @@ int listenLoopback(quint16* port) {
   return fd;
 }
 
-void sendAll(int fd, const char* data, std::size_t size) {
+bool sendAll(int fd, const char* data, std::size_t size) {
   while (size > 0 && fd >= 0) {
     const ssize_t n = ::send(fd, data, size, MSG_NOSIGNAL);
-    if (n <= 0) return;
+    if (n <= 0) return false;
     data += n;
     size -= static_cast<std::size_t>(n);
   }
+  return fd >= 0;
 }
 
 // Waits for a readable fd for up to ms; false on timeout.
@@ -48,10 +49,10 @@ bool readable(int fd, int ms) {
 
 void FakeFtpServer::Control::send(const std::string& bytes) { sendAll(m_fd, bytes.data(), bytes.size()); }
 
-void FakeFtpServer::Control::sendSlowly(const std::string& bytes) {
+void FakeFtpServer::Control::sendSlowly(const std::string& bytes, int pauseUs) {
   for (char c : bytes) {
-    sendAll(m_fd, &c, 1);
-    ::usleep(200);
+    if (!sendAll(m_fd, &c, 1)) return;
+    ::usleep(static_cast<useconds_t>(pauseUs));
   }
 }
 
@@ -157,6 +158,11 @@ FakeFtpServer::FakeFtpServer() {
     c.reply("150 Send it");
     files[name] = c.receiveData();
     c.reply("226 Stored");
+  });
+  on("APPE", [this](Control& c, const std::string& name) {
+    c.reply("150 Send the rest");
+    files[name] += c.receiveData();
+    c.reply("226 Appended");
   });
   m_thread = std::thread([this] { serve(); });
 }

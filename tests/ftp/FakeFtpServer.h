@@ -20,15 +20,15 @@ namespace tidewick::test {
 //
 // Each verb has a default answer good enough for a plain session (login, SYST, FEAT "500",
 // TYPE, PWD "/", CWD, EPSV/PASV with a real data port, LIST/RETR/STOR from the fields below,
-// NOOP, ABOR, QUIT); a test replaces any of them with on().
+// NOOP, ABOR, QUIT, APPE); a test replaces any of them with on().
 class FakeFtpServer {
 public:
   class Control {
   public:
     // Sends raw bytes on the control connection (no line end added).
     void send(const std::string& bytes);
-    // Sends one byte at a time.
-    void sendSlowly(const std::string& bytes);
+    // Sends one byte at a time, `pauseUs` apart; stops when the client has gone.
+    void sendSlowly(const std::string& bytes, int pauseUs = 200);
     void reply(const std::string& line) { send(line + "\r\n"); }
     // Drops the control connection.
     void close();
@@ -62,7 +62,7 @@ public:
   void setGreetingSlowly(bool slowly) { m_greetingSlowly = slowly; }
   void on(const std::string& verb, Handler handler);
 
-  // Served by the default LIST, RETR and STOR.
+  // Served by the default LIST, RETR, STOR and APPE.
   std::string listing;
   std::map<std::string, std::string> files;
 

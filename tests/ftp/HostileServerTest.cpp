@@ -5,6 +5,7 @@
 #include "ClientHarness.h"
 #include "FakeFtpServer.h"
 
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -103,24 +104,34 @@ TEST_F(HostileServer, OverLongReplyLineClosesTheConnection) {
   EXPECT_EQ(harness.disconnects, 1);
 }
 
-TEST_F(HostileServer, SilentServerTimesOut) {
+TEST_F(HostileServer, SilentOrDrippingServerTimesOut) {
   client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
+  server.on("USER", [](FakeFtpServer::Control&, const std::string&) {});
+  FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+
+  server.on("USER", [](FakeFtpServer::Control& c, const std::string&) { c.reply("331 Password required"); });
   server.on("CWD", [](FakeFtpServer::Control&, const std::string&) {}); // never answers
   connectOk();
-  const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("pub")); });
+  failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("pub")); });
   EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
   EXPECT_TRUE(failure.description().contains(QStringLiteral("did not answer within 1.5 seconds")))
       << failure.description().toStdString();
   EXPECT_EQ(client.CurrentState(), NotConnected);
   EXPECT_EQ(harness.disconnects, 1);
   EXPECT_TRUE(sent("CWD pub"));
-}
 
-TEST_F(HostileServer, UnansweredLoginTimesOutToo) {
-  client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
-  server.on("USER", [](FakeFtpServer::Control&, const std::string&) {});
-  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  // A reply dripping in a byte every 0.1 s (3.4 s in all) has the timeout from its first byte,
+  // not the timeout again after every byte.
+  server.on("PWD", [](FakeFtpServer::Control& c, const std::string&) {
+    c.sendSlowly("257 \"/\" is the current folder\r\n", 100 * 1000);
+  });
+  connectOk();
+  failure = harness.failureOf([&] { client.GetCurrentFolder(); });
   EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("still incomplete 1.5 seconds after it began")))
+      << failure.description().toStdString();
   EXPECT_EQ(client.CurrentState(), NotConnected);
 }
 
@@ -272,25 +283,34 @@ TEST_F(HostileServer, AbortWhileTheServerSitsOnACommand) {
   server.on("CWD", [](FakeFtpServer::Control&, const std::string&) {});
   connectOk();
   QTimer::singleShot(50, &client, [&] { client.setAbort(true); });
-  const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
+  FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
   EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
   EXPECT_EQ(client.CurrentState(), Idle);
   EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
-}
 
-TEST_F(HostileServer, AbortOnAServerThatStoppedAnsweringDropsTheConnection) {
-  for (const char* verb : {"CWD", "ABOR", "NOOP"}) server.on(verb, [](FakeFtpServer::Control&, const std::string&) {});
-  connectOk();
-  QTimer::singleShot(50, &client, [&] { client.setAbort(true); });
-  const FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
+  // A server that answers nothing any more, not even ABOR, is given a second, then dropped: no
+  // way to know where the conversation stands.
+  for (const char* verb : {"ABOR", "NOOP"}) server.on(verb, [](FakeFtpServer::Control&, const std::string&) {});
+  QElapsedTimer sinceAbort;
+  QTimer::singleShot(50, &client, [&] {
+    sinceAbort.start();
+    client.setAbort(true);
+  });
+  failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("slow")); });
+  const qint64 elapsed = sinceAbort.elapsed();
   EXPECT_EQ(failure.number(), failureNumber(FailureKind::Aborted));
-  EXPECT_EQ(client.CurrentState(), NotConnected); // no way to know where the conversation stands
+  EXPECT_LE(elapsed, 1500);
+  EXPECT_EQ(client.CurrentState(), NotConnected);
   EXPECT_EQ(harness.disconnects, 1);
   EXPECT_TRUE(harness.logContains(QStringLiteral("did not come back in step")));
 }
 
-TEST_F(HostileServer, PassiveAddressOfAnotherHostIsNotTrusted) {
-  server.on("EPSV", [](FakeFtpServer::Control& c, const std::string&) { c.reply("500 EPSV not understood"); });
+TEST_F(HostileServer, PassiveRepliesThatCannotBeTakenAsSaid) {
+  // An EPSV reply without a usable port: PASV instead, and EPSV is not asked again.
+  server.on("EPSV", [](FakeFtpServer::Control& c, const std::string&) {
+    c.reply("229 Entering Extended Passive Mode (|||99999|)");
+  });
+  // A PASV reply naming another host: the data connection goes to the server's own address.
   server.on("PASV", [](FakeFtpServer::Control& c, const std::string&) {
     const quint16 port = c.openDataPort();
     c.reply("227 Entering Passive Mode (10,11,12,13," + std::to_string(port >> 8) + "," + std::to_string(port & 0xff) +
@@ -302,21 +322,43 @@ TEST_F(HostileServer, PassiveAddressOfAnotherHostIsNotTrusted) {
   client.ListFolderContents();
   ASSERT_EQ(harness.items.size(), 2u);
   EXPECT_EQ(harness.items[0].name, QStringLiteral("a.txt"));
+  EXPECT_TRUE(harness.logContains(QStringLiteral("no usable port")));
   EXPECT_TRUE(harness.logContains(QStringLiteral("10.11.12.13")));
-  EXPECT_EQ(count("EPSV"), 1); // refused once, not asked again
+  EXPECT_EQ(count("EPSV"), 1);
   EXPECT_EQ(count("PASV"), 2);
 }
 
-TEST_F(HostileServer, UnusableEpsvReplyFallsBackToPasv) {
-  server.on("EPSV", [](FakeFtpServer::Control& c, const std::string&) {
-    c.reply("229 Entering Extended Passive Mode (|||99999|)");
-  });
-  server.listing = "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 a.txt\r\n";
+TEST_F(HostileServer, OversizedListingStopsAtItsLimit) {
+  std::string listing;
+  for (int i = 0; i < 3000; ++i) listing += "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 file" + std::to_string(i) + ".txt\r\n";
+  server.listing = listing;
   connectOk();
-  client.ListFolderContents();
-  EXPECT_EQ(harness.items.size(), 1u);
-  EXPECT_TRUE(harness.logContains(QStringLiteral("no usable port")));
-  EXPECT_EQ(count("PASV"), 1);
+  client.setListingLimit({1000, 64 * 1024 * 1024});
+  FtpFailure failure = harness.failureOf([&] { client.GetFolderContents(); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
+  EXPECT_EQ(failure.description(), QStringLiteral("The listing is larger than 1000 entries; it was stopped there"));
+  EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+
+  // A server streaming without end, here without a single line end.
+  server.listing = std::string(4 * 1024 * 1024, 'x');
+  client.setListingLimit({1000, 1024 * 1024});
+  failure = harness.failureOf([&] { client.ListFolderContents(); });
+  EXPECT_EQ(failure.description(), QStringLiteral("The listing is larger than 1 MiB; it was stopped there"));
+  EXPECT_EQ(client.CurrentState(), Idle);
+
+  // Names are held as UTF-16, twice their text: 240 KB of long names hold more than 400 KiB.
+  std::string longNames;
+  for (int i = 0; i < 1000; ++i)
+    longNames += "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 " + std::string(200, 'n') + std::to_string(i) + "\r\n";
+  server.listing = longNames;
+  client.setListingLimit({1000, 400 * 1024});
+  failure = harness.failureOf([&] { client.GetFolderContents(); });
+  EXPECT_EQ(failure.description(), QStringLiteral("The listing is larger than 409600 bytes; it was stopped there"));
+
+  server.listing = listing;
+  client.setListingLimit({3000, 64 * 1024 * 1024});
+  EXPECT_EQ(client.GetFolderContents().size(), 3000u);
 }
 
 TEST_F(HostileServer, HostileNamesNeverLeaveTheTargetFolder) {
@@ -388,7 +430,15 @@ TEST_F(HostileServer, AsciiModeConvertsLineEndsOnTheWire) {
   EXPECT_TRUE(sent("TYPE I"));
 }
 
-TEST_F(HostileServer, AccountQuestionIsAnsweredFromTheUiThread) {
+TEST_F(HostileServer, LoginsWithoutAPasswordOrWithAnAccount) {
+  // 202 to USER: logged in already, and the password never goes out.
+  server.on("USER", [](FakeFtpServer::Control& c, const std::string&) { c.reply("202 No password needed"); });
+  connectOk();
+  EXPECT_EQ(server.verbs(), (std::vector<std::string>{"USER", "SYST", "FEAT"}));
+  client.Disconnect();
+
+  // 332 to PASS: the account question is answered from the UI thread, and the answer is not logged.
+  server.on("USER", [](FakeFtpServer::Control& c, const std::string&) { c.reply("331 Password required"); });
   server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) { c.reply("332 Need account for login"); });
   server.on("ACCT", [](FakeFtpServer::Control& c, const std::string&) { c.reply("230 Logged in"); });
   harness.accountAnswer = QStringLiteral("acct-42");
@@ -396,15 +446,50 @@ TEST_F(HostileServer, AccountQuestionIsAnsweredFromTheUiThread) {
   EXPECT_EQ(harness.accountQuestions, 1);
   EXPECT_TRUE(sent("ACCT acct-42"));
   EXPECT_FALSE(harness.logContains(QStringLiteral("acct-42")));
-}
+  client.Disconnect();
 
-TEST_F(HostileServer, EmptyAccountAnswerFailsTheLoginClearly) {
-  server.on("PASS", [](FakeFtpServer::Control& c, const std::string&) { c.reply("332 Need account for login"); });
+  // No answer gives the login up with a clear reason.
+  harness.accountAnswer.clear();
   const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
   EXPECT_EQ(failure.number(), failureNumber(FailureKind::LoginFailed));
   EXPECT_TRUE(failure.description().contains(QStringLiteral("account")));
   EXPECT_EQ(client.CurrentState(), NotConnected);
-  EXPECT_EQ(count("ACCT"), 0);
+  EXPECT_EQ(count("ACCT"), 1);
+}
+
+TEST_F(HostileServer, ResumeWhereTheServerRefusesRest) {
+  server.on("FEAT",
+            [](FakeFtpServer::Control& c, const std::string&) { c.send("211-Features:\r\n SIZE\r\n211 End\r\n"); });
+  server.on("REST", [](FakeFtpServer::Control& c, const std::string&) { c.reply("502 REST not implemented"); });
+  server.files["part.bin"] = "12345";
+  server.files["other.bin"] = "123";
+  server.files["whole.bin"] = "1234567890";
+  const QString source = local(QStringLiteral("whole.bin"));
+  ASSERT_TRUE(writeLocal(source, "1234567890"));
+  connectOk();
+
+  // The remote file holds exactly the bytes to skip: appending the rest comes to the same.
+  client.SendFile(source, 5, QStringLiteral("part.bin"), true);
+  EXPECT_EQ(server.files["part.bin"], "1234567890");
+  EXPECT_TRUE(harness.logContains(QStringLiteral("appending instead")));
+
+  // Of any other length it cannot be continued: refused before anything is sent.
+  FtpFailure failure = harness.failureOf([&] { client.SendFile(source, 5, QStringLiteral("other.bin"), true); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::CommandRefused));
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("Resuming (REST 5) failed: 502")))
+      << failure.description().toStdString();
+  EXPECT_EQ(server.files["other.bin"], "123");
+
+  // A download has no way round: refused, and the part already here stays as it was.
+  const QString part = local(QStringLiteral("part.bin"));
+  ASSERT_TRUE(writeLocal(part, "12345"));
+  failure = harness.failureOf([&] { client.ReceiveFile(QStringLiteral("whole.bin"), 5, part); });
+  EXPECT_EQ(failure.number(), failureNumber(FailureKind::CommandRefused));
+  EXPECT_EQ(readLocal(part), QByteArray("12345"));
+
+  EXPECT_EQ(count("APPE"), 1);
+  EXPECT_EQ(count("STOR") + count("RETR"), 0);
+  EXPECT_EQ(client.CurrentState(), Idle);
 }
 
 TEST_F(HostileServer, ServerHangingUpWhileIdleIsNoticed) {
