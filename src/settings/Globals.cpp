@@ -34,10 +34,18 @@ bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo::ex
 
 void DeleteFileQuietly(const QString& path) { QFile::remove(path); }
 
-QString ReadIniString(const QString& file, const QString& section, const QString& key) {
-  QString value = tidewick::ini::read(file, section, key).value_or(QString());
+QString ReadIniString(const tidewick::ini::Document& file, const QString& section, const QString& key) {
+  QString value = file.value(section, key).value_or(QString());
   if (value.startsWith(QStringLiteral("(Unassigned)"))) return {};
   return StripNulls(value);
+}
+
+QString ReadIniString(const QString& file, const QString& section, const QString& key) {
+  return ReadIniString(tidewick::ini::Document::load(file), section, key);
+}
+
+int WriteIniString(const QString& section, const QString& key, const QString& value, tidewick::ini::Document& file) {
+  return file.setValue(section, key, value) ? 1 : 0;
 }
 
 int WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file) {

@@ -4,6 +4,10 @@
 
 #include <QString>
 
+namespace tidewick::ini {
+class Document;
+}
+
 // The program version as "major.minor.revision".
 QString ProgramVersion();
 
@@ -19,6 +23,10 @@ void DeleteFileQuietly(const QString& path);
 QString ReadIniString(const QString& file, const QString& section, const QString& key);
 // Non-zero on success. Note the argument order, which differs from ReadIniString's.
 int WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file);
+// The same on a document read once, for callers that read or write many values of one file and
+// then save it once.
+QString ReadIniString(const tidewick::ini::Document& file, const QString& section, const QString& key);
+int WriteIniString(const QString& section, const QString& key, const QString& value, tidewick::ini::Document& file);
 
 QString AddTrailingBackslash(const QString& path); // appends "/" unless the trimmed text ends with one
 QString StripNulls(const QString& text);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMutex>
 #include <QStandardPaths>
 
 namespace tidewick::settings {
@@ -53,6 +54,23 @@ bool saveStartup(const QString& valueName, QString commandLine) {
   return ini::writeFileAtomically(desktopFile(valueName), text);
 }
 
+// The settings file, read whole. Settings failures reach no dialog: a file that cannot be read (or is
+// over the size limit) gives the callers their defaults, is never replaced, and is named once on
+// standard error.
+ini::Document loadSettings() {
+  ini::Document doc = ini::Document::load(Registry::settingsFilePath());
+  if (doc.status() == ini::LoadStatus::Unreadable || doc.status() == ini::LoadStatus::TooLarge) {
+    static QMutex mutex;
+    static QString reported;
+    QMutexLocker lock(&mutex);
+    if (reported != doc.problem()) {
+      reported = doc.problem();
+      qWarning("%s", qPrintable(reported));
+    }
+  }
+  return doc;
+}
+
 QString configHome() {
   QString xdg = qEnvironmentVariable("XDG_CONFIG_HOME");
   if (xdg.isEmpty() || !QDir::isAbsolutePath(xdg)) xdg = QDir::homePath() + QStringLiteral("/.config");
@@ -80,7 +98,7 @@ QString Registry::value(const QString& section, const QString& key, const QStrin
   if (m_root == Root::User && isStartupPath(path)) {
     text = readStartup(key);
   } else {
-    text = ini::read(settingsFilePath(), iniSection(path), key).value_or(QString());
+    text = loadSettings().value(iniSection(path), key).value_or(QString());
   }
   return text.isEmpty() ? missing : text;
 }
@@ -90,7 +108,9 @@ bool Registry::setValue(const QString& section, const QString& key, const QStrin
   if (m_root == Root::User && isStartupPath(path)) return saveStartup(key, value);
   const QString file = settingsFilePath();
   if (!QDir().mkpath(QFileInfo(file).absolutePath())) return false;
-  return ini::write(file, iniSection(path), key, value);
+  ini::Document doc = loadSettings();
+  if (!doc.setValue(iniSection(path), key, value)) return false;
+  return (doc.status() == ini::LoadStatus::Read && !doc.isChanged()) || doc.save(file);
 }
 
 bool Registry::removeValue(const QString& section, const QString& key) const {
@@ -99,15 +119,9 @@ bool Registry::removeValue(const QString& section, const QString& key) const {
     const QString file = desktopFile(key);
     return QFileInfo::exists(file) && QFile::remove(file);
   }
-  const QString file = settingsFilePath();
-  QByteArray before;
-  {
-    QFile f(file);
-    if (!f.open(QIODevice::ReadOnly)) return false;
-    before = f.readAll();
-  }
-  if (!ini::find(before, iniSection(path), key)) return false;
-  return ini::remove(file, iniSection(path), key);
+  ini::Document doc = loadSettings();
+  if (doc.status() != ini::LoadStatus::Read || !doc.remove(iniSection(path), key)) return false;
+  return doc.save(settingsFilePath());
 }
 
 QString value(const QString& key, const QString& missing) {

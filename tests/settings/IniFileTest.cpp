@@ -3,12 +3,15 @@
 #include "settings/IniFile.h"
 #include "support/TempHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <gtest/gtest.h>
 
+using tidewick::ini::Document;
 using tidewick::ini::find;
+using tidewick::ini::LoadStatus;
 using tidewick::ini::withValue;
 
 namespace {
@@ -52,13 +55,6 @@ TEST(IniFile, ReadsHandWrittenWindowsFiles) {
   EXPECT_EQ(at(kWindowsFile, "nosuch", "x"), "<missing>");
 }
 
-TEST(IniFile, ValuesAreReadWhole) {
-  const QString longValue(5000, QLatin1Char('x'));
-  auto text = withValue({}, QStringLiteral("S"), QStringLiteral("k"), longValue);
-  ASSERT_TRUE(text);
-  EXPECT_EQ(find(*text, QStringLiteral("S"), QStringLiteral("k")), longValue);
-}
-
 TEST(IniFile, WritingChangesOneLineAndKeepsEverythingElse) {
   auto changed =
       withValue(kWindowsFile, QStringLiteral("profile"), QStringLiteral("ADRESA"), QStringLiteral("10.0.0.5"));
@@ -88,9 +84,11 @@ TEST(IniFile, WritingChangesOneLineAndKeepsEverythingElse) {
 }
 
 TEST(IniFile, ValuesRoundTripExactly) {
+  // Whole however long, and blanks at either end alone survive as well as at both.
   for (const QString& value :
-       {QStringLiteral("  lead and trail  "), QStringLiteral("\"quoted\""), QStringLiteral("'single'"),
-        QStringLiteral("x=y;z"), QStringLiteral("Grüße €"), QString()}) {
+       {QStringLiteral("  lead and trail  "), QStringLiteral("trailing "), QStringLiteral(" leading"),
+        QStringLiteral("\"quoted\""), QStringLiteral("'single'"), QStringLiteral("x=y;z"), QStringLiteral("Grüße €"),
+        QString(), QString(5000, QLatin1Char('x'))}) {
     auto text = withValue("[s]\n", QStringLiteral("s"), QStringLiteral("k"), value);
     ASSERT_TRUE(text);
     EXPECT_EQ(find(*text, QStringLiteral("s"), QStringLiteral("k")), value) << value.toStdString();
@@ -103,6 +101,90 @@ TEST(IniFile, RefusesWhatWouldForgeOtherLines) {
   EXPECT_FALSE(withValue({}, QStringLiteral("s"), QStringLiteral("k=v"), QStringLiteral("1")));
   EXPECT_FALSE(withValue({}, QStringLiteral("s]"), QStringLiteral("k"), QStringLiteral("1")));
   EXPECT_FALSE(withValue({}, QStringLiteral("s"), QStringLiteral("  "), QStringLiteral("1")));
+}
+
+TEST(IniFile, EveryLineEndEndsALine) {
+  const QByteArray mixed = "[a]\rk=1\r\nj=2\nl=3\r[b]\rm=4";
+  EXPECT_EQ(at(mixed, "a", "k"), "1");
+  EXPECT_EQ(at(mixed, "a", "j"), "2");
+  EXPECT_EQ(at(mixed, "a", "l"), "3");
+  EXPECT_EQ(at(mixed, "b", "m"), "4");
+
+  // A file ending in a lone CR: the new key gets a line of its own and the old value stays whole.
+  TempHome temp;
+  const QString path = temp.writeFile(QStringLiteral("tidewick.conf"), "[Settings]\r\nVER=3.1.0\r");
+  ASSERT_EQ(WriteIniString(QStringLiteral("Settings"), QStringLiteral("FTP PASV"), QStringLiteral("0"), path), 1);
+  EXPECT_EQ(TempHome::readFile(path), QByteArray("[Settings]\r\nVER=3.1.0\r\nFTP PASV=0\r\n"));
+  EXPECT_EQ(ReadIniString(path, QStringLiteral("Settings"), QStringLiteral("VER")), "3.1.0");
+
+  auto lfFile = withValue("[a]\rk=1\r", QStringLiteral("b"), QStringLiteral("j"), QStringLiteral("2"));
+  ASSERT_TRUE(lfFile);
+  EXPECT_EQ(at(*lfFile, "a", "k"), "1");
+  EXPECT_EQ(at(*lfFile, "b", "j"), "2");
+}
+
+TEST(IniFile, ByteOrderMarkIsSkippedAndKept) {
+  TempHome temp;
+  const QString path = temp.writeFile(QStringLiteral("tidewick.conf"), "\xEF\xBB\xBF[Settings]\nVER=3.1.0\n");
+  EXPECT_EQ(ReadIniString(path, QStringLiteral("Settings"), QStringLiteral("VER")), "3.1.0");
+  ASSERT_EQ(WriteIniString(QStringLiteral("Settings"), QStringLiteral("FTP PASV"), QStringLiteral("1"), path), 1);
+  EXPECT_EQ(TempHome::readFile(path), QByteArray("\xEF\xBB\xBF[Settings]\nVER=3.1.0\nFTP PASV=1\n"));
+
+  auto fresh = withValue("\xEF\xBB\xBF", QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v"));
+  ASSERT_TRUE(fresh);
+  EXPECT_EQ(*fresh, QByteArray("\xEF\xBB\xBF[s]\nk=v\n"));
+}
+
+TEST(IniFile, FilesOverTheLimitAreRefusedWhole) {
+  TempHome temp;
+  const QByteArray text = "[s]\nk=v\n";
+  const QString small = temp.writeFile(QStringLiteral("small.ini"), text);
+  EXPECT_EQ(Document::load(small, text.size()).value(QStringLiteral("s"), QStringLiteral("k")), "v");
+  const Document over = Document::load(small, text.size() - 1);
+  EXPECT_EQ(over.status(), LoadStatus::TooLarge);
+  EXPECT_FALSE(over.value(QStringLiteral("s"), QStringLiteral("k")));
+  EXPECT_FALSE(over.save(small));
+
+  // The default limit, on a sparse file: refused before a byte is read, and never replaced.
+  const QString huge = temp.root() + QStringLiteral("/huge.ini");
+  {
+    QFile file(huge);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
+    ASSERT_TRUE(file.resize(tidewick::ini::DefaultSizeLimit + 1));
+  }
+  const Document refused = Document::load(huge);
+  EXPECT_EQ(refused.status(), LoadStatus::TooLarge);
+  EXPECT_TRUE(refused.problem().contains(huge) && refused.problem().contains(QStringLiteral("64 MiB")))
+      << refused.problem().toStdString();
+  EXPECT_EQ(ReadIniString(huge, QStringLiteral("s"), QStringLiteral("k")), "");
+  EXPECT_EQ(WriteIniString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("x"), huge), 0);
+  EXPECT_EQ(QFileInfo(huge).size(), tidewick::ini::DefaultSizeLimit + 1);
+}
+
+TEST(IniFile, ADocumentTakesManyChangesAndKeepsWhatItWasNotGiven) {
+  Document doc(kWindowsFile);
+  EXPECT_TRUE(doc.setValue(QStringLiteral("PROFILE"), QStringLiteral("sname"), QStringLiteral("Renamed")));
+  EXPECT_TRUE(doc.setValue(QStringLiteral("other"), QStringLiteral("new"), QStringLiteral("1")));
+  EXPECT_TRUE(doc.setValue(QStringLiteral("Fresh"), QStringLiteral("a"), QStringLiteral("1")));
+  EXPECT_TRUE(doc.setValue(QStringLiteral("fresh"), QStringLiteral("A"), QStringLiteral("2")));
+  EXPECT_TRUE(doc.remove(QStringLiteral("profile"), QStringLiteral("dup")));
+  EXPECT_FALSE(doc.setValue(QStringLiteral("PROFILE"), QStringLiteral("port"), QStringLiteral("1\n[x]")));
+
+  // Reads see the changes before anything is written; the second "dup" shows once the first is gone.
+  EXPECT_EQ(doc.value(QStringLiteral("profile"), QStringLiteral("SNAME")), "Renamed");
+  EXPECT_EQ(doc.value(QStringLiteral("FRESH"), QStringLiteral("a")), "2");
+  EXPECT_EQ(doc.value(QStringLiteral("PROFILE"), QStringLiteral("dup")), "second");
+  EXPECT_FALSE(doc.value(QStringLiteral("PROFILE"), QStringLiteral("port")));
+
+  const QByteArray text = doc.text();
+  QByteArray expected = kWindowsFile;
+  expected.replace("sname=My Site\r\n", "sname=Renamed\r\n");
+  expected.replace("dup=first\r\n", "");
+  expected.replace("x=1\r\n", "x=1\r\nnew=1\r\n");
+  expected += "\r\n[Fresh]\r\na=2\r\n";
+  EXPECT_EQ(text.toStdString(), expected.toStdString());
+  EXPECT_EQ(Document(text).keys(QStringLiteral("profile")),
+            (QStringList{"sname", "Remote Folder", "adresa", "path", "note", "quoted", "dup", "late"}));
 }
 
 TEST(IniFile, GarbageAndBrokenFilesReadAsMissing) {
@@ -135,6 +217,15 @@ TEST(IniFile, FilesAreReplacedAtomicallyAndOwnerOnly) {
   EXPECT_EQ(WriteIniString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("v"), folder), 0);
   EXPECT_TRUE(QFileInfo(folder).isDir());
   EXPECT_EQ(ReadIniString(temp.root() + QStringLiteral("/none.ini"), QStringLiteral("s"), QStringLiteral("k")), "");
+
+  // A linked file stays linked: the file the link names gets the value; no temporary file is left.
+  const QString link = temp.root() + QStringLiteral("/link.ini");
+  ASSERT_TRUE(QFile::link(path, link));
+  ASSERT_EQ(WriteIniString(QStringLiteral("PROFILE"), QStringLiteral("port"), QStringLiteral("990"), link), 1);
+  EXPECT_TRUE(QFileInfo(link).isSymLink());
+  EXPECT_EQ(ReadIniString(path, QStringLiteral("PROFILE"), QStringLiteral("port")), "990");
+  EXPECT_EQ(QDir(temp.root()).entryList(QDir::Files | QDir::Hidden | QDir::System),
+            (QStringList{QStringLiteral("link.ini"), QStringLiteral("p.ini")}));
 }
 
 TEST(IniFile, ReadIniStringTreatsUnassignedAsEmpty) {
