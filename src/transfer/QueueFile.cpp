@@ -1,7 +1,9 @@
 #include "transfer/QueueFile.h"
 
 #include "settings/Globals.h"
+#include "settings/IniFile.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace tidewick::transfer {
@@ -12,6 +14,10 @@ constexpr int UserNameColumn = 8;
 constexpr int PasswordColumn = 9;
 
 bool isEncoded(int column) { return column == UserNameColumn || column == PasswordColumn; }
+
+const char* const ColumnCaptions[QueueRow::ColumnCount] = {
+    "File / Dir Name", "Local Path",      "Remote Path", "Host Address", "Size (Bytes)", "Command",
+    "Transfer Mode",   "File / Dir Type", "User Name",   "Password",     "Port Number"};
 
 } // namespace
 
@@ -49,7 +55,9 @@ void QueueRow::setColumn(int j, const QString& value) {
   }
 }
 
-QString QueueRowKey(int row, int column) { return QStringLiteral("ROW%1.%2").arg(row).arg(column); }
+QString QueueRowKey(int row, int column) {
+  return QStringLiteral("ROW") + QString::number(row) + QLatin1Char('.') + QString::number(column);
+}
 
 std::optional<int> QueueRowCount(const QString& countText) {
   if (countText.isEmpty()) return std::nullopt;
@@ -67,33 +75,64 @@ std::optional<int> QueueRowCount(const QString& countText) {
   return int(count);
 }
 
-std::optional<std::vector<QueueRow>> ReadQueueFile(const QString& file) {
-  const std::optional<int> count = QueueRowCount(ReadIniString(file, QueueSection, QueueCountKey));
-  if (!count) return std::nullopt;
+namespace {
+
+bool isWholeNumber(const QString& text) {
+  const QString digits = text.trimmed();
+  return !digits.isEmpty() && std::all_of(digits.begin(), digits.end(),
+                                          [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
+}
+
+} // namespace
+
+std::optional<std::vector<QueueRow>> ReadQueueFile(const QString& file, QString* problem, QueueCount rule) {
+  auto refuse = [problem](const QString& why) -> std::optional<std::vector<QueueRow>> {
+    if (problem) *problem = why;
+    return std::nullopt;
+  };
+  const ini::Document doc = ini::Document::load(file);
+  if (doc.status() != ini::LoadStatus::Read) return refuse(doc.problem());
+  const QString countText = ReadIniString(doc, QueueSection, QueueCountKey);
+  if (rule == QueueCount::WholeOnly && !countText.isEmpty() && !isWholeNumber(countText))
+    return refuse(QStringLiteral("Wrong Queue File: its LISTCOUNT \"%1\" is not a whole number").arg(countText));
+  const std::optional<int> count = QueueRowCount(countText);
+  if (!count) return refuse(QStringLiteral("Wrong Queue File"));
+
   std::vector<QueueRow> rows(static_cast<size_t>(*count));
   for (int i = 1; i <= *count; ++i) {
     QueueRow& row = rows[size_t(i - 1)];
     for (int j = 0; j < QueueRow::ColumnCount; ++j) {
-      const QString value = ReadIniString(file, QueueSection, QueueRowKey(i, j));
+      const QString value = ReadIniString(doc, QueueSection, QueueRowKey(i, j));
       row.setColumn(j, isEncoded(j) ? DecodeString(value) : value);
     }
   }
   return rows;
 }
 
-bool WriteQueueFile(const QString& file, const std::vector<QueueRow>& rows) {
+bool WriteQueueFile(const QString& file, const std::vector<QueueRow>& rows, QString* problem) {
+  auto refuse = [problem](const QString& why) {
+    if (problem) *problem = why;
+    return false;
+  };
   // A file that Load would refuse is not written at all.
-  if (rows.size() > size_t(MaxQueueRows)) return false;
-  bool ok = WriteIniString(QueueSection, QueueCountKey, QString::number(rows.size()), file) != 0;
+  if (rows.size() > size_t(MaxQueueRows))
+    return refuse(QStringLiteral("A queue file holds at most %1 rows").arg(MaxQueueRows));
+  ini::Document doc = ini::Document::load(file);
+  if (doc.status() == ini::LoadStatus::Unreadable || doc.status() == ini::LoadStatus::TooLarge)
+    return refuse(doc.problem());
+  WriteIniString(QueueSection, QueueCountKey, QString::number(rows.size()), doc);
   for (size_t i = 0; i < rows.size(); ++i) {
     for (int j = 0; j < QueueRow::ColumnCount; ++j) {
       const QString value = rows[i].column(j);
-      ok = WriteIniString(QueueSection, QueueRowKey(int(i + 1), j), isEncoded(j) ? EncodeString(value) : value, file) !=
-               0 &&
-           ok;
+      if (!WriteIniString(QueueSection, QueueRowKey(int(i + 1), j), isEncoded(j) ? EncodeString(value) : value, doc))
+        return refuse(QStringLiteral("Row %1 cannot be saved: its %2 holds a character that would break the line")
+                          .arg(i + 1)
+                          .arg(QLatin1String(ColumnCaptions[j])));
     }
   }
-  return ok;
+  QString error;
+  if (!doc.save(file, &error)) return refuse(error);
+  return true;
 }
 
 } // namespace tidewick::transfer

@@ -6,8 +6,9 @@
 //   ROW<i>.<j> = row i's column j, j from 1 to 10 (8 and 9, user name and password, shifted with
 //                EncodeString)
 //
-// Every value goes through ReadIniString/WriteIniString one at a time, so a file saved over an
-// older, longer one keeps the older rows' keys; reading stops at LISTCOUNT and never sees them.
+// The file is read once and written once; values go through ReadIniString/WriteIniString on that
+// one document. Saving updates an existing file key by key, so a file saved over an older, longer
+// one keeps the older rows' keys; reading stops at LISTCOUNT and never sees them.
 // The queue window and the headless runner share this model.
 
 #include <QString>
@@ -48,15 +49,22 @@ QString QueueRowKey(int row, int column);
 // The largest row count a queue file may hold (the row counters are 16-bit).
 constexpr int MaxQueueRows = 32767;
 
-// Reads the rows of a queue file. Nothing when the file is not a queue file: no "LISTCOUNT" (a
-// missing file, section or key, or an empty value), or a count that rounds to below 0 or above
-// MaxQueueRows. The caller shows "Error: Wrong Queue File" then. A count without a leading number
-// reads as 0 rows; rows whose keys are missing read as empty columns.
-std::optional<std::vector<QueueRow>> ReadQueueFile(const QString& file);
+// How LISTCOUNT is read. The queue window's Load takes the whole number nearest to its leading
+// number; the headless runner, which runs whatever it is given unattended, takes only a whole number.
+enum class QueueCount { Nearest, WholeOnly };
 
-// Writes LISTCOUNT and every row, key by key. False when a value could not be written (the file
-// is then partly updated), and when there are more than MaxQueueRows rows (nothing is written).
-bool WriteQueueFile(const QString& file, const std::vector<QueueRow>& rows);
+// Reads the rows of a queue file. Nothing when the file cannot be read (missing, unreadable, over
+// the size limit) or is not a queue file: no "LISTCOUNT" (a missing section or key, or an empty
+// value), or a count outside 0..MaxQueueRows. `problem`, when given, then says why; for a file that
+// is not a queue file it begins with "Wrong Queue File". With QueueCount::Nearest a count without a
+// leading number reads as 0 rows. Rows whose keys are missing read as empty columns.
+std::optional<std::vector<QueueRow>> ReadQueueFile(const QString& file, QString* problem = nullptr,
+                                                   QueueCount rule = QueueCount::Nearest);
+
+// Writes LISTCOUNT and every row into the file's text and replaces the file once. False when a
+// value cannot be stored, the existing file cannot be read, or there are more than MaxQueueRows
+// rows; nothing is written then.
+bool WriteQueueFile(const QString& file, const std::vector<QueueRow>& rows, QString* problem = nullptr);
 
 // The count as Load reads it: the whole number nearest to the text's leading number (halves to
 // even), nothing for an empty text or one outside 0..MaxQueueRows.

@@ -39,6 +39,14 @@ QString portFailure(const QString& what, const QString& text) {
   return QStringLiteral("The %1 \"%2\" is not a whole number from 1 to 65535").arg(what, text);
 }
 
+// A row names one item inside its two folders. A name that is a path, or that points at a folder
+// itself, would make the transfer read or write outside them (a queue file is plain text anyone
+// can hand over), so such a row is refused before anything connects.
+bool isSingleName(const QString& name) {
+  return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
+         !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
+}
+
 } // namespace
 
 void ApplyConnectionSettings(QuickFtp& ftp) {
@@ -50,6 +58,10 @@ void ApplyConnectionSettings(QuickFtp& ftp) {
 }
 
 qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row) {
+  if (!isSingleName(row.name))
+    throw FtpFailure(
+        QStringLiteral("The queued name \"%1\" is not a single file or folder name; the row was not run").arg(row.name),
+        FailureKind::InvalidArgument);
   const std::optional<int> port = rowPort(row.port);
   if (!port) throw FtpFailure(portFailure(QStringLiteral("port number"), row.port), FailureKind::InvalidArgument);
   const bool ascii = row.transferMode != QStringLiteral("Binary");
@@ -101,7 +113,8 @@ constexpr const char* Usage =
     "moved, separated by tabs.\n"
     "\n"
     "Exit status: 0 every row ran; 1 a row failed or skipped files (later rows\n"
-    "are not run); 2 the file is not a queue file, or the command line is wrong.\n";
+    "are not run); 2 the file cannot be read or is not a queue file, or the\n"
+    "command line is wrong.\n";
 
 void writeLine(std::FILE* stream, const QString& text) {
   const QByteArray bytes = text.toUtf8();
@@ -227,9 +240,11 @@ private:
 };
 
 int runQueueFile(const QString& file, bool verbose) {
-  const std::optional<std::vector<QueueRow>> rows = transfer::ReadQueueFile(file);
+  QString problem;
+  const std::optional<std::vector<QueueRow>> rows =
+      transfer::ReadQueueFile(file, &problem, transfer::QueueCount::WholeOnly);
   if (!rows) {
-    writeLine(stderr, QStringLiteral("Error: Wrong Queue File"));
+    writeLine(stderr, QStringLiteral("Error: ") + problem);
     return 2;
   }
   if (rows->empty()) {

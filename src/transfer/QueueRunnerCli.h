@@ -4,7 +4,9 @@
 // "Process Que" does, and never changes the file. Meant for cron jobs, benchmarks and tests.
 //
 // Exit status: 0 every row ran; 1 a row failed (its "Error: " line on stderr, later rows not
-// run); 2 not a queue file ("Error: Wrong Queue File") or a usage error.
+// run); 2 the file could not be read (the system's reason), is over the size limit or is not a
+// queue file ("Error: Wrong Queue File", also for a LISTCOUNT that is not a whole number), or a
+// usage error.
 
 #include <QtGlobal>
 
@@ -20,8 +22,8 @@ namespace transfer {
 struct QueueRow;
 
 // Performs one queue row through the quick component and returns the bytes it moved; throws
-// FtpFailure when it fails (a port that is not a whole number from 1 to 65535 fails before
-// anything connects). Shared with the queue window.
+// FtpFailure when it fails. A name that is empty, ".", ".." or holds "/", and a port that is not a
+// whole number from 1 to 65535, fail before anything connects. Shared with the queue window.
 //   Download, File:      the remote file into the local folder
 //   Download, Dir/Link:  remote folder/name/* with subfolders into local folder/name
 //   Upload, File:        the local file into the remote folder

@@ -88,6 +88,24 @@ TEST(QueueFile, RoundTripKeepsEveryColumnWhole) {
       EXPECT_EQ((*back)[i].column(j), rows[i].column(j)) << "row " << i + 1 << " column " << j;
 }
 
+TEST(QueueFile, ThousandsOfRowsGoThroughOneReadAndOneWrite) {
+  TempHome home;
+  const QString file = home.root() + "/big.que";
+  std::vector<QueueRow> rows;
+  for (int i = 0; i < 2000; ++i) {
+    QueueRow r =
+        row(QStringLiteral("file %1.bin").arg(i), QStringLiteral("user%1").arg(i % 7), QStringLiteral("pw%1").arg(i));
+    r.size = QString::number(qint64(i) * 1000003);
+    r.command = i % 3 ? "Upload" : "Download";
+    rows.push_back(r);
+  }
+  ASSERT_TRUE(WriteQueueFile(file, rows));
+  const auto back = ReadQueueFile(file);
+  ASSERT_TRUE(back);
+  EXPECT_TRUE(*back == rows);
+  EXPECT_EQ(tidewick::ini::keys(TempHome::readFile(file), "LISTQUE").size(), 1 + 2000 * 11);
+}
+
 TEST(QueueFile, SavingOverALongerFileKeepsOldRowsUnread) {
   TempHome home;
   const QString file = home.root() + "/reuse.que";
@@ -102,6 +120,30 @@ TEST(QueueFile, SavingOverALongerFileKeepsOldRowsUnread) {
   ASSERT_TRUE(rows);
   ASSERT_EQ(rows->size(), 2u);
   EXPECT_EQ((*rows)[1].name, "b");
+}
+
+TEST(QueueFile, ReadsFilesFromOtherEditors) {
+  // A byte-order mark, CR LF and lone CR line ends.
+  TempHome home;
+  const QString file =
+      home.writeFile("edited.que", "\xEF\xBB\xBF[LISTQUE]\r\nLISTCOUNT=1\r\nROW1.0=a.txt\rROW1.5=Download\r");
+  const auto rows = ReadQueueFile(file);
+  ASSERT_TRUE(rows);
+  ASSERT_EQ(rows->size(), 1u);
+  EXPECT_EQ((*rows)[0].name, "a.txt");
+  EXPECT_EQ((*rows)[0].command, "Download");
+}
+
+TEST(QueueFile, AValueThatWouldBreakItsLineIsRefusedAndNothingWritten) {
+  TempHome home;
+  const QString file = home.root() + "/q.que";
+  ASSERT_TRUE(WriteQueueFile(file, {row("a", "u", "p")}));
+  const QByteArray before = TempHome::readFile(file);
+  // U+0003 is CR once encoded.
+  QString problem;
+  EXPECT_FALSE(WriteQueueFile(file, {row("a", "u", "p"), row("b", "u", QString(QChar(3)))}, &problem));
+  EXPECT_TRUE(problem.contains("Password")) << problem.toStdString();
+  EXPECT_EQ(TempHome::readFile(file), before);
 }
 
 TEST(QueueFile, MissingRowKeysReadAsEmptyColumns) {

@@ -25,6 +25,7 @@
 #include <map>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using tidewick::test::FtpServerFixture;
 using tidewick::test::SocksProxyFixture;
@@ -114,15 +115,42 @@ TEST(QueueRunnerCommandLine, UsageErrorsExitWithTwo) {
   }
 }
 
-TEST(QueueRunnerCommandLine, NotAQueueFileExitsWithTwo) {
+TEST(QueueRunnerCommandLine, AFileThatIsNoQueueExitsWithTwoAndSaysWhy) {
   TempHome home;
-  const QString notQueue = home.writeFile("profile.Tidewick", "[PROFILE]\nHOST=example.org\n");
-  const QString tooMany = home.writeFile("many.que", "[LISTQUE]\nLISTCOUNT=99999\n");
-  for (const QString& file : {home.root() + "/missing.que", notQueue, tooMany}) {
-    SCOPED_TRACE(file.toStdString());
-    const RunResult result = runTidewick({"--run-queue", file});
+  const QString rows = "ROW1.0=a.txt\nROW1.5=Download\n";
+  struct Case {
+    QString file;
+    QString error;
+  };
+  std::vector<Case> cases = {
+      {home.writeFile("profile.Tidewick", "[PROFILE]\nHOST=example.org\n"), "Wrong Queue File"},
+      {home.writeFile("many.que", "[LISTQUE]\nLISTCOUNT=99999\n"), "Wrong Queue File"},
+      {home.writeFile("words.que", ("[LISTQUE]\nLISTCOUNT=two\n" + rows).toUtf8()),
+       "Wrong Queue File: its LISTCOUNT \"two\" is not a whole number"},
+      {home.writeFile("fraction.que", ("[LISTQUE]\nLISTCOUNT=1.5\n" + rows).toUtf8()),
+       "Wrong Queue File: its LISTCOUNT \"1.5\" is not a whole number"},
+      {home.root() + "/missing.que", "Cannot read \"" + home.root() + "/missing.que\": No such file or directory"},
+      {home.root() + "/local", "Cannot read \"" + home.root() + "/local\": Is a directory"},
+  };
+  QDir().mkpath(home.root() + "/local");
+  if (::geteuid() != 0) { // root reads whatever the permissions say
+    const QString locked = home.writeFile("locked.que", "[LISTQUE]\nLISTCOUNT=0\n");
+    QFile::setPermissions(locked, QFileDevice::WriteOwner);
+    cases.push_back({locked, "Cannot read \"" + locked + "\": Permission denied"});
+  }
+  // Over the size limit (a sparse file: nothing is read to find out).
+  const QString huge = home.writeFile("huge.que", "[LISTQUE]\nLISTCOUNT=0\n");
+  ASSERT_TRUE(QFile(huge).resize(64 * 1024 * 1024 + 1));
+  cases.push_back({huge, "\"" + huge +
+                             "\" is larger than 64 MiB, the most a settings, profile or queue file may "
+                             "hold; it was not read"});
+
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file.toStdString());
+    const RunResult result = runTidewick({"--run-queue", c.file});
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "Error: Wrong Queue File\n");
+    EXPECT_EQ(result.err, "Error: " + c.error + "\n");
+    EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
   }
   EXPECT_FALSE(QFile::exists(home.root() + "/missing.que"));
 }
@@ -270,6 +298,33 @@ TEST_F(QueueRunnerOnServer, FoldersGoWholeBothWays) {
   EXPECT_FALSE(QFile::exists(server.path("site/x.txt")));
   const qint64 downloaded = 70000 + 1234 + 5;
   EXPECT_EQ(result.out, QStringLiteral("Download\tphotos\t%1\nUpload\tdocs\t%2\n").arg(downloaded).arg(5 + 50000));
+}
+
+TEST_F(QueueRunnerOnServer, ARowNamedLikeAPathIsRefusedBeforeAnythingIsSent) {
+  server.writeFile("escape-row.txt", "outside");
+  server.writeFile("pub/a/b.txt", "inside a folder");
+  server.writeFile("pub/ok.txt", "ok");
+  writeLocal("up/x.txt", "x");
+  QDir().mkpath(local("down"));
+  for (const QString& name : {"../escape-row.txt", "a/b.txt", "..", ".", "", "/escape-row.txt"}) {
+    for (const char* command : {"Download", "Upload"}) {
+      for (const char* type : {"File", "Dir"}) {
+        SCOPED_TRACE(QStringLiteral("%1 %2 \"%3\"").arg(command, type, name).toStdString());
+        const RunResult result = runQueue({row(command, type, name, local("down/"), "/pub"),
+                                           row("Download", "File", "ok.txt", local("down/"), "/pub")},
+                                          {"--verbose"});
+        EXPECT_EQ(result.exitCode, 1);
+        EXPECT_EQ(result.err,
+                  QStringLiteral("Error: The queued name \"%1\" is not a single file or folder name; the row was not "
+                                 "run\n")
+                      .arg(name));
+        EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
+      }
+    }
+  }
+  EXPECT_EQ(tree(local()), (std::map<QString, QByteArray>{{"up/x.txt", "x"}}));
+  EXPECT_FALSE(QFile::exists(home.root() + "/escape-row.txt"));
+  EXPECT_EQ(tree(server.path("")).size(), 3u) << "nothing was uploaded";
 }
 
 TEST_F(QueueRunnerOnServer, AFailingRowStopsTheRun) {
