@@ -1,6 +1,7 @@
 #include "sites/SiteProfiles.h"
 
 #include "settings/Globals.h"
+#include "settings/IniFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -34,28 +35,46 @@ QString SiteNameProblem(const QString& siteName) {
   return {};
 }
 
+QString ProfileProblem(const SiteProfile& profile, bool savePassword) {
+  if (QString problem = SiteNameProblem(profile.siteName); !problem.isEmpty()) return problem;
+  auto breaksLine = [](const QString& stored) {
+    return stored.contains(QLatin1Char('\n')) || stored.contains(QLatin1Char('\r')) || stored.contains(QChar(0));
+  };
+  if (breaksLine(profile.host))
+    return QStringLiteral("The server address cannot contain line breaks or NUL characters.");
+  if (breaksLine(profile.port)) return QStringLiteral("The port cannot contain line breaks or NUL characters.");
+  if (breaksLine(EncodeString(profile.userName)))
+    return QStringLiteral("The user name holds a control character that cannot be stored in a profile.");
+  if (savePassword && breaksLine(EncodeString(profile.password)))
+    return QStringLiteral("The password holds a control character that cannot be stored in a profile.");
+  return {};
+}
+
 SaveResult SaveProfile(const SiteProfile& profile, bool savePassword) {
   if (!SiteNameProblem(profile.siteName).isEmpty()) return SaveResult::BadSiteName;
+  if (!ProfileProblem(profile, savePassword).isEmpty()) return SaveResult::BadField;
   if (!FolderExists(ProfilesFolder())) QDir().mkpath(ProfilesFolder());
   const QString path = pathOf(profile.siteName + kProfileExtension);
+  tidewick::ini::Document file = tidewick::ini::Document::load(path);
   const QString pass = (savePassword && !profile.password.isEmpty()) ? EncodeString(profile.password) : QString();
-  const bool ok = WriteIniString(kSection, QStringLiteral("sname"), profile.siteName, path) &&
-                  WriteIniString(kSection, QStringLiteral("adresa"), profile.host, path) &&
-                  WriteIniString(kSection, QStringLiteral("ID"), EncodeString(profile.userName), path) &&
-                  WriteIniString(kSection, QStringLiteral("pass"), pass, path) &&
-                  WriteIniString(kSection, QStringLiteral("port"), profile.port, path);
+  const bool ok = WriteIniString(kSection, QStringLiteral("sname"), profile.siteName, file) &&
+                  WriteIniString(kSection, QStringLiteral("adresa"), profile.host, file) &&
+                  WriteIniString(kSection, QStringLiteral("ID"), EncodeString(profile.userName), file) &&
+                  WriteIniString(kSection, QStringLiteral("pass"), pass, file) &&
+                  WriteIniString(kSection, QStringLiteral("port"), profile.port, file) && file.save(path);
   return ok ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 
-SiteProfile ReadProfile(const QString& fileName) {
+SiteProfile ReadProfile(const QString& fileName, QString* problem) {
   SiteProfile profile;
   if (!isPlainFileName(fileName)) return profile;
-  const QString path = pathOf(fileName);
-  profile.siteName = ReadIniString(path, kSection, QStringLiteral("sname"));
-  profile.host = ReadIniString(path, kSection, QStringLiteral("adresa"));
-  profile.userName = DecodeString(StripNulls(ReadIniString(path, kSection, QStringLiteral("ID"))));
-  profile.password = DecodeString(StripNulls(ReadIniString(path, kSection, QStringLiteral("pass"))));
-  profile.port = ReadIniString(path, kSection, QStringLiteral("port"));
+  const tidewick::ini::Document file = tidewick::ini::Document::load(pathOf(fileName));
+  if (problem && file.status() != tidewick::ini::LoadStatus::Missing) *problem = file.problem();
+  profile.siteName = ReadIniString(file, kSection, QStringLiteral("sname"));
+  profile.host = ReadIniString(file, kSection, QStringLiteral("adresa"));
+  profile.userName = DecodeString(StripNulls(ReadIniString(file, kSection, QStringLiteral("ID"))));
+  profile.password = DecodeString(StripNulls(ReadIniString(file, kSection, QStringLiteral("pass"))));
+  profile.port = ReadIniString(file, kSection, QStringLiteral("port"));
   return profile;
 }
 

@@ -20,18 +20,26 @@ QString ProfilesFolder();
 inline const QString kProfileExtension = QStringLiteral(".Tidewick");
 
 // Why a site name cannot name a profile file, or the empty text when it can. The name is used as
-// typed (blanks kept), so only what no file name may hold is refused.
+// typed (blanks kept), so only what no file name may hold is refused, and the name with its
+// extension must fit the file system's 255 bytes.
 QString SiteNameProblem(const QString& siteName);
 
-enum class SaveResult { Saved, BadSiteName, WriteFailed };
+// Why the profile cannot be saved as it is, or the empty text when it can: the site name's
+// problem, or a field whose stored form would hold a line break or NUL (a user name or password
+// holding U+0000 or U+0003 becomes one when encoded).
+QString ProfileProblem(const SiteProfile& profile, bool savePassword);
 
-// Writes the five keys of the site's file, creating it when missing. The password is stored only
-// when `savePassword` is set and it is not empty.
+enum class SaveResult { Saved, BadSiteName, BadField, WriteFailed };
+
+// Writes the five keys of the site's file, creating it when missing, and replaces the file once,
+// so a failed save leaves the file as it was. The password is stored only when `savePassword` is
+// set and it is not empty.
 SaveResult SaveProfile(const SiteProfile& profile, bool savePassword);
 
 // Reads the profile file listed under `fileName` (with its extension). A missing file or key
-// gives empty fields.
-SiteProfile ReadProfile(const QString& fileName);
+// gives empty fields; so does a file that cannot be read or is over the size limit, and then
+// `problem`, when given, says why.
+SiteProfile ReadProfile(const QString& fileName, QString* problem = nullptr);
 
 // Removes the listed profile file; false when there was none to remove.
 bool DeleteProfile(const QString& fileName);

@@ -240,14 +240,14 @@ void frmConnectionInfo::SaveSite() {
                       UserPrompts::Icon::Warning);
     return;
   }
-  const QString problem = sites::SiteNameProblem(txtSiteName->text());
+  sites::SiteProfile profile{txtSiteName->text(), txtHost->text(), txtUserName->text(), txtPassword->text(),
+                             txtPort->text()};
+  const QString problem = sites::ProfileProblem(profile, optNormal->isChecked());
   if (!problem.isEmpty()) {
     m_prompts.message(this, kTitle, problem + QStringLiteral("\nThe profile was not saved."), UserPrompts::OkOnly,
                       UserPrompts::Icon::Warning);
     return;
   }
-  sites::SiteProfile profile{txtSiteName->text(), txtHost->text(), txtUserName->text(), txtPassword->text(),
-                             txtPort->text()};
   const auto result = sites::SaveProfile(profile, optNormal->isChecked());
   RefreshProfileTree();
   SetDeleteEnabled(false);
@@ -301,7 +301,9 @@ void frmConnectionInfo::OnNodeSelected(QTreeWidgetItem* node) {
     SetDeleteEnabled(false);
     return;
   }
-  const sites::SiteProfile profile = sites::ReadProfile(node->text(0));
+  QString problem;
+  const sites::SiteProfile profile = sites::ReadProfile(node->text(0), &problem);
+  if (!problem.isEmpty()) m_prompts.message(this, kTitle, problem, UserPrompts::OkOnly, UserPrompts::Icon::Warning);
   m_currentProfilePath = sites::ProfilesFolder() + QLatin1Char('/') + node->text(0);
   txtSiteName->setText(profile.siteName);
   txtHost->setText(profile.host);

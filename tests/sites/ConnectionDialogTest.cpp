@@ -143,6 +143,11 @@ TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
   type(&d, "txtSiteName", QStringLiteral("a/b"));
   child<QPushButton>(&d, "cmdSaveSite")->click();
   EXPECT_TRUE(prompts.messages().back().contains(QStringLiteral("cannot contain \"/\"")));
+  type(&d, "txtSiteName", QStringLiteral("secret"));
+  child<QRadioButton>(&d, "optNormal")->click();
+  type(&d, "txtPassword", QStringLiteral("a") + QChar(3));
+  child<QPushButton>(&d, "cmdSaveSite")->click();
+  EXPECT_TRUE(prompts.messages().back().contains(QStringLiteral("The password holds a control character")));
   EXPECT_EQ(sites::ListProfiles().size(), 3);
 
   // Delete with the Delete key in the tree, after confirming.

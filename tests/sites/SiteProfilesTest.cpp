@@ -3,6 +3,7 @@
 #include "sites/SiteProfiles.h"
 #include "support/TempHome.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -72,8 +73,9 @@ TEST(SiteProfiles, ReadsFilesWrittenByHand) {
 
 TEST(SiteProfiles, NamesThatCannotBeFilesAreRefused) {
   TempHome temp;
+  // 247 bytes and the extension pass the file system's 255.
   for (const QString& name : {QStringLiteral("a/b"), QStringLiteral("   "), QString(), QStringLiteral("x\ny"),
-                              QString(300, QLatin1Char('n'))}) {
+                              QString(247, QLatin1Char('n')), QString(123, QChar(0xE9)) + "nn"}) {
     EXPECT_FALSE(sites::SiteNameProblem(name).isEmpty()) << name.toStdString();
     EXPECT_EQ(sites::SaveProfile({name, QStringLiteral("h"), {}, {}, {}}, false), sites::SaveResult::BadSiteName);
   }
@@ -83,6 +85,47 @@ TEST(SiteProfiles, NamesThatCannotBeFilesAreRefused) {
   const QString outside = temp.writeFile(QStringLiteral("home/victim.Tidewick"), "x");
   EXPECT_FALSE(sites::DeleteProfile(QStringLiteral("../victim.Tidewick")));
   EXPECT_TRUE(QFile::exists(outside));
+}
+
+TEST(SiteProfiles, ANameThatJustFitsSavesWhole) {
+  TempHome temp;
+  const QString name = QString(120, QChar(0xE9)) + QString(6, QLatin1Char('n')); // 246 bytes
+  ASSERT_TRUE(sites::SiteNameProblem(name).isEmpty());
+  ASSERT_EQ(sites::SaveProfile(
+                {name, QStringLiteral("h"), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("21")}, true),
+            sites::SaveResult::Saved);
+  const SiteProfile back = sites::ReadProfile(name + sites::kProfileExtension);
+  EXPECT_EQ(back.siteName, name);
+  EXPECT_EQ(back.password, "p");
+  EXPECT_EQ(back.port, "21");
+  EXPECT_EQ(QDir(sites::ProfilesFolder()).entryList(QDir::Files | QDir::Hidden).size(), 1) << "no temporary file left";
+}
+
+TEST(SiteProfiles, ASecretThatWouldBreakItsLineIsRefusedAndNothingWritten) {
+  TempHome temp;
+  // Encoded, U+0003 is CR and U+0000 is LF.
+  const SiteProfile saved{QStringLiteral("site"), QStringLiteral("h"), QStringLiteral("u"), QStringLiteral("p"),
+                          QStringLiteral("21")};
+  ASSERT_EQ(sites::SaveProfile(saved, true), sites::SaveResult::Saved);
+  const QString path = temp.home() + QStringLiteral("Profiles/site.Tidewick");
+  const QByteArray before = TempHome::readFile(path);
+  SiteProfile badPassword = saved;
+  badPassword.password = QStringLiteral("pa") + QChar(3) + QStringLiteral("ss");
+  SiteProfile badUser = saved;
+  badUser.userName = QString(QChar(0)) + QStringLiteral("u");
+  SiteProfile badHost = saved;
+  badHost.host = QStringLiteral("h\n[PROFILE]");
+  for (const SiteProfile& bad : {badPassword, badUser, badHost}) {
+    EXPECT_FALSE(sites::ProfileProblem(bad, true).isEmpty());
+    EXPECT_EQ(sites::SaveProfile(bad, true), sites::SaveResult::BadField);
+    EXPECT_EQ(TempHome::readFile(path), before);
+    SiteProfile renamed = bad;
+    renamed.siteName = QStringLiteral("other");
+    EXPECT_EQ(sites::SaveProfile(renamed, true), sites::SaveResult::BadField);
+  }
+  EXPECT_EQ(sites::ListProfiles(), QStringList{QStringLiteral("site.Tidewick")});
+  // An anonymous site stores no password, so its password cannot be in the way.
+  EXPECT_EQ(sites::SaveProfile(badPassword, false), sites::SaveResult::Saved);
 }
 
 } // namespace
