@@ -4,7 +4,7 @@
 #include "browse/FileListModel.h"
 #include "browse/FilePaneView.h"
 #include "browse/IconTable.h"
-#include "browse/clsLocalPaths.h"
+#include "browse/LocalFileSystem.h"
 #include "ui/UserPrompts.h"
 
 #include <QApplication>
@@ -18,6 +18,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+
+using namespace tidewick::browse;
 
 namespace {
 
@@ -73,10 +75,10 @@ QTemporaryDir& bigFolder() {
 void BM_LocalFolderListed(benchmark::State& state) {
   const QString path = bigFolder().path() + QLatin1Char('/');
   SilentPrompts prompts;
-  clsLocalPaths local(prompts, nullptr);
+  LocalFileSystem local(prompts, nullptr);
   FileListModel model(nullptr);
   FilePaneView view(&model);
-  QObject::connect(&local, &clsLocalPaths::UpdateLocalEntry,
+  QObject::connect(&local, &LocalFileSystem::entryListed,
                    [&](const QString& name, const QDateTime& date, qint64 size, int attrib) {
                      model.append(FileRow{name, size, !(attrib & kAttrFolder), date, QLatin1Char('F'), 3});
                    });
@@ -85,7 +87,7 @@ void BM_LocalFolderListed(benchmark::State& state) {
   for (auto _ : state) {
     auto start = std::chrono::steady_clock::now();
     model.clear();
-    local.RetrieveLocalFolderContents(path);
+    local.list(path);
     model.flush();
     QApplication::processEvents();
     ours += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();

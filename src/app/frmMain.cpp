@@ -1,9 +1,9 @@
 #include "app/frmMain.h"
 
 #include "browse/FileOperations.h"
+#include "browse/LocalFileSystem.h"
 #include "browse/LocalPane.h"
 #include "browse/RemotePane.h"
-#include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
 #include "log/LogList.h"
 #include "log/SaveLog.h"
@@ -24,13 +24,15 @@
 #include <QLabel>
 #include <QRadioButton>
 
-namespace keys = tidewick::settings::keys;
-using tidewick::ftp::FtpClient;
-using tidewick::settings::switchIsOn;
+namespace tidewick::app {
+
+namespace keys = settings::keys;
+using ftp::FtpClient;
+using settings::switchIsOn;
 
 bool gStartupFlag = false;
 
-frmMain::frmMain(tidewick::ui::UserPrompts& prompts, QStringList commandLine, QWidget* parent)
+frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* parent)
     : QMainWindow(parent), m_prompts(prompts), m_commandLine(std::move(commandLine)) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Tidewick"));
@@ -70,7 +72,7 @@ void frmMain::Load() {
 
   // Local folder object and control resizer.
   CreatePanes();
-  m_resizer = std::make_unique<tidewick::ui::ControlResizer>();
+  m_resizer = std::make_unique<ui::ControlResizer>();
 
   optBinary->setChecked(true);
   optBinary_Click();
@@ -83,14 +85,14 @@ void frmMain::Load() {
   SetConnectedState(false);
   SetAbortEnabled(false);
 
-  m_xLocalPaths->RetreiveLogicalDrives();
+  m_localFiles->listRoots();
 
   CurrentLocalFolder = AddTrailingBackslash(QDir::homePath());
   m_localPane->AddPathToComboBox(CurrentLocalFolder);
 
   m_resizer->prepare(this);
 
-  if (!isMinimized()) tidewick::ui::applyPlacement(this, keys::placement::Main);
+  if (!isMinimized()) ui::applyPlacement(this, keys::placement::Main);
 
   m_localPane->RetrieveLocalFolderContents(CurrentLocalFolder);
 
@@ -111,10 +113,10 @@ void frmMain::ShowAfterLoad() {
 }
 
 void frmMain::ApplyLogFileRules() {
-  QString name = tidewick::settings::value(keys::LogFileName);
+  QString name = settings::value(keys::LogFileName);
   if (name.isEmpty()) {
     name = QStringLiteral("TIDEWICK.LOG");
-    tidewick::settings::setValue(keys::LogFileName, name);
+    settings::setValue(keys::LogFileName, name);
   }
   m_logFilePath = AppFilePath(QStringLiteral("Log/") + name);
   xFtp->setLogFile(m_logFilePath);
@@ -122,10 +124,10 @@ void frmMain::ApplyLogFileRules() {
   if (switchIsOn(keys::DeleteLogOnStartup) && FileExists(m_logFilePath)) DeleteFileQuietly(m_logFilePath);
 
   if (switchIsOn(keys::DeleteLogIfSizeExceeds)) {
-    QString limit = tidewick::settings::value(keys::LogFileSize);
+    QString limit = settings::value(keys::LogFileSize);
     if (limit.isEmpty()) {
       limit = QStringLiteral("1000");
-      tidewick::settings::setValue(keys::LogFileSize, limit);
+      settings::setValue(keys::LogFileSize, limit);
     }
     // Kilobytes of 1000 bytes; strictly greater deletes.
     if (FileExists(m_logFilePath) &&
@@ -160,7 +162,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
   m_shuttingDown = true;
   DisconnectFromServer();
   ReleaseHelpers();
-  if (!isMinimized()) tidewick::ui::savePlacement(this, keys::placement::Main);
+  if (!isMinimized()) ui::savePlacement(this, keys::placement::Main);
   event->accept();
   EndProgram();
 }
@@ -190,16 +192,18 @@ void frmMain::DisplayMessage(const QString& text) {
   lstConnectionInfo->setCurrentRow(lstConnectionInfo->count() - 1);
 }
 
-void frmMain::UpdateAction(const QString& sMessage) { m_panels[0]->setText(sMessage); }
+void frmMain::UpdateAction(const QString& text) { m_panels[0]->setText(text); }
 
 QLabel* frmMain::statusPanel(int number) const { return number >= 1 && number <= 3 ? m_panels[number - 1] : nullptr; }
 
 void frmMain::ShowLog() {
-  frmLogWindow window(m_prompts, *lstConnectionInfo, this);
+  log::frmLogWindow window(m_prompts, *lstConnectionInfo, this);
   window.Load();
   m_prompts.showModal(&window);
 }
 
-void frmMain::SaveLog() { tidewick::log::SaveLogLine(this, m_prompts, *lstConnectionInfo); }
+void frmMain::SaveLog() { log::SaveLogLine(this, m_prompts, *lstConnectionInfo); }
 
 void frmMain::ClearLog() { lstConnectionInfo->clear(); }
+
+} // namespace tidewick::app

@@ -13,12 +13,6 @@
 #include <memory>
 #include <optional>
 
-class clsLocalPaths;
-class FileOperations;
-class LocalPane;
-class RemotePane;
-struct PaneCommandStates;
-class FilePaneView;
 class QAction;
 class QComboBox;
 class QGroupBox;
@@ -29,6 +23,14 @@ class QPushButton;
 class QRadioButton;
 class QStatusBar;
 class QToolBar;
+namespace tidewick::browse {
+class FileOperations;
+class FilePaneView;
+class LocalFileSystem;
+class LocalPane;
+class RemotePane;
+struct PaneCommandStates;
+} // namespace tidewick::browse
 namespace tidewick::ftp {
 class FtpClient;
 }
@@ -40,6 +42,8 @@ class ControlResizer;
 class UserPrompts;
 } // namespace tidewick::ui
 
+namespace tidewick::app {
+
 // Set by the main window's load and cleared when the user opens the splash window from the Help
 // menu; the tip of the day reads it.
 extern bool gStartupFlag;
@@ -47,6 +51,9 @@ extern bool gStartupFlag;
 // The public anonymous FTP server offered before the first connection.
 inline constexpr const char* kDefaultHost = "ftp.gnu.org";
 
+// The main window. Its name, its controls' names and its command handlers are the ones the window's
+// contract gives them (tests and the other windows find them so); everything behind them has plain
+// names.
 class frmMain : public QMainWindow {
   Q_OBJECT
 
@@ -60,7 +67,7 @@ public:
     bool anonymous = true;
   };
 
-  frmMain(tidewick::ui::UserPrompts& prompts, QStringList commandLine, QWidget* parent = nullptr);
+  frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* parent = nullptr);
   ~frmMain() override;
 
   // The start sequence. Runs once, before the window is first shown.
@@ -76,15 +83,15 @@ public:
   // How the program ends; tests replace it.
   void setEndProgram(std::function<void()> end) { m_endProgram = std::move(end); }
 
-  tidewick::ui::UserPrompts& prompts() const { return m_prompts; }
+  ui::UserPrompts& prompts() const { return m_prompts; }
   const QString& logFilePath() const { return m_logFilePath; }
-  tidewick::ftp::FtpClient& ftp() const { return *xFtp; }
-  tidewick::ui::ControlResizer* resizer() const { return m_resizer.get(); }
+  ftp::FtpClient& ftp() const { return *xFtp; }
+  ui::ControlResizer* resizer() const { return m_resizer.get(); }
 
   // ---- the log (the list below the panes) and the status bar's action panel
   void DisplayMessage(const QString& text);
-  void UpdateAction(const QString& sMessage);
-  tidewick::log::LogList* logList() const { return lstConnectionInfo; }
+  void UpdateAction(const QString& text);
+  log::LogList* logList() const { return lstConnectionInfo; }
   // Panel 1 action, 2 bytes of the file, 3 transfer total.
   QLabel* statusPanel(int number) const;
 
@@ -100,9 +107,9 @@ public:
   void ListFilesOnServer();
   void ClearRemoteList();
   void ResetProgress();
-  LocalPane* localPane() const { return m_localPane.get(); }
-  RemotePane* remotePane() const { return m_remotePane.get(); }
-  FileOperations* fileOperations() const { return m_fileOps.get(); }
+  browse::LocalPane* localPane() const { return m_localPane.get(); }
+  browse::RemotePane* remotePane() const { return m_remotePane.get(); }
+  browse::FileOperations* fileOperations() const { return m_fileOps.get(); }
 
   // ---- command states
   void SetConnectedState(bool connected);
@@ -228,8 +235,8 @@ private:
   void ApplyLogFileRules();
   // The panes and the file commands (frmMainPanes.cpp).
   void CreatePanes();
-  void ApplyLocalCommandStates(const PaneCommandStates& states);
-  void ApplyRemoteCommandStates(const PaneCommandStates& states);
+  void ApplyLocalCommandStates(const browse::PaneCommandStates& states);
+  void ApplyRemoteCommandStates(const browse::PaneCommandStates& states);
   // After a connection: list the server's folder and switch the window to connected.
   void ListAfterConnecting();
   // A port typed or stored as text: a whole number from 1 to 65535, or a message and nothing.
@@ -239,19 +246,19 @@ private:
   void ReleaseHelpers();
   void EndProgram();
 
-  tidewick::ui::UserPrompts& m_prompts;
+  ui::UserPrompts& m_prompts;
   QStringList m_commandLine;
   QString m_logFilePath;
   bool m_startHidden = false;
   bool m_ending = false;
   bool m_shuttingDown = false; // closing or Exit: the connection's end needs no notice
   std::function<void()> m_endProgram;
-  std::unique_ptr<tidewick::ui::ControlResizer> m_resizer;
-  std::unique_ptr<clsLocalPaths> m_xLocalPaths;
-  std::unique_ptr<LocalPane> m_localPane;
-  std::unique_ptr<RemotePane> m_remotePane;
-  std::unique_ptr<FileOperations> m_fileOps;
-  tidewick::ftp::FtpClient* xFtp = nullptr;
+  std::unique_ptr<ui::ControlResizer> m_resizer;
+  std::unique_ptr<browse::LocalFileSystem> m_localFiles;
+  std::unique_ptr<browse::LocalPane> m_localPane;
+  std::unique_ptr<browse::RemotePane> m_remotePane;
+  std::unique_ptr<browse::FileOperations> m_fileOps;
+  ftp::FtpClient* xFtp = nullptr;
 
 public:
   // The controls, under the names the rest of the program knows them by (also their objectName).
@@ -269,9 +276,9 @@ public:
   QWidget* Picture4 = nullptr;
   QComboBox* cboLocalPath = nullptr;
   QComboBox* cboRemotePath = nullptr;
-  FilePaneView* lstLocalFileList = nullptr;
-  FilePaneView* lstRemoteFileList = nullptr;
-  tidewick::log::LogList* lstConnectionInfo = nullptr;
+  browse::FilePaneView* lstLocalFileList = nullptr;
+  browse::FilePaneView* lstRemoteFileList = nullptr;
+  log::LogList* lstConnectionInfo = nullptr;
   QGroupBox* fraTransfer = nullptr;
   QRadioButton* optAscii = nullptr;
   QRadioButton* optBinary = nullptr;
@@ -309,3 +316,5 @@ public:
 private:
   QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
 };
+
+} // namespace tidewick::app

@@ -15,6 +15,10 @@
 
 #include <functional>
 
+namespace tidewick::app {
+
+using browse::FilePaneView;
+
 QAction* frmMain::ToolbarButton(const QToolBar* toolbar, const QString& key) {
   for (QAction* action : toolbar->actions())
     if (!action->isSeparator() && action->property("key").toString() == key) return action;
@@ -272,8 +276,8 @@ void frmMain::SetAbortEnabled(bool busy) {
   ToolbarButton(Toolbar4, QStringLiteral("Abort"))->setEnabled(busy);
 }
 
-void frmMain::optAscii_Click() { xFtp->setTransferMode(tidewick::ftp::TransferType::Ascii); }
-void frmMain::optBinary_Click() { xFtp->setTransferMode(tidewick::ftp::TransferType::Binary); }
+void frmMain::optAscii_Click() { xFtp->setTransferMode(ftp::TransferType::Ascii); }
+void frmMain::optBinary_Click() { xFtp->setTransferMode(ftp::TransferType::Binary); }
 
 // ---- View
 
@@ -328,3 +332,5 @@ void frmMain::ShowSplashScreen() {
   // The tip of the day reads the flag: a splash shown on request is not the start-up.
   gStartupFlag = false;
 }
+
+} // namespace tidewick::app

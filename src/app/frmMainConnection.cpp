@@ -14,11 +14,13 @@
 #include <QComboBox>
 #include <QLabel>
 
-using tidewick::ftp::ClientState;
-using tidewick::ftp::FtpFailure;
-using tidewick::settings::ConnectionSettings;
-using tidewick::ui::BusyCursor;
-using tidewick::ui::UserPrompts;
+namespace tidewick::app {
+
+using ftp::ClientState;
+using ftp::FtpFailure;
+using settings::ConnectionSettings;
+using ui::BusyCursor;
+using ui::UserPrompts;
 
 namespace {
 const QString kNotice = QStringLiteral("Tidewick [Notice]");
@@ -29,7 +31,7 @@ const QString kAnonymousPassword = QStringLiteral("tansy");
 } // namespace
 
 std::optional<quint16> frmMain::PortFromText(const QString& text, const QString& what) {
-  const std::optional<quint16> port = tidewick::settings::portFromText(text);
+  const std::optional<quint16> port = settings::portFromText(text);
   if (!port) RefusePort(text, what);
   return port;
 }
@@ -45,7 +47,7 @@ void frmMain::ConnectWithDialog() {
   m_remotePane->SetNavigationLock(true);
   bool chosen = false;
   {
-    frmConnectionInfo dialog(m_prompts, this);
+    sites::frmConnectionInfo dialog(m_prompts, this);
     chosen = dialog.ShowForm(Connection.host, Connection.port, Connection.userName, Connection.password,
                              Connection.anonymous);
   }
@@ -154,3 +156,5 @@ void frmMain::xFtp_AccountRequired(QString& account) {
 void frmMain::xFtp_PasswordRequired(QString& password) {
   password = m_prompts.input(this, kQuery, QStringLiteral("Please enter the correct password"));
 }
+
+} // namespace tidewick::app

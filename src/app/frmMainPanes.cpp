@@ -6,9 +6,9 @@
 #include "browse/FileOperations.h"
 #include "browse/FilePaneView.h"
 #include "browse/LocalDialogs.h"
+#include "browse/LocalFileSystem.h"
 #include "browse/LocalPane.h"
 #include "browse/RemotePane.h"
-#include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
 #include "ui/UserPrompts.h"
 
@@ -20,10 +20,22 @@
 #include <QPushButton>
 #include <QToolBar>
 
-using tidewick::ui::UserPrompts;
+namespace tidewick::app {
+
+using browse::FileListModel;
+using browse::FileOperations;
+using browse::FilePaneView;
+using browse::FindFilesDialog;
+using browse::LocalFileSystem;
+using browse::LocalPane;
+using browse::PaneCommandStates;
+using browse::PaneServices;
+using browse::PropertiesDialog;
+using browse::RemotePane;
+using ui::UserPrompts;
 
 void frmMain::CreatePanes() {
-  m_xLocalPaths = std::make_unique<clsLocalPaths>(m_prompts, this);
+  m_localFiles = std::make_unique<LocalFileSystem>(m_prompts, this);
 
   PaneServices services;
   services.prompts = &m_prompts;
@@ -47,10 +59,10 @@ void frmMain::CreatePanes() {
   cboRemotePath->setInsertPolicy(QComboBox::NoInsert);
 
   m_localPane =
-      std::make_unique<LocalPane>(*m_xLocalPaths, *xFtp, lstLocalFileList, cboLocalPath, CurrentLocalFolder, local);
+      std::make_unique<LocalPane>(*m_localFiles, *xFtp, lstLocalFileList, cboLocalPath, CurrentLocalFolder, local);
   m_remotePane = std::make_unique<RemotePane>(*xFtp, lstRemoteFileList, cboRemotePath, CurrentRemoteFolder, remote);
-  m_fileOps = std::make_unique<FileOperations>(*m_xLocalPaths, *xFtp, *m_localPane, *m_remotePane, CurrentLocalFolder,
-                                               services);
+  m_fileOps =
+      std::make_unique<FileOperations>(*m_localFiles, *xFtp, *m_localPane, *m_remotePane, CurrentLocalFolder, services);
 
   // Renaming in place on both lists.
   lstLocalFileList->model()->setRenameHandler(
@@ -211,3 +223,5 @@ void frmMain::ResetProgress() {
   statusPanel(2)->clear();
   statusPanel(3)->clear();
 }
+
+} // namespace tidewick::app

@@ -23,9 +23,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-using tidewick::ui::Glyph;
-using tidewick::ui::glyphIcon;
-using tidewick::ui::PaneLayout;
+namespace tidewick::app {
+
+using browse::FileListModel;
+using browse::FilePaneView;
+using ui::Glyph;
+using ui::glyphIcon;
+using ui::PaneLayout;
 
 namespace {
 
@@ -128,7 +132,7 @@ void frmMain::BuildControls() {
   Picture1->setObjectName(QStringLiteral("Picture1"));
   Toolbar4->setParent(Picture1);
 
-  lstConnectionInfo = new tidewick::log::LogList(picForm);
+  lstConnectionInfo = new log::LogList(picForm);
   lstConnectionInfo->setObjectName(QStringLiteral("lstConnectionInfo"));
 
   fraTransfer = new QGroupBox(QStringLiteral("Transfer Mode"), picForm);
@@ -388,7 +392,7 @@ void frmMain::BuildPane(bool local) {
   up->setIconSize(QSize(16, 16));
 
   // One model per pane, shown four ways (large icons, small icons, list, details).
-  auto* model = new FileListModel([](int index) { return tidewick::ui::fileTypeIcon(index); }, this);
+  auto* model = new FileListModel([](int index) { return ui::fileTypeIcon(index); }, this);
   auto* list = new FilePaneView(model, frame);
   list->setListName(local ? QStringLiteral("lstLocalFileList") : QStringLiteral("lstRemoteFileList"));
 
@@ -577,3 +581,5 @@ void frmMain::SetMenuPictures() {
   for (const auto& [name, icon] : pictures)
     if (QAction* entry = menuEntry(QString::fromLatin1(name))) entry->setIcon(icon);
 }
+
+} // namespace tidewick::app

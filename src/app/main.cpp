@@ -38,7 +38,7 @@ int main(int argc, char** argv) {
   QApplication::setQuitOnLastWindowClosed(false);
 
   tidewick::ui::QtUserPrompts prompts;
-  frmMain window(prompts, QApplication::arguments());
+  tidewick::app::frmMain window(prompts, QApplication::arguments());
   window.Load();
   window.ShowAfterLoad();
   return app.exec();

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <numeric>
 
+namespace tidewick::browse {
+
 FileListModel::FileListModel(IconProvider icons, QObject* parent)
     : QAbstractTableModel(parent), m_icons(std::move(icons)) {}
 
@@ -171,3 +173,5 @@ void FileListModel::sort(int column, Qt::SortOrder order) {
   changePersistentIndexList(before, after);
   emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
 }
+
+} // namespace tidewick::browse

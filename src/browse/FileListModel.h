@@ -12,6 +12,8 @@
 #include <functional>
 #include <vector>
 
+namespace tidewick::browse {
+
 struct FileRow {
   QString name;
   qint64 size = 0;
@@ -75,3 +77,5 @@ private:
   IconProvider m_icons;
   RenameHandler m_renameHandler;
 };
+
+} // namespace tidewick::browse

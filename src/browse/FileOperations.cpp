@@ -1,9 +1,9 @@
 #include "browse/FileOperations.h"
 
 #include "browse/FileListModel.h"
+#include "browse/LocalFileSystem.h"
 #include "browse/LocalPane.h"
 #include "browse/RemotePane.h"
-#include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
 #include "settings/Globals.h"
 #include "ui/BusyCursor.h"
@@ -15,11 +15,13 @@
 
 #include <unistd.h>
 
-using tidewick::ftp::FailureKind;
-using tidewick::ftp::FtpClient;
-using tidewick::ftp::FtpFailure;
-using tidewick::ui::BusyCursor;
-using tidewick::ui::UserPrompts;
+namespace tidewick::browse {
+
+using ftp::FailureKind;
+using ftp::FtpClient;
+using ftp::FtpFailure;
+using ui::BusyCursor;
+using ui::UserPrompts;
 
 namespace {
 
@@ -40,7 +42,7 @@ bool isPlainName(const QString& name) {
 
 } // namespace
 
-FileOperations::FileOperations(clsLocalPaths& local, FtpClient& ftp, LocalPane& localPane, RemotePane& remotePane,
+FileOperations::FileOperations(LocalFileSystem& local, FtpClient& ftp, LocalPane& localPane, RemotePane& remotePane,
                                QString& currentLocalFolder, PaneServices services, QObject* parent)
     : QObject(parent), m_local(local), m_ftp(ftp), m_localPane(localPane), m_remotePane(remotePane),
       m_currentLocalFolder(currentLocalFolder), m_services(std::move(services)) {}
@@ -74,7 +76,7 @@ void FileOperations::DeleteLocalFiles() {
   if (!Confirm(QStringLiteral("Are you sure you want to delete the selected local file(s)?"))) return;
   BusyCursor busy;
   const QStringList paths = m_localPane.SelectedPaths();
-  for (const QString& path : paths) m_local.DeleteLocalFile(path);
+  for (const QString& path : paths) m_local.deleteFile(path);
   m_localPane.RefreshLocalList();
 }
 
@@ -86,7 +88,7 @@ void FileOperations::RenameLocalFile() {
   const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Rename Local File"),
                                                    QStringLiteral("Enter the new name for ") + old);
   if (answer.isEmpty()) return;
-  m_local.RenameLocalFile(old, m_currentLocalFolder + answer);
+  m_local.rename(old, m_currentLocalFolder + answer);
   m_localPane.RefreshLocalList();
 }
 
@@ -95,7 +97,7 @@ void FileOperations::CreateLocalFolder() {
       m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Create Local Folder"),
                                 QStringLiteral("Enter the name of the local folder you wish to create."));
   if (answer.isEmpty()) return;
-  m_local.CreateLocalFolder(m_currentLocalFolder + answer);
+  m_local.createFolder(m_currentLocalFolder + answer);
   m_localPane.RefreshLocalList();
 }
 
@@ -105,7 +107,7 @@ void FileOperations::RemoveLocalFolder() {
   const QString name = m_localPane.model()->row(row).name;
   if (!Confirm(QStringLiteral("Delete ") + name + QStringLiteral("?"))) return;
   BusyCursor busy;
-  m_local.RemoveLocalFolder(m_currentLocalFolder + name);
+  m_local.removeFolder(m_currentLocalFolder + name);
   m_localPane.RefreshLocalList();
   m_localPane.UpdateLocalCommandStates();
 }
@@ -274,7 +276,7 @@ bool FileOperations::LocalEditFinished(int row, const QString& newName) {
                                 UserPrompts::OkOnly, UserPrompts::Icon::Warning);
     return false;
   }
-  if (!m_local.RenameLocalFile(m_currentLocalFolder + old, target)) return false;
+  if (!m_local.rename(m_currentLocalFolder + old, target)) return false;
   m_localPane.RefreshLocalList();
   m_localPane.UpdateLocalCommandStates();
   return true;
@@ -299,3 +301,5 @@ bool FileOperations::RemoteEditFinished(int row, const QString& newName) {
   m_remotePane.RefreshRemoteList();
   return true;
 }
+
+} // namespace tidewick::browse

@@ -12,7 +12,10 @@
 namespace tidewick::ftp {
 class FtpClient;
 }
-class clsLocalPaths;
+
+namespace tidewick::browse {
+
+class LocalFileSystem;
 class LocalPane;
 class RemotePane;
 
@@ -20,7 +23,7 @@ class FileOperations : public QObject {
   Q_OBJECT
 
 public:
-  FileOperations(clsLocalPaths& local, tidewick::ftp::FtpClient& ftp, LocalPane& localPane, RemotePane& remotePane,
+  FileOperations(LocalFileSystem& local, ftp::FtpClient& ftp, LocalPane& localPane, RemotePane& remotePane,
                  QString& currentLocalFolder, PaneServices services, QObject* parent = nullptr);
 
   // Local side.
@@ -56,10 +59,12 @@ private:
   // Runs remote changes; the first failure ends them and is logged as "Error: " + its description.
   bool RunRemote(const std::function<void()>& change);
 
-  clsLocalPaths& m_local;
-  tidewick::ftp::FtpClient& m_ftp;
+  LocalFileSystem& m_local;
+  ftp::FtpClient& m_ftp;
   LocalPane& m_localPane;
   RemotePane& m_remotePane;
   QString& m_currentLocalFolder;
   PaneServices m_services;
 };
+
+} // namespace tidewick::browse

@@ -15,6 +15,8 @@
 
 #include <algorithm>
 
+namespace tidewick::browse {
+
 namespace {
 
 const QString kPaneMime = QStringLiteral("application/x-tidewick-pane");
@@ -233,3 +235,5 @@ bool FilePaneView::eventFilter(QObject* watched, QEvent* event) {
   }
   return QStackedWidget::eventFilter(watched, event);
 }
+
+} // namespace tidewick::browse

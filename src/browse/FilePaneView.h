@@ -7,11 +7,14 @@
 
 #include <vector>
 
-class FileListModel;
 class QAbstractItemView;
 class QItemSelectionModel;
 class QListView;
 class QTreeView;
+
+namespace tidewick::browse {
+
+class FileListModel;
 
 class FilePaneView : public QStackedWidget {
   Q_OBJECT
@@ -70,3 +73,5 @@ private:
   QListView* m_icons;
   ViewMode m_mode = ViewMode::Details;
 };
+
+} // namespace tidewick::browse

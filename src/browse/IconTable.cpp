@@ -2,6 +2,8 @@
 
 #include <initializer_list>
 
+namespace tidewick::browse {
+
 namespace {
 
 struct Group {
@@ -34,3 +36,5 @@ short IconIndexForName(const QString& name) {
       if (extension == QLatin1String(candidate)) return group.index;
   return kIconOther;
 }
+
+} // namespace tidewick::browse

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+namespace tidewick::browse {
+
 enum IconIndex : short {
   kIconPicture = 1,
   kIconWebPage = 2,
@@ -21,3 +23,5 @@ enum IconIndex : short {
 // 1 to 10. The extension is the text after the last "." (the whole name when there is none),
 // compared without case.
 short IconIndexForName(const QString& name);
+
+} // namespace tidewick::browse

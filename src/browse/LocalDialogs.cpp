@@ -19,6 +19,8 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
+namespace tidewick::browse {
+
 namespace {
 
 QString permissionText(QFileDevice::Permissions p) {
@@ -180,3 +182,5 @@ void FindFilesDialog::revealSelected() {
   if (QTreeWidgetItem* item = m_results->currentItem())
     tidewick::ui::openWithShell(QFileInfo(item->data(0, Qt::UserRole).toString()).absolutePath());
 }
+
+} // namespace tidewick::browse

@@ -13,6 +13,8 @@ class QLineEdit;
 class QPushButton;
 class QTreeWidget;
 
+namespace tidewick::browse {
+
 class PropertiesDialog : public QDialog {
   Q_OBJECT
 public:
@@ -53,3 +55,5 @@ private:
   QStringList m_patterns;
   int m_scanned = 0;
 };
+
+} // namespace tidewick::browse

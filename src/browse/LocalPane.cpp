@@ -2,7 +2,7 @@
 
 #include "browse/FileListModel.h"
 #include "browse/IconTable.h"
-#include "browse/clsLocalPaths.h"
+#include "browse/LocalFileSystem.h"
 #include "ftp/FtpClient.h"
 #include "settings/Globals.h"
 #include "ui/BusyCursor.h"
@@ -13,22 +13,24 @@
 #include <QHeaderView>
 #include <QTreeView>
 
-using tidewick::ftp::ClientState;
-using tidewick::ftp::FtpClient;
-using tidewick::ui::BusyCursor;
-using tidewick::ui::UserPrompts;
+namespace tidewick::browse {
+
+using ftp::ClientState;
+using ftp::FtpClient;
+using ui::BusyCursor;
+using ui::UserPrompts;
 
 namespace {
 const QString kFilterTitle = QStringLiteral("Define Type For Local Server Directory Listing");
 } // namespace
 
-LocalPane::LocalPane(clsLocalPaths& local, FtpClient& ftp, FilePaneView* list, QComboBox* pathBox,
+LocalPane::LocalPane(LocalFileSystem& local, FtpClient& ftp, FilePaneView* list, QComboBox* pathBox,
                      QString& currentLocalFolder, PaneServices services, QObject* parent)
     : QObject(parent), m_local(local), m_ftp(ftp), m_list(list), m_pathBox(pathBox),
       m_currentLocalFolder(currentLocalFolder), m_services(std::move(services)) {
-  connect(&m_local, &clsLocalPaths::UpdateLocalEntry, this, &LocalPane::OnUpdateLocalEntry);
-  connect(&m_local, &clsLocalPaths::AddToLocalPaths, this, &LocalPane::OnAddToLocalPaths);
-  connect(&m_local, &clsLocalPaths::LogicalDriveFound, this, &LocalPane::OnLogicalDriveFound);
+  connect(&m_local, &LocalFileSystem::entryListed, this, &LocalPane::OnEntryListed);
+  connect(&m_local, &LocalFileSystem::folderListed, this, &LocalPane::OnFolderListed);
+  connect(&m_local, &LocalFileSystem::rootFound, this, &LocalPane::OnRootFound);
   connect(m_list, &FilePaneView::rowDoubleClicked, this, &LocalPane::RowDoubleClicked);
   connect(m_list, &FilePaneView::headerClicked, this, &LocalPane::HeaderClicked);
   connect(m_list, &FilePaneView::clicked, this, &LocalPane::UpdateLocalCommandStates);
@@ -51,16 +53,16 @@ void LocalPane::Log(const QString& line) {
   if (m_services.DisplayMessage) m_services.DisplayMessage(line);
 }
 
-void LocalPane::OnUpdateLocalEntry(const QString& sname, const QDateTime& dtDate, qint64 lSize, int nAttrib) {
-  FileRow row{sname, lSize, true, dtDate, QLatin1Char('F'), 0};
-  if (nAttrib != -1 && (nAttrib & kAttrFolder)) {
+void LocalPane::OnEntryListed(const QString& name, const QDateTime& date, qint64 size, int attributes) {
+  FileRow row{name, size, true, date, QLatin1Char('F'), 0};
+  if (attributes != -1 && (attributes & kAttrFolder)) {
     row.icon = kIconFolder;
     row.sizeShown = false;
     row.kind = QLatin1Char('D');
   } else {
-    row.icon = IconIndexForName(sname);
+    row.icon = IconIndexForName(name);
     // Unreadable entries keep "other" (10), which the pane treats like a folder.
-    if (nAttrib != -1 && row.icon >= kIconOther) row.icon = kIconText;
+    if (attributes != -1 && row.icon >= kIconOther) row.icon = kIconText;
   }
   model()->append(std::move(row));
 }
@@ -72,41 +74,40 @@ int LocalPane::FindInPathBox(const QString& path) const {
   return -1;
 }
 
-void LocalPane::AddPathToComboBox(const QString& sPathToAdd) {
-  if (FindInPathBox(sPathToAdd) >= 0) {
-    m_pathBox->setEditText(sPathToAdd);
+void LocalPane::AddPathToComboBox(const QString& path) {
+  if (FindInPathBox(path) >= 0) {
+    m_pathBox->setEditText(path);
     return;
   }
-  m_pathBox->addItem(sPathToAdd);
+  m_pathBox->addItem(path);
   m_pathBox->setCurrentIndex(m_pathBox->count() - 1);
 }
 
-void LocalPane::OnAddToLocalPaths(const QString& sPathToAdd) {
+void LocalPane::OnFolderListed(const QString& folder) {
   // A folder seen for the first time joins the box; the box's selection is the listing just made,
   // so no second listing is started for it.
-  AddPathToComboBox(sPathToAdd);
+  AddPathToComboBox(folder);
 }
 
-void LocalPane::OnLogicalDriveFound(const QString& sDriveToAdd) { m_pathBox->addItem(sDriveToAdd); }
+void LocalPane::OnRootFound(const QString& root) { m_pathBox->addItem(root); }
 
 bool LocalPane::RetrieveLocalFolderContents(const QString& path, const QString& pattern) {
   BusyCursor busy;
-  const bool ok = pattern.isEmpty() ? m_local.RetrieveLocalFolderContents(path)
-                                    : m_local.RetrieveDefinedLocalFolderContents(path, pattern);
+  const bool ok = m_local.list(path, pattern);
   model()->flush();
   if (!ok) Log(QStringLiteral("Cannot read the contents of ") + path);
   return ok;
 }
 
-bool LocalPane::ChangeCurrentLocalFolder(const QString& sNewLocalPath) {
-  if (sNewLocalPath.isEmpty()) {
-    Log(QStringLiteral("Error while attempting to change current local folder to '") + sNewLocalPath +
+bool LocalPane::ChangeCurrentLocalFolder(const QString& folder) {
+  if (folder.isEmpty()) {
+    Log(QStringLiteral("Error while attempting to change current local folder to '") + folder +
         QStringLiteral("'. Description: the path is empty"));
     return false;
   }
-  m_currentLocalFolder = sNewLocalPath;
-  AddPathToComboBox(sNewLocalPath);
-  Log(QStringLiteral("Local folder changed to ") + sNewLocalPath);
+  m_currentLocalFolder = folder;
+  AddPathToComboBox(folder);
+  Log(QStringLiteral("Local folder changed to ") + folder);
   return true;
 }
 
@@ -222,3 +223,5 @@ void LocalPane::HeaderClicked(int column) {
   model()->sort(column, m_sortOrder);
   m_list->detailsView()->header()->setSortIndicator(column, m_sortOrder);
 }
+
+} // namespace tidewick::browse

@@ -1,5 +1,5 @@
 #pragma once
-// The local pane: lists a folder of this machine through clsLocalPaths, moves between folders,
+// The local pane: lists a folder of this machine through LocalFileSystem, moves between folders,
 // keeps the path box (roots first, then the folders visited), filters, views, sorting, opening
 // files, and the enabling of the local commands.
 
@@ -12,19 +12,22 @@
 namespace tidewick::ftp {
 class FtpClient;
 }
-class clsLocalPaths;
-class FileListModel;
 class QComboBox;
+
+namespace tidewick::browse {
+
+class FileListModel;
+class LocalFileSystem;
 
 class LocalPane : public QObject {
   Q_OBJECT
 
 public:
-  LocalPane(clsLocalPaths& local, tidewick::ftp::FtpClient& ftp, FilePaneView* list, QComboBox* pathBox,
+  LocalPane(LocalFileSystem& local, ftp::FtpClient& ftp, FilePaneView* list, QComboBox* pathBox,
             QString& currentLocalFolder, PaneServices services, QObject* parent = nullptr);
 
-  bool ChangeCurrentLocalFolder(const QString& sNewLocalPath);
-  void AddPathToComboBox(const QString& sPathToAdd);
+  bool ChangeCurrentLocalFolder(const QString& folder);
+  void AddPathToComboBox(const QString& path);
   void ClearLocalList();
   void RefreshLocalList();
   void UpdateLocalCommandStates();
@@ -47,14 +50,14 @@ public:
   QStringList SelectedPaths() const;
 
 private:
-  void OnUpdateLocalEntry(const QString& sname, const QDateTime& dtDate, qint64 lSize, int nAttrib);
-  void OnAddToLocalPaths(const QString& sPathToAdd);
-  void OnLogicalDriveFound(const QString& sDriveToAdd);
+  void OnEntryListed(const QString& name, const QDateTime& date, qint64 size, int attributes);
+  void OnFolderListed(const QString& folder);
+  void OnRootFound(const QString& root);
   int FindInPathBox(const QString& path) const;
   void Log(const QString& line);
 
-  clsLocalPaths& m_local;
-  tidewick::ftp::FtpClient& m_ftp;
+  LocalFileSystem& m_local;
+  ftp::FtpClient& m_ftp;
   FilePaneView* m_list;
   QComboBox* m_pathBox;
   QString& m_currentLocalFolder;
@@ -62,3 +65,5 @@ private:
   Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
   bool m_selectingFromCode = false;
 };
+
+} // namespace tidewick::browse

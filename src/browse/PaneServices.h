@@ -14,6 +14,8 @@ namespace tidewick::ui {
 class UserPrompts;
 }
 
+namespace tidewick::browse {
+
 struct PaneCommandStates {
   bool deleteFile = false;
   bool rename = false;
@@ -23,7 +25,7 @@ struct PaneCommandStates {
 };
 
 struct PaneServices {
-  tidewick::ui::UserPrompts* prompts = nullptr;
+  ui::UserPrompts* prompts = nullptr;
   QWidget* window = nullptr;
   std::function<void(const QString&)> DisplayMessage;
   std::function<void(const QString&)> UpdateAction;
@@ -33,3 +35,5 @@ struct PaneServices {
   std::function<void(const QPoint&)> PopupMenu;
   std::function<void(const PaneCommandStates&)> ApplyCommandStates;
 };
+
+} // namespace tidewick::browse

@@ -10,11 +10,13 @@
 #include <QHeaderView>
 #include <QTreeView>
 
-using tidewick::ftp::ClientState;
-using tidewick::ftp::FtpClient;
-using tidewick::ftp::FtpFailure;
-using tidewick::ftp::ItemKind;
-using tidewick::ui::BusyCursor;
+namespace tidewick::browse {
+
+using ftp::ClientState;
+using ftp::FtpClient;
+using ftp::FtpFailure;
+using ftp::ItemKind;
+using ui::BusyCursor;
 
 namespace {
 const QString kGoToTitle = QStringLiteral("Remote Server Custom Command");
@@ -99,17 +101,17 @@ QString RemotePane::GetRemoteFolder() {
   return folder;
 }
 
-bool RemotePane::ChangeCurrentRemoteFolder(const QString& sNewCurrentFolder, bool bShowErrors) {
+bool RemotePane::ChangeCurrentRemoteFolder(const QString& folder, bool showErrors) {
   try {
-    m_ftp.ChangeCurrentFolder(sNewCurrentFolder);
+    m_ftp.ChangeCurrentFolder(folder);
   } catch (const FtpFailure& failure) {
-    if (bShowErrors) LogError(failure.description());
+    if (showErrors) LogError(failure.description());
     return false;
   }
   try {
     GetRemoteFolder();
   } catch (const FtpFailure& failure) {
-    if (bShowErrors) LogError(failure.description());
+    if (showErrors) LogError(failure.description());
   }
   return true;
 }
@@ -121,12 +123,12 @@ bool RemotePane::FindInPathBox(const QString& path, const QComboBox* box) {
   return false;
 }
 
-void RemotePane::AddToRemotePaths(const QString& sPathToAdd) {
-  if (FindInPathBox(sPathToAdd, m_pathBox)) {
-    m_pathBox->setEditText(sPathToAdd);
+void RemotePane::AddToRemotePaths(const QString& path) {
+  if (FindInPathBox(path, m_pathBox)) {
+    m_pathBox->setEditText(path);
     return;
   }
-  m_pathBox->addItem(sPathToAdd);
+  m_pathBox->addItem(path);
   m_pathBox->setCurrentIndex(m_pathBox->count() - 1);
   // Selecting the new entry is a choice of the box like the user's.
   PathBoxSelected(m_pathBox->count() - 1);
@@ -281,3 +283,5 @@ void RemotePane::ClearPathBox() {
   m_pathBox->clear();
   m_pathBox->setEditText(QString());
 }
+
+} // namespace tidewick::browse

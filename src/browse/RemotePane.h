@@ -12,14 +12,17 @@
 namespace tidewick::ftp {
 class FtpClient;
 }
-class FileListModel;
 class QComboBox;
+
+namespace tidewick::browse {
+
+class FileListModel;
 
 class RemotePane : public QObject {
   Q_OBJECT
 
 public:
-  RemotePane(tidewick::ftp::FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentRemoteFolder,
+  RemotePane(ftp::FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, QString& currentRemoteFolder,
              PaneServices services, QObject* parent = nullptr);
 
   // The path box's navigation lock: while set, choosing an entry of the box does not navigate.
@@ -29,8 +32,8 @@ public:
   void ListFilesOnServer();
   void ListDefinedFilesOnServer(const QString& defineString);
   QString GetRemoteFolder();
-  bool ChangeCurrentRemoteFolder(const QString& sNewCurrentFolder, bool bShowErrors);
-  void AddToRemotePaths(const QString& sPathToAdd);
+  bool ChangeCurrentRemoteFolder(const QString& folder, bool showErrors);
+  void AddToRemotePaths(const QString& path);
   static bool FindInPathBox(const QString& path, const QComboBox* box);
   void ClearRemoteList();
   void RefreshRemoteList();
@@ -61,10 +64,12 @@ private:
   void ListAfterNavigation(); // clear, list with the abort commands on, clear the action panel
   void LogError(const QString& description);
 
-  tidewick::ftp::FtpClient& m_ftp;
+  ftp::FtpClient& m_ftp;
   FilePaneView* m_list;
   QComboBox* m_pathBox;
   QString& m_currentRemoteFolder;
   PaneServices m_services;
   Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
 };
+
+} // namespace tidewick::browse

@@ -11,7 +11,9 @@
 #include <QMenuBar>
 #include <QVBoxLayout>
 
-frmLogWindow::frmLogWindow(tidewick::ui::UserPrompts& prompts, tidewick::log::LogList& mainLog, QWidget* parent)
+namespace tidewick::log {
+
+frmLogWindow::frmLogWindow(ui::UserPrompts& prompts, LogList& mainLog, QWidget* parent)
     : QDialog(parent), m_prompts(prompts), m_mainLog(mainLog) {
   setObjectName(QStringLiteral("frmLogWindow"));
   setWindowTitle(QStringLiteral("Tidewick -  Log Window"));
@@ -31,7 +33,7 @@ frmLogWindow::frmLogWindow(tidewick::ui::UserPrompts& prompts, tidewick::log::Lo
   // The list fills the window at load; the resizer keeps it in proportion afterwards.
   m_client = new QWidget(this);
   layout->addWidget(m_client);
-  lstLog = new tidewick::log::LogList(m_client);
+  lstLog = new LogList(m_client);
   lstLog->setObjectName(QStringLiteral("lstLog"));
 
   resize(620, 380);
@@ -44,7 +46,7 @@ frmLogWindow::~frmLogWindow() = default;
 QString frmLogWindow::BannerLine() { return QStringLiteral("Tidewick %1 - FTP client log").arg(ProgramVersion()); }
 
 void frmLogWindow::Load() {
-  m_resizer = std::make_unique<tidewick::ui::ControlResizer>();
+  m_resizer = std::make_unique<ui::ControlResizer>();
   m_resizer->prepare(this);
 
   lstLog->addLine(QStringLiteral("WinSock 2.0"));
@@ -54,7 +56,7 @@ void frmLogWindow::Load() {
   lstLog->addLines(m_mainLog.lines());
   if (m_mainLog.count() > 0) m_mainLog.setCurrentRow(m_mainLog.count() - 1);
 
-  tidewick::ui::applyPlacement(this, tidewick::settings::keys::placement::LogWindow);
+  ui::applyPlacement(this, settings::keys::placement::LogWindow);
 }
 
 void frmLogWindow::resizeEvent(QResizeEvent* event) {
@@ -65,10 +67,12 @@ void frmLogWindow::resizeEvent(QResizeEvent* event) {
 void frmLogWindow::done(int result) {
   if (!m_unloaded) {
     m_unloaded = true;
-    if (!isMinimized()) tidewick::ui::savePlacement(this, tidewick::settings::keys::placement::LogWindow);
+    if (!isMinimized()) ui::savePlacement(this, settings::keys::placement::LogWindow);
     m_resizer.reset();
   }
   QDialog::done(result);
 }
 
-void frmLogWindow::Save() { tidewick::log::SaveLogLine(this, m_prompts, *lstLog); }
+void frmLogWindow::Save() { SaveLogLine(this, m_prompts, *lstLog); }
+
+} // namespace tidewick::log

@@ -12,22 +12,24 @@ namespace tidewick::ui {
 class ControlResizer;
 class UserPrompts;
 } // namespace tidewick::ui
-namespace tidewick::log {
-class LogList;
-}
 
+namespace tidewick::log {
+
+class LogList;
+
+// The window keeps the name the window contract gives it, as do its controls.
 class frmLogWindow : public QDialog {
   Q_OBJECT
 
 public:
-  frmLogWindow(tidewick::ui::UserPrompts& prompts, tidewick::log::LogList& mainLog, QWidget* parent = nullptr);
+  frmLogWindow(ui::UserPrompts& prompts, LogList& mainLog, QWidget* parent = nullptr);
   ~frmLogWindow() override;
 
   // Prepares the resizer, writes the two heading lines, copies the main log and restores the
   // window's placement.
   void Load();
 
-  tidewick::log::LogList* lstLog = nullptr;
+  LogList* lstLog = nullptr;
   QAction* mnuClose = nullptr;
   QAction* mnuSave = nullptr;
 
@@ -43,9 +45,11 @@ protected:
 private:
   void Save();
 
-  tidewick::ui::UserPrompts& m_prompts;
-  tidewick::log::LogList& m_mainLog;
+  ui::UserPrompts& m_prompts;
+  LogList& m_mainLog;
   QWidget* m_client = nullptr;
-  std::unique_ptr<tidewick::ui::ControlResizer> m_resizer;
+  std::unique_ptr<ui::ControlResizer> m_resizer;
   bool m_unloaded = false;
 };
+
+} // namespace tidewick::log

@@ -7,7 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 
-namespace sites {
+namespace tidewick::sites {
 namespace {
 
 const QString kSection = QStringLiteral("PROFILE");
@@ -90,4 +90,4 @@ QStringList ListProfiles() {
                           QDir::Name | QDir::IgnoreCase);
 }
 
-} // namespace sites
+} // namespace tidewick::sites

@@ -6,7 +6,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace sites {
+namespace tidewick::sites {
 
 struct SiteProfile {
   QString siteName;
@@ -47,4 +47,4 @@ bool DeleteProfile(const QString& fileName);
 // The names (with extension) of the profile files, in case-insensitive alphabetical order.
 QStringList ListProfiles();
 
-} // namespace sites
+} // namespace tidewick::sites

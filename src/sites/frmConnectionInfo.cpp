@@ -24,7 +24,9 @@
 
 #include <cmath>
 
-using tidewick::ui::UserPrompts;
+namespace tidewick::sites {
+
+using ui::UserPrompts;
 
 namespace {
 
@@ -168,11 +170,11 @@ frmConnectionInfo::frmConnectionInfo(UserPrompts& prompts, QWidget* parent) : QD
 
   ChooseAnonymous(true);
   RefreshProfileTree();
-  tidewick::ui::applyPlacement(this, tidewick::settings::keys::placement::ConnectionInfo);
+  ui::applyPlacement(this, settings::keys::placement::ConnectionInfo);
 }
 
 frmConnectionInfo::~frmConnectionInfo() {
-  if (!isMinimized()) tidewick::ui::savePlacement(this, tidewick::settings::keys::placement::ConnectionInfo);
+  if (!isMinimized()) ui::savePlacement(this, settings::keys::placement::ConnectionInfo);
 }
 
 bool frmConnectionInfo::ShowForm(QString& address, QString& port, QString& userName, QString& password,
@@ -276,7 +278,7 @@ void frmConnectionInfo::DeleteSite() {
   SetDeleteEnabled(false);
 }
 
-void frmConnectionInfo::Help() { tidewick::ui::openWithShell(HelpAddress()); }
+void frmConnectionInfo::Help() { ui::openWithShell(HelpAddress()); }
 
 void frmConnectionInfo::ChooseAnonymous(bool anonymous) {
   optAnonymous->setChecked(anonymous);
@@ -346,3 +348,5 @@ bool frmConnectionInfo::eventFilter(QObject* watched, QEvent* event) {
   if (watched == Frame1 && event->type() == QEvent::Resize) ArrangeButtons();
   return QDialog::eventFilter(watched, event);
 }
+
+} // namespace tidewick::sites

@@ -16,6 +16,9 @@ namespace tidewick::ui {
 class UserPrompts;
 }
 
+namespace tidewick::sites {
+
+// The site manager keeps the window and control names the window contract gives it.
 class frmConnectionInfo : public QDialog {
   Q_OBJECT
 
@@ -24,7 +27,7 @@ public:
   static QString DefaultAnonymousPassword();
   static QString HelpAddress();
 
-  frmConnectionInfo(tidewick::ui::UserPrompts& prompts, QWidget* parent = nullptr);
+  frmConnectionInfo(ui::UserPrompts& prompts, QWidget* parent = nullptr);
   ~frmConnectionInfo() override; // saves the placement, as unloading does
 
   // Shows the dialog modally with the given values. True when the user chose Connect: the five
@@ -50,7 +53,7 @@ private:
   void OnNodeSelected(QTreeWidgetItem* node);
   void SetDeleteEnabled(bool enabled);
 
-  tidewick::ui::UserPrompts& m_prompts;
+  ui::UserPrompts& m_prompts;
   bool m_cancelled = true;
   QString m_currentProfilePath;
   QTreeWidgetItem* m_lastNode = nullptr;
@@ -71,3 +74,5 @@ private:
   QPushButton* cmdCancel;
   QToolBar* Toolbar1;
 };
+
+} // namespace tidewick::sites

@@ -12,6 +12,9 @@
 
 #include <memory>
 
+using tidewick::app::frmMain;
+using tidewick::app::gStartupFlag;
+
 namespace {
 
 struct Started {

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tidewick::browse;
+
 namespace {
 
 FileRow file(const char* name, qint64 size, QDateTime date = {}) {

@@ -2,9 +2,9 @@
 #include "browse/FileListModel.h"
 #include "browse/FileOperations.h"
 #include "browse/FilePaneView.h"
+#include "browse/LocalFileSystem.h"
 #include "browse/LocalPane.h"
 #include "browse/RemotePane.h"
-#include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
 #include "support/FtpServerFixture.h"
 #include "support/ScriptedPrompts.h"
@@ -24,6 +24,8 @@ using tidewick::test::FtpServerFixture;
 using tidewick::ui::UserPrompts;
 
 using tidewick::ftp::FtpClient;
+
+using namespace tidewick::browse;
 
 namespace {
 
@@ -80,7 +82,7 @@ protected:
   TempHome temp;
   FtpServerFixture server;
   ScriptedPrompts prompts;
-  clsLocalPaths local{prompts, nullptr};
+  LocalFileSystem local{prompts, nullptr};
   FtpClient ftp;
   FileListModel localModel{nullptr};
   FileListModel remoteModel{nullptr};

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace tidewick::browse;
+
 TEST(IconTable, ExtensionsPickTheirGroup) {
   struct Case {
     const char* name;

@@ -2,8 +2,8 @@
 #include "browse/FileListModel.h"
 #include "browse/FilePaneView.h"
 #include "browse/IconTable.h"
+#include "browse/LocalFileSystem.h"
 #include "browse/LocalPane.h"
-#include "browse/clsLocalPaths.h"
 #include "ftp/FtpClient.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempHome.h"
@@ -16,6 +16,8 @@
 #include <memory>
 
 using tidewick::ftp::FtpClient;
+
+using namespace tidewick::browse;
 
 namespace {
 
@@ -54,7 +56,7 @@ protected:
 
   TempHome temp;
   ScriptedPrompts prompts;
-  clsLocalPaths local{prompts, nullptr};
+  LocalFileSystem local{prompts, nullptr};
   FtpClient ftp;
   FileListModel model{nullptr};
   std::unique_ptr<FilePaneView> list;

@@ -19,6 +19,8 @@ using tidewick::test::FtpServerFixture;
 
 using tidewick::ftp::FtpClient;
 
+using namespace tidewick::browse;
+
 namespace {
 
 class RemotePaneTest : public ::testing::Test {

@@ -21,6 +21,8 @@
 
 using tidewick::ui::UserPrompts;
 
+using tidewick::log::frmLogWindow;
+
 namespace {
 
 using tidewick::log::LogList;

@@ -33,6 +33,9 @@
 #include <map>
 #include <set>
 
+using tidewick::browse::FileListModel;
+using tidewick::browse::FilePaneView;
+
 namespace {
 
 void activate(QWidget* window) {

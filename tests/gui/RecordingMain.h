@@ -10,6 +10,8 @@
 
 #include <memory>
 
+using tidewick::app::frmMain;
+
 class RecordingMain : public frmMain {
 public:
   using frmMain::frmMain;

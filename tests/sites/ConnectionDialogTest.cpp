@@ -16,6 +16,9 @@
 
 using tidewick::ui::UserPrompts;
 
+namespace sites = tidewick::sites;
+using sites::frmConnectionInfo;
+
 namespace {
 
 template <typename T>

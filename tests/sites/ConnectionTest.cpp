@@ -28,6 +28,11 @@ using tidewick::test::SocksProxyFixture;
 
 using tidewick::ftp::FtpFailure;
 
+using tidewick::app::frmMain;
+using tidewick::app::kDefaultHost;
+using tidewick::browse::FileListModel;
+namespace sites = tidewick::sites;
+
 namespace {
 
 class ConnectionTest : public ::testing::Test {

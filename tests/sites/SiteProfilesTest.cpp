@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+namespace sites = tidewick::sites;
 using sites::SiteProfile;
 
 namespace {

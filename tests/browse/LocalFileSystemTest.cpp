@@ -1,5 +1,5 @@
 // Local folder access in a temporary tree.
-#include "browse/clsLocalPaths.h"
+#include "browse/LocalFileSystem.h"
 #include "support/ScriptedPrompts.h"
 #include "support/TempHome.h"
 
@@ -10,6 +10,7 @@
 
 #include <map>
 
+using namespace tidewick::browse;
 using tidewick::ui::UserPrompts;
 
 namespace {
@@ -21,22 +22,21 @@ struct Listing {
   bool ok = false;
 };
 
-Listing list(clsLocalPaths& local, const QString& path, const QString& pattern = {}) {
+Listing list(LocalFileSystem& local, const QString& path, const QString& pattern = {}) {
   Listing out;
-  auto a = QObject::connect(&local, &clsLocalPaths::UpdateLocalEntry,
+  auto a = QObject::connect(&local, &LocalFileSystem::entryListed,
                             [&](const QString& name, const QDateTime&, qint64 size, int attrib) {
                               out.attributes[name] = attrib;
                               out.sizes[name] = size;
                             });
-  auto b = QObject::connect(&local, &clsLocalPaths::AddToLocalPaths, [&](const QString& p) { out.paths << p; });
-  out.ok = pattern.isEmpty() ? local.RetrieveLocalFolderContents(path)
-                             : local.RetrieveDefinedLocalFolderContents(path, pattern);
+  auto b = QObject::connect(&local, &LocalFileSystem::folderListed, [&](const QString& p) { out.paths << p; });
+  out.ok = local.list(path, pattern);
   QObject::disconnect(a);
   QObject::disconnect(b);
   return out;
 }
 
-class LocalPaths : public ::testing::Test {
+class LocalFiles : public ::testing::Test {
 protected:
   void SetUp() override {
     root = temp.root() + QStringLiteral("/tree/");
@@ -49,11 +49,11 @@ protected:
   }
   TempHome temp;
   ScriptedPrompts prompts;
-  clsLocalPaths local{prompts, nullptr};
+  LocalFileSystem local{prompts, nullptr};
   QString root;
 };
 
-TEST_F(LocalPaths, ListsEveryEntryOnceWithoutDotRows) {
+TEST_F(LocalFiles, ListsEveryEntryOnceWithoutDotRows) {
   Listing l = list(local, root);
   ASSERT_TRUE(l.ok);
   EXPECT_EQ(l.attributes.size(), 6u);
@@ -66,7 +66,7 @@ TEST_F(LocalPaths, ListsEveryEntryOnceWithoutDotRows) {
   EXPECT_EQ(l.paths, QStringList{root});
 }
 
-TEST_F(LocalPaths, APatternFiltersFoldersToo) {
+TEST_F(LocalFiles, APatternFiltersFoldersToo) {
   Listing l = list(local, root, QStringLiteral("*.txt"));
   ASSERT_TRUE(l.ok);
   QStringList names;
@@ -76,7 +76,7 @@ TEST_F(LocalPaths, APatternFiltersFoldersToo) {
   EXPECT_EQ(list(local, root, QStringLiteral("*.*")).attributes.size(), 6u);
 }
 
-TEST_F(LocalPaths, AFolderThatCannotBeReadReportsFailureAndNoPath) {
+TEST_F(LocalFiles, AFolderThatCannotBeReadReportsFailureAndNoPath) {
   for (const QString& bad : {root + QStringLiteral("nope/"), root + QStringLiteral("notes.txt/")}) {
     Listing l = list(local, bad);
     EXPECT_FALSE(l.ok);
@@ -84,34 +84,34 @@ TEST_F(LocalPaths, AFolderThatCannotBeReadReportsFailureAndNoPath) {
   }
 }
 
-TEST_F(LocalPaths, ChangesReportTheirOwnFailures) {
-  EXPECT_TRUE(local.CreateLocalFolder(root + QStringLiteral("new")));
-  EXPECT_FALSE(local.CreateLocalFolder(root + QStringLiteral("new")));
+TEST_F(LocalFiles, ChangesReportTheirOwnFailures) {
+  EXPECT_TRUE(local.createFolder(root + QStringLiteral("new")));
+  EXPECT_FALSE(local.createFolder(root + QStringLiteral("new")));
   EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot create " + root + "new");
   EXPECT_EQ(prompts.asked.back().buttons, UserPrompts::OkCancel);
 
-  EXPECT_FALSE(local.RemoveLocalFolder(root + QStringLiteral("Folder")));
+  EXPECT_FALSE(local.removeFolder(root + QStringLiteral("Folder")));
   EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot remove " + root +
                                            "Folder ... Folder may contain files or is write protected or is in use! ");
   EXPECT_TRUE(QFile::exists(root + QStringLiteral("Folder/a"))) << "a folder with files is never emptied";
-  EXPECT_TRUE(local.RemoveLocalFolder(root + QStringLiteral("new")));
+  EXPECT_TRUE(local.removeFolder(root + QStringLiteral("new")));
 
-  EXPECT_FALSE(local.DeleteLocalFile(root + QStringLiteral("Folder")));
+  EXPECT_FALSE(local.deleteFile(root + QStringLiteral("Folder")));
   EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot delete " + root + "Folder");
-  EXPECT_TRUE(local.DeleteLocalFile(root + QStringLiteral("notes.txt")));
+  EXPECT_TRUE(local.deleteFile(root + QStringLiteral("notes.txt")));
 
   // Renaming onto an existing name is refused and both files stay as they were.
-  EXPECT_FALSE(local.RenameLocalFile(root + QStringLiteral("photo.jpg"), root + QStringLiteral(".hidden.TXT")));
+  EXPECT_FALSE(local.rename(root + QStringLiteral("photo.jpg"), root + QStringLiteral(".hidden.TXT")));
   EXPECT_EQ(QFile(root + QStringLiteral("photo.jpg")).size(), 5000);
   EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot rename " + root + "photo.jpg");
-  EXPECT_TRUE(local.RenameLocalFile(root + QStringLiteral("photo.jpg"), root + QStringLiteral("Photo.jpg")));
+  EXPECT_TRUE(local.rename(root + QStringLiteral("photo.jpg"), root + QStringLiteral("Photo.jpg")));
   EXPECT_TRUE(QFile::exists(root + QStringLiteral("Photo.jpg")));
 }
 
-TEST_F(LocalPaths, RootsComeFirstEachOnce) {
+TEST_F(LocalFiles, RootsComeFirstEachOnce) {
   QStringList roots;
-  QObject::connect(&local, &clsLocalPaths::LogicalDriveFound, [&](const QString& r) { roots << r; });
-  local.RetreiveLogicalDrives();
+  QObject::connect(&local, &LocalFileSystem::rootFound, [&](const QString& r) { roots << r; });
+  local.listRoots();
   ASSERT_GE(roots.size(), 2);
   EXPECT_EQ(roots[0], "/");
   EXPECT_EQ(roots[1], QDir::homePath() + "/");

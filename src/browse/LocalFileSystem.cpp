@@ -1,4 +1,4 @@
-#include "browse/clsLocalPaths.h"
+#include "browse/LocalFileSystem.h"
 
 #include "ui/UserPrompts.h"
 
@@ -17,7 +17,9 @@
 #include <cstdio>
 #include <memory>
 
-using tidewick::ui::UserPrompts;
+namespace tidewick::browse {
+
+using ui::UserPrompts;
 
 namespace {
 
@@ -31,18 +33,12 @@ bool matchesAll(const QByteArray& pattern) { return pattern.isEmpty() || pattern
 
 } // namespace
 
-clsLocalPaths::clsLocalPaths(UserPrompts& prompts, QWidget* dialogParent, QObject* parent)
+LocalFileSystem::LocalFileSystem(UserPrompts& prompts, QWidget* dialogParent, QObject* parent)
     : QObject(parent), m_prompts(prompts), m_dialogParent(dialogParent) {}
 
-bool clsLocalPaths::RetrieveLocalFolderContents(const QString& sPath) { return list(sPath, QString()); }
-
-bool clsLocalPaths::RetrieveDefinedLocalFolderContents(const QString& sPath, const QString& definedType) {
-  return list(sPath, definedType);
-}
-
-bool clsLocalPaths::list(const QString& path, const QString& pattern) {
-  const QByteArray folder = QFile::encodeName(path);
-  std::unique_ptr<DIR, DirCloser> dir(opendir(folder.isEmpty() ? "." : folder.constData()));
+bool LocalFileSystem::list(const QString& folder, const QString& pattern) {
+  const QByteArray encoded = QFile::encodeName(folder);
+  std::unique_ptr<DIR, DirCloser> dir(opendir(encoded.isEmpty() ? "." : encoded.constData()));
   if (!dir) return false;
   const int dirFd = dirfd(dir.get());
   const QByteArray glob = QFile::encodeName(pattern);
@@ -59,7 +55,7 @@ bool clsLocalPaths::list(const QString& path, const QString& pattern) {
     if ((name[0] == '.' && name[1] == 0) || (name[0] == '.' && name[1] == '.' && name[2] == 0)) continue;
     if (!all && fnmatch(glob.constData(), name, FNM_CASEFOLD) != 0) continue;
 
-    const QString sname = QFile::decodeName(name);
+    const QString decoded = QFile::decodeName(name);
     struct stat st {};
     int attributes = -1;
     QDateTime date;
@@ -76,13 +72,13 @@ bool clsLocalPaths::list(const QString& path, const QString& pattern) {
         if (!S_ISDIR(st.st_mode) && !S_ISREG(st.st_mode)) attributes |= kAttrSystem;
       }
     }
-    emit UpdateLocalEntry(sname, date, size, attributes);
+    emit entryListed(decoded, date, size, attributes);
   }
-  emit AddToLocalPaths(path);
+  emit folderListed(folder);
   return true;
 }
 
-void clsLocalPaths::RetreiveLogicalDrives() {
+void LocalFileSystem::listRoots() {
   QStringList roots{QStringLiteral("/")};
   auto add = [&roots](QString path) {
     if (!path.endsWith(QLatin1Char('/'))) path += QLatin1Char('/');
@@ -95,53 +91,55 @@ void clsLocalPaths::RetreiveLogicalDrives() {
     if (!volume.device().startsWith("/dev/")) continue;
     add(volume.rootPath());
   }
-  for (const QString& root : roots) emit LogicalDriveFound(root);
+  for (const QString& root : roots) emit rootFound(root);
 }
 
-void clsLocalPaths::fail(const QString& text) {
+void LocalFileSystem::fail(const QString& text) {
   m_prompts.message(m_dialogParent, kNotice, text, UserPrompts::OkCancel, UserPrompts::Icon::Critical);
 }
 
-bool clsLocalPaths::DeleteLocalFile(const QString& sFileToDelete) {
-  const QFileInfo info(sFileToDelete);
+bool LocalFileSystem::deleteFile(const QString& path) {
+  const QFileInfo info(path);
   // Only files: a folder (or a link to one, which unlink would remove) fails like any failure.
-  if ((info.isDir() && !info.isSymLink()) || !QFile::remove(sFileToDelete)) {
-    fail(QStringLiteral("Cannot delete ") + sFileToDelete);
+  if ((info.isDir() && !info.isSymLink()) || !QFile::remove(path)) {
+    fail(QStringLiteral("Cannot delete ") + path);
     return false;
   }
   return true;
 }
 
-bool clsLocalPaths::RenameLocalFile(const QString& sCurrentName, const QString& sNewName) {
-  const QByteArray from = QFile::encodeName(sCurrentName);
-  const QByteArray to = QFile::encodeName(sNewName);
-  if (from == to) return true;
+bool LocalFileSystem::rename(const QString& from, const QString& to) {
+  const QByteArray source = QFile::encodeName(from);
+  const QByteArray target = QFile::encodeName(to);
+  if (source == target) return true;
   // A plain rename would silently replace an existing target; refuse instead, so nothing is lost.
-  int result = ::renameat2(AT_FDCWD, from.constData(), AT_FDCWD, to.constData(), RENAME_NOREPLACE);
+  int result = ::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE);
   if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
-    const QFileInfo target(sNewName);
-    result = (target.exists() || target.isSymLink()) ? -1 : ::rename(from.constData(), to.constData());
+    const QFileInfo existing(to);
+    result = (existing.exists() || existing.isSymLink()) ? -1 : ::rename(source.constData(), target.constData());
   }
   if (result != 0) {
-    fail(QStringLiteral("Cannot rename ") + sCurrentName);
+    fail(QStringLiteral("Cannot rename ") + from);
     return false;
   }
   return true;
 }
 
-bool clsLocalPaths::RemoveLocalFolder(const QString& sFolderToDelete) {
-  if (::rmdir(QFile::encodeName(sFolderToDelete).constData()) != 0) {
-    fail(QStringLiteral("Cannot remove ") + sFolderToDelete +
+bool LocalFileSystem::removeFolder(const QString& path) {
+  if (::rmdir(QFile::encodeName(path).constData()) != 0) {
+    fail(QStringLiteral("Cannot remove ") + path +
          QStringLiteral(" ... Folder may contain files or is write protected or is in use! "));
     return false;
   }
   return true;
 }
 
-bool clsLocalPaths::CreateLocalFolder(const QString& sFolderToCreate) {
-  if (::mkdir(QFile::encodeName(sFolderToCreate).constData(), 0777) != 0) {
-    fail(QStringLiteral("Cannot create ") + sFolderToCreate);
+bool LocalFileSystem::createFolder(const QString& path) {
+  if (::mkdir(QFile::encodeName(path).constData(), 0777) != 0) {
+    fail(QStringLiteral("Cannot create ") + path);
     return false;
   }
   return true;
 }
+
+} // namespace tidewick::browse
