@@ -28,7 +28,19 @@ namespace tidewick::app {
 
 namespace keys = settings::keys;
 using ftp::FtpClient;
+using settings::AppFilePath;
+using settings::DeleteFileQuietly;
+using settings::FileExists;
+using settings::FolderExists;
+using settings::IsStoredVersion;
+using settings::LeadingNumber;
+using settings::ProgramVersion;
+using settings::ResetStoredSettings;
+using settings::SetStartupEntry;
+using settings::StartupCommandLine;
+using settings::StoreVersion;
 using settings::switchIsOn;
+using settings::withTrailingSlash;
 
 bool gStartupFlag = false;
 
@@ -87,7 +99,7 @@ void frmMain::Load() {
 
   m_localFiles->listRoots();
 
-  CurrentLocalFolder = AddTrailingBackslash(QDir::homePath());
+  CurrentLocalFolder = withTrailingSlash(QDir::homePath());
   m_localPane->AddPathToComboBox(CurrentLocalFolder);
 
   m_resizer->prepare(this);
@@ -123,7 +135,7 @@ void frmMain::ApplyLogFileRules() {
 
   if (switchIsOn(keys::DeleteLogOnStartup) && FileExists(m_logFilePath)) DeleteFileQuietly(m_logFilePath);
 
-  if (switchIsOn(keys::DeleteLogIfSizeExceeds)) {
+  if (switchIsOn(keys::DeleteLogIfTooLarge)) {
     QString limit = settings::value(keys::LogFileSize);
     if (limit.isEmpty()) {
       limit = QStringLiteral("1000");

@@ -23,7 +23,7 @@ bool haveDesktopSession() {
 
 int main(int argc, char** argv) {
 #ifdef TIDEWICK_HAS_RUNNER
-  if (auto status = tidewick::runCommandLine(argc, argv)) return *status;
+  if (auto status = tidewick::transfer::runCommandLine(argc, argv)) return *status;
 #endif
   if (!haveDesktopSession()) {
     std::fprintf(stderr, "Tidewick needs a desktop session: neither DISPLAY nor WAYLAND_DISPLAY is set.\n");

@@ -20,6 +20,8 @@ namespace tidewick::browse {
 using ftp::FailureKind;
 using ftp::FtpClient;
 using ftp::FtpFailure;
+using settings::RecycleFile;
+using settings::Removal;
 using ui::BusyCursor;
 using ui::UserPrompts;
 
@@ -115,7 +117,7 @@ void FileOperations::RemoveLocalFolder() {
 void FileOperations::RecycleLocalFiles() {
   BusyCursor busy;
   for (const QString& path : m_localPane.SelectedPaths())
-    if (!RecycleFile(path, FOF_ALLOWUNDO))
+    if (!RecycleFile(path, Removal::ToTrash))
       Log(QStringLiteral("Error: Cannot move ") + path + QStringLiteral(" to the trash"));
   m_localPane.RefreshLocalList();
 }
@@ -125,7 +127,7 @@ void FileOperations::RecycleLocalFolder() {
   if (row < 0) return;
   BusyCursor busy;
   const QString path = m_currentLocalFolder + m_localPane.model()->row(row).name;
-  if (!RecycleFile(path, FOF_ALLOWUNDO))
+  if (!RecycleFile(path, Removal::ToTrash))
     Log(QStringLiteral("Error: Cannot move ") + path + QStringLiteral(" to the trash"));
   m_localPane.RefreshLocalList();
   m_localPane.UpdateLocalCommandStates();

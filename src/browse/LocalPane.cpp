@@ -17,6 +17,7 @@ namespace tidewick::browse {
 
 using ftp::ClientState;
 using ftp::FtpClient;
+using settings::withTrailingSlash;
 using ui::BusyCursor;
 using ui::UserPrompts;
 
@@ -161,7 +162,7 @@ void LocalPane::RowDoubleClicked(int row) {
 
 void LocalPane::PathBoxSelected(int index) {
   if (index < 0 || index >= m_pathBox->count()) return;
-  const QString path = AddTrailingBackslash(m_pathBox->itemText(index));
+  const QString path = withTrailingSlash(m_pathBox->itemText(index));
   ClearLocalList();
   RetrieveLocalFolderContents(path);
   m_currentLocalFolder = path;

@@ -48,7 +48,7 @@ QString SaveLogLine(QWidget* parent, UserPrompts& prompts, const LogList& list) 
     return {};
   }
 
-  const QString path = AppFilePath(QStringLiteral("Log/") + name + QStringLiteral(".log"));
+  const QString path = settings::AppFilePath(QStringLiteral("Log/") + name + QStringLiteral(".log"));
   QDir().mkpath(QFileInfo(path).absolutePath());
 
   // Written beside the target and renamed over it: the file is either the new line or untouched.

@@ -43,7 +43,9 @@ frmLogWindow::frmLogWindow(ui::UserPrompts& prompts, LogList& mainLog, QWidget* 
 
 frmLogWindow::~frmLogWindow() = default;
 
-QString frmLogWindow::BannerLine() { return QStringLiteral("Tidewick %1 - FTP client log").arg(ProgramVersion()); }
+QString frmLogWindow::BannerLine() {
+  return QStringLiteral("Tidewick %1 - FTP client log").arg(settings::ProgramVersion());
+}
 
 void frmLogWindow::Load() {
   m_resizer = std::make_unique<ui::ControlResizer>();

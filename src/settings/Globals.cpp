@@ -9,6 +9,8 @@
 #include <QFile>
 #include <QFileInfo>
 
+namespace tidewick::settings {
+
 QString ProgramVersion() {
   return QStringLiteral("%1.%2.%3").arg(TIDEWICK_VERSION_MAJOR).arg(TIDEWICK_VERSION_MINOR).arg(TIDEWICK_VERSION_PATCH);
 }
@@ -34,25 +36,25 @@ bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo::ex
 
 void DeleteFileQuietly(const QString& path) { QFile::remove(path); }
 
-QString ReadIniString(const tidewick::ini::Document& file, const QString& section, const QString& key) {
+QString ReadIniString(const ini::Document& file, const QString& section, const QString& key) {
   QString value = file.value(section, key).value_or(QString());
   if (value.startsWith(QStringLiteral("(Unassigned)"))) return {};
   return StripNulls(value);
 }
 
 QString ReadIniString(const QString& file, const QString& section, const QString& key) {
-  return ReadIniString(tidewick::ini::Document::load(file), section, key);
+  return ReadIniString(ini::Document::load(file), section, key);
 }
 
-int WriteIniString(const QString& section, const QString& key, const QString& value, tidewick::ini::Document& file) {
+int WriteIniString(const QString& section, const QString& key, const QString& value, ini::Document& file) {
   return file.setValue(section, key, value) ? 1 : 0;
 }
 
 int WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file) {
-  return tidewick::ini::write(file, section, key, value) ? 1 : 0;
+  return ini::write(file, section, key, value) ? 1 : 0;
 }
 
-QString AddTrailingBackslash(const QString& path) {
+QString withTrailingSlash(const QString& path) {
   if (path.trimmed().endsWith(QLatin1Char('/'))) return path;
   return path + QLatin1Char('/');
 }
@@ -62,10 +64,10 @@ QString StripNulls(const QString& text) {
   return nul < 0 ? text : text.left(nul);
 }
 
-bool RecycleFile(const QString& path, bool allowUndo) {
+bool RecycleFile(const QString& path, Removal removal) {
   QFileInfo info(path);
   if (!info.exists() && !info.isSymLink()) return false;
-  if (allowUndo) return QFile::moveToTrash(path);
+  if (removal == Removal::ToTrash) return QFile::moveToTrash(path);
   if (info.isDir() && !info.isSymLink()) return QDir(path).removeRecursively();
   return QFile::remove(path);
 }
@@ -110,29 +112,24 @@ double LeadingNumber(const QString& text) {
   return ok ? value : 0;
 }
 
-using tidewick::settings::Registry;
-using tidewick::settings::Root;
-namespace keys = tidewick::settings::keys;
-
 void SetStartupEntry(const QString& commandLine) {
   Registry(Root::User).setValue(Registry::startupSection(), keys::StartupEntry, commandLine);
 }
 
 void RemoveStartupEntry() { Registry(Root::User).removeValue(Registry::startupSection(), keys::StartupEntry); }
 
-bool IsStoredVersion(const QString& version) { return tidewick::settings::value(keys::Version) == version; }
+bool IsStoredVersion(const QString& version) { return value(keys::Version) == version; }
 
-void StoreVersion(const QString& version) { tidewick::settings::setValue(keys::Version, version); }
+void StoreVersion(const QString& version) { setValue(keys::Version, version); }
 
 void ResetStoredSettings() {
   RemoveStartupEntry();
-  for (QLatin1String key : {keys::AddToStartup, keys::SaveWindowPosition, keys::SaveWindowSize})
-    tidewick::settings::removeValue(key);
+  for (QLatin1String key : {keys::AddToStartup, keys::SaveWindowPosition, keys::SaveWindowSize}) removeValue(key);
   namespace placement = keys::placement;
   for (QLatin1String window : {placement::ConnectionInfo, placement::Exist, placement::License, placement::Main,
                                placement::RemoteChangeMode, placement::Options})
     for (QLatin1String edge : {placement::Top, placement::Left, placement::Height, placement::Width})
-      tidewick::settings::removeValue(QString(window) + edge);
+      removeValue(QString(window) + edge);
 }
 
 QString StartupCommandLine() {
@@ -142,3 +139,5 @@ QString StartupCommandLine() {
   if (exe.contains(QLatin1Char(' '))) exe = QLatin1Char('"') + exe + QLatin1Char('"');
   return exe + QStringLiteral(" /STARTUP");
 }
+
+} // namespace tidewick::settings

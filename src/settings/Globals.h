@@ -4,7 +4,9 @@
 
 #include <QString>
 
-namespace tidewick::ini {
+namespace tidewick::settings {
+
+namespace ini {
 class Document;
 }
 
@@ -25,23 +27,24 @@ QString ReadIniString(const QString& file, const QString& section, const QString
 int WriteIniString(const QString& section, const QString& key, const QString& value, const QString& file);
 // The same on a document read once, for callers that read or write many values of one file and
 // then save it once.
-QString ReadIniString(const tidewick::ini::Document& file, const QString& section, const QString& key);
-int WriteIniString(const QString& section, const QString& key, const QString& value, tidewick::ini::Document& file);
+QString ReadIniString(const ini::Document& file, const QString& section, const QString& key);
+int WriteIniString(const QString& section, const QString& key, const QString& value, ini::Document& file);
 
-QString AddTrailingBackslash(const QString& path); // appends "/" unless the trimmed text ends with one
+QString withTrailingSlash(const QString& path); // appends "/" unless the trimmed text ends with one
 QString StripNulls(const QString& text);
 
-// Sends `path` (a file or a folder) to the desktop trash when `allowUndo`, else deletes it for good.
-bool RecycleFile(const QString& path, bool allowUndo);
-constexpr bool FOF_ALLOWUNDO = true;
+// Sends `path` (a file or a folder) to the desktop trash, or deletes it for good.
+enum class Removal { ToTrash, ForGood };
+bool RecycleFile(const QString& path, Removal removal);
 
 // The character shift: +10 on every byte of the UTF-8 text. The result holds one character per
 // byte (0..255), so it survives the UTF-8 INI files unchanged; DecodeString undoes it.
 QString EncodeString(const QString& text);
 QString DecodeString(const QString& text);
 
-// The leading number of a text, as the classic Val() reads it: blanks skipped, an optional sign,
-// digits with an optional fraction; 0 when the text starts with none.
+// The number a text starts with: blanks skipped, an optional sign, digits with an optional
+// fraction; 0 when the text starts with none. Numbers typed into settings and stored in queue files
+// ("1000 kb", "21 ") are read this way.
 double LeadingNumber(const QString& text);
 
 // Version reset and the start-up entry.
@@ -52,3 +55,5 @@ void StoreVersion(const QString& version);
 void ResetStoredSettings();
 // The command line of the start-up entry: this executable, then " /STARTUP".
 QString StartupCommandLine();
+
+} // namespace tidewick::settings

@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace tidewick::ini {
+namespace tidewick::settings::ini {
 namespace {
 
 // A document keeps its text and, per key line, a hash of the names and the line's position. Names,
@@ -651,4 +651,4 @@ QString sizeText(qint64 bytes) {
   return QStringLiteral("%1 bytes").arg(bytes);
 }
 
-} // namespace tidewick::ini
+} // namespace tidewick::settings::ini

@@ -2,8 +2,7 @@
 // Private-profile (INI) files: a file is read once into a Document, queried and changed in memory,
 // and written back whole.
 //
-// The rules are those of the classic Windows profile API, which our site profiles, queue files, tips
-// file and settings file all follow:
+// Our site profiles, queue files, tips file and settings file all follow these rules:
 //   - section and key names compare without regard to case, and are trimmed of blanks;
 //   - a value is the text after the first "=", trimmed of blanks, with one pair of enclosing quotes
 //     removed; it is returned whole, however long;
@@ -25,7 +24,7 @@
 #include <optional>
 #include <vector>
 
-namespace tidewick::ini {
+namespace tidewick::settings::ini {
 
 // The largest settings, profile or queue file that is read. A larger one is refused whole, so a
 // stray or hostile file cannot take the memory of the machine.
@@ -128,4 +127,4 @@ bool writeFileAtomically(const QString& path, const QByteArray& data, QString* e
 // "64 MiB" for the default limit.
 QString sizeText(qint64 bytes);
 
-} // namespace tidewick::ini
+} // namespace tidewick::settings::ini

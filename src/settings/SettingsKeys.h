@@ -25,7 +25,7 @@ constexpr QLatin1String FtpPasv("FTP PASV");
 // two delete rules are stored as "True" or "False"; the size is in kilobytes of 1000 bytes.
 constexpr QLatin1String LogFileName("LOG FILE NAME");
 constexpr QLatin1String DeleteLogOnStartup("DELETE LOG ON STARTUP");
-constexpr QLatin1String DeleteLogIfSizeExceeds("DELETE LOG IF SIZE EXCEEDS");
+constexpr QLatin1String DeleteLogIfTooLarge("DELETE LOG IF SIZE EXCEEDS");
 constexpr QLatin1String LogFileSize("LOG FILE SIZE");
 
 // The firewall (SOCKS proxy); read by ConnectionSettings only. The type is the text "SOCKS 4" or

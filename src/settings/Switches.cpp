@@ -11,7 +11,7 @@ OptionControlReader& controlReader() {
   return reader;
 }
 
-bool isLogOption(const QString& key) { return key == keys::DeleteLogOnStartup || key == keys::DeleteLogIfSizeExceeds; }
+bool isLogOption(const QString& key) { return key == keys::DeleteLogOnStartup || key == keys::DeleteLogIfTooLarge; }
 
 // What the options dialog loads into the control when its key is missing: every switch the rule
 // covers is checked by default.
@@ -51,7 +51,7 @@ bool optionControlChecked(const QString& key) {
   // The two log options are one choice: the dialog loads "on start" first and the size rule
   // last, so when both load selected the size option is the one that stays selected.
   if (key == keys::DeleteLogOnStartup)
-    return dialogLoads(keys::DeleteLogOnStartup) && !dialogLoads(keys::DeleteLogIfSizeExceeds);
+    return dialogLoads(keys::DeleteLogOnStartup) && !dialogLoads(keys::DeleteLogIfTooLarge);
   return dialogLoads(key);
 }
 

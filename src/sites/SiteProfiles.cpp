@@ -8,6 +8,15 @@
 #include <QFileInfo>
 
 namespace tidewick::sites {
+
+namespace ini = settings::ini;
+using settings::AppFilePath;
+using settings::DecodeString;
+using settings::EncodeString;
+using settings::FolderExists;
+using settings::ReadIniString;
+using settings::StripNulls;
+using settings::WriteIniString;
 namespace {
 
 const QString kSection = QStringLiteral("PROFILE");
@@ -55,7 +64,7 @@ SaveResult SaveProfile(const SiteProfile& profile, bool savePassword) {
   if (!ProfileProblem(profile, savePassword).isEmpty()) return SaveResult::BadField;
   if (!FolderExists(ProfilesFolder())) QDir().mkpath(ProfilesFolder());
   const QString path = pathOf(profile.siteName + kProfileExtension);
-  tidewick::ini::Document file = tidewick::ini::Document::load(path);
+  ini::Document file = ini::Document::load(path);
   const QString pass = (savePassword && !profile.password.isEmpty()) ? EncodeString(profile.password) : QString();
   const bool ok = WriteIniString(kSection, QStringLiteral("sname"), profile.siteName, file) &&
                   WriteIniString(kSection, QStringLiteral("adresa"), profile.host, file) &&
@@ -68,8 +77,8 @@ SaveResult SaveProfile(const SiteProfile& profile, bool savePassword) {
 SiteProfile ReadProfile(const QString& fileName, QString* problem) {
   SiteProfile profile;
   if (!isPlainFileName(fileName)) return profile;
-  const tidewick::ini::Document file = tidewick::ini::Document::load(pathOf(fileName));
-  if (problem && file.status() != tidewick::ini::LoadStatus::Missing) *problem = file.problem();
+  const ini::Document file = ini::Document::load(pathOf(fileName));
+  if (problem && file.status() != ini::LoadStatus::Missing) *problem = file.problem();
   profile.siteName = ReadIniString(file, kSection, QStringLiteral("sname"));
   profile.host = ReadIniString(file, kSection, QStringLiteral("adresa"));
   profile.userName = DecodeString(StripNulls(ReadIniString(file, kSection, QStringLiteral("ID"))));

@@ -8,6 +8,13 @@
 
 namespace tidewick::transfer {
 
+namespace ini = settings::ini;
+using settings::DecodeString;
+using settings::EncodeString;
+using settings::LeadingNumber;
+using settings::ReadIniString;
+using settings::WriteIniString;
+
 namespace {
 
 constexpr int UserNameColumn = 8;
@@ -69,7 +76,7 @@ std::optional<int> QueueRowCount(const QString& countText) {
     while (i < digits.size() && (digits[i] == QLatin1Char('0') || digits[i] == QLatin1Char('.'))) ++i;
     if (i < digits.size() && digits[i].isDigit()) return std::nullopt;
   }
-  // nearbyint rounds halves to even, as the whole-number conversion of the classic runtime does.
+  // Halves round to even (2.5 is 2 rows, 3.5 is 4), as queue files have always been counted.
   count = std::nearbyint(count);
   if (!(count >= 0 && count <= MaxQueueRows)) return std::nullopt;
   return int(count);

@@ -17,14 +17,13 @@
 #include <cstdio>
 #include <memory>
 
-namespace tidewick {
+namespace tidewick::transfer {
 
 using ftp::FailureKind;
 using ftp::FtpFailure;
 using ftp::QuickFtp;
-using transfer::QueueRow;
-
-namespace transfer {
+using settings::LeadingNumber;
+using settings::withTrailingSlash;
 
 namespace {
 
@@ -68,27 +67,24 @@ qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row) {
   const bool folder = row.type == QStringLiteral("Link") || row.type == QStringLiteral("Dir");
   const bool withSubfolders = true; // a queued folder always goes whole
 
-  // AddTrailingBackslash ends a path with "/" on this platform.
-  const QString remoteFolder = AddTrailingBackslash(row.remotePath);
-  const QString localFolder = AddTrailingBackslash(row.localPath);
+  const QString remoteFolder = withTrailingSlash(row.remotePath);
+  const QString localFolder = withTrailingSlash(row.localPath);
   const QString remoteFile = remoteFolder + row.name;
   const QString localFile = localFolder + row.name;
 
   if (row.command == QStringLiteral("Download")) {
     if (folder)
       return ftp.QuickReceiveFiles(row.hostAddress, *port, row.userName, row.password,
-                                   remoteFolder + AddTrailingBackslash(row.name) + QStringLiteral("*"), withSubfolders,
+                                   remoteFolder + withTrailingSlash(row.name) + QStringLiteral("*"), withSubfolders,
                                    localFile, ascii);
     return ftp.QuickReceiveFile(row.hostAddress, *port, row.userName, row.password, remoteFile, localFile, ascii);
   }
   if (folder)
     return ftp.QuickSendFiles(row.hostAddress, *port, row.userName, row.password,
-                              localFolder + AddTrailingBackslash(row.name) + QStringLiteral("*"), withSubfolders,
+                              localFolder + withTrailingSlash(row.name) + QStringLiteral("*"), withSubfolders,
                               remoteFile, ascii);
   return ftp.QuickSendFile(row.hostAddress, *port, row.userName, row.password, localFile, remoteFile, ascii);
 }
-
-} // namespace transfer
 
 namespace {
 
@@ -301,4 +297,4 @@ std::optional<int> runCommandLine(int argc, char** argv) {
   return runQueueFile(*queueFile, verbose);
 }
 
-} // namespace tidewick
+} // namespace tidewick::transfer

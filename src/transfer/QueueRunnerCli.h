@@ -12,13 +12,12 @@
 
 #include <optional>
 
-namespace tidewick {
-
-namespace ftp {
+namespace tidewick::ftp {
 class QuickFtp;
 }
 
-namespace transfer {
+namespace tidewick::transfer {
+
 struct QueueRow;
 
 // Performs one queue row through the quick component and returns the bytes it moved; throws
@@ -36,10 +35,9 @@ qint64 RunQueueRow(ftp::QuickFtp& ftp, const QueueRow& row);
 // rules every connection follows (settings/ConnectionSettings.h). Throws FtpFailure when the
 // firewall is on and its port is not a whole number from 1 to 65535.
 void ApplyConnectionSettings(ftp::QuickFtp& ftp);
-} // namespace transfer
 
 // Nothing when the arguments are not the runner's (the window starts then); otherwise runs and
 // gives the exit status. Needs no display: it creates a QCoreApplication when none exists.
 std::optional<int> runCommandLine(int argc, char** argv);
 
-} // namespace tidewick
+} // namespace tidewick::transfer

@@ -9,10 +9,11 @@
 
 #include <gtest/gtest.h>
 
-using tidewick::ini::Document;
-using tidewick::ini::find;
-using tidewick::ini::LoadStatus;
-using tidewick::ini::withValue;
+using tidewick::settings::ini::Document;
+using tidewick::settings::ini::find;
+using tidewick::settings::ini::LoadStatus;
+using tidewick::settings::ini::withValue;
+using namespace tidewick::settings;
 
 namespace {
 
@@ -150,7 +151,7 @@ TEST(IniFile, FilesOverTheLimitAreRefusedWhole) {
   {
     QFile file(huge);
     ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(text) == text.size());
-    ASSERT_TRUE(file.resize(tidewick::ini::DefaultSizeLimit + 1));
+    ASSERT_TRUE(file.resize(tidewick::settings::ini::DefaultSizeLimit + 1));
   }
   const Document refused = Document::load(huge);
   EXPECT_EQ(refused.status(), LoadStatus::TooLarge);
@@ -158,7 +159,7 @@ TEST(IniFile, FilesOverTheLimitAreRefusedWhole) {
       << refused.problem().toStdString();
   EXPECT_EQ(ReadIniString(huge, QStringLiteral("s"), QStringLiteral("k")), "");
   EXPECT_EQ(WriteIniString(QStringLiteral("s"), QStringLiteral("k"), QStringLiteral("x"), huge), 0);
-  EXPECT_EQ(QFileInfo(huge).size(), tidewick::ini::DefaultSizeLimit + 1);
+  EXPECT_EQ(QFileInfo(huge).size(), tidewick::settings::ini::DefaultSizeLimit + 1);
 }
 
 TEST(IniFile, ADocumentTakesManyChangesAndKeepsWhatItWasNotGiven) {

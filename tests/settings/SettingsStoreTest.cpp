@@ -133,8 +133,8 @@ TEST(Globals, FilePaths) {
   qputenv("TIDEWICK_HOME", " /srv/tw ");
   EXPECT_EQ(AppFilePath(QStringLiteral("x")), "/srv/tw/x") << "blanks trimmed";
 
-  EXPECT_EQ(AddTrailingBackslash(QStringLiteral("/tmp")), "/tmp/");
-  EXPECT_EQ(AddTrailingBackslash(QStringLiteral("/tmp/ ")), "/tmp/ ");
+  EXPECT_EQ(withTrailingSlash(QStringLiteral("/tmp")), "/tmp/");
+  EXPECT_EQ(withTrailingSlash(QStringLiteral("/tmp/ ")), "/tmp/ ");
   EXPECT_EQ(StripNulls(QStringLiteral("abc") + QChar(0) + QStringLiteral("def")), "abc");
 
   const QString file = temp.writeFile(QStringLiteral("f.txt"), "x");
@@ -147,7 +147,7 @@ TEST(Globals, FilePaths) {
   EXPECT_FALSE(FileExists(file));
 }
 
-TEST(Globals, LeadingNumberReadsLikeVal) {
+TEST(Globals, LeadingNumberReadsTheNumberATextStartsWith) {
   EXPECT_EQ(LeadingNumber(QStringLiteral("1000")), 1000);
   EXPECT_EQ(LeadingNumber(QStringLiteral(" 12.5kb")), 12.5);
   EXPECT_EQ(LeadingNumber(QStringLiteral("abc")), 0);
@@ -159,9 +159,9 @@ TEST(Globals, LeadingNumberReadsLikeVal) {
 TEST(Globals, RecycleFileUsesTheTrashOnlyWhenAsked) {
   TempHome temp;
   const QString gone = temp.writeFile(QStringLiteral("gone/a.txt"), "a");
-  EXPECT_TRUE(RecycleFile(temp.root() + QStringLiteral("/gone"), false));
+  EXPECT_TRUE(RecycleFile(temp.root() + QStringLiteral("/gone"), Removal::ForGood));
   EXPECT_FALSE(QFile::exists(gone));
-  EXPECT_FALSE(RecycleFile(temp.root() + QStringLiteral("/gone"), false));
+  EXPECT_FALSE(RecycleFile(temp.root() + QStringLiteral("/gone"), Removal::ForGood));
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 namespace sites = tidewick::sites;
 using sites::SiteProfile;
+using tidewick::settings::EncodeString;
 
 namespace {
 

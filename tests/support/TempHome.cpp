@@ -37,12 +37,12 @@ QString TempHome::autostartFile() const { return m_dir.path() + QStringLiteral("
 
 void TempHome::setSetting(const QString& key, const QString& value) const {
   QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
-  if (!tidewick::ini::write(settingsFile(), QStringLiteral("Settings"), key, value))
+  if (!tidewick::settings::ini::write(settingsFile(), QStringLiteral("Settings"), key, value))
     throw std::runtime_error("cannot write the test settings file");
 }
 
 std::optional<QString> TempHome::setting(const QString& key) const {
-  return tidewick::ini::read(settingsFile(), QStringLiteral("Settings"), key);
+  return tidewick::settings::ini::read(settingsFile(), QStringLiteral("Settings"), key);
 }
 
 QString TempHome::writeFile(const QString& relative, const QByteArray& bytes) const {

@@ -34,7 +34,7 @@ QueueRow row(const QString& name, const QString& user, const QString& password) 
 }
 
 QString raw(const QString& file, const QString& key) {
-  return tidewick::ini::read(file, QStringLiteral("LISTQUE"), key).value_or(QStringLiteral("<missing>"));
+  return tidewick::settings::ini::read(file, QStringLiteral("LISTQUE"), key).value_or(QStringLiteral("<missing>"));
 }
 
 TEST(QueueFile, WritesTheDocumentedKeys) {
@@ -59,7 +59,7 @@ TEST(QueueFile, EmptyQueueHoldsOnlyTheCount) {
   TempHome home;
   const QString file = home.root() + "/empty.que";
   ASSERT_TRUE(WriteQueueFile(file, {}));
-  EXPECT_EQ(tidewick::ini::keys(TempHome::readFile(file), "LISTQUE"), QStringList{"LISTCOUNT"});
+  EXPECT_EQ(tidewick::settings::ini::keys(TempHome::readFile(file), "LISTQUE"), QStringList{"LISTCOUNT"});
   const auto rows = ReadQueueFile(file);
   ASSERT_TRUE(rows);
   EXPECT_TRUE(rows->empty());
@@ -103,7 +103,7 @@ TEST(QueueFile, ThousandsOfRowsGoThroughOneReadAndOneWrite) {
   const auto back = ReadQueueFile(file);
   ASSERT_TRUE(back);
   EXPECT_TRUE(*back == rows);
-  EXPECT_EQ(tidewick::ini::keys(TempHome::readFile(file), "LISTQUE").size(), 1 + 2000 * 11);
+  EXPECT_EQ(tidewick::settings::ini::keys(TempHome::readFile(file), "LISTQUE").size(), 1 + 2000 * 11);
 }
 
 TEST(QueueFile, SavingOverALongerFileKeepsOldRowsUnread) {

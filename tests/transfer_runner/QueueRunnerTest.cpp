@@ -306,7 +306,7 @@ TEST_F(QueueRunnerOnServer, ARowNamedLikeAPathIsRefusedBeforeAnythingIsSent) {
   server.writeFile("pub/ok.txt", "ok");
   writeLocal("up/x.txt", "x");
   QDir().mkpath(local("down"));
-  for (const QString& name : {"../escape-row.txt", "a/b.txt", "..", ".", "", "/escape-row.txt"}) {
+  for (const char* name : {"../escape-row.txt", "a/b.txt", "..", ".", "", "/escape-row.txt"}) {
     for (const char* command : {"Download", "Upload"}) {
       for (const char* type : {"File", "Dir"}) {
         SCOPED_TRACE(QStringLiteral("%1 %2 \"%3\"").arg(command, type, name).toStdString());
