@@ -1,7 +1,8 @@
 #pragma once
 // How Tidewick connects, as the settings store says: passive mode, the firewall (SOCKS proxy) and
-// the time limits. Read in one place, here, for the main window's Connect, the queue and the
-// headless queue runner, so every connection follows the same rules:
+// the time limits. Read in one place, here, by everything that connects (the main window's Connect,
+// whose settings Reconnect reuses, and the headless queue runner), so every connection follows the
+// same rules:
 //   - passive mode is on unless the stored value is a number other than 1 ("0" turns it off); a
 //     missing value counts as on, which is what the options dialog shows for it;
 //   - the firewall is on only when its stored value is the number 1;
