@@ -1,13 +1,10 @@
 #include "support/SocksProxyFixture.h"
 
-#include <QElapsedTimer>
+#include "support/ServerProcess.h"
+
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace tidewick::test {
@@ -18,34 +15,6 @@ QString danted() {
   for (const char* candidate : {"/usr/sbin/danted", "/usr/sbin/sockd", "/usr/local/sbin/sockd"})
     if (QFileInfo(QString::fromLatin1(candidate)).isExecutable()) return QString::fromLatin1(candidate);
   return {};
-}
-
-sockaddr_in loopback(quint16 port) {
-  sockaddr_in address{};
-  address.sin_family = AF_INET;
-  address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  return address;
-}
-
-quint16 freePort() {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  sockaddr_in address = loopback(0);
-  socklen_t length = sizeof address;
-  quint16 port = 0;
-  if (fd >= 0 && ::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-      ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-    port = ntohs(address.sin_port);
-  if (fd >= 0) ::close(fd);
-  return port;
-}
-
-bool accepting(quint16 port) {
-  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
-  const sockaddr_in address = loopback(port);
-  const bool ok = fd >= 0 && ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-  if (fd >= 0) ::close(fd);
-  return ok;
 }
 
 bool run(const QString& program, const QStringList& arguments, const QByteArray& input = {}) {
@@ -93,7 +62,7 @@ SocksProxyFixture::~SocksProxyFixture() { stop(); }
   }
 
   // Dante cannot report a port it chose, so take a free one and hand it over.
-  m_port = freePort();
+  m_port = freeLoopbackPort();
   if (m_port == 0) return ::testing::AssertionFailure() << "no free port";
   const QString method = requirePassword ? QStringLiteral("username") : QStringLiteral("none");
   const QString config = QStringLiteral(
@@ -121,27 +90,9 @@ SocksProxyFixture::~SocksProxyFixture() { stop(); }
   if (!m_process->waitForStarted(5000))
     return ::testing::AssertionFailure() << "cannot start " << program.toStdString();
 
-  QElapsedTimer timer;
-  timer.start();
-  while (timer.elapsed() < 10000) {
-    if (m_process->state() != QProcess::Running) {
-      const QString output = QString::fromLocal8Bit(m_process->readAll());
-      return ::testing::AssertionFailure() << "Dante stopped: " << output.toStdString();
-    }
-    if (accepting(m_port)) return ::testing::AssertionSuccess();
-    QThread::msleep(50);
-  }
-  return ::testing::AssertionFailure() << "Dante did not start listening on port " << m_port;
+  return waitUntilListening(*m_process, m_port, "Dante");
 }
 
-void SocksProxyFixture::stop() {
-  if (!m_process) return;
-  m_process->terminate();
-  if (!m_process->waitForFinished(5000)) {
-    m_process->kill();
-    m_process->waitForFinished(3000);
-  }
-  m_process.reset();
-}
+void SocksProxyFixture::stop() { stopServer(m_process); }
 
 } // namespace tidewick::test
