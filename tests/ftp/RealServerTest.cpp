@@ -351,7 +351,8 @@ TEST_F(RealServer, Ipv6PassiveAndActive) {
     FtpClient other;
     ClientHarness otherHarness(other);
     configure(other);
-    other.setServerAddress(QStringLiteral("::1"));
+    // Both ways of writing the address.
+    other.setServerAddress(passive ? QStringLiteral("[::1]") : QStringLiteral("::1"));
     other.setServerPort(six.port());
     other.setPassiveMode(passive);
     other.Connect();

@@ -77,13 +77,13 @@ TEST(ConnectionDialog, ConnectHandsBackTrimmedValues) {
   Values v;
   prompts.modalAnswers.push_back([](QDialog* d) {
     EXPECT_TRUE(child<QRadioButton>(d, "optNormal")->isChecked());
-    type(d, "txtHost", QStringLiteral("  host.example  "));
+    type(d, "txtHost", QStringLiteral("  [fe80::1%eth0]  ")); // brackets go through to the engine
     type(d, "txtPort", QStringLiteral(" 2121 "));
     child<QPushButton>(d, "cmdConnect")->click();
     return d->result();
   });
   ASSERT_TRUE(dialog.ShowForm(v.host, v.port, v.user, v.pass, v.anonymous));
-  EXPECT_EQ(v.host, "host.example");
+  EXPECT_EQ(v.host, "[fe80::1%eth0]");
   EXPECT_EQ(v.port, "2121");
   EXPECT_EQ(v.user, "bob");
   EXPECT_EQ(v.pass, "pw");

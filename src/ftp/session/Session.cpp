@@ -31,6 +31,15 @@ constexpr net::Millis abortWait{1000};
 
 QString secondsText(net::Millis duration) { return QString::fromStdString(net::secondsText(duration)); }
 
+// "[::1]" and "[fe80::1%eth0]", the way addresses are written beside a port, name the address
+// inside the brackets.
+QString bareHost(const QString& host) {
+  const QString trimmed = host.trimmed();
+  if (trimmed.size() > 2 && trimmed.startsWith(QLatin1Char('[')) && trimmed.endsWith(QLatin1Char(']')))
+    return trimmed.mid(1, trimmed.size() - 2);
+  return trimmed;
+}
+
 } // namespace
 
 Session::Session(SessionEvents& events) : m_events(events) {}
@@ -43,6 +52,8 @@ Session::~Session() {
 
 void Session::applySettings(const SessionSettings& settings) {
   m_settings = settings;
+  m_settings.host = bareHost(settings.host);
+  m_settings.proxy.host = toWire(bareHost(QString::fromStdString(settings.proxy.host)));
   m_logFile.setPath(settings.logFile);
   if (m_control) m_control->setTimeout(settings.idleTimeout);
 }
