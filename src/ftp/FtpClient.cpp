@@ -56,6 +56,7 @@ SessionSettings FtpClient::settings() const {
   s.idleTimeout = net::Millis(std::max(1, m_idleTimeoutMs));
   s.logFile = m_logFile;
   s.listingLimit = m_listingLimit;
+  s.keepDates = m_keepDates;
   const auto proxy = static_cast<ProxyKind>(m_proxyType);
   s.proxy.kind = (proxy == ProxyKind::Socks4 || proxy == ProxyKind::Socks5) ? proxy : ProxyKind::None;
   s.proxy.host = m_proxyHost.trimmed().toStdString();

@@ -48,6 +48,7 @@ class FtpClient : public QObject {
   Q_PROPERTY(int ListingOption READ ListingOption WRITE setListingOption)
   Q_PROPERTY(int ConnectTimeout READ ConnectTimeout WRITE setConnectTimeout)
   Q_PROPERTY(int IdleTimeout READ IdleTimeout WRITE setIdleTimeout)
+  Q_PROPERTY(bool KeepFileDates READ KeepFileDates WRITE setKeepFileDates)
 
 public:
   using FolderItem = tidewick::ftp::FolderItem;
@@ -101,6 +102,10 @@ public:
   void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
   // The most one listing may bring (tidewick::ftp::defaultListingLimit unless set).
   void setListingLimit(const tidewick::ftp::ListingLimit& limit) { m_listingLimit = limit; }
+  // true (the default): a downloaded file gets the server's modification time, and an uploaded
+  // one keeps its local time where the server can set it (MFMT).
+  bool KeepFileDates() const { return m_keepDates; }
+  void setKeepFileDates(bool keep) { m_keepDates = keep; }
 
   // ---- methods
   void Connect();
@@ -178,6 +183,7 @@ private:
   int m_connectTimeoutMs = 30000;
   int m_idleTimeoutMs = 30000;
   tidewick::ftp::ListingLimit m_listingLimit = tidewick::ftp::defaultListingLimit;
+  bool m_keepDates = true;
 
   ClientState m_state = ClientState::NotConnected;
   bool m_abortRequested = false;

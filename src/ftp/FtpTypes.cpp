@@ -37,6 +37,8 @@ QString skipReasonText(int code) {
     case SkipReason::FolderNotEntered: return QStringLiteral("The folder could not be entered");
     case SkipReason::NotRegularFile: return QStringLiteral("The item is not a regular file");
     case SkipReason::LocalFolderUnreadable: return QStringLiteral("The local folder could not be read");
+    case SkipReason::LinkLoop:
+      return QStringLiteral("The link leads back into a folder being copied, so its content is copied already");
     case SkipReason::Unknown: break;
   }
   return QStringLiteral("Unknown reason");

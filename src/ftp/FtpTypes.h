@@ -44,6 +44,7 @@ enum class ItemKind : int { File = 0, Folder = 1, Link = 2 };
 struct FolderItemDetails : QSharedData {
   QString permissions; // as listed ("drwxr-xr-x"), or built from MLSD's UNIX.mode; may be empty
   QString linkTarget;  // for links, when the listing names the target
+  QString unique;      // for folders: the server's identity of the folder (MLSD "unique"), if given
 };
 
 // One entry of a remote folder, as GetFolderContents returns it and ListingFolderItem reports it.
@@ -57,6 +58,7 @@ struct FolderItem {
 
   QString permissions() const { return details ? details->permissions : QString(); }
   QString linkTarget() const { return details ? details->linkTarget : QString(); }
+  QString unique() const { return details ? details->unique : QString(); }
 };
 
 // How much one listing may bring before it stops with a failure, whichever bound comes first.
@@ -83,6 +85,8 @@ enum class SkipReason : int {
   FolderNotEntered = 6,
   NotRegularFile = 7,
   LocalFolderUnreadable = 8,
+  // A linked folder that leads back into a folder being copied: its content is copied already.
+  LinkLoop = 9,
 };
 
 QString skipReasonText(int code);

@@ -40,6 +40,7 @@ qint64 QuickFtp::session(const QString& host, int port, const QString& user, con
   client->setLogFile(m_logFile);
   client->setConnectTimeout(m_connectTimeoutMs);
   client->setIdleTimeout(m_idleTimeoutMs);
+  client->setKeepFileDates(m_keepDates);
   client->setTransferMode(ascii ? TransferType::Ascii : TransferType::Binary);
   connect(client.get(), &FtpClient::LogMessage, this, &QuickFtp::LogMessage);
   connect(client.get(), &FtpClient::ReceivingFile, this, &QuickFtp::ReceivingFile);

@@ -52,6 +52,9 @@ public:
   void setConnectTimeout(int ms) { m_connectTimeoutMs = ms; }
   int IdleTimeout() const { return m_idleTimeoutMs; }
   void setIdleTimeout(int ms) { m_idleTimeoutMs = ms; }
+  // As FtpClient::KeepFileDates (on by default).
+  bool KeepFileDates() const { return m_keepDates; }
+  void setKeepFileDates(bool keep) { m_keepDates = keep; }
   // Stops the running call (it then fails with FailureKind::Aborted).
   void setAbort(bool abort);
 
@@ -76,6 +79,7 @@ private:
   QString m_logFile;
   int m_connectTimeoutMs = 30000;
   int m_idleTimeoutMs = 30000;
+  bool m_keepDates = true;
   qint64 m_bytes = 0;
   FtpClient* m_client = nullptr; // the connection of the running call
 };

@@ -10,6 +10,8 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <map>
+#include <memory>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -392,6 +394,63 @@ TEST_F(HostileServer, HostileNamesNeverLeaveTheTargetFolder) {
   EXPECT_EQ(unsafe, (QStringList{"/../evil.txt", "/sub/evil.txt", "//etc/evil.txt"}));
   EXPECT_TRUE(harness.logContains(QStringLiteral("lf.txt")));
   EXPECT_EQ(client.CurrentState(), Idle);
+}
+
+// A server of the old kind: no FEAT, options after LIST refused, links listed without their
+// targets, PWD with the real path behind a link. Links are told apart by entering them; a loop
+// shows in PWD; dates come from LIST where it has the time of day.
+TEST_F(HostileServer, LinksOnAPlainListServerAreProbedAndLoopsSeenInPwd) {
+  server.listing =
+      "-rw-r--r-- 1 ftp ftp 4 Mar 01 12:34 timed.txt\r\n"
+      "-rw-r--r-- 1 ftp ftp 4 Mar 01  2019 dated.txt\r\n"
+      "lrwxrwxrwx 1 ftp ftp 1 Jan 01  2020 loop\r\n"
+      "lrwxrwxrwx 1 ftp ftp 1 Jan 01  2020 to-file\r\n";
+  server.files = {{"timed.txt", "time"}, {"dated.txt", "date"}, {"to-file", "file"}};
+  auto cwd = std::make_shared<std::string>("/");
+  server.on("CWD", [cwd](FakeFtpServer::Control& c, const std::string& path) {
+    if (path == "/" || path == "/top" || path == "/top/loop") {
+      *cwd = path == "/top/loop" ? "/top" : path;
+      c.reply("250 Folder changed");
+    } else {
+      c.reply("550 Not a folder");
+    }
+  });
+  server.on("PWD", [cwd](FakeFtpServer::Control& c, const std::string&) { c.reply("257 \"" + *cwd + "\""); });
+  const auto list = server.listing;
+  server.on("LIST", [list](FakeFtpServer::Control& c, const std::string& argument) {
+    if (!argument.empty()) {
+      c.closeData();
+      c.reply("501 No options here");
+      return;
+    }
+    c.reply("150 Here comes the listing");
+    c.sendData(list);
+    c.reply("226 Listing sent");
+  });
+  connectOk();
+  const QString target = local(QStringLiteral("target"));
+  ASSERT_NO_THROW(client.ReceiveMatchingFiles(QStringLiteral("/top/*"), target, true));
+
+  EXPECT_EQ(QDir(target).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+            (QStringList{"dated.txt", "timed.txt", "to-file"}));
+  EXPECT_TRUE(harness.logContains(QStringLiteral("/top/loop is a link back into /top; skipped")));
+  ASSERT_EQ(harness.skipped.size(), 1u);
+  EXPECT_EQ(harness.skipped[0].reason, static_cast<int>(tidewick::ftp::SkipReason::LinkLoop));
+  EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
+
+  // The refusal of "LIST -a" is remembered for the connection.
+  client.ChangeCurrentFolder(QStringLiteral("/top"));
+  std::map<QString, QDateTime> listed;
+  for (const auto& item : client.GetFolderContents()) listed[item.name] = item.date;
+  EXPECT_EQ(count("LIST"), 3);
+  const auto lines = server.transcript();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), std::string("LIST -a")), 1);
+
+  // Without MDTM the listing's date is kept when it has the time of day; a date alone is not.
+  EXPECT_EQ(QFileInfo(target + QStringLiteral("/timed.txt")).lastModified().toUTC(),
+            listed[QStringLiteral("timed.txt")]);
+  EXPECT_GT(QFileInfo(target + QStringLiteral("/dated.txt")).lastModified().toUTC(),
+            QDateTime::currentDateTimeUtc().addSecs(-600));
 }
 
 TEST_F(HostileServer, LineBreaksInNamesNeverReachTheServer) {

@@ -178,7 +178,7 @@ TEST_F(RealServer, ListingsThroughMlsdAndList) {
   other.setServerPort(plain.port());
   other.Connect();
   check(other.GetFolderContents());
-  EXPECT_TRUE(std::find(otherHarness.log.begin(), otherHarness.log.end(), QStringLiteral("LIST")) !=
+  EXPECT_TRUE(std::find(otherHarness.log.begin(), otherHarness.log.end(), QStringLiteral("LIST -a")) !=
               otherHarness.log.end());
 }
 

@@ -47,6 +47,7 @@ struct ListEntry {
   enum class Precision { Unknown, Day, Minute, Second } precision = Precision::Unknown;
   int kind = File;     // 0 file, 1 folder, 2 link
   QString permissions; // as listed ("drwxr-xr-x"), or built from MLSD's UNIX.mode; may be empty
+  QString unique;      // MLSD's "unique" fact: entries with the same value are the same file or folder
 };
 
 enum class ListingFormat { Unknown, Unix, Dos, Eplf, Mlsd };
@@ -92,5 +93,9 @@ private:
 // One line of an MLSD reply (or the fact line of an MLST reply, leading space allowed).
 // "type=cdir" and "type=pdir" entries come back named "." and "..".
 std::optional<ListEntry> parseMlsdLine(std::string_view line);
+
+// A time as MLSD's "modify" fact and MDTM replies give it: "YYYYMMDDHHMMSS" with optional
+// fractions of a second, UTC. Invalid when the text is not such a time.
+QDateTime parseFactTime(std::string_view text);
 
 } // namespace tidewick::ftp

@@ -8,9 +8,10 @@
 #include "ftp/listing/ListingCommon.h"
 
 namespace tidewick::ftp {
-namespace {
 
 using namespace listing;
+
+namespace {
 
 bool equalsNoCase(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
@@ -27,28 +28,31 @@ bool startsWithNoCase(std::string_view text, std::string_view prefix) {
   return text.size() >= prefix.size() && equalsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
+} // namespace
+
 // "20210305142233" or "20210305142233.123"
-bool parseMlsdTime(std::string_view t, QDateTime& when) {
-  if (t.size() < 14) return false;
+QDateTime parseFactTime(std::string_view t) {
+  if (t.size() < 14) return {};
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, msec = 0;
   if (!parseNumber(t.substr(0, 4), year, 4) || !parseNumber(t.substr(4, 2), month, 2) ||
       !parseNumber(t.substr(6, 2), day, 2) || !parseNumber(t.substr(8, 2), hour, 2) ||
       !parseNumber(t.substr(10, 2), minute, 2) || !parseNumber(t.substr(12, 2), second, 2))
-    return false;
+    return {};
   std::string_view fraction = t.substr(14);
   if (!fraction.empty()) {
-    if (fraction[0] != '.' || fraction.size() < 2) return false;
+    if (fraction[0] != '.' || fraction.size() < 2) return {};
     fraction.remove_prefix(1);
     for (char c : fraction)
-      if (!isDigit(c)) return false;
+      if (!isDigit(c)) return {};
     const std::string_view ms = fraction.substr(0, 3);
     parseNumber(ms, msec, 3);
     for (size_t i = ms.size(); i < 3; ++i) msec *= 10;
   }
   if (second == 60) second = 59;
-  when = utcDateTime(year, month, day, hour, minute, second, msec);
-  return when.isValid();
+  return utcDateTime(year, month, day, hour, minute, second, msec);
 }
+
+namespace {
 
 QString modeToPermissions(unsigned mode, int kind) {
   char text[10];
@@ -111,7 +115,8 @@ std::optional<ListEntry> listing::parseMlsdFacts(std::string_view line, bool req
     } else if (equalsNoCase(key, "sizd")) {
       if (!parseSize(value, dirSize)) dirSize = -1;
     } else if (equalsNoCase(key, "modify")) {
-      if (parseMlsdTime(value, entry.modified)) entry.precision = ListEntry::Precision::Second;
+      entry.modified = parseFactTime(value);
+      if (entry.modified.isValid()) entry.precision = ListEntry::Precision::Second;
     } else if (equalsNoCase(key, "UNIX.mode")) {
       std::uint64_t octal = 0;
       haveMode = !value.empty() && value.size() <= 6;
@@ -123,6 +128,8 @@ std::optional<ListEntry> listing::parseMlsdFacts(std::string_view line, bool req
         octal = octal * 8 + unsigned(c - '0');
       }
       mode = unsigned(octal);
+    } else if (equalsNoCase(key, "unique")) {
+      entry.unique = QString::fromLatin1(value.data(), qsizetype(value.size()));
     }
   }
   // Facts end with a single space, then the name.

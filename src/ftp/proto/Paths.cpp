@@ -1,5 +1,7 @@
 #include "ftp/proto/Paths.h"
 
+#include <QStringList>
+
 namespace tidewick::ftp::proto {
 
 bool wildcardMatch(const QString& pattern, const QString& name) {
@@ -28,6 +30,21 @@ QString joinRemote(const QString& folder, const QString& name) {
   if (folder.isEmpty()) return name;
   if (folder.endsWith(QLatin1Char('/'))) return folder + name;
   return folder + QLatin1Char('/') + name;
+}
+
+QString resolveRemote(const QString& folder, const QString& target) {
+  const QString path = target.startsWith(QLatin1Char('/')) ? target : joinRemote(folder, target);
+  if (!path.startsWith(QLatin1Char('/'))) return QString();
+  QStringList parts;
+  for (const QString& part : path.split(QLatin1Char('/'), Qt::SkipEmptyParts)) {
+    if (part == QLatin1String(".")) continue;
+    if (part == QLatin1String("..")) {
+      if (!parts.isEmpty()) parts.removeLast();
+      continue;
+    }
+    parts << part;
+  }
+  return QLatin1Char('/') + parts.join(QLatin1Char('/'));
 }
 
 SplitMask splitMask(const QString& mask) {

@@ -11,6 +11,11 @@ bool wildcardMatch(const QString& pattern, const QString& name);
 // Remote paths are always joined with "/".
 QString joinRemote(const QString& folder, const QString& name);
 
+// The absolute remote path that `target` names when seen from `folder`, with "." and ".." resolved
+// by their spelling ("/a/b" and "../c" give "/a/c"; "/x/./y/" gives "/x/y"). Empty when neither
+// is an absolute "/" path.
+QString resolveRemote(const QString& folder, const QString& target);
+
 // Splits a mask such as "/pub/docs/*.txt" into its folder ("/pub/docs") and pattern ("*.txt").
 // A mask without a separator has an empty folder. Masks built with a backslash before the last
 // part ("docs\*", as queue files from older versions hold) are split there as well.

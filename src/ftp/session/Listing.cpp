@@ -3,6 +3,9 @@
 // as raw text, and a listing that grows past its limit stops with a failure rather than taking
 // the machine's memory. Patterns are matched here rather than handed to the server, whose glob
 // rules differ.
+//
+// A bare LIST hides dot-files on many servers (vsftpd by default), so LIST goes out as "LIST -a".
+// A server that refuses the option, or takes it for a file name, gets a plain LIST from then on.
 
 #include "ftp/session/Session.h"
 
@@ -77,23 +80,30 @@ bool meansEmptyFolder(const proto::Reply& reply) {
   return text.contains(QLatin1String("no files")) || text.contains(QLatin1String("empty"));
 }
 
-// What a kept item holds in memory: the item and its names as UTF-16 (details are shared).
+// What a kept item holds in memory: the item and its names as UTF-16 (details are shared, except
+// those naming a link's target or a folder's identity).
 std::size_t heldBytes(const FolderItem& item) {
-  return sizeof(FolderItem) + 2 * static_cast<std::size_t>(item.name.size()) + 32;
+  std::size_t bytes = sizeof(FolderItem) + 2 * static_cast<std::size_t>(item.name.size()) + 32;
+  if (item.details && (!item.details->linkTarget.isEmpty() || !item.details->unique.isEmpty()))
+    bytes += sizeof(FolderItemDetails) +
+             2 * static_cast<std::size_t>(item.details->linkTarget.size() + item.details->unique.size()) + 64;
+  return bytes;
 }
 
 // Most items of a folder share one of a few permission texts; they get one details object each.
 class DetailsCache {
 public:
-  QExplicitlySharedDataPointer<FolderItemDetails> get(QString&& permissions, QString&& linkTarget) {
-    if (permissions.isEmpty() && linkTarget.isEmpty()) return {};
-    if (linkTarget.isEmpty())
+  QExplicitlySharedDataPointer<FolderItemDetails> get(QString&& permissions, QString&& linkTarget, QString&& unique) {
+    const bool own = !linkTarget.isEmpty() || !unique.isEmpty();
+    if (permissions.isEmpty() && !own) return {};
+    if (!own)
       for (const auto& details : m_recent)
         if (details && details->permissions == permissions) return details;
     QExplicitlySharedDataPointer<FolderItemDetails> details(new FolderItemDetails);
     details->permissions = std::move(permissions);
     details->linkTarget = std::move(linkTarget);
-    if (details->linkTarget.isEmpty()) m_recent[m_next++ % m_recent.size()] = details;
+    details->unique = std::move(unique);
+    if (!own) m_recent[m_next++ % m_recent.size()] = details;
     return details;
   }
 
@@ -195,24 +205,39 @@ void Session::list(const QString& pattern, bool report, std::vector<FolderItem>*
   });
 }
 
-std::vector<FolderItem> Session::listAll() {
+std::vector<FolderItem> Session::listAll(bool* byMlsd) {
   ItemCollector collected;
-  listImpl(QString(), [&](FolderItem&& item) { collected.add(std::move(item)); });
+  const bool mlsd = listImpl(QString(), [&](FolderItem&& item) { collected.add(std::move(item)); });
+  if (byMlsd) *byMlsd = mlsd;
   return collected.take();
 }
 
-void Session::listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink) {
+bool Session::listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink) {
   Transfer transfer(*this);
   bool mlsd = m_features.has("MLST") && !m_mlsdRefused;
-  proto::Reply start = startTransfer(mlsd ? "MLSD" : "LIST", {}, transfer);
-  if (mlsd && (start.code == 500 || start.code == 502)) {
-    m_mlsdRefused = true;
-    mlsd = false;
+  proto::Reply start;
+  if (mlsd) {
+    start = startTransfer("MLSD", {}, transfer);
+    if (start.code == 500 || start.code == 502) {
+      m_mlsdRefused = true;
+      mlsd = false;
+    }
+  }
+  if (!mlsd && !m_listAllRefused) {
+    start = startTransfer("LIST", "-a", transfer);
+    // 4xx is about this attempt (no data connection, a busy server); 5xx may be about the option,
+    // even "550 No files found" from a server that looked for a file named "-a".
+    if (start.code >= 500) {
+      const proto::Reply plain = startTransfer("LIST", {}, transfer);
+      if (!plain.isNegative()) m_listAllRefused = true;
+      start = plain;
+    }
+  } else if (!mlsd) {
     start = startTransfer("LIST", {}, transfer);
   }
   const char* verb = mlsd ? "MLSD" : "LIST";
   if (start.isNegative()) {
-    if (meansEmptyFolder(start)) return;
+    if (meansEmptyFolder(start)) return mlsd;
     refused(verb, start);
   }
 
@@ -240,7 +265,8 @@ void Session::listImpl(const QString& pattern, const std::function<void(FolderIt
     item.size = entry->size;
     item.kind = entry->kind;
     item.datePrecision = precisionOf(entry->precision);
-    item.details = details.get(std::move(entry->permissions), std::move(entry->linkTarget));
+    item.details = details.get(std::move(entry->permissions), std::move(entry->linkTarget),
+                               entry->kind == ListEntry::Folder ? std::move(entry->unique) : QString());
     // An item is held by the caller, or by the window it is reported to, as long as it would
     // be here.
     budget.entry(heldBytes(item), line.size());
@@ -249,6 +275,7 @@ void Session::listImpl(const QString& pattern, const std::function<void(FolderIt
 
   if (!transfer.finished) readListingLines(budget, handle);
   finishTransfer(transfer, verb);
+  return mlsd;
 }
 
 void Session::readListingLines(ListingBudget& budget, const std::function<void(std::string_view)>& line) {

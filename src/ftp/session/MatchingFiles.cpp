@@ -6,24 +6,58 @@
 // Names come from the server and are not trusted: one with "/" or NUL, or "." or "..", would
 // leave the target folder, and one with CR or LF cannot travel in a command. Such items are
 // skipped with a log line and FileSkipped. So is a single file the server or the disk refuses;
-// a broken connection ends the whole run.
+// a broken connection ends the whole run. A local folder or file in the target that is a
+// symbolic link is never written through.
+//
+// Links are followed on both sides: a link to a folder is copied as a folder, a link to a file as
+// a file. A link that leads back into a folder on the way down (`self -> .`, `up -> ..`) would
+// copy the tree into itself until some limit stopped it, so it is skipped with one log line; its
+// content is copied already. Servers tell us where a link leads in different ways, so a remote
+// folder counts as met before when any of these says so:
+//   - the link's target as listed ("self -> .") names a folder on the way down;
+//   - PWD after entering names one (vsftpd and pure-ftpd answer with the real path);
+//   - MLSD/MLST's "unique" fact matches one (pyftpdlib lists links as the folders they lead to
+//     and answers PWD with the path as typed, so only this catches its loops).
 
 #include "ftp/session/Session.h"
 
+#include "ftp/listing/ListingParser.h"
 #include "ftp/proto/Command.h"
 #include "ftp/proto/Paths.h"
 
 #include <QDir>
 #include <QFileInfo>
 
+#include <iterator>
+
 namespace tidewick::ftp {
 
 namespace {
 
 constexpr int maxDepth = 64;
+constexpr int folderKind = static_cast<int>(ItemKind::Folder);
+constexpr int linkKind = static_cast<int>(ItemKind::Link);
 
 QString localJoin(const QString& folder, const QString& name) {
   return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
+}
+
+// A remote folder path in one spelling ("/a/b/" and "/a/./b" are "/a/b"); other servers' paths as
+// they are.
+QString pathKey(const QString& path) {
+  const QString resolved = proto::resolveRemote(path, QString());
+  return resolved.isEmpty() ? path : resolved;
+}
+
+// The walk's trail entry whose folder `visit` is again, if any.
+template <typename Visit>
+const Visit* metBefore(const std::vector<Visit>& trail, const Visit& visit) {
+  const QString path = pathKey(visit.path);
+  for (const Visit& earlier : trail) {
+    if (!path.isEmpty() && pathKey(earlier.path) == path) return &earlier;
+    if (!visit.unique.isEmpty() && earlier.unique == visit.unique) return &earlier;
+  }
+  return nullptr;
 }
 
 bool isSkippable(const FtpError& e) {
@@ -70,7 +104,8 @@ void Session::receiveMatching(const QString& remoteMask, const QString& localFol
       if (!QDir().mkpath(localFolder))
         throw FtpError(FailureKind::LocalFileFailed,
                        QStringLiteral("Cannot create the local folder %1").arg(localFolder));
-      receiveTree(mask.pattern, localFolder, recursive, 0);
+      std::vector<FolderVisit> trail{{workingFolder(), recursive ? currentUnique() : QString()}};
+      receiveTree(mask.pattern, localFolder, recursive, trail);
     } catch (const FtpError& e) {
       if (e.kind() != FailureKind::Aborted && !m_abort.load() && m_control) restoreFolder(startFolder);
       throw;
@@ -79,11 +114,38 @@ void Session::receiveMatching(const QString& remoteMask, const QString& localFol
   });
 }
 
-void Session::receiveTree(const QString& pattern, const QString& localFolder, bool recursive, int depth) {
-  const QString here = currentFolder();
-  const std::vector<FolderItem> items = listAll();
+QString Session::currentUnique() {
+  const std::string facts = m_features.parameters("MLST");
+  if (facts.empty() || !QString::fromStdString(facts).contains(QLatin1String("unique"), Qt::CaseInsensitive))
+    return QString();
+  const proto::Reply reply = command("MLST");
+  if (reply.code != 250) return QString();
+  for (const std::string& line : reply.lines) {
+    if (line.empty() || line[0] != ' ') continue;
+    if (const std::optional<ListEntry> entry = parseMlsdLine(line)) return entry->unique;
+  }
+  return QString();
+}
+
+void Session::reportLinkLoop(const QString& link, const QString& into, const QString& remote, const QString& local) {
+  log(QStringLiteral("%1 is a link back into %2; skipped").arg(link, into));
+  m_events.fileSkipped(remote, local, SkipReason::LinkLoop);
+}
+
+void Session::receiveTree(const QString& pattern, const QString& localFolder, bool recursive,
+                          std::vector<FolderVisit>& trail) {
+  const QString here = trail.back().path;
+  bool byMlsd = false;
+  const std::vector<FolderItem> items = listAll(&byMlsd);
+  std::vector<const FolderItem*> folders; // folders, and links that lead to one
   for (const FolderItem& item : items) {
-    if (item.kind == 1 || !proto::wildcardMatch(pattern, item.name)) continue;
+    const bool matches = proto::wildcardMatch(pattern, item.name);
+    if (item.kind == folderKind) {
+      if (recursive) folders.push_back(&item);
+      continue;
+    }
+    const bool link = item.kind == linkKind;
+    if (!matches && !(link && recursive)) continue;
     const QString remotePath = proto::joinRemote(here, item.name);
     const QString unsafe = proto::unsafeNameReason(item.name);
     if (!unsafe.isEmpty()) {
@@ -91,9 +153,32 @@ void Session::receiveTree(const QString& pattern, const QString& localFolder, bo
       m_events.fileSkipped(remotePath, QString(), SkipReason::UnsafeName);
       continue;
     }
+    if (link) {
+      // A link names no kind: it is a folder when the server lets us in.
+      if (recursive && !item.linkTarget().isEmpty()) {
+        if (const FolderVisit* earlier = metBefore(trail, {proto::resolveRemote(here, item.linkTarget()), QString()})) {
+          reportLinkLoop(remotePath, earlier->path, remotePath, QString());
+          continue;
+        }
+      }
+      if (changeFolderQuietly(remotePath)) {
+        const proto::Reply back = command("CWD", here);
+        if (!back.isPositive()) refused("CWD " + here.toStdString(), back);
+        if (recursive) folders.push_back(&item);
+        continue;
+      }
+      if (!matches) continue;
+    }
+    ListedFile listed;
+    if (!link) {
+      // A link's own size and date are not its file's.
+      listed.size = item.size;
+      listed.modified = item.date;
+      listed.precision = item.datePrecision;
+      listed.exactDate = byMlsd;
+    }
     try {
-      // A link may point at a folder; RETR then fails and the link is skipped.
-      receiveFileImpl(item.name, 0, localJoin(localFolder, item.name), item.kind == 0 ? item.size : -1);
+      receiveFileImpl(item.name, 0, localJoin(localFolder, item.name), listed);
     } catch (const FtpError& e) {
       if (!isSkippable(e) || !m_loggedIn || m_abort.load()) throw;
       log(QStringLiteral("Skipped %1: %2").arg(remotePath, e.description()));
@@ -102,25 +187,17 @@ void Session::receiveTree(const QString& pattern, const QString& localFolder, bo
           e.kind() == FailureKind::LocalFileFailed ? SkipReason::LocalFileUnusable : SkipReason::ServerRefusedSend);
     }
   }
-  if (!recursive) return;
-  for (const FolderItem& item : items) {
-    if (item.kind != 1) continue;
-    const QString remotePath = proto::joinRemote(here, item.name);
-    const QString unsafe = proto::unsafeNameReason(item.name);
+  for (const FolderItem* item : folders) {
+    const QString remotePath = proto::joinRemote(here, item->name);
+    const QString unsafe = proto::unsafeNameReason(item->name);
     if (!unsafe.isEmpty()) {
-      log(QStringLiteral("Skipped the folder \"%1\" in %2: %3").arg(item.name, here, unsafe));
+      log(QStringLiteral("Skipped the folder \"%1\" in %2: %3").arg(item->name, here, unsafe));
       m_events.fileSkipped(remotePath, QString(), SkipReason::UnsafeName);
       continue;
     }
-    if (depth + 1 > maxDepth) {
+    if (std::ssize(trail) > maxDepth) {
       log(QStringLiteral("Skipped the folder %1: folders nest deeper than %2 levels").arg(remotePath).arg(maxDepth));
       m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotEntered);
-      continue;
-    }
-    const QString target = localJoin(localFolder, item.name);
-    if (!QDir().mkpath(target)) {
-      log(QStringLiteral("Skipped the folder %1: cannot create %2").arg(remotePath, target));
-      m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotCreated);
       continue;
     }
     if (!changeFolderQuietly(remotePath)) {
@@ -128,9 +205,40 @@ void Session::receiveTree(const QString& pattern, const QString& localFolder, bo
       m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotEntered);
       continue;
     }
-    receiveTree(pattern, target, true, depth + 1);
-    const proto::Reply back = command("CWD", here);
-    if (!back.isPositive()) refused("CWD " + here.toStdString(), back);
+    const auto goBack = [&] {
+      const proto::Reply back = command("CWD", here);
+      if (!back.isPositive()) refused("CWD " + here.toStdString(), back);
+    };
+    // A listed folder's "unique" is that of the folder it leads to; a listed link's is its own,
+    // so a link's folder is asked for its own when PWD did not give it away.
+    FolderVisit visit{workingFolder(), item->kind == folderKind ? item->unique() : QString()};
+    const FolderVisit* earlier = metBefore(trail, visit);
+    if (!earlier && item->kind == linkKind) {
+      visit.unique = currentUnique();
+      earlier = metBefore(trail, visit);
+    }
+    if (earlier) {
+      reportLinkLoop(remotePath, earlier->path, remotePath, QString());
+      goBack();
+      continue;
+    }
+    const QString target = localJoin(localFolder, item->name);
+    if (QFileInfo(target).isSymLink()) {
+      log(QStringLiteral("Skipped the folder %1: %2 is a symbolic link; not followed").arg(remotePath, target));
+      m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotCreated);
+      goBack();
+      continue;
+    }
+    if (!QDir().mkpath(target)) {
+      log(QStringLiteral("Skipped the folder %1: cannot create %2").arg(remotePath, target));
+      m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotCreated);
+      goBack();
+      continue;
+    }
+    trail.push_back(std::move(visit));
+    receiveTree(pattern, target, true, trail);
+    trail.pop_back();
+    goBack();
   }
 }
 
@@ -151,7 +259,8 @@ void Session::sendMatching(const QString& localMask, const QString& remoteFolder
         const proto::Reply entered = command("CWD", remoteFolder);
         if (!entered.isPositive()) refused("CWD " + remoteFolder.toStdString(), entered);
       }
-      sendTree(localFolder, mask.pattern, recursive, 0);
+      QStringList trail{QFileInfo(localFolder).canonicalFilePath()};
+      sendTree(localFolder, mask.pattern, recursive, trail);
     } catch (const FtpError& e) {
       if (e.kind() != FailureKind::Aborted && !m_abort.load() && m_control) restoreFolder(startFolder);
       throw;
@@ -160,8 +269,8 @@ void Session::sendMatching(const QString& localMask, const QString& remoteFolder
   });
 }
 
-void Session::sendTree(const QString& localFolder, const QString& pattern, bool recursive, int depth) {
-  const QString here = currentFolder();
+void Session::sendTree(const QString& localFolder, const QString& pattern, bool recursive, QStringList& trail) {
+  const QString here = workingFolder();
   QDir dir(localFolder);
   if (!dir.isReadable())
     throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("Cannot read the local folder %1").arg(localFolder));
@@ -192,9 +301,9 @@ void Session::sendTree(const QString& localFolder, const QString& pattern, bool 
     }
   }
   if (!recursive) return;
-  // Linked folders are not followed: a link to a parent would never end.
+  // Linked folders included: they are walked like the remote ones.
   const QFileInfoList folders =
-      dir.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot | QDir::NoSymLinks, QDir::Name);
+      dir.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
   for (const QFileInfo& info : folders) {
     const QString name = info.fileName();
     const QString localPath = info.filePath();
@@ -203,7 +312,12 @@ void Session::sendTree(const QString& localFolder, const QString& pattern, bool 
       m_events.fileSkipped(QString(), localPath, SkipReason::UnsafeName);
       continue;
     }
-    if (depth + 1 > maxDepth) {
+    const QString real = info.canonicalFilePath();
+    if (const qsizetype earlier = trail.indexOf(real); earlier >= 0) {
+      reportLinkLoop(localPath, trail.at(earlier), QString(), localPath);
+      continue;
+    }
+    if (std::ssize(trail) > maxDepth) {
       log(QStringLiteral("Skipped the folder %1: folders nest deeper than %2 levels").arg(localPath).arg(maxDepth));
       m_events.fileSkipped(QString(), localPath, SkipReason::FolderNotEntered);
       continue;
@@ -222,7 +336,9 @@ void Session::sendTree(const QString& localFolder, const QString& pattern, bool 
         continue;
       }
     }
-    sendTree(localPath, pattern, true, depth + 1);
+    trail.push_back(real);
+    sendTree(localPath, pattern, true, trail);
+    trail.pop_back();
     const proto::Reply back = command("CWD", here);
     if (!back.isPositive()) refused("CWD " + here.toStdString(), back);
   }

@@ -199,7 +199,7 @@ void Session::dropConnection(const QString& why) {
   m_features = {};
   m_type = 0;
   m_restPending = false;
-  m_epsvRefused = m_eprtRefused = m_mlsdRefused = false;
+  m_epsvRefused = m_eprtRefused = m_mlsdRefused = m_listAllRefused = false;
   const bool wasLoggedIn = m_loggedIn;
   m_loggedIn = false;
   if (!why.isEmpty()) log(why);
@@ -455,15 +455,17 @@ void Session::checkIdle() {
 
 QString Session::currentFolder() {
   requireConnected();
-  return guarded([&] {
-    const proto::Reply reply = command("PWD");
-    if (reply.code != 257) refused("PWD", reply);
-    const auto folder = proto::parsePwd(reply.lines.front());
-    if (!folder)
-      throw FtpError(FailureKind::BadReply,
-                     QStringLiteral("The server's answer to PWD names no folder: %1").arg(fromWire(reply.text())));
-    return fromWire(*folder);
-  });
+  return guarded([&] { return workingFolder(); });
+}
+
+QString Session::workingFolder() {
+  const proto::Reply reply = command("PWD");
+  if (reply.code != 257) refused("PWD", reply);
+  const auto folder = proto::parsePwd(reply.lines.front());
+  if (!folder)
+    throw FtpError(FailureKind::BadReply,
+                   QStringLiteral("The server's answer to PWD names no folder: %1").arg(fromWire(reply.text())));
+  return fromWire(*folder);
 }
 
 void Session::changeFolder(const QString& path) {

@@ -9,7 +9,9 @@
 #include "ftp/session/FtpError.h"
 #include "ftp/session/LogFile.h"
 
+#include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 #include <atomic>
 #include <functional>
@@ -18,6 +20,8 @@
 #include <optional>
 #include <type_traits>
 #include <vector>
+
+class QFile;
 
 namespace tidewick::ftp {
 
@@ -35,6 +39,9 @@ struct SessionSettings {
   net::Millis idleTimeout{30000};
   QString logFile;
   ListingLimit listingLimit = defaultListingLimit;
+  // Downloaded files get the server's modification time, uploaded ones the local one (where the
+  // server can set it).
+  bool keepDates = true;
 };
 
 // What a session reports while it works. Called on the worker thread, in order.
@@ -104,6 +111,21 @@ public:
   void shutdown(net::Millis wait);
 
 private:
+  // What a folder listing told about a file, so its transfer need not ask again.
+  struct ListedFile {
+    qint64 size = -1; // -1: unknown
+    QDateTime modified;
+    DatePrecision precision = DatePrecision::Unknown;
+    bool exactDate = false; // from MLSD: UTC to the second
+  };
+
+  // A folder on the way down a remote walk: where the server says it is, and its identity when
+  // the server gives one. A folder met again on its own way down is a link loop.
+  struct FolderVisit {
+    QString path;
+    QString unique;
+  };
+
   // One data transfer: owns the active-mode listener (registered for requestAbort while alive).
   struct Transfer {
     explicit Transfer(Session& session) : session(session) {}
@@ -129,6 +151,7 @@ private:
   [[noreturn]] void refused(const std::string& what, const proto::Reply& reply,
                             FailureKind kind = FailureKind::CommandRefused);
   void ensureType(bool ascii);
+  QString workingFolder(); // PWD
 
   // Runs one step of an operation and turns whatever it throws into FtpError: an abort first
   // brings the control connection back in step, garbage from the server closes it.
@@ -160,16 +183,24 @@ private:
   void closeData();
 
   // transfers
-  void receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, qint64 knownSize);
+  void receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, const ListedFile& listed);
   void sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume);
-  void listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink);
-  std::vector<FolderItem> listAll();
+  // The server's modification time of a downloaded file, by what the listing said or by MDTM.
+  QDateTime remoteModified(const std::string& remoteWire, const ListedFile& listed);
+  void keepLocalDate(QFile& file, const QString& local, const std::string& remoteWire, const ListedFile& listed);
+  void keepRemoteDate(const QString& local, const std::string& remoteWire);
+  // Returns true when the listing came by MLSD.
+  bool listImpl(const QString& pattern, const std::function<void(FolderItem&&)>& sink);
+  std::vector<FolderItem> listAll(bool* byMlsd = nullptr);
   QString rawListing(const std::string& verb, const std::string& argument);
   // Reads the open data connection line by line into `line`; a broken connection fails the
   // listing, and so does one that brings more than the budget allows.
   void readListingLines(ListingBudget& budget, const std::function<void(std::string_view)>& line);
-  void receiveTree(const QString& pattern, const QString& localFolder, bool recursive, int depth);
-  void sendTree(const QString& localFolder, const QString& pattern, bool recursive, int depth);
+  void receiveTree(const QString& pattern, const QString& localFolder, bool recursive, std::vector<FolderVisit>& trail);
+  void sendTree(const QString& localFolder, const QString& pattern, bool recursive, QStringList& trail);
+  // The identity (MLST "unique") of the current folder; empty when the server gives none.
+  QString currentUnique();
+  void reportLinkLoop(const QString& link, const QString& into, const QString& remote, const QString& local);
   void reportProgress(qint64 fileBytes, qint64 fileSize);
   bool changeFolderQuietly(const QString& path);
   void makeRemotePath(const QString& path);
@@ -191,6 +222,7 @@ private:
   bool m_epsvRefused = false;
   bool m_eprtRefused = false;
   bool m_mlsdRefused = false;
+  bool m_listAllRefused = false; // the server takes no options after LIST ("LIST -a")
   bool m_proxyActiveNoted = false;
   std::unique_ptr<char[]> m_buffer; // transfer buffer, allocated once
   char m_type = 0;                  // 'A', 'I' or 0 when unknown

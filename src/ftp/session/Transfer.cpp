@@ -2,9 +2,14 @@
 // full (small writes cost several times more per byte here), so memory stays flat whatever the
 // file size. A download that ends short of the size the server announced is a failure, and the
 // part that arrived stays on disk for a later resume.
+//
+// A download never writes through a symbolic link at the target's name, and a complete file gets
+// the server's modification time (an upload the local one, where the server can set it), so a
+// later comparison by date sees the two copies as the same age.
 
 #include "ftp/session/Session.h"
 
+#include "ftp/listing/ListingParser.h"
 #include "ftp/net/Stream.h"
 #include "ftp/proto/Ascii.h"
 #include "ftp/proto/Command.h"
@@ -13,6 +18,11 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace tidewick::ftp {
 
@@ -23,6 +33,10 @@ namespace {
 constexpr std::size_t bufferSize = 256 * 1024;
 
 std::string toWire(const QString& text) { return text.toUtf8().toStdString(); }
+
+QString fromWireText(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
 
 void checkArgument(const QString& text, const char* what) {
   if (text.isEmpty())
@@ -36,15 +50,43 @@ void checkSendable(const std::string& name) {
 }
 
 // Writes the whole block or throws.
-void writeBlock(QFile& file, const char* data, qint64 size) {
+void writeBlock(QFile& file, const QString& name, const char* data, qint64 size) {
   while (size > 0) {
     const qint64 n = file.write(data, size);
     if (n <= 0)
       throw FtpError(FailureKind::LocalFileFailed,
-                     QStringLiteral("Cannot write the local file %1: %2").arg(file.fileName(), file.errorString()));
+                     QStringLiteral("Cannot write the local file %1: %2").arg(name, file.errorString()));
     data += n;
     size -= n;
   }
+}
+
+// Opens a download target for reading and writing, creating it when missing, and tells whether
+// it did. A symbolic link at the name, dangling or not, is never followed: the download would land
+// wherever it points.
+bool openTarget(QFile& file, const QString& local) {
+  const QByteArray path = QFile::encodeName(local);
+  const int flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC;
+  bool created = true;
+  int fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, 0666);
+  if (fd < 0 && errno == EEXIST) {
+    created = false;
+    fd = ::open(path.constData(), flags);
+  }
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ELOOP)
+      throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("%1 is a symbolic link; not overwritten").arg(local));
+    throw FtpError(
+        FailureKind::LocalFileFailed,
+        QStringLiteral("Cannot write the local file %1: %2").arg(local, QString::fromLocal8Bit(std::strerror(error))));
+  }
+  if (!file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+    ::close(fd);
+    throw FtpError(FailureKind::LocalFileFailed,
+                   QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
+  }
+  return created;
 }
 
 } // namespace
@@ -59,7 +101,7 @@ void Session::reportProgress(qint64 fileBytes, qint64 fileSize) {
 
 void Session::receiveFile(const QString& remote, qint64 startOffset, const QString& local) {
   requireConnected();
-  guarded([&] { receiveFileImpl(remote, startOffset, local, -1); });
+  guarded([&] { receiveFileImpl(remote, startOffset, local, ListedFile()); });
 }
 
 void Session::sendFile(const QString& local, qint64 startOffset, const QString& remote, bool resume) {
@@ -67,7 +109,8 @@ void Session::sendFile(const QString& local, qint64 startOffset, const QString& 
   guarded([&] { sendFileImpl(local, startOffset, remote, resume); });
 }
 
-void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, qint64 knownSize) {
+void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local,
+                              const ListedFile& listed) {
   checkArgument(remote, "remote file name");
   checkArgument(local, "local file name");
   if (startOffset < 0)
@@ -77,7 +120,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
 
   const bool ascii = m_settings.ascii;
   ensureType(ascii);
-  qint64 size = knownSize;
+  qint64 size = listed.size;
   if (size < 0 && !ascii && m_features.has("SIZE")) {
     const proto::Reply reply = commandRaw("SIZE", remoteWire);
     if (reply.code == 213) size = proto::parseSize(reply.lastLine()).value_or(-1);
@@ -87,10 +130,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
   // that cannot be written costs no transfer; it is cut to the start offset only once the
   // server has agreed to send, so a refused download leaves an existing file as it was.
   QFile file(local);
-  const bool existed = QFileInfo::exists(local);
-  if (!file.open(QIODevice::ReadWrite | QIODevice::Unbuffered))
-    throw FtpError(FailureKind::LocalFileFailed,
-                   QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
+  const bool existed = !openTarget(file, local);
   if (startOffset > 0 && file.size() < startOffset)
     throw FtpError(FailureKind::LocalFileFailed,
                    QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")
@@ -98,12 +138,12 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
                        .arg(file.size())
                        .arg(startOffset));
   struct RemoveIfUnused {
-    QFile& file;
+    const QString& path;
     bool armed;
     ~RemoveIfUnused() {
-      if (armed) file.remove();
+      if (armed) QFile::remove(path);
     }
-  } removeIfUnused{file, !existed};
+  } removeIfUnused{local, !existed};
 
   m_events.receivingFile(remote);
   if (startOffset > 0 || m_restPending) {
@@ -131,9 +171,9 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
     if (filled == 0) return;
     if (ascii) {
       decoder.convert(buffer, filled, converted);
-      writeBlock(file, converted.data(), static_cast<qint64>(converted.size()));
+      writeBlock(file, local, converted.data(), static_cast<qint64>(converted.size()));
     } else {
-      writeBlock(file, buffer, static_cast<qint64>(filled));
+      writeBlock(file, local, buffer, static_cast<qint64>(filled));
     }
     filled = 0;
   };
@@ -166,7 +206,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
     }
     flush();
     const std::string tail = decoder.finish();
-    writeBlock(file, tail.data(), static_cast<qint64>(tail.size()));
+    writeBlock(file, local, tail.data(), static_cast<qint64>(tail.size()));
   }
   try {
     finishTransfer(transfer, "RETR " + remoteWire);
@@ -177,7 +217,6 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
   if (!file.flush() || file.error() != QFileDevice::NoError)
     throw FtpError(FailureKind::LocalFileFailed,
                    QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
-  file.close();
   if (!ascii && size >= 0 && position < size)
     throw FtpError(FailureKind::TransferFailed,
                    QStringLiteral("The download of %1 ended early: %2 of %3 bytes arrived%4")
@@ -185,7 +224,48 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
                        .arg(position)
                        .arg(size)
                        .arg(partialNote()));
+  // Only a complete file gets the server's date: a part dated like the whole would pass for it.
+  if (m_settings.keepDates) keepLocalDate(file, local, remoteWire, listed);
+  file.close();
   reportProgress(position, size);
+}
+
+QDateTime Session::remoteModified(const std::string& remoteWire, const ListedFile& listed) {
+  if (listed.exactDate && listed.modified.isValid()) return listed.modified;
+  if (m_features.has("MDTM")) {
+    const proto::Reply reply = commandRaw("MDTM", remoteWire);
+    if (reply.code == 213) {
+      std::string text = reply.lastLine().size() > 4 ? reply.lastLine().substr(4) : std::string();
+      while (!text.empty() && text.back() == ' ') text.pop_back();
+      const QDateTime when = parseFactTime(text);
+      if (when.isValid()) return when;
+    }
+  }
+  // A LIST date is only worth keeping when it has the time of day; "Mar  1  2019" is midnight
+  // of a day the file may not even have been written on, in the server's zone.
+  if (listed.precision == DatePrecision::Minute || listed.precision == DatePrecision::Second) return listed.modified;
+  return {};
+}
+
+void Session::keepLocalDate(QFile& file, const QString& local, const std::string& remoteWire,
+                            const ListedFile& listed) {
+  const QDateTime when = remoteModified(remoteWire, listed);
+  if (!when.isValid()) return;
+  if (!file.setFileTime(when, QFileDevice::FileModificationTime))
+    log(QStringLiteral("Could not give %1 the server's date: %2").arg(local, file.errorString()));
+}
+
+void Session::keepRemoteDate(const QString& local, const std::string& remoteWire) {
+  // MFMT (where FEAT offers it) sets a file's modification time; without it the server keeps
+  // the time of the upload.
+  if (!m_features.has("MFMT")) return;
+  const QDateTime when = QFileInfo(local).lastModified().toUTC();
+  if (!when.isValid()) return;
+  const proto::Reply reply =
+      commandRaw("MFMT", when.toString(QStringLiteral("yyyyMMddHHmmss")).toStdString() + " " + remoteWire);
+  if (!reply.isPositive())
+    log(QStringLiteral("The server kept its own date for %1: %2")
+            .arg(fromWireText(remoteWire), fromWireText(reply.text())));
 }
 
 void Session::sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume) {
@@ -291,6 +371,7 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
   }
   if (m_data) m_data->shutdownSend();
   finishTransfer(transfer, verb + " " + remoteWire);
+  if (m_settings.keepDates) keepRemoteDate(local, remoteWire);
   reportProgress(position, size);
 }
 
