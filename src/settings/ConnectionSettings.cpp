@@ -16,6 +16,7 @@ std::optional<quint16> portFromText(const QString& text) {
 ConnectionSettings ConnectionSettings::read() {
   ConnectionSettings s;
   s.passive = storedNumber(keys::FtpPasv).value_or(1) == 1;
+  s.keepFileDates = storedBoolean(keys::KeepFileDates).value_or(true);
   s.firewall = storedNumber(keys::FirewallUse).value_or(0) == 1;
   if (!s.firewall) return s;
   s.firewallType = value(keys::FirewallType) == keys::FirewallTypeSocks4 ? ProxyType::Socks4 : ProxyType::Socks5;

@@ -1,13 +1,14 @@
 #pragma once
-// How Tidewick connects, as the settings store says: passive mode, the firewall (SOCKS proxy) and
-// the time limits. Read in one place, here, by everything that connects (the main window's Connect,
-// whose settings Reconnect reuses, and the headless queue runner), so every connection follows the
-// same rules:
+// How Tidewick connects, as the settings store says: passive mode, the firewall (SOCKS proxy), the
+// time limits and whether transferred files keep their dates. Read in one place, here, by
+// everything that connects (the main window's Connect, whose settings Reconnect reuses, and the
+// headless queue runner), so every connection follows the same rules:
 //   - passive mode is on unless the stored value is a number other than 1 ("0" turns it off); a
 //     missing value counts as on, which is what the options dialog shows for it;
 //   - the firewall is on only when its stored value is the number 1;
 //   - the firewall type is SOCKS 4 for exactly "SOCKS 4", SOCKS 5 for any other text;
-//   - a port is a whole number from 1 to 65535, blanks around it allowed.
+//   - a port is a whole number from 1 to 65535, blanks around it allowed;
+//   - files keep their dates unless the stored value is "0" or "False".
 //
 // The FTP components take these through applyConnectionSettings() below; this folder never links
 // them, it only names their properties.
@@ -42,6 +43,8 @@ struct ConnectionSettings {
   int connectTimeoutMs = 30000;
   int idleTimeoutMs = 30000;
 
+  bool keepFileDates = true;
+
   // The settings store as it is now.
   static ConnectionSettings read();
 
@@ -49,7 +52,7 @@ struct ConnectionSettings {
   bool usable() const { return !firewall || firewallPort.has_value(); }
 };
 
-// Sets passive mode, the proxy and the time limits on an FTP component (the main window's or the
+// Sets passive mode, the proxy, the time limits and kept dates on an FTP component (the main window's or the
 // quick one; both have these properties). With the firewall off, the proxy is cleared. Call only
 // when `settings.usable()`.
 template <typename FtpComponent>
@@ -70,6 +73,7 @@ void applyConnectionSettings(const ConnectionSettings& settings, FtpComponent& f
   }
   ftp.setConnectTimeout(settings.connectTimeoutMs);
   ftp.setIdleTimeout(settings.idleTimeoutMs);
+  ftp.setKeepFileDates(settings.keepFileDates);
 }
 
 } // namespace tidewick::settings

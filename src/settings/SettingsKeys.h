@@ -39,6 +39,10 @@ constexpr QLatin1String FirewallPassword("Firewall Password");
 constexpr QLatin1String FirewallTypeSocks4("SOCKS 4");
 constexpr QLatin1String FirewallTypeSocks5("SOCKS 5");
 
+// Whether transferred files keep their modification times: on unless stored as "0" (or "False").
+// Read by ConnectionSettings only.
+constexpr QLatin1String KeepFileDates("Keep File Dates");
+
 // Window placement: a window's prefix followed by one of the four edges, in twips.
 namespace placement {
 constexpr QLatin1String Main("MAIN");

@@ -181,7 +181,9 @@ public:
     QObject::connect(&m_ftp, &QuickFtp::SendingFile, [this](const QString& name) { m_currentFile = name; });
     QObject::connect(
         &m_ftp, &QuickFtp::FileSkipped, [this](const QString& remoteName, const QString& localName, int reason) {
-          ++m_skipped;
+          // A link back into a folder being copied leaves nothing behind: its content is in
+          // the copy already. It is reported but does not fail the row.
+          if (reason != int(ftp::SkipReason::LinkLoop)) ++m_skipped;
           m_progress.clear();
           writeLine(stderr, QStringLiteral("Skipped: %1: %2")
                                 .arg(remoteName.isEmpty() ? localName : remoteName, ftp::skipReasonText(reason)));

@@ -382,6 +382,32 @@ TEST_F(QueueRunnerOnServer, SkippedFilesFailTheRow) {
   EXPECT_FALSE(QFile::exists(local("ok.txt"))) << "the row after the failure ran";
 }
 
+TEST_F(QueueRunnerOnServer, FolderRowsFollowLinksAndKeepDates) {
+  const QDateTime date(QDate(2019, 3, 1), QTime(12, 34, 56), Qt::UTC);
+  QFile dated(server.writeFile("site/tree/file.txt", "file"));
+  ASSERT_TRUE(dated.open(QIODevice::ReadWrite) && dated.setFileTime(date, QFileDevice::FileModificationTime));
+  dated.close();
+  server.writeFile("site/tree/.hidden", "hidden");
+  server.writeFile("site/tree/real/a.txt", "a");
+  ASSERT_EQ(::symlink("real", QFile::encodeName(server.path("site/tree/to-folder")).constData()), 0);
+  ASSERT_EQ(::symlink(".", QFile::encodeName(server.path("site/tree/self")).constData()), 0);
+  const std::map<QString, QByteArray> copied = {
+      {".hidden", "hidden"}, {"file.txt", "file"}, {"real/a.txt", "a"}, {"to-folder/a.txt", "a"}};
+
+  // The loop is reported, but leaves nothing out, so the row passes.
+  const RunResult result = runQueue({row("Download", "Dir", "tree", local("got/"), "/site")});
+  EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+  EXPECT_EQ(tree(local("got/tree")), copied);
+  EXPECT_TRUE(result.err.startsWith("Skipped: /site/tree/self: ")) << result.err.toStdString();
+  EXPECT_EQ(result.out, "Download\ttree\t12\n");
+  EXPECT_EQ(QFileInfo(local("got/tree/file.txt")).lastModified().toUTC(), date);
+
+  home.setSetting("Keep File Dates", "0");
+  ASSERT_EQ(runQueue({row("Download", "Dir", "tree", local("now/"), "/site")}).exitCode, 0);
+  EXPECT_GT(QFileInfo(local("now/tree/file.txt")).lastModified().toUTC(),
+            QDateTime::currentDateTimeUtc().addSecs(-600));
+}
+
 TEST_F(QueueRunnerOnServer, TakesPassiveModeAndTheFirewallFromTheOptions) {
   const QByteArray remoteBytes = awkwardBytes(300000, 7);
   const QByteArray localBytes = awkwardBytes(200000, 8);
