@@ -399,6 +399,31 @@ TEST_F(HostileServer, HostileNamesNeverLeaveTheTargetFolder) {
 // A server of the old kind: no FEAT, options after LIST refused, links listed without their
 // targets, PWD with the real path behind a link. Links are told apart by entering them; a loop
 // shows in PWD; dates come from LIST where it has the time of day.
+// A loop no listing, PWD or identity gives away: every folder holds "d" again, and a "locked"
+// folder that cannot be entered. The walk still ends, 64 levels down.
+TEST_F(HostileServer, EndlessFoldersStopAtTheDepthLimit) {
+  server.listing = "drwxr-xr-x 1 ftp ftp 0 Jan 01  2020 d\r\ndrwxr-xr-x 1 ftp ftp 0 Jan 01  2020 locked\r\n";
+  auto cwd = std::make_shared<std::string>("/");
+  server.on("CWD", [cwd](FakeFtpServer::Control& c, const std::string& path) {
+    if (path.size() >= 7 && path.compare(path.size() - 7, 7, "/locked") == 0) {
+      c.reply("550 Permission denied");
+      return;
+    }
+    *cwd = path;
+    c.reply("250 Folder changed");
+  });
+  server.on("PWD", [cwd](FakeFtpServer::Control& c, const std::string&) { c.reply("257 \"" + *cwd + "\""); });
+  connectOk();
+  const QString target = local(QStringLiteral("target"));
+  ASSERT_NO_THROW(client.ReceiveMatchingFiles(QStringLiteral("/*"), target, true));
+
+  EXPECT_TRUE(QFileInfo(target + QStringLiteral("/d").repeated(64)).isDir());
+  EXPECT_FALSE(QFileInfo::exists(target + QStringLiteral("/d").repeated(65)));
+  EXPECT_EQ(harness.log.filter(QStringLiteral("folders nest deeper than 64 levels")).size(), 2);
+  EXPECT_EQ(harness.log.filter(QStringLiteral("the server would not open it")).size(), 64);
+  EXPECT_EQ(client.CurrentState(), Idle);
+}
+
 TEST_F(HostileServer, LinksOnAPlainListServerAreProbedAndLoopsSeenInPwd) {
   server.listing =
       "-rw-r--r-- 1 ftp ftp 4 Mar 01 12:34 timed.txt\r\n"
