@@ -12,6 +12,7 @@
 #include "settings/Registry.h"
 #include "settings/SettingsKeys.h"
 #include "settings/Switches.h"
+#include "transfer/TransferController.h"
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
 #include "ui/UserPrompts.h"
@@ -58,6 +59,7 @@ frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* par
   connect(xFtp, &FtpClient::PasswordRequired, this, &frmMain::xFtp_PasswordRequired);
 
   BuildControls();
+  CreateTransfers();
   ConnectCommands();
   resize(DefaultSize());
 }
@@ -206,7 +208,7 @@ void frmMain::DisplayMessage(const QString& text) {
 
 void frmMain::UpdateAction(const QString& text) { m_panels[0]->setText(text); }
 
-QLabel* frmMain::statusPanel(int number) const { return number >= 1 && number <= 3 ? m_panels[number - 1] : nullptr; }
+QLabel* frmMain::statusPanel(int number) const { return number >= 1 && number <= 4 ? m_panels[number - 1] : nullptr; }
 
 void frmMain::ShowLog() {
   log::frmLogWindow window(m_prompts, *lstConnectionInfo, this);

@@ -37,6 +37,9 @@ class FtpClient;
 namespace tidewick::log {
 class LogList;
 }
+namespace tidewick::transfer {
+class TransferController;
+}
 namespace tidewick::ui {
 class ControlResizer;
 class UserPrompts;
@@ -92,7 +95,7 @@ public:
   void DisplayMessage(const QString& text);
   void UpdateAction(const QString& text);
   log::LogList* logList() const { return lstConnectionInfo; }
-  // Panel 1 action, 2 bytes of the file, 3 transfer total.
+  // Panel 1 action, 2 bytes of the file, 3 transfer total, 4 speed and time left.
   QLabel* statusPanel(int number) const;
 
   // ---- the connection
@@ -106,7 +109,10 @@ public:
   // ---- the panes
   void ListFilesOnServer();
   void ClearRemoteList();
+  // The progress bar and the byte panels of a running transfer.
   void ResetProgress();
+  void UpdateStatus(qint64 bytes, qint64 totalBytes, int percent);
+  transfer::TransferController* transfers() const { return m_transfers.get(); }
   browse::LocalPane* localPane() const { return m_localPane.get(); }
   browse::RemotePane* remotePane() const { return m_remotePane.get(); }
   browse::FileOperations* fileOperations() const { return m_fileOps.get(); }
@@ -235,6 +241,7 @@ private:
   void ApplyLogFileRules();
   // The panes and the file commands (frmMainPanes.cpp).
   void CreatePanes();
+  void CreateTransfers();
   void ApplyLocalCommandStates(const browse::PaneCommandStates& states);
   void ApplyRemoteCommandStates(const browse::PaneCommandStates& states);
   // After a connection: list the server's folder and switch the window to connected.
@@ -259,6 +266,7 @@ private:
   std::unique_ptr<browse::RemotePane> m_remotePane;
   std::unique_ptr<browse::FileOperations> m_fileOps;
   ftp::FtpClient* xFtp = nullptr;
+  std::unique_ptr<transfer::TransferController> m_transfers;
 
 public:
   // The controls, under the names the rest of the program knows them by (also their objectName).
@@ -314,7 +322,7 @@ public:
   QAction* menuEntry(const QString& name) const;
 
 private:
-  QLabel* m_panels[3] = {nullptr, nullptr, nullptr};
+  QLabel* m_panels[4] = {nullptr, nullptr, nullptr, nullptr};
 };
 
 } // namespace tidewick::app

@@ -305,10 +305,6 @@ void frmMain::ToggleConnectionLog() {
 
 // ---- commands of the subsystems still to come: each does nothing until its subsystem stands
 
-void frmMain::SendSelection() {}
-void frmMain::ReceiveSelection() {}
-void frmMain::SyncLocalToRemote() {}
-void frmMain::SyncRemoteToLocal() {}
 void frmMain::LocalTransferToQueue() {}
 void frmMain::RemoteTransferToQueue() {}
 void frmMain::ManualFileReceive() {}

@@ -217,11 +217,4 @@ void frmMain::MoveRemoteItems() {
   if (m_fileOps) m_fileOps->MoveRemoteItems();
 }
 
-void frmMain::ResetProgress() {
-  // The transfer figures: the bar and the two byte panels.
-  prgStatus->setValue(0);
-  statusPanel(2)->clear();
-  statusPanel(3)->clear();
-}
-
 } // namespace tidewick::app

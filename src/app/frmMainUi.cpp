@@ -459,13 +459,14 @@ void frmMain::BuildStatusBar() {
   stbProgress = new QStatusBar(this);
   stbProgress->setObjectName(QStringLiteral("stbProgress"));
   stbProgress->setSizeGripEnabled(true);
-  for (int i = 0; i < 3; ++i) {
+  // Action, bytes of the running file, total of the transfer, then its speed and time left.
+  for (int i = 0; i < 4; ++i) {
     auto* panel = new QLabel(stbProgress);
     panel->setObjectName(QStringLiteral("stbProgressPanel%1").arg(i + 1));
     panel->setFrameShape(QFrame::StyledPanel);
     panel->setFrameShadow(QFrame::Sunken);
     panel->setContentsMargins(4, 0, 4, 0);
-    panel->setMinimumWidth(i == 0 ? 120 : 160);
+    panel->setMinimumWidth(i == 0 ? 120 : (i == 3 ? 130 : 160));
     panel->setTextInteractionFlags(Qt::NoTextInteraction);
     stbProgress->addPermanentWidget(panel, i == 0 ? 1 : 0);
     m_panels[i] = panel;

@@ -34,6 +34,7 @@ QString FtpServerFixture::scriptPath() {
   if (!m_options.epsv) arguments << QStringLiteral("--no-epsv");
   if (!m_options.masquerade.isEmpty()) arguments << QStringLiteral("--masquerade") << m_options.masquerade;
   if (m_options.throttle > 0) arguments << QStringLiteral("--throttle") << QString::number(m_options.throttle);
+  for (const QString& name : m_options.refuse) arguments << QStringLiteral("--refuse") << name;
 
   m_process = std::make_unique<QProcess>();
   m_process->setProcessChannelMode(QProcess::SeparateChannels);

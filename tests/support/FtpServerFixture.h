@@ -22,6 +22,7 @@ struct FtpServerOptions {
   bool epsv = true;            // false: PASV/PORT only
   QString masquerade;          // PASV replies name this address instead of the real one
   int throttle = 0;            // bytes per second on data connections, 0 = unlimited
+  QStringList refuse;          // file names whose download and upload the server refuses (550)
 };
 
 // A real FTP server (pyftpdlib, run by /usr/bin/python3 tests/support/ftpserver.py) on a free

@@ -5,8 +5,9 @@
 
 Prints the port it listens on as the first line of standard output, then serves until killed.
 Test-only switches: --anonymous-write, --no-mlsd, --no-epsv, --masquerade ADDR (PASV names that
-address), --throttle BYTES (per second, both ways), --watch-stdin (exit when standard input closes,
-so the server never outlives the test that started it).
+address), --throttle BYTES (per second, both ways), --refuse NAME (RETR and STOR of a file with
+that name answer 550; may be repeated), --watch-stdin (exit when standard input closes, so the
+server never outlives the test that started it).
 """
 
 import argparse
@@ -36,6 +37,7 @@ def main():
     parser.add_argument("--no-epsv", action="store_true")
     parser.add_argument("--masquerade", default="")
     parser.add_argument("--throttle", type=int, default=0)
+    parser.add_argument("--refuse", action="append", default=[], help="file name whose RETR and STOR fail")
     parser.add_argument("--watch-stdin", action="store_true")
     args = parser.parse_args()
 
@@ -48,8 +50,20 @@ def main():
     if args.anonymous or args.anonymous_write:
         authorizer.add_anonymous(root, perm="elradfmwMT" if args.anonymous_write else "elr")
 
+    refused = set(args.refuse)
+
     class Handler(FTPHandler):
-        pass
+        def ftp_RETR(self, file):
+            if os.path.basename(file) in refused:
+                self.respond("550 Refused by the test server.")
+                return
+            return FTPHandler.ftp_RETR(self, file)
+
+        def ftp_STOR(self, file, mode="w"):
+            if os.path.basename(file) in refused:
+                self.respond("550 Refused by the test server.")
+                return
+            return FTPHandler.ftp_STOR(self, file, mode)
 
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = 0  # tests try wrong passwords; no need to wait

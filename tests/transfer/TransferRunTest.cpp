@@ -1,0 +1,339 @@
+// Uploads and downloads of a selection against the real server, with the File Exists dialog
+// answered by script: what is asked, what moves, what the log and the window are told, and how a
+// failure ends a run without touching what was not reached.
+#include "TransferHarness.h"
+
+#include <QApplication>
+#include <QRegularExpression>
+#include <QTimer>
+
+#include <sys/resource.h>
+
+#include <csignal>
+
+namespace {
+
+const QDateTime kThen = QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0), Qt::UTC);
+
+using Runs = TransferHarness;
+
+TEST_F(Runs, AbsentOrUnchangedTargetsMoveWithoutAQuestion) {
+  writeLocal(QStringLiteral("new.txt"), "new");
+  writeLocal(QStringLiteral("same.txt"), "same");
+  server->writeFile(QStringLiteral("same.txt"), "same");
+  setLocalTime(QStringLiteral("same.txt"), kThen);
+  setRemoteTime(QStringLiteral("same.txt"), kThen);
+  localRows = {{QStringLiteral("new.txt"), 3}, {QStringLiteral("same.txt"), 3}};
+  controller->SendSelection();
+  EXPECT_EQ(server->readFile(QStringLiteral("new.txt")), "new");
+  EXPECT_EQ(wireCount(QStringLiteral("STOR same.txt")), 1) << "the same size and date is sent again";
+  EXPECT_EQ(dialogsShown(), 0);
+  EXPECT_EQ(actions.last(), "Upload complete");
+  EXPECT_EQ(abortEnabled, (QList<bool>{true, false}));
+  EXPECT_EQ(remoteRefreshes, 1);
+  EXPECT_EQ(bar.value(), 0);
+
+  server->writeFile(QStringLiteral("down.txt"), "down");
+  remoteRows = {{QStringLiteral("down.txt"), 3}, {QStringLiteral("same.txt"), 3}};
+  setLocalTime(QStringLiteral("same.txt"), kThen);
+  setRemoteTime(QStringLiteral("same.txt"), kThen);
+  controller->ReceiveSelection();
+  EXPECT_EQ(readLocal(QStringLiteral("down.txt")), "down");
+  EXPECT_EQ(wireCount(QStringLiteral("RETR same.txt")), 1);
+  EXPECT_EQ(dialogsShown(), 0);
+  EXPECT_EQ(actions.last(), "Download complete");
+  EXPECT_EQ(localRefreshes, 1);
+
+  // Nothing selected still ends like a run.
+  remoteRows.clear();
+  controller->ReceiveSelection();
+  EXPECT_EQ(actions.last(), "Download complete");
+  EXPECT_EQ(localRefreshes, 2);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(Runs, EachAnswerDoesWhatItSaysInBothDirections) {
+  const QByteArray whole = randomBytes(300 * 1024);
+  const QByteArray part = whole.left(100 * 1024);
+  struct Case {
+    const char* button;
+    QByteArray expected; // the target afterwards
+    bool skipped;
+  };
+  const Case cases[] = {
+      {"cmdOverwrite", whole, false}, {"cmdResume", whole, false}, {"cmdSkip", part, true}, {"cmdCancel", part, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.button);
+    for (bool upload : {true, false}) {
+      SCOPED_TRACE(upload ? "upload" : "download");
+      log.clear();
+      shownLines.clear();
+      aborts = 0;
+      writeLocal(QStringLiteral("f.bin"), upload ? whole : part);
+      server->writeFile(QStringLiteral("f.bin"), upload ? part : whole);
+      answer(c.button);
+      if (upload) {
+        localRows = {{QStringLiteral("f.bin"), 3}};
+        controller->SendSelection();
+      } else {
+        remoteRows = {{QStringLiteral("f.bin"), 3}};
+        controller->ReceiveSelection();
+      }
+      const QByteArray target = upload ? server->readFile(QStringLiteral("f.bin")) : readLocal(QStringLiteral("f.bin"));
+      EXPECT_TRUE(target == c.expected) << "target holds " << target.size() << " bytes";
+      ASSERT_EQ(shownLines.size(), 1);
+      EXPECT_TRUE(shownLines[0].startsWith(
+          QStringLiteral("Source File Size: %1 Last Modified: ").arg(upload ? whole.size() : whole.size())));
+      EXPECT_TRUE(
+          shownLines[0].contains(QStringLiteral("|Destination File Size: %1 Last Modified: ").arg(part.size())));
+      const QString skipLine =
+          upload ? QStringLiteral("Skiped sending file: f.bin") : QStringLiteral("Skiped Receiving file: f.bin");
+      EXPECT_EQ(log.contains(skipLine), c.skipped);
+      EXPECT_EQ(aborts, QLatin1String(c.button) == QLatin1String("cmdCancel") ? 1 : 0);
+    }
+  }
+  EXPECT_EQ(wireCount(QStringLiteral("REST 102400")), 2) << "both resumes start where the target ends";
+}
+
+TEST_F(Runs, ApplyToAllHoldsForTheRunAndCancelGoesOnToTheNextRow) {
+  const QByteArray whole = randomBytes(64 * 1024);
+  const QStringList names = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+  const auto prepare = [&] {
+    for (const QString& n : names) {
+      writeLocal(n, whole);
+      server->writeFile(n, whole.left(1000));
+    }
+    writeLocal(QStringLiteral("fresh"), "fresh");
+    QFile::remove(server->path(QStringLiteral("fresh")));
+    localRows = {{names[0], 3}, {QStringLiteral("fresh"), 3}, {names[1], 3}, {names[2], 3}};
+  };
+
+  // Resume for all: one question, every conflict resumed, the fresh file sent.
+  prepare();
+  answer("cmdResume", true);
+  controller->SendSelection();
+  EXPECT_EQ(dialogsShown(), 1);
+  for (const QString& n : names) EXPECT_TRUE(server->readFile(n) == whole) << n.toStdString();
+  EXPECT_EQ(server->readFile(QStringLiteral("fresh")), "fresh");
+
+  // The next run asks again although the box is still checked; Cancel for all skips every later
+  // conflict, each with its line and its abort, and still sends the fresh file.
+  prepare();
+  prompts.clear();
+  answer("cmdCancel", true);
+  controller->SendSelection();
+  EXPECT_EQ(dialogsShown(), 1);
+  EXPECT_EQ(boxWhenShown.last(), true);
+  EXPECT_EQ(aborts, 3);
+  EXPECT_EQ(log.filter(QStringLiteral("Skiped sending file: ")).size(), 3);
+  EXPECT_EQ(server->readFile(QStringLiteral("fresh")), "fresh");
+
+  // Cancel alone skips that file only; the next conflict asks again.
+  prepare();
+  prompts.clear();
+  answer("cmdCancel");
+  answer("cmdOverwrite");
+  answer("cmdSkip");
+  controller->SendSelection();
+  EXPECT_EQ(dialogsShown(), 3);
+  EXPECT_EQ(server->readFile(names[0]).size(), 1000);
+  EXPECT_TRUE(server->readFile(names[1]) == whole);
+  EXPECT_EQ(server->readFile(names[2]).size(), 1000);
+  EXPECT_EQ(actions.last(), "Upload complete");
+}
+
+TEST_F(Runs, TheCloseBoxAnswersCancelAndUnloadsTheDialog) {
+  for (const char* n : {"x", "y"}) {
+    writeLocal(QString::fromLatin1(n), "local, longer");
+    server->writeFile(QString::fromLatin1(n), "remote");
+  }
+  localRows = {{QStringLiteral("x"), 3}, {QStringLiteral("y"), 3}};
+  prompts.modalAnswers.push_back([](QDialog* dialog) {
+    dialog->findChild<QCheckBox*>(QStringLiteral("chkAll"))->setChecked(true);
+    dialog->close();
+    return 0;
+  });
+  controller->SendSelection();
+  EXPECT_EQ(dialogsShown(), 1) << "the box was checked when it closed: Cancel holds for the run";
+  EXPECT_EQ(aborts, 2);
+  EXPECT_EQ(server->readFile(QStringLiteral("x")), "remote");
+  EXPECT_EQ(controller->existDialog(), nullptr);
+  EXPECT_TRUE(home.setting(QStringLiteral("EXIST WIDTH")).has_value());
+
+  // Loaded afresh, with the box clear; a showing that ends without any answer is Cancel too.
+  controller->SendSelection();
+  ASSERT_NE(controller->existDialog(), nullptr);
+  EXPECT_EQ(aborts, 4);
+  answer("cmdOverwrite");
+  controller->SendSelection();
+  EXPECT_EQ(boxWhenShown.last(), false);
+}
+
+TEST_F(Runs, HiddenLocalTargetCountsAsAbsent) {
+  server->writeFile(QStringLiteral(".profile"), "remote profile");
+  writeLocal(QStringLiteral(".profile"), "local");
+  remoteRows = {{QStringLiteral(".profile"), 3}};
+  controller->ReceiveSelection();
+  EXPECT_EQ(dialogsShown(), 0);
+  EXPECT_EQ(readLocal(QStringLiteral(".profile")), "remote profile");
+}
+
+TEST_F(Runs, FoldersGoWholeWithOrWithoutSubfolders) {
+  writeLocal(QStringLiteral("tree/top.txt"), "t");
+  writeLocal(QStringLiteral("tree/sub/deep.txt"), "d");
+  server->writeFile(QStringLiteral("rtree/top.txt"), "T");
+  server->writeFile(QStringLiteral("rtree/sub/deep.txt"), "D");
+  localRows = {{QStringLiteral("tree"), 11}};
+  remoteRows = {{QStringLiteral("rtree"), 11}};
+
+  prompts.messageAnswers = {ScriptedPrompts::No, ScriptedPrompts::No};
+  controller->SendSelection();
+  controller->ReceiveSelection();
+  EXPECT_EQ(prompts.messages(),
+            (std::vector<QString>{
+                QStringLiteral("Tidewick [Confirm]|Do you want to send any subfolders that are contained in the '") +
+                    localPath(QStringLiteral("tree")) + QStringLiteral("' folder?"),
+                QStringLiteral("Tidewick [Confirm]|Do you want to receive any subfolders that are contained in the "
+                               "'rtree' folder?")}));
+  EXPECT_EQ(server->readFile(QStringLiteral("tree/top.txt")), "t");
+  EXPECT_FALSE(QFileInfo::exists(server->path(QStringLiteral("tree/sub/deep.txt"))));
+  EXPECT_EQ(readLocal(QStringLiteral("rtree/top.txt")), "T");
+  EXPECT_FALSE(QFileInfo::exists(localPath(QStringLiteral("rtree/sub"))));
+
+  prompts.messageAnswers = {ScriptedPrompts::Yes, ScriptedPrompts::Yes};
+  controller->SendSelection();
+  controller->ReceiveSelection();
+  EXPECT_EQ(server->readFile(QStringLiteral("tree/sub/deep.txt")), "d");
+  EXPECT_EQ(readLocal(QStringLiteral("rtree/sub/deep.txt")), "D");
+  EXPECT_EQ(dialogsShown(), 0) << "folders get no target check";
+}
+
+TEST_F(Runs, LinksAreProbedAndNamesThatWouldLeaveTheFolderAreSkipped) {
+  server->writeFile(QStringLiteral("real/inside.txt"), "in");
+  server->writeFile(QStringLiteral("sub/plain"), "plain");
+  QFile::link(server->path(QStringLiteral("real")), server->path(QStringLiteral("sub/dirlink")));
+  ftp.ChangeCurrentFolder(QStringLiteral("sub"));
+  remoteRows = {{QStringLiteral("dirlink"), 10},
+                {QStringLiteral("plain"), 10},
+                {QStringLiteral("../escape"), 3},
+                {QStringLiteral(".."), 11}};
+  prompts.messageAnswers = {ScriptedPrompts::No};
+  controller->ReceiveSelection();
+  EXPECT_EQ(readLocal(QStringLiteral("dirlink/inside.txt")), "in");
+  EXPECT_EQ(readLocal(QStringLiteral("plain")), "plain") << "a link that cannot be entered is a file";
+  EXPECT_EQ(log.filter(QStringLiteral(" Error number is: ")).size(), 1);
+  EXPECT_EQ(log.filter(QStringLiteral(" was skipped. Reason:")).size(), 2);
+  EXPECT_FALSE(QFileInfo::exists(localDir.path() + QStringLiteral("/../escape")));
+  EXPECT_EQ(ftp.GetCurrentFolder(), "/sub") << "the probe comes back to where it began";
+  EXPECT_EQ(actions.last(), "Download complete");
+}
+
+TEST_F(Runs, ASecondRunWaitsForTheFirst) {
+  server->writeFile(QStringLiteral("big"), randomBytes(2 * 1024 * 1024));
+  remoteRows = {{QStringLiteral("big"), 3}};
+  bool asked = false;
+  QObject::connect(&ftp, &FtpClient::TransferProgress, [&] {
+    if (asked) return;
+    asked = true;
+    controller->SendSelection();
+  });
+  controller->ReceiveSelection();
+  EXPECT_TRUE(log.contains(QStringLiteral("A transfer is running; wait for it to end or press Abort.")));
+  EXPECT_EQ(readLocal(QStringLiteral("big")).size(), 2 * 1024 * 1024);
+  EXPECT_EQ(actions.last(), "Download complete");
+}
+
+// ---- failures end the run
+
+class FailingRuns : public TransferHarness {
+protected:
+  FtpServerOptions serverOptions() const override {
+    FtpServerOptions options;
+    options.refuse = {QStringLiteral("c.txt")};
+    return options;
+  }
+  void expectEnded(const QString& completeText) {
+    EXPECT_EQ(errors(), 1) << log.join(QLatin1Char('\n')).toStdString();
+    EXPECT_FALSE(actions.contains(completeText));
+    EXPECT_EQ(abortEnabled.last(), false);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+};
+
+TEST_F(FailingRuns, TheThirdOfFiveFailingEndsTheRunAndLeavesTheRestAlone) {
+  const QStringList names = {"a.txt", "b.txt", "c.txt", "d.txt", "e.txt"};
+  for (const QString& n : names) {
+    writeLocal(n, n.toLatin1());
+    localRows.push_back({n, 3});
+    remoteRows.push_back({n, 3});
+  }
+  controller->SendSelection();
+  expectEnded(QStringLiteral("Upload complete"));
+  EXPECT_EQ(remoteRefreshes, 1);
+  EXPECT_EQ(server->readFile(QStringLiteral("b.txt")), "b.txt");
+  EXPECT_FALSE(QFileInfo::exists(server->path(QStringLiteral("d.txt"))));
+
+  log.clear();
+  for (const QString& n : names) server->writeFile(n, "remote " + n.toLatin1());
+  for (const QString& n : names.mid(0, 3)) QFile::remove(localPath(n));
+  controller->ReceiveSelection();
+  expectEnded(QStringLiteral("Download complete"));
+  EXPECT_EQ(readLocal(QStringLiteral("b.txt")), "remote b.txt");
+  EXPECT_EQ(readLocal(QStringLiteral("d.txt")), "d.txt") << "a file not reached is untouched";
+}
+
+TEST_F(FailingRuns, AVanishedLocalFileAndAFullDiskEndTheRun) {
+  localRows = {{QStringLiteral("gone.txt"), 3}, {QStringLiteral("never.txt"), 3}};
+  writeLocal(QStringLiteral("never.txt"), "n");
+  controller->SendSelection();
+  expectEnded(QStringLiteral("Upload complete"));
+  EXPECT_TRUE(log.last().endsWith(QStringLiteral("gone.txt does not exist")));
+  EXPECT_EQ(wireCount(QStringLiteral("STOR")), 0);
+
+  // A file-size limit stands in for a full disk.
+  log.clear();
+  server->writeFile(QStringLiteral("big.bin"), randomBytes(1024 * 1024));
+  server->writeFile(QStringLiteral("kept.txt"), "remote");
+  writeLocal(QStringLiteral("kept.txt"), "local");
+  remoteRows = {{QStringLiteral("big.bin"), 3}, {QStringLiteral("kept.txt"), 3}};
+  std::signal(SIGXFSZ, SIG_IGN);
+  rlimit before{};
+  getrlimit(RLIMIT_FSIZE, &before);
+  rlimit small = before;
+  small.rlim_cur = 256 * 1024;
+  setrlimit(RLIMIT_FSIZE, &small);
+  controller->ReceiveSelection();
+  setrlimit(RLIMIT_FSIZE, &before);
+  expectEnded(QStringLiteral("Download complete"));
+  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: Cannot write the local file"))) << log.last().toStdString();
+  EXPECT_EQ(readLocal(QStringLiteral("kept.txt")), "local");
+}
+
+class SlowRuns : public FailingRuns {
+protected:
+  FtpServerOptions serverOptions() const override {
+    FtpServerOptions options;
+    options.throttle = 64 * 1024; // the server sends a burst a second
+    return options;
+  }
+};
+
+TEST_F(SlowRuns, ALostConnectionMidFileEndsTheRunAndKeepsWhatArrived) {
+  const QByteArray content = randomBytes(2 * 1024 * 1024);
+  server->writeFile(QStringLiteral("slow.bin"), content);
+  remoteRows = {{QStringLiteral("slow.bin"), 3}};
+  QStringList speeds;
+  QObject::connect(&ftp, &FtpClient::TransferProgress, [&] { speeds << speed.text(); });
+  QTimer::singleShot(2300, [this] { server->stop(); });
+  controller->ReceiveSelection();
+  expectEnded(QStringLiteral("Download complete"));
+  const QByteArray arrived = readLocal(QStringLiteral("slow.bin"));
+  EXPECT_GT(arrived.size(), 0);
+  EXPECT_LT(arrived.size(), content.size());
+  EXPECT_TRUE(content.startsWith(arrived)) << "what arrived is the file's start, ready to resume";
+  // The fourth panel told the speed and the time left while the file came in.
+  EXPECT_FALSE(speeds.filter(QRegularExpression(QStringLiteral("^[0-9.,]+ [KM]i?B/s, \\d+:\\d\\d left$"))).isEmpty())
+      << speeds.join(QLatin1Char('|')).toStdString();
+}
+
+} // namespace

@@ -1,0 +1,127 @@
+// Transfers reached through the main window itself: keys, buttons, double-clicks and the sync
+// buttons run real transfers against the test server, and the window shows their end.
+#include "app/frmMain.h"
+#include "browse/FileListModel.h"
+#include "browse/FilePaneView.h"
+#include "browse/RemotePane.h"
+#include "ftp/FtpClient.h"
+#include "log/LogList.h"
+#include "support/FtpServerFixture.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempHome.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using tidewick::app::frmMain;
+using tidewick::test::FtpServerFixture;
+
+int rowOf(const tidewick::browse::FilePaneView* list, const QString& name) {
+  for (int r = 0; r < list->model()->rowCount(); ++r)
+    if (list->model()->row(r).name == name) return r;
+  return -1;
+}
+
+TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
+  TempHome home;
+  home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
+  home.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
+  home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QStringLiteral("0"));
+  FtpServerFixture server;
+  server.writeFile(QStringLiteral("byKey.txt"), "key");
+  server.writeFile(QStringLiteral("byClick.txt"), "click");
+  server.writeFile(QStringLiteral("bySync.txt"), "sync");
+  ASSERT_TRUE(server.start());
+  QTemporaryDir local;
+  QFile upload(local.filePath(QStringLiteral("up.txt")));
+  ASSERT_TRUE(upload.open(QIODevice::WriteOnly));
+  upload.write("up");
+  upload.close();
+
+  ScriptedPrompts prompts;
+  frmMain window(prompts, {QStringLiteral("tidewick")});
+  window.setEndProgram([] {});
+  window.Load();
+  window.CurrentLocalFolder = local.path() + QLatin1Char('/');
+  window.RefreshLocalList();
+  window.ftp().setServerAddress(server.host());
+  window.ftp().setServerPort(server.port());
+  window.ftp().setUserName(QStringLiteral("demo"));
+  window.ftp().setPassword(QStringLiteral("demo"));
+  window.Reconnect();
+  window.show();
+  window.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+
+  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, QStringLiteral("byKey.txt")));
+  QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_D));
+  EXPECT_EQ(TempHome::readFile(local.filePath(QStringLiteral("byKey.txt"))), "key");
+  EXPECT_EQ(window.statusPanel(1)->text(), "Download complete");
+  EXPECT_NE(rowOf(window.lstLocalFileList, QStringLiteral("byKey.txt")), -1) << "the local pane was listed again";
+
+  const int clicked = rowOf(window.lstRemoteFileList, QStringLiteral("byClick.txt"));
+  window.lstRemoteFileList->selectRow(clicked);
+  emit window.lstRemoteFileList->rowDoubleClicked(clicked);
+  EXPECT_EQ(TempHome::readFile(local.filePath(QStringLiteral("byClick.txt"))), "click");
+
+  window.lstLocalFileList->selectRow(rowOf(window.lstLocalFileList, QStringLiteral("up.txt")));
+  window.cmdSend->click();
+  EXPECT_EQ(server.readFile(QStringLiteral("up.txt")), "up");
+  EXPECT_EQ(window.statusPanel(1)->text(), "Upload complete");
+  EXPECT_NE(rowOf(window.lstRemoteFileList, QStringLiteral("up.txt")), -1);
+
+  window.cmdDirSyncDown->click();
+  EXPECT_EQ(TempHome::readFile(local.filePath(QStringLiteral("bySync.txt"))), "sync");
+  EXPECT_EQ(window.statusPanel(1)->text(), "Local Directory Sync Complete");
+  EXPECT_FALSE(window.cmdAbort->isEnabled());
+  EXPECT_TRUE(window.statusPanel(4)->text().isEmpty());
+  EXPECT_TRUE(prompts.messages().empty());
+  window.QuickExit();
+}
+
+TEST(WindowTransfers, AbortIsReachableWhileAFileMovesAndEndsTheRun) {
+  TempHome home;
+  home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
+  home.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
+  tidewick::test::FtpServerOptions slow;
+  slow.throttle = 64 * 1024;
+  FtpServerFixture server(slow);
+  server.writeFile(QStringLiteral("slow.bin"), QByteArray(1024 * 1024, 's'));
+  ASSERT_TRUE(server.start());
+  QTemporaryDir local;
+
+  ScriptedPrompts prompts;
+  frmMain window(prompts, {QStringLiteral("tidewick")});
+  window.setEndProgram([] {});
+  window.Load();
+  window.CurrentLocalFolder = local.path() + QLatin1Char('/');
+  window.ftp().setServerAddress(server.host());
+  window.ftp().setServerPort(server.port());
+  window.ftp().setUserName(QStringLiteral("demo"));
+  window.ftp().setPassword(QStringLiteral("demo"));
+  window.Reconnect();
+  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, QStringLiteral("slow.bin")));
+
+  bool abortWasEnabled = false;
+  QTimer::singleShot(600, [&] {
+    abortWasEnabled = window.cmdAbort->isEnabled();
+    window.cmdAbort->click();
+  });
+  window.ReceiveSelection();
+  EXPECT_TRUE(abortWasEnabled);
+  EXPECT_LT(QFileInfo(local.filePath(QStringLiteral("slow.bin"))).size(), 1024 * 1024);
+  EXPECT_TRUE(window.logList()->lines().last().startsWith(QStringLiteral("Error: ")));
+  EXPECT_NE(window.statusPanel(1)->text(), "Download complete");
+  EXPECT_FALSE(window.cmdAbort->isEnabled());
+  EXPECT_EQ(window.ftp().CurrentState(), 2) << "the connection stays";
+  window.QuickExit();
+}
+
+} // namespace
