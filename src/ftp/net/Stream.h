@@ -47,6 +47,11 @@ public:
   // Reads what is there (at least one byte, at most size); 0 means the peer closed its side.
   virtual std::size_t readSome(char* buffer, std::size_t size) = 0;
   virtual void writeAll(const char* data, std::size_t size) = 0;
+  // Whether sendFile() works on this stream (a plain socket; not through an encrypting layer).
+  virtual bool canSendFile() const { return false; }
+  // Sends up to `count` bytes of the open file `fd` from `offset` straight from the file, without
+  // copying them through this process. Returns the bytes sent, 0 when the file ends at `offset`.
+  virtual std::size_t sendFile(int fd, std::int64_t offset, std::size_t count);
   // Bytes that can be read right now without waiting.
   virtual std::size_t available() = 0;
   // Waits up to `wait` for something to read (or the peer closing); true when there is.
@@ -81,5 +86,9 @@ inline std::string secondsText(Millis duration) {
 }
 
 inline void writeAll(Stream& stream, const std::string& bytes) { stream.writeAll(bytes.data(), bytes.size()); }
+
+inline std::size_t Stream::sendFile(int, std::int64_t, std::size_t) {
+  throw NetError(NetError::Kind::Reset, "This connection cannot send straight from a file");
+}
 
 } // namespace tidewick::ftp::net

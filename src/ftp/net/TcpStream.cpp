@@ -13,6 +13,7 @@
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/sendfile.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -252,6 +253,19 @@ void TcpStream::writeAll(const char* data, std::size_t size) {
       size -= static_cast<std::size_t>(n);
       continue;
     }
+    const int error = errno;
+    if (error == EINTR) continue;
+    if (!wouldBlock(error)) throw NetError(NetError::Kind::Reset, errorText(error));
+    d->waitOrThrow(POLLOUT);
+  }
+}
+
+std::size_t TcpStream::sendFile(int fd, std::int64_t offset, std::size_t count) {
+  for (;;) {
+    d->throwIfInterrupted();
+    off_t position = static_cast<off_t>(offset);
+    const ssize_t n = ::sendfile(d->fd, fd, &position, count);
+    if (n >= 0) return static_cast<std::size_t>(n);
     const int error = errno;
     if (error == EINTR) continue;
     if (!wouldBlock(error)) throw NetError(NetError::Kind::Reset, errorText(error));
