@@ -5,14 +5,16 @@
 namespace tidewick::ftp::listing {
 
 Tokens::Tokens(std::string_view line) {
-  size_t i = 0;
-  const size_t n = line.size();
-  while (i < n && count < MaxTokens) {
-    while (i < n && isBlank(line[i])) ++i;
-    if (i >= n) break;
-    const size_t start = i;
-    while (i < n && !isBlank(line[i])) ++i;
-    words[size_t(count++)] = line.substr(start, i - start);
+  const char* p = line.data();
+  const char* const end = p + line.size();
+  while (p < end && count < MaxTokens) {
+    while (p < end && isBlank(*p)) ++p;
+    if (p == end) break;
+    const char* const start = p;
+    while (p < end && !isBlank(*p)) ++p;
+    m_start[count] = start;
+    m_length[count] = static_cast<std::size_t>(p - start);
+    ++count;
   }
 }
 

@@ -18,11 +18,17 @@ inline bool isDigit(char c) { return c >= '0' && c <= '9'; }
 // line, so a token's offset in the line is `token.data() - line.data()`.
 struct Tokens {
   static constexpr int MaxTokens = 24;
-  std::array<std::string_view, MaxTokens> words;
   int count = 0;
 
   explicit Tokens(std::string_view line);
-  std::string_view operator[](int i) const { return i < count ? words[size_t(i)] : std::string_view(); }
+  std::string_view operator[](int i) const {
+    return i >= 0 && i < count ? std::string_view(m_start[i], m_length[i]) : std::string_view();
+  }
+
+private:
+  // Only the first `count` are set: this runs for every line of a listing.
+  const char* m_start[MaxTokens];
+  std::size_t m_length[MaxTokens];
 };
 
 // Offset just past `token` inside `line`.

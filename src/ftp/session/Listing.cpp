@@ -112,35 +112,50 @@ private:
   std::size_t m_next = 0;
 };
 
-// Collects a listing's items in blocks and hands them over in one vector of the exact size, so a
-// large folder is never copied from one ever larger array to the next while it arrives.
+// Collects a listing's items so that a large folder is never copied from one ever larger array
+// to the next while it arrives. The first items go straight into the result, whose room is
+// reserved up front: room that is never used costs address space only, no memory. Items beyond
+// it wait in blocks and join the result once, at the end.
 class ItemCollector {
 public:
   void add(FolderItem&& item) {
+    if (m_items.capacity() == 0) m_items.reserve(reserved);
+    if (m_items.size() < m_items.capacity()) {
+      m_items.push_back(std::move(item));
+      return;
+    }
     if (m_blocks.empty() || m_blocks.back().size() == blockSize) {
       m_blocks.emplace_back();
       m_blocks.back().reserve(blockSize);
     }
     m_blocks.back().push_back(std::move(item));
-    ++m_count;
+    m_overflow += 1;
   }
 
   std::vector<FolderItem> take() {
     std::vector<FolderItem> items;
-    items.reserve(m_count);
+    if (m_blocks.empty() && m_items.size() * 4 >= m_items.capacity()) {
+      items.swap(m_items);
+      return items;
+    }
+    items.reserve(m_items.size() + m_overflow); // a small folder gives back the unused room
+    std::move(m_items.begin(), m_items.end(), std::back_inserter(items));
+    std::vector<FolderItem>().swap(m_items);
     for (auto& block : m_blocks) {
       std::move(block.begin(), block.end(), std::back_inserter(items));
       std::vector<FolderItem>().swap(block); // each block goes as soon as it is moved
     }
     m_blocks.clear();
-    m_count = 0;
+    m_overflow = 0;
     return items;
   }
 
 private:
+  static constexpr std::size_t reserved = 1 << 17;
   static constexpr std::size_t blockSize = 4096;
+  std::vector<FolderItem> m_items;
   std::vector<std::vector<FolderItem>> m_blocks;
-  std::size_t m_count = 0;
+  std::size_t m_overflow = 0;
 };
 
 // Feeds a data connection's bytes to `line` one line at a time (CR LF or LF; lines longer than the
