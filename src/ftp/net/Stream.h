@@ -34,6 +34,12 @@ private:
   Kind m_kind;
 };
 
+// Writing to a local file failed while a stream moved data into it (receiveToFile()).
+class FileError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
 // A connected byte stream. Every layer (plain TCP, the SOCKS negotiation, later TLS) offers this
 // one interface, so the FTP code never asks what is underneath.
 //
@@ -47,11 +53,17 @@ public:
   // Reads what is there (at least one byte, at most size); 0 means the peer closed its side.
   virtual std::size_t readSome(char* buffer, std::size_t size) = 0;
   virtual void writeAll(const char* data, std::size_t size) = 0;
-  // Whether sendFile() works on this stream (a plain socket; not through an encrypting layer).
+  // Whether sendFile() and receiveToFile() work on this stream (on a plain socket, not through
+  // an encrypting layer).
   virtual bool canSendFile() const { return false; }
+  virtual bool canReceiveToFile() const { return false; }
   // Sends up to `count` bytes of the open file `fd` from `offset` straight from the file, without
   // copying them through this process. Returns the bytes sent, 0 when the file ends at `offset`.
   virtual std::size_t sendFile(int fd, std::int64_t offset, std::size_t count);
+  // Moves what arrives, up to `count` bytes, into the open regular file `fd` at `offset` without
+  // copying it through this process. Returns the bytes written, 0 when the peer closed its side.
+  // A failure to write the file is a FileError.
+  virtual std::size_t receiveToFile(int fd, std::int64_t offset, std::size_t count);
   // Bytes that can be read right now without waiting.
   virtual std::size_t available() = 0;
   // Waits up to `wait` for something to read (or the peer closing); true when there is.
@@ -89,6 +101,10 @@ inline void writeAll(Stream& stream, const std::string& bytes) { stream.writeAll
 
 inline std::size_t Stream::sendFile(int, std::int64_t, std::size_t) {
   throw NetError(NetError::Kind::Reset, "This connection cannot send straight from a file");
+}
+
+inline std::size_t Stream::receiveToFile(int, std::int64_t, std::size_t) {
+  throw NetError(NetError::Kind::Reset, "This connection cannot write straight into a file");
 }
 
 } // namespace tidewick::ftp::net

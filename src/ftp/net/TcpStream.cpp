@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstring>
 
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -136,6 +137,47 @@ struct Waitable {
 
 bool wouldBlock(int error) { return error == EAGAIN || error == EWOULDBLOCK; }
 
+// The pipe that splice() needs between a socket and a file. One per thread, reused by every
+// download, and empty whenever no call is using it.
+class SplicePipe {
+public:
+  SplicePipe() { open(); }
+  ~SplicePipe() { close(); }
+  SplicePipe(const SplicePipe&) = delete;
+  SplicePipe& operator=(const SplicePipe&) = delete;
+
+  static SplicePipe& forThisThread() {
+    thread_local SplicePipe pipe;
+    return pipe;
+  }
+
+  bool isOpen() const { return m_read >= 0; }
+  int readEnd() const { return m_read; }
+  int writeEnd() const { return m_write; }
+  // After a failure left bytes in the pipe: a fresh one.
+  void renew() {
+    close();
+    open();
+  }
+
+private:
+  void open() {
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC | O_NONBLOCK) != 0) return;
+    m_read = fds[0];
+    m_write = fds[1];
+    ::fcntl(m_write, F_SETPIPE_SZ, 1 << 20); // fewer, larger moves; the default size works too
+  }
+  void close() {
+    if (m_read >= 0) ::close(m_read);
+    if (m_write >= 0) ::close(m_write);
+    m_read = m_write = -1;
+  }
+
+  int m_read = -1;
+  int m_write = -1;
+};
+
 } // namespace
 
 struct TcpStream::Impl : Waitable {
@@ -227,6 +269,8 @@ void TcpStream::connect(const std::string& host, std::uint16_t port, Millis conn
   throw NetError(NetError::Kind::Connect, "Cannot connect to " + describe(host, port) + ": " + errorText(lastError));
 }
 
+bool TcpStream::canReceiveToFile() const { return SplicePipe::forThisThread().isOpen(); }
+
 void TcpStream::setNoDelay(bool on) {
   const int value = on ? 1 : 0;
   if (d->fd >= 0) ::setsockopt(d->fd, IPPROTO_TCP, TCP_NODELAY, &value, sizeof value);
@@ -270,6 +314,37 @@ std::size_t TcpStream::sendFile(int fd, std::int64_t offset, std::size_t count) 
     if (error == EINTR) continue;
     if (!wouldBlock(error)) throw NetError(NetError::Kind::Reset, errorText(error));
     d->waitOrThrow(POLLOUT);
+  }
+}
+
+std::size_t TcpStream::receiveToFile(int fd, std::int64_t offset, std::size_t count) {
+  SplicePipe& pipe = SplicePipe::forThisThread();
+  if (!pipe.isOpen()) throw FileError("No pipe could be made to write the file");
+  for (;;) {
+    d->throwIfInterrupted();
+    // The pipe is empty, so a call that would block waits for the socket.
+    const ssize_t n = ::splice(d->fd, nullptr, pipe.writeEnd(), nullptr, count, SPLICE_F_MOVE | SPLICE_F_NONBLOCK);
+    if (n == 0) return 0;
+    if (n < 0) {
+      const int error = errno;
+      if (error == EINTR) continue;
+      if (!wouldBlock(error)) throw NetError(NetError::Kind::Reset, errorText(error));
+      d->waitOrThrow(POLLIN);
+      continue;
+    }
+    loff_t position = offset;
+    std::size_t left = static_cast<std::size_t>(n);
+    while (left > 0) {
+      const ssize_t written = ::splice(pipe.readEnd(), nullptr, fd, &position, left, SPLICE_F_MOVE);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) {
+        const int error = written < 0 ? errno : EIO;
+        pipe.renew();
+        throw FileError(errorText(error));
+      }
+      left -= static_cast<std::size_t>(written);
+    }
+    return static_cast<std::size_t>(n);
   }
 }
 
