@@ -460,6 +460,37 @@ TEST_F(HostileServer, LinksOnAPlainListServerAreProbedAndLoopsSeenInPwd) {
             QDateTime::currentDateTimeUtc().addSecs(-600));
 }
 
+TEST_F(HostileServer, FolderDownloadAsksTheTimesOfAllItsFilesAtOnce) {
+  server.on("FEAT",
+            [](FakeFtpServer::Control& c, const std::string&) { c.send("211-Features:\r\n MDTM\r\n211 End\r\n"); });
+  server.on("MDTM", [](FakeFtpServer::Control& c, const std::string& name) {
+    if (name == "b.txt") c.reply("550 No time for this one");
+    else c.reply(name == "a.txt" ? "213 20190301123456" : "213 20200102030405");
+  });
+  server.listing =
+      "-rw-r--r-- 1 ftp ftp 1 Mar 01 12:34 a.txt\r\n"
+      "-rw-r--r-- 1 ftp ftp 1 Mar 01 12:34 b.txt\r\n"
+      "-rw-r--r-- 1 ftp ftp 1 Mar 01 12:34 c.txt\r\n";
+  server.files = {{"a.txt", "a"}, {"b.txt", "b"}, {"c.txt", "c"}};
+  connectOk();
+  const QString target = local(QStringLiteral("target"));
+  client.ReceiveMatchingFiles(QStringLiteral("*"), target, false);
+
+  // Each file has its own time from the server, to the second; one the server will not tell
+  // keeps the listing's minute.
+  const auto modified = [&](const char* name) {
+    return QFileInfo(target + QLatin1Char('/') + QLatin1String(name)).lastModified().toUTC();
+  };
+  EXPECT_EQ(modified("a.txt"), QDateTime(QDate(2019, 3, 1), QTime(12, 34, 56), Qt::UTC));
+  EXPECT_EQ(modified("c.txt"), QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC));
+  EXPECT_EQ(modified("b.txt").time(), QTime(12, 34));
+  // All of them were asked before the first file came: one round trip, not one a file.
+  const auto verbs = server.verbs();
+  const auto list = std::find(verbs.begin(), verbs.end(), "LIST");
+  ASSERT_GT(verbs.end() - list, 4);
+  EXPECT_EQ(std::vector<std::string>(list + 1, list + 4), (std::vector<std::string>{"MDTM", "MDTM", "MDTM"}));
+}
+
 TEST_F(HostileServer, LineBreaksInNamesNeverReachTheServer) {
   connectOk();
   const auto before = server.transcript().size();

@@ -35,6 +35,7 @@ namespace tidewick::ftp {
 namespace {
 
 constexpr int maxDepth = 64;
+constexpr int fileKind = static_cast<int>(ItemKind::File);
 constexpr int folderKind = static_cast<int>(ItemKind::Folder);
 constexpr int linkKind = static_cast<int>(ItemKind::Link);
 
@@ -138,6 +139,17 @@ void Session::receiveTree(const QString& pattern, const QString& localFolder, bo
   bool byMlsd = false;
   const std::vector<FolderItem> items = listAll(&byMlsd);
   std::vector<const FolderItem*> folders; // folders, and links that lead to one
+  // LIST dates are exact to the minute at best; the server's own times for the files to come are
+  // asked for all of them at once.
+  std::map<QString, QDateTime> serverTimes;
+  if (m_settings.keepDates && !byMlsd) {
+    std::vector<QString> names;
+    for (const FolderItem& item : items)
+      if (item.kind == fileKind && proto::wildcardMatch(pattern, item.name) &&
+          proto::unsafeNameReason(item.name).isEmpty())
+        names.push_back(item.name);
+    serverTimes = modifiedTimes(names);
+  }
   for (const FolderItem& item : items) {
     const bool matches = proto::wildcardMatch(pattern, item.name);
     if (item.kind == folderKind) {
@@ -176,6 +188,10 @@ void Session::receiveTree(const QString& pattern, const QString& localFolder, bo
       listed.modified = item.date;
       listed.precision = item.datePrecision;
       listed.exactDate = byMlsd;
+      if (const auto time = serverTimes.find(item.name); time != serverTimes.end()) {
+        listed.modified = time->second;
+        listed.exactDate = true;
+      }
     }
     try {
       receiveFileImpl(item.name, 0, localJoin(localFolder, item.name), listed);

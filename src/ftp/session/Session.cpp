@@ -86,8 +86,33 @@ void Session::requestAbort() {
 
 void Session::sendCommand(const std::string& wire) {
   log(fromWire(proto::loggedCommand(wire)));
+  writeControl(wire);
+}
+
+std::vector<proto::Reply> Session::commandBatch(const std::vector<std::string>& wires) {
+  // Servers read commands as a stream and answer them in order, so commands whose answers do
+  // not decide what comes next may go out together: one round trip for the lot.
+  if (!m_control) throw FtpError(FailureKind::NotConnected, QStringLiteral("Not connected to a server"));
+  drainStaleReplies();
+  std::string batch;
+  for (const std::string& wire : wires) {
+    log(fromWire(proto::loggedCommand(wire)));
+    batch += wire;
+  }
+  writeControl(batch);
+  std::vector<proto::Reply> replies;
+  replies.reserve(wires.size());
+  for (std::size_t i = 0; i < wires.size(); ++i) {
+    proto::Reply reply = readReply();
+    while (reply.isPreliminary()) reply = readReply();
+    replies.push_back(std::move(reply));
+  }
+  return replies;
+}
+
+void Session::writeControl(const std::string& bytes) {
   try {
-    m_control->writeAll(wire.data(), wire.size());
+    m_control->writeAll(bytes.data(), bytes.size());
   } catch (const net::NetError& e) {
     if (e.kind() == net::NetError::Kind::Interrupted) throw;
     dropConnection();

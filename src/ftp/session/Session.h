@@ -15,6 +15,7 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -116,7 +117,7 @@ private:
     qint64 size = -1; // -1: unknown
     QDateTime modified;
     DatePrecision precision = DatePrecision::Unknown;
-    bool exactDate = false; // from MLSD: UTC to the second
+    bool exactDate = false; // UTC to the second: from MLSD, or asked already with MDTM
   };
 
   // A folder on the way down a remote walk: where the server says it is, and its identity when
@@ -140,6 +141,9 @@ private:
   void openControl();
   void login();
   void sendCommand(const std::string& wire);
+  void writeControl(const std::string& bytes);
+  // Sends the commands in one write and reads their replies in order.
+  std::vector<proto::Reply> commandBatch(const std::vector<std::string>& wires);
   proto::Reply readReply();
   proto::Reply command(const std::string& verb, const QString& argument = {});
   proto::Reply commandRaw(const std::string& verb, const std::string& argument);
@@ -187,6 +191,9 @@ private:
   void sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume);
   // The server's modification time of a downloaded file, by what the listing said or by MDTM.
   QDateTime remoteModified(const std::string& remoteWire, const ListedFile& listed);
+  // The servers' times (MDTM) of the named files in the current folder, asked many at a time;
+  // names whose time the server does not tell are left out.
+  std::map<QString, QDateTime> modifiedTimes(const std::vector<QString>& names);
   void keepLocalDate(QFile& file, const QString& local, const std::string& remoteWire, const ListedFile& listed);
   void keepRemoteDate(const QString& local, const std::string& remoteWire);
   // Returns true when the listing came by MLSD.

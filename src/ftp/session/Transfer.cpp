@@ -93,6 +93,14 @@ bool openTarget(QFile& file, const QString& local) {
   return created;
 }
 
+// The time in a reply to MDTM ("213 20210305142233"); invalid when it holds none.
+QDateTime mdtmTime(const proto::Reply& reply) {
+  if (reply.code != 213) return {};
+  std::string text = reply.lastLine().size() > 4 ? reply.lastLine().substr(4) : std::string();
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  return parseFactTime(text);
+}
+
 } // namespace
 
 void Session::reportProgress(qint64 fileBytes, qint64 fileSize) {
@@ -249,18 +257,32 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
 QDateTime Session::remoteModified(const std::string& remoteWire, const ListedFile& listed) {
   if (listed.exactDate && listed.modified.isValid()) return listed.modified;
   if (m_features.has("MDTM")) {
-    const proto::Reply reply = commandRaw("MDTM", remoteWire);
-    if (reply.code == 213) {
-      std::string text = reply.lastLine().size() > 4 ? reply.lastLine().substr(4) : std::string();
-      while (!text.empty() && text.back() == ' ') text.pop_back();
-      const QDateTime when = parseFactTime(text);
-      if (when.isValid()) return when;
-    }
+    const QDateTime when = mdtmTime(commandRaw("MDTM", remoteWire));
+    if (when.isValid()) return when;
   }
   // A LIST date is only worth keeping when it has the time of day; "Mar  1  2019" is midnight
   // of a day the file may not even have been written on, in the server's zone.
   if (listed.precision == DatePrecision::Minute || listed.precision == DatePrecision::Second) return listed.modified;
   return {};
+}
+
+std::map<QString, QDateTime> Session::modifiedTimes(const std::vector<QString>& names) {
+  // Asked in batches: a folder of many small files would otherwise pay a round trip per file
+  // for its date alone. Small batches keep the answers well inside what the connection buffers.
+  constexpr std::size_t batchSize = 32;
+  std::map<QString, QDateTime> times;
+  if (!m_features.has("MDTM")) return times;
+  for (std::size_t first = 0; first < names.size(); first += batchSize) {
+    std::vector<std::string> wires;
+    const std::size_t end = std::min(names.size(), first + batchSize);
+    for (std::size_t i = first; i < end; ++i) wires.push_back(proto::formatCommand("MDTM", toWire(names[i])));
+    const std::vector<proto::Reply> replies = commandBatch(wires);
+    for (std::size_t i = first; i < end; ++i) {
+      const QDateTime when = mdtmTime(replies[i - first]);
+      if (when.isValid()) times.emplace(names[i], when);
+    }
+  }
+  return times;
 }
 
 void Session::keepLocalDate(QFile& file, const QString& local, const std::string& remoteWire,
