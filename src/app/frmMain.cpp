@@ -8,6 +8,7 @@
 #include "log/LogList.h"
 #include "log/SaveLog.h"
 #include "log/frmLogWindow.h"
+#include "options/OptionsHost.h"
 #include "settings/Globals.h"
 #include "settings/Registry.h"
 #include "settings/SettingsKeys.h"
@@ -62,6 +63,9 @@ frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* par
   CreateTransfers();
   ConnectCommands();
   resize(DefaultSize());
+
+  // From here on the switch rule reads the options dialog's controls.
+  m_options = std::make_unique<options::OptionsHost>(m_prompts, this);
 }
 
 frmMain::~frmMain() = default;
@@ -219,5 +223,7 @@ void frmMain::ShowLog() {
 void frmMain::SaveLog() { log::SaveLogLine(this, m_prompts, *lstConnectionInfo); }
 
 void frmMain::ClearLog() { lstConnectionInfo->clear(); }
+
+void frmMain::ShowOptions() { m_options->Show(); }
 
 } // namespace tidewick::app

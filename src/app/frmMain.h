@@ -37,6 +37,9 @@ class FtpClient;
 namespace tidewick::log {
 class LogList;
 }
+namespace tidewick::options {
+class OptionsHost;
+}
 namespace tidewick::transfer {
 class TransferController;
 }
@@ -90,6 +93,8 @@ public:
   const QString& logFilePath() const { return m_logFilePath; }
   ftp::FtpClient& ftp() const { return *xFtp; }
   ui::ControlResizer* resizer() const { return m_resizer.get(); }
+  // The options dialog's owner: the dialog exists from the first read of one of its controls.
+  options::OptionsHost& options() const { return *m_options; }
 
   // ---- the log (the list below the panes) and the status bar's action panel
   void DisplayMessage(const QString& text);
@@ -261,6 +266,7 @@ private:
   bool m_shuttingDown = false; // closing or Exit: the connection's end needs no notice
   std::function<void()> m_endProgram;
   std::unique_ptr<ui::ControlResizer> m_resizer;
+  std::unique_ptr<options::OptionsHost> m_options;
   std::unique_ptr<browse::LocalFileSystem> m_localFiles;
   std::unique_ptr<browse::LocalPane> m_localPane;
   std::unique_ptr<browse::RemotePane> m_remotePane;

@@ -312,7 +312,6 @@ void frmMain::ManualFileSend() {}
 void frmMain::ChangeRemoteMode() {}
 void frmMain::SendCustomCommand() {}
 void frmMain::SendFtpCommand(const QString&) {}
-void frmMain::ShowOptions() {}
 void frmMain::ShowQueue() {}
 void frmMain::ShowTipOfTheDay() {}
 void frmMain::LookForHelpOn() {}

@@ -28,6 +28,22 @@ std::optional<quint16> portFromText(const QString& text);
 // The proxy port used when the firewall is off.
 constexpr quint16 kDefaultProxyPort = 1080;
 
+// The firewall settings as the store holds them, text for text: what the options dialog shows and
+// saves. Nothing is checked or trimmed here; ConnectionSettings::read() gives them their meaning.
+struct FirewallTexts {
+  QString use; // "0" or "1"
+  QString type;
+  QString hostName;
+  QString proxyPort;
+  QString userName;
+  QString password;
+
+  // A missing key gives the empty text.
+  static FirewallTexts read();
+  // Writes the six keys: host name, proxy port, use, user name, password, type.
+  void write() const;
+};
+
 struct ConnectionSettings {
   bool passive = true;
 

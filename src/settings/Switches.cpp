@@ -13,36 +13,38 @@ OptionControlReader& controlReader() {
 
 bool isLogOption(const QString& key) { return key == keys::DeleteLogOnStartup || key == keys::DeleteLogIfTooLarge; }
 
-// What the options dialog loads into the control when its key is missing: every switch the rule
-// covers is checked by default.
-constexpr bool kDialogDefault = true;
-
+// What the options dialog loads into the control: checked (selected) when the key is missing, as
+// the stored value says when it is a number (a boolean text for the log options), and unchecked
+// for any other text.
 bool dialogLoads(const QString& key) {
-  if (isLogOption(key)) return storedBoolean(key).value_or(kDialogDefault);
-  return storedNumber(key).value_or(kDialogDefault ? 1.0 : 0.0) == 1.0;
+  if (value(key).isEmpty()) return true;
+  if (isLogOption(key)) return storedBoolean(key).value_or(false);
+  return storedNumber(key) == 1.0;
 }
 
 } // namespace
 
 void setOptionControlReader(OptionControlReader reader) { controlReader() = std::move(reader); }
 
-std::optional<double> storedNumber(const QString& key) {
-  const QString text = value(key).trimmed();
+std::optional<double> numberFromText(const QString& text) {
   bool ok = false;
-  const double number = text.toDouble(&ok);
+  const double number = text.trimmed().toDouble(&ok);
   if (!ok) return std::nullopt;
   return number;
 }
 
-std::optional<bool> storedBoolean(const QString& key) {
-  const QString text = value(key).trimmed();
-  if (text.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) return true;
-  if (text.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0) return false;
-  bool ok = false;
-  const double number = text.toDouble(&ok);
-  if (!ok) return std::nullopt;
-  return number != 0;
+std::optional<bool> booleanFromText(const QString& text) {
+  const QString trimmed = text.trimmed();
+  if (trimmed.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) return true;
+  if (trimmed.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0) return false;
+  const std::optional<double> number = numberFromText(trimmed);
+  if (!number) return std::nullopt;
+  return *number != 0;
 }
+
+std::optional<double> storedNumber(const QString& key) { return numberFromText(value(key)); }
+
+std::optional<bool> storedBoolean(const QString& key) { return booleanFromText(value(key)); }
 
 bool optionControlChecked(const QString& key) {
   if (controlReader()) {

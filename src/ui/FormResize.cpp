@@ -3,6 +3,8 @@
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
 
+#include <QLayout>
+#include <QMenuBar>
 #include <QVariant>
 #include <QWidget>
 
@@ -40,6 +42,15 @@ int arrayIndex(const QWidget* control) {
   return v.isValid() ? v.toInt() : -1;
 }
 
+// The window's inner size: what its controls stand in, below a menu bar its layout carries.
+QSize innerSize(const QWidget* window) {
+  QSize size = window->size();
+  if (const QLayout* layout = window->layout())
+    if (const auto* menu = qobject_cast<const QMenuBar*>(layout->menuBar()); menu && !menu->isHidden())
+      size.rheight() -= menu->heightForWidth(size.width());
+  return size;
+}
+
 const WindowRecord* findWindow(const QString& name) {
   for (const WindowRecord& w : gWindows)
     if (w.name == name) return &w;
@@ -61,7 +72,8 @@ QList<QWidget*> controlsOf(QWidget* window) {
 
 void registerWindow(QWidget* window) {
   const QString name = window->objectName();
-  gWindows.push_back({name, twips(window->width()), twips(window->height())});
+  const QSize inner = innerSize(window);
+  gWindows.push_back({name, twips(inner.width()), twips(inner.height())});
   for (QWidget* control : controlsOf(window)) {
     const QRect g = control->geometry();
     ControlRecord r{name,         control->objectName(), arrayIndex(control), twips(g.x()),
@@ -86,8 +98,9 @@ void place(QWidget* control, int left, int top, int width, int height) {
 
 void rescale(QWidget* window, const WindowRecord& record) {
   if (record.innerWidth <= 0 || record.innerHeight <= 0) return;
-  const long long across = std::llround(twips(window->width()) * 100.0) / record.innerWidth;
-  const long long down = std::llround(twips(window->height()) * 100.0) / record.innerHeight;
+  const QSize inner = innerSize(window);
+  const long long across = std::llround(twips(inner.width()) * 100.0) / record.innerWidth;
+  const long long down = std::llround(twips(inner.height()) * 100.0) / record.innerHeight;
   for (QWidget* control : controlsOf(window)) {
     const ControlRecord* c = findControl(record.name, control->objectName(), arrayIndex(control));
     if (!c) continue;

@@ -43,13 +43,20 @@ bool reachable(const QRect& frame) {
 
 void applyPlacement(QWidget* window, const QString& prefix) {
   if (window->isMinimized()) return;
+  const bool positionOn = settings::switchIsOn(keys::SaveWindowPosition);
+  const bool sizeOn = settings::switchIsOn(keys::SaveWindowSize);
+  applyPlacement(window, prefix, positionOn, sizeOn);
+}
+
+void applyPlacement(QWidget* window, const QString& prefix, bool positionOn, bool sizeOn) {
+  if (window->isMinimized()) return;
   QSize size = window->size();
-  if (settings::switchIsOn(keys::SaveWindowSize)) {
+  if (sizeOn) {
     auto height = storedPixels(prefix + keys::placement::Height);
     auto width = storedPixels(prefix + keys::placement::Width);
     if (height && width && *height > 0 && *width > 0) size = QSize(*width, *height);
   }
-  if (settings::switchIsOn(keys::SaveWindowPosition)) {
+  if (positionOn) {
     auto top = storedPixels(prefix + keys::placement::Top);
     auto left = storedPixels(prefix + keys::placement::Left);
     if (top && left && reachable(QRect(QPoint(*left, *top), size))) window->move(*left, *top);

@@ -59,7 +59,7 @@ TEST(Switches, MissingCountsAsOnStoredZeroAsOff) {
     temp.setSetting(k, QStringLiteral("1"));
     EXPECT_TRUE(switchIsOn(k)) << key;
     temp.setSetting(k, QStringLiteral("abc"));
-    EXPECT_TRUE(switchIsOn(k)) << key << " a non-number counts as missing";
+    EXPECT_FALSE(switchIsOn(k)) << key << " a non-number loads unchecked in the options dialog";
   }
   // Of the two log options only the size rule is on when both are missing.
   EXPECT_FALSE(switchIsOn(QStringLiteral("DELETE LOG ON STARTUP")));

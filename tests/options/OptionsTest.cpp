@@ -1,0 +1,326 @@
+// The options dialog: what it loads from the store, what it saves and in which forms, the change
+// check when it goes, its change rules (firewall fields, log size, the start-up entry), its size and
+// placement, and the switch rule of the settings store reading its controls.
+#include "options/OptionsForm.h"
+#include "options/OptionsHost.h"
+#include "settings/ConnectionSettings.h"
+#include "settings/Switches.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using tidewick::options::OptionsForm;
+using tidewick::options::OptionsHost;
+using tidewick::settings::switchIsOn;
+
+namespace {
+
+const QString kQuestion = QStringLiteral("Software settings have changed|Would you like to apply option changes?: ");
+
+struct Options {
+  TempHome temp;
+  ScriptedPrompts prompts;
+  OptionsHost host{prompts, nullptr};
+
+  // Shows the dialog; `act` works its controls, then the menu entry `command` (mnuSave or
+  // mnuClose) is chosen, or the close box when it is empty.
+  void show(const std::function<void(OptionsForm&)>& act, const char* command) {
+    prompts.modalAnswers.push_back([act, command](QDialog* dialog) {
+      auto* form = qobject_cast<OptionsForm*>(dialog);
+      EXPECT_TRUE(form);
+      if (!form) return 0;
+      if (act) act(*form);
+      if (command) form->findChild<QAction*>(QString::fromLatin1(command))->trigger();
+      else form->close();
+      return form->result();
+    });
+    host.Show();
+  }
+  bool asked() const {
+    for (const QString& m : prompts.messages())
+      if (m == kQuestion) return true;
+    return false;
+  }
+};
+
+QList<QWidget*> firewallFields(const OptionsForm& f) {
+  return {f.comboFirewallType, f.txtFirewallHostName, f.txtFirewallPort, f.txtFirewallUserName, f.txtFirewallPassword};
+}
+
+TEST(OptionsDialog, AnEmptyStoreShowsTheDefaultsAndWritesOnlyTheStartupEntry) {
+  Options o;
+  const OptionsForm& f = o.host.Form();
+  EXPECT_TRUE(f.isHidden());
+  EXPECT_EQ(f.windowTitle(), "Tidewick - Options / Settings");
+  EXPECT_EQ(f.SSTab1->count(), 3);
+  EXPECT_EQ(f.SSTab1->tabText(0), "General Options");
+  EXPECT_EQ(f.SSTab1->tabText(1), "FTP Options");
+  EXPECT_EQ(f.SSTab1->tabText(2), "Firewall Settings");
+
+  const std::pair<const QAbstractButton*, const char*> checked[] = {
+      {f.chkSaveWindowSize, "Save Window Size On Exit"},
+      {f.chkSaveWindowPosition, "Save Window Position on Exit"},
+      {f.chkByFileSize, "Directory Sync by File Size Not Date Stamp"},
+      {f.chkShowConnectionDialogBoxOnStartup, "Show Connection Dialog Box on Startup"},
+      {f.chkAddToStartup, "Add Tidewick To Windows Startup"},
+      {f.chkPasv, "Use PASV Mode"},
+      {f.optDeleteLogIfSizeExceeds, "Delete Log File if it Exceeds :"}};
+  for (const auto& [control, caption] : checked) {
+    EXPECT_TRUE(control->isChecked()) << caption;
+    EXPECT_EQ(control->text(), caption);
+  }
+  EXPECT_FALSE(f.optDeleteLogOnStartup->isChecked()) << "the size rule, loaded last, wins";
+  EXPECT_EQ(f.txtLogFilename->text(), "") << "a missing text key replaces the initial text";
+  EXPECT_EQ(f.txtLogFileSize->text(), "");
+  EXPECT_TRUE(f.txtLogFileSize->isEnabled());
+  EXPECT_FALSE(f.chkFirewall->isChecked());
+  for (const QWidget* field : firewallFields(f)) {
+    EXPECT_FALSE(field->isEnabled()) << field->objectName().toStdString();
+    EXPECT_EQ(field->palette().color(QPalette::Base), f.palette().color(QPalette::Button));
+  }
+  EXPECT_EQ(f.comboFirewallType->currentText(), "");
+  EXPECT_EQ(f.txtFirewallPort->text(), "");
+  EXPECT_EQ(f.txtFirewallPassword->echoMode(), QLineEdit::Password);
+  EXPECT_EQ(f.txtFirewallPassword->style()->styleHint(QStyle::SH_LineEdit_PasswordCharacter), '*');
+
+  // Loading the start-up box checked writes the entry; nothing else is written until Save.
+  EXPECT_TRUE(TempHome::readFile(o.temp.autostartFile()).contains(" /STARTUP\n"));
+  EXPECT_FALSE(QFile::exists(o.temp.settingsFile()));
+}
+
+TEST(OptionsDialog, SaveWritesTheDescribedFormsAndReopeningShowsExactlyThat) {
+  Options o;
+  o.show(
+      [](OptionsForm& f) {
+        f.chkSaveWindowSize->click();
+        f.chkByFileSize->click();
+        f.txtLogFilename->setText(QStringLiteral(" my log.txt "));
+        f.optDeleteLogOnStartup->click();
+        f.txtLogFileSize->setText(QStringLiteral("12x"));
+        f.chkPasv->click();
+        f.chkFirewall->click();
+        f.comboFirewallType->setCurrentIndex(1);
+        f.txtFirewallHostName->setText(QStringLiteral("proxy.example"));
+        f.txtFirewallPort->setText(QStringLiteral("abc"));
+        f.txtFirewallUserName->setText(QStringLiteral("me"));
+        f.txtFirewallPassword->setText(QStringLiteral("p w"));
+      },
+      "mnuSave");
+  EXPECT_FALSE(o.asked()) << "Save leaves nothing to apply";
+  EXPECT_FALSE(o.host.Exists()) << "Save unloads the dialog";
+
+  const std::pair<const char*, const char*> stored[] = {{"SAVE WINDOW SIZE", "0"},
+                                                        {"SAVE WINDOW POSITION", "1"},
+                                                        {"DIR SYNC BY FILE SIZE", "0"},
+                                                        {"SHOW CONNECTION ON STARTUP", "1"},
+                                                        {"ADD TO STARTUP", "1"},
+                                                        {"LOG FILE NAME", " my log.txt "},
+                                                        {"DELETE LOG ON STARTUP", "True"},
+                                                        {"DELETE LOG IF SIZE EXCEEDS", "False"},
+                                                        {"LOG FILE SIZE", "12x"},
+                                                        {"FTP PASV", "0"},
+                                                        {"Firewall Use", "1"},
+                                                        {"Firewall Type", "SOCKS 5"},
+                                                        {"Firewall Host Name", "proxy.example"},
+                                                        {"Firewall Proxy Port", "abc"},
+                                                        {"Firewall User Name", "me"},
+                                                        {"Firewall Password", "p w"}};
+  for (const auto& [key, text] : stored)
+    EXPECT_EQ(o.temp.setting(QString::fromLatin1(key)), QString::fromLatin1(text)) << key;
+  for (const char* edge : {"OPTIONS TOP", "OPTIONS LEFT", "OPTIONS HEIGHT", "OPTIONS WIDTH"})
+    EXPECT_TRUE(o.temp.setting(QString::fromLatin1(edge))) << edge;
+  // What a connection makes of it: SOCKS 5, and a port it will refuse with a message.
+  const auto connection = tidewick::settings::ConnectionSettings::read();
+  EXPECT_FALSE(connection.passive);
+  EXPECT_EQ(connection.firewallType, tidewick::settings::ProxyType::Socks5);
+  EXPECT_FALSE(connection.usable());
+
+  const OptionsForm& f = o.host.Form();
+  EXPECT_FALSE(f.chkSaveWindowSize->isChecked());
+  EXPECT_TRUE(f.chkSaveWindowPosition->isChecked());
+  EXPECT_FALSE(f.chkByFileSize->isChecked());
+  EXPECT_TRUE(f.optDeleteLogOnStartup->isChecked());
+  EXPECT_FALSE(f.optDeleteLogIfSizeExceeds->isChecked());
+  EXPECT_FALSE(f.txtLogFileSize->isEnabled()) << "deleting at start needs no size";
+  EXPECT_EQ(f.txtLogFilename->text(), " my log.txt ");
+  EXPECT_EQ(f.txtLogFileSize->text(), "12x");
+  EXPECT_FALSE(f.chkPasv->isChecked());
+  EXPECT_TRUE(f.chkFirewall->isChecked());
+  for (const QWidget* field : firewallFields(f)) {
+    EXPECT_TRUE(field->isEnabled());
+    EXPECT_EQ(field->palette().color(QPalette::Base), f.palette().color(QPalette::Active, QPalette::Base));
+  }
+  EXPECT_EQ(f.comboFirewallType->currentText(), "SOCKS 5");
+  EXPECT_EQ(f.txtFirewallPort->text(), "abc");
+  EXPECT_EQ(f.txtFirewallPassword->text(), "p w");
+  EXPECT_FALSE(f.DiffersFromStore());
+}
+
+TEST(OptionsDialog, MissingLogKeysMakeClosingAskUntilTheyAreSaved) {
+  Options o;
+  o.prompts.messageAnswers = {ScriptedPrompts::No};
+  o.show({}, "mnuClose");
+  EXPECT_TRUE(o.asked()) << "both log options load selected: the size rule wins and the other differs";
+  EXPECT_FALSE(o.temp.setting(QStringLiteral("DELETE LOG ON STARTUP"))) << "No discards";
+  EXPECT_TRUE(o.temp.setting(QStringLiteral("OPTIONS TOP"))) << "the placement is written whatever the answer";
+
+  o.prompts.clear();
+  o.prompts.messageAnswers = {ScriptedPrompts::Yes};
+  o.show({}, nullptr); // the close box
+  EXPECT_TRUE(o.asked());
+  EXPECT_EQ(o.temp.setting(QStringLiteral("DELETE LOG ON STARTUP")), "False") << "Yes saves every control";
+  EXPECT_EQ(o.temp.setting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")), "True");
+  EXPECT_EQ(o.temp.setting(QStringLiteral("Firewall Use")), "0");
+
+  o.prompts.clear();
+  o.show({}, "mnuClose");
+  EXPECT_FALSE(o.asked()) << "once saved, closing without a change asks nothing";
+  EXPECT_FALSE(o.host.Exists());
+}
+
+TEST(OptionsDialog, TheStartupEntryFollowsTheBoxAtOnceWhateverTheAnswer) {
+  Options o;
+  o.prompts.messageAnswers = {ScriptedPrompts::No};
+  o.show(
+      [&](OptionsForm& f) {
+        ASSERT_TRUE(QFile::exists(o.temp.autostartFile()));
+        f.chkAddToStartup->click();
+        EXPECT_FALSE(QFile::exists(o.temp.autostartFile())) << "removed as the box is cleared";
+      },
+      "mnuClose");
+  EXPECT_TRUE(o.asked());
+  EXPECT_FALSE(QFile::exists(o.temp.autostartFile())) << "No does not bring the entry back";
+  EXPECT_FALSE(o.temp.setting(QStringLiteral("ADD TO STARTUP"))) << "the setting itself waits for Save";
+
+  // A stored "0" loads unchecked without touching the entry; checking it writes the entry.
+  o.temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
+  OptionsForm& f = o.host.Form();
+  EXPECT_FALSE(QFile::exists(o.temp.autostartFile()));
+  f.chkAddToStartup->click();
+  EXPECT_TRUE(QFile::exists(o.temp.autostartFile()));
+}
+
+TEST(OptionsDialog, StoredValuesThatAreNoNumberOrBooleanLoadUncheckedAndTheDialogOpens) {
+  Options o;
+  o.temp.setSetting(QStringLiteral("SAVE WINDOW SIZE"), QStringLiteral("abc"));
+  o.temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("yes"));
+  o.temp.setSetting(QStringLiteral("DELETE LOG ON STARTUP"), QStringLiteral("maybe"));
+  o.temp.setSetting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS"), QStringLiteral("False"));
+  o.show(
+      [](OptionsForm& f) {
+        EXPECT_FALSE(f.chkSaveWindowSize->isChecked());
+        EXPECT_FALSE(f.chkFirewall->isChecked());
+        EXPECT_FALSE(f.txtFirewallHostName->isEnabled());
+        EXPECT_FALSE(f.optDeleteLogOnStartup->isChecked());
+        EXPECT_FALSE(f.optDeleteLogIfSizeExceeds->isChecked()) << "a stored False clears the option";
+      },
+      "mnuClose");
+  EXPECT_FALSE(o.asked()) << "what loaded unchecked matches what the store says";
+  EXPECT_FALSE(switchIsOn(QStringLiteral("SAVE WINDOW SIZE")));
+  EXPECT_FALSE(switchIsOn(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")));
+  EXPECT_EQ(o.temp.setting(QStringLiteral("SAVE WINDOW SIZE")), "abc") << "closing keeps the stored text";
+}
+
+TEST(OptionsDialog, TheLogOptionsStayOneChoiceAndTheFirewallBoxGovernsItsFields) {
+  Options o;
+  o.temp.setSetting(QStringLiteral("DELETE LOG ON STARTUP"), QStringLiteral("1"));
+  o.temp.setSetting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS"), QStringLiteral("True"));
+  OptionsForm& f = o.host.Form();
+  EXPECT_FALSE(f.optDeleteLogOnStartup->isChecked());
+  EXPECT_TRUE(f.optDeleteLogIfSizeExceeds->isChecked());
+
+  f.optDeleteLogOnStartup->click();
+  EXPECT_FALSE(f.optDeleteLogIfSizeExceeds->isChecked());
+  EXPECT_FALSE(f.txtLogFileSize->isEnabled());
+  f.optDeleteLogOnStartup->click();
+  EXPECT_TRUE(f.optDeleteLogOnStartup->isChecked()) << "a chosen option stays chosen when clicked again";
+  f.optDeleteLogIfSizeExceeds->click();
+  EXPECT_TRUE(f.txtLogFileSize->isEnabled());
+
+  f.chkFirewall->click();
+  for (const QWidget* field : firewallFields(f)) EXPECT_TRUE(field->isEnabled());
+  f.chkFirewall->click();
+  for (const QWidget* field : firewallFields(f)) EXPECT_FALSE(field->isEnabled());
+}
+
+TEST(OptionsDialog, TheSwitchRuleReadsTheDialogItCreatesHidden) {
+  Options o;
+  EXPECT_FALSE(o.host.Exists());
+  EXPECT_TRUE(switchIsOn(QStringLiteral("SAVE WINDOW SIZE"))) << "missing: the dialog loads it checked";
+  ASSERT_TRUE(o.host.Exists());
+  EXPECT_TRUE(o.host.Form().isHidden());
+  EXPECT_TRUE(QFile::exists(o.temp.autostartFile())) << "creating it loaded the start-up box";
+
+  // The dialog keeps what it loaded: the box answers until the dialog goes.
+  o.temp.setSetting(QStringLiteral("SAVE WINDOW SIZE"), QStringLiteral("0"));
+  EXPECT_TRUE(switchIsOn(QStringLiteral("SAVE WINDOW SIZE")));
+  EXPECT_FALSE(o.host.Form().ControlChecked(QStringLiteral("FTP PASV"))) << "passive mode is read directly only";
+
+  // Never shown, it holds nothing of the user's: showing it loads what the store holds now.
+  o.temp.setSetting(QStringLiteral("LOG FILE NAME"), QStringLiteral("TIDEWICK.LOG"));
+  o.show(
+      [](OptionsForm& f) {
+        EXPECT_FALSE(f.chkSaveWindowSize->isChecked());
+        EXPECT_EQ(f.txtLogFilename->text(), "TIDEWICK.LOG");
+      },
+      "mnuClose");
+  EXPECT_FALSE(o.host.Exists());
+  EXPECT_FALSE(switchIsOn(QStringLiteral("SAVE WINDOW SIZE"))) << "a new dialog loads the stored 0";
+}
+
+TEST(OptionsDialog, SizedToItsTabsPlacedUnderOptionsAndKeptInProportion) {
+  Options o;
+  {
+    OptionsForm& f = o.host.Form();
+    EXPECT_EQ(f.picClient->width(), 2 * f.SSTab1->x() + f.SSTab1->width());
+    EXPECT_EQ(f.picClient->height(), f.SSTab1->y() + f.SSTab1->height());
+    EXPECT_EQ(f.height(), f.menuBar->heightForWidth(f.width()) + f.picClient->height());
+    // Every caption fits its control, every control its tab, and every tab's caption is in view.
+    f.show();
+    for (QAbstractButton* button : f.findChildren<QAbstractButton*>()) {
+      if (!button->objectName().startsWith(QLatin1String("chk")) &&
+          !button->objectName().startsWith(QLatin1String("opt")))
+        continue;
+      EXPECT_GE(button->width(), button->sizeHint().width()) << button->objectName().toStdString();
+    }
+    for (int tab = 0; tab < f.SSTab1->count(); ++tab) {
+      f.SSTab1->setCurrentIndex(tab);
+      QWidget* page = f.SSTab1->widget(tab);
+      for (QWidget* control : page->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        EXPECT_TRUE(page->rect().contains(control->geometry()))
+            << control->objectName().toStdString() << " on a page of " << page->width() << "x" << page->height();
+    }
+    EXPECT_GE(f.SSTab1->tabBar()->width(), f.SSTab1->tabBar()->sizeHint().width());
+
+    const QRect tabs = f.SSTab1->geometry();
+    f.resize(f.width() * 2, f.height() + f.picClient->height());
+    EXPECT_NEAR(f.SSTab1->width(), 2 * tabs.width(), 2);
+    EXPECT_NEAR(f.SSTab1->height(), 2 * tabs.height(), 2);
+    f.CloseCommand();
+  }
+
+  // The dialog's own boxes decide its placement while the switches are missing.
+  o.temp.setSetting(QStringLiteral("OPTIONS TOP"), QStringLiteral("1500"));
+  o.temp.setSetting(QStringLiteral("OPTIONS LEFT"), QStringLiteral("3000"));
+  o.temp.setSetting(QStringLiteral("OPTIONS HEIGHT"), QStringLiteral("9000"));
+  o.temp.setSetting(QStringLiteral("OPTIONS WIDTH"), QStringLiteral("12000"));
+  const OptionsForm& placed = o.host.Form();
+  EXPECT_EQ(placed.pos(), QPoint(200, 100));
+  EXPECT_EQ(placed.size(), QSize(800, 600));
+}
+
+} // namespace
