@@ -1,9 +1,12 @@
 #include "app/frmMain.h"
 
+#include "browse/FileListModel.h"
 #include "browse/FileOperations.h"
+#include "browse/FilePaneView.h"
 #include "browse/LocalFileSystem.h"
 #include "browse/LocalPane.h"
 #include "browse/RemotePane.h"
+#include "commands/RemoteCommands.h"
 #include "ftp/FtpClient.h"
 #include "log/LogList.h"
 #include "log/SaveLog.h"
@@ -66,6 +69,26 @@ frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* par
 
   // From here on the switch rule reads the options dialog's controls.
   m_options = std::make_unique<options::OptionsHost>(m_prompts, this);
+
+  commands::CommandServices services;
+  services.prompts = &m_prompts;
+  services.window = this;
+  services.DisplayMessage = [this](const QString& line) { DisplayMessage(line); };
+  services.UpdateAction = [this](const QString& text) { UpdateAction(text); };
+  services.RefreshLocalList = [this] {
+    RefreshLocalList();
+    UpdateLocalCommandStates();
+  };
+  services.RefreshRemoteList = [this] {
+    RefreshRemoteList();
+    UpdateRemoteCommandStates();
+  };
+  services.SelectedRemoteNames = [this] {
+    QStringList names;
+    for (int row : lstRemoteFileList->selectedRows()) names << lstRemoteFileList->model()->row(row).name;
+    return names;
+  };
+  m_remoteCommands = std::make_unique<commands::RemoteCommands>(*xFtp, CurrentLocalFolder, std::move(services));
 }
 
 frmMain::~frmMain() = default;
@@ -224,6 +247,14 @@ void frmMain::SaveLog() { log::SaveLogLine(this, m_prompts, *lstConnectionInfo);
 
 void frmMain::ClearLog() { lstConnectionInfo->clear(); }
 
+// ---- options and the commands that talk to the server directly
+
 void frmMain::ShowOptions() { m_options->Show(); }
+
+void frmMain::SendFtpCommand(const QString& verb) { m_remoteCommands->SendFtpCommand(verb); }
+void frmMain::SendCustomCommand() { m_remoteCommands->SendCustomCommand(); }
+void frmMain::ManualFileReceive() { m_remoteCommands->ManualFileReceive(); }
+void frmMain::ManualFileSend() { m_remoteCommands->ManualFileSend(); }
+void frmMain::ChangeRemoteMode() { m_remoteCommands->ChangeRemoteMode(); }
 
 } // namespace tidewick::app

@@ -31,6 +31,9 @@ class LocalPane;
 class RemotePane;
 struct PaneCommandStates;
 } // namespace tidewick::browse
+namespace tidewick::commands {
+class RemoteCommands;
+}
 namespace tidewick::ftp {
 class FtpClient;
 }
@@ -95,6 +98,7 @@ public:
   ui::ControlResizer* resizer() const { return m_resizer.get(); }
   // The options dialog's owner: the dialog exists from the first read of one of its controls.
   options::OptionsHost& options() const { return *m_options; }
+  commands::RemoteCommands& remoteCommands() const { return *m_remoteCommands; }
 
   // ---- the log (the list below the panes) and the status bar's action panel
   void DisplayMessage(const QString& text);
@@ -267,6 +271,7 @@ private:
   std::function<void()> m_endProgram;
   std::unique_ptr<ui::ControlResizer> m_resizer;
   std::unique_ptr<options::OptionsHost> m_options;
+  std::unique_ptr<commands::RemoteCommands> m_remoteCommands;
   std::unique_ptr<browse::LocalFileSystem> m_localFiles;
   std::unique_ptr<browse::LocalPane> m_localPane;
   std::unique_ptr<browse::RemotePane> m_remotePane;

@@ -307,11 +307,6 @@ void frmMain::ToggleConnectionLog() {
 
 void frmMain::LocalTransferToQueue() {}
 void frmMain::RemoteTransferToQueue() {}
-void frmMain::ManualFileReceive() {}
-void frmMain::ManualFileSend() {}
-void frmMain::ChangeRemoteMode() {}
-void frmMain::SendCustomCommand() {}
-void frmMain::SendFtpCommand(const QString&) {}
 void frmMain::ShowQueue() {}
 void frmMain::ShowTipOfTheDay() {}
 void frmMain::LookForHelpOn() {}

@@ -1,6 +1,7 @@
 #include "ftp/FtpClient.h"
 
 #include "ftp/client/Worker.h"
+#include "ftp/proto/Command.h"
 #include "ftp/session/Session.h"
 
 #include <QCoreApplication>
@@ -277,9 +278,12 @@ void FtpClient::ReceiveMatchingFiles(const QString& remoteMask, const QString& l
 
 QString FtpClient::GetSkipReason(int reasonCode) const { return skipReasonText(reasonCode); }
 
-QString FtpClient::SendCommand(const QString& line) {
+QString FtpClient::SendCommand(const QString& line, const QString& localPath) {
   QString reply;
-  run(ClientState::Busy, [line, &reply](Session& s) { reply = s.sendRaw(line); });
+  const std::string verb = proto::commandVerb(line.toStdString());
+  const bool transfer = verb == "RETR" || verb == "STOR";
+  run(transfer ? ClientState::Transferring : ClientState::Busy,
+      [line, localPath, &reply](Session& s) { reply = s.sendRaw(line, localPath); });
   return reply;
 }
 

@@ -136,7 +136,10 @@ public:
   QString GetSkipReason(int reasonCode) const;
   // Sends one raw command line; a refusal by the server is logged, not raised. LIST, NLST and
   // MLSD get a data connection and their lines go to the log. Returns the server's reply.
-  QString SendCommand(const QString& line);
+  // RETR and STOR get a data connection too and move one file from offset 0, received into or
+  // sent from localPath as ReceiveFile and SendFile do (and failing as they do, with nothing
+  // returned); without a localPath they are refused.
+  QString SendCommand(const QString& line, const QString& localPath = QString());
 
 Q_SIGNALS:
   void LogMessage(const QString& line);

@@ -79,6 +79,11 @@ TEST(Command, RefusesLineBreaksAndNulAndMasksPasswords) {
   EXPECT_EQ(loggedCommand("ACCT money"), "ACCT ****");
   EXPECT_EQ(loggedCommand("USER demo\r\n"), "USER demo");
   EXPECT_EQ(commandVerb("  list -la"), "LIST");
+  // The argument keeps every blank after the one that ends the verb: it may start a name.
+  EXPECT_EQ(commandArgument("retr a b.txt"), "a b.txt");
+  EXPECT_EQ(commandArgument("  STOR  lead.txt "), " lead.txt ");
+  EXPECT_EQ(commandArgument("RETR"), "");
+  EXPECT_EQ(commandArgument("RETR "), "");
 }
 
 TEST(Parse, PassiveRepliesTakeOnlyWellFormedAddresses) {

@@ -388,6 +388,16 @@ TEST_F(RealServer, RawCommands) {
   client.ReceiveFile(QStringLiteral("raw.bin"), 0, local(QStringLiteral("raw.bin")));
   EXPECT_EQ(readLocal(local(QStringLiteral("raw.bin"))), content);
   EXPECT_EQ(client.CurrentState(), Idle);
+  // RETR and STOR typed as a line get their data connection and a local file.
+  client.SendCommand(QStringLiteral("retr raw.bin"), local(QStringLiteral("typed.bin")));
+  EXPECT_EQ(readLocal(local(QStringLiteral("typed.bin"))), content);
+  client.SendCommand(QStringLiteral("STOR typed up.bin"), local(QStringLiteral("typed.bin")));
+  EXPECT_EQ(server->readFile(own + QStringLiteral("/typed up.bin")), content);
+  EXPECT_THROW(client.SendCommand(QStringLiteral("RETR raw.bin")), FtpFailure) << "no local file to write";
+  EXPECT_THROW(client.SendCommand(QStringLiteral("RETR missing.bin"), local(QStringLiteral("missing.bin"))),
+               FtpFailure);
+  EXPECT_FALSE(QFile::exists(local(QStringLiteral("missing.bin")))) << "a refused download leaves nothing behind";
+  EXPECT_EQ(client.CurrentState(), Idle);
   // QUIT typed by hand ends the connection like a disconnect.
   client.SendCommand(QStringLiteral("QUIT"));
   EXPECT_EQ(client.CurrentState(), NotConnected);

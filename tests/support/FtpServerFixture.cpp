@@ -23,9 +23,16 @@ QString FtpServerFixture::scriptPath() {
   if (!QFileInfo(python).isExecutable())
     return ::testing::AssertionFailure() << "/usr/bin/python3 is missing (scripts/deps installs it)";
 
-  QStringList arguments = {
-      scriptPath(),   QStringLiteral("--root"), m_root.path(),       QStringLiteral("--host"),
-      m_options.host, QStringLiteral("--port"), QStringLiteral("0"), QStringLiteral("--watch-stdin")};
+  QStringList arguments = {scriptPath(),
+                           QStringLiteral("--root"),
+                           m_root.path(),
+                           QStringLiteral("--host"),
+                           m_options.host,
+                           QStringLiteral("--port"),
+                           QStringLiteral("0"),
+                           QStringLiteral("--watch-stdin"),
+                           QStringLiteral("--command-log"),
+                           m_scratch.filePath(QStringLiteral("commands.log"))};
   for (const auto& [name, password] : m_options.users)
     arguments << QStringLiteral("--user") << name + QLatin1Char(':') + password;
   if (m_options.anonymous) arguments << QStringLiteral("--anonymous");
@@ -81,6 +88,14 @@ QString FtpServerFixture::writeFile(const QString& relative, const QByteArray& c
 QByteArray FtpServerFixture::readFile(const QString& relative) const {
   QFile file(path(relative));
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+QStringList FtpServerFixture::receivedCommands() const {
+  QFile file(m_scratch.filePath(QStringLiteral("commands.log")));
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+  if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();
+  return lines;
 }
 
 } // namespace tidewick::test

@@ -48,12 +48,16 @@ public:
   QString writeFile(const QString& relative, const QByteArray& content) const;
   QByteArray readFile(const QString& relative) const;
 
+  // Every command line the server received so far, exactly as received (PASS shows "PASS ****").
+  QStringList receivedCommands() const;
+
   // The script's location, for other tests that start it themselves.
   static QString scriptPath();
 
 private:
   FtpServerOptions m_options;
   QTemporaryDir m_root;
+  QTemporaryDir m_scratch; // the command log, kept out of the server's root
   std::unique_ptr<QProcess> m_process;
   quint16 m_port = 0;
 };

@@ -6,7 +6,8 @@
 Prints the port it listens on as the first line of standard output, then serves until killed.
 Test-only switches: --anonymous-write, --no-mlsd, --no-epsv, --masquerade ADDR (PASV names that
 address), --throttle BYTES (per second, both ways), --refuse NAME (RETR and STOR of a file with
-that name answer 550; may be repeated), --watch-stdin (exit when standard input closes, so the
+that name answer 550; may be repeated), --command-log FILE (every command line received, as
+received, one a line; passwords masked), --watch-stdin (exit when standard input closes, so the
 server never outlives the test that started it).
 """
 
@@ -38,6 +39,7 @@ def main():
     parser.add_argument("--masquerade", default="")
     parser.add_argument("--throttle", type=int, default=0)
     parser.add_argument("--refuse", action="append", default=[], help="file name whose RETR and STOR fail")
+    parser.add_argument("--command-log", default="")
     parser.add_argument("--watch-stdin", action="store_true")
     args = parser.parse_args()
 
@@ -64,6 +66,17 @@ def main():
                 self.respond("550 Refused by the test server.")
                 return
             return FTPHandler.ftp_STOR(self, file, mode)
+
+    if args.command_log:
+        command_log = open(args.command_log, "a", encoding="utf-8", errors="replace")
+
+        def pre_process_command(self, line, cmd, arg):
+            # Written before the server answers, so a client that has its reply finds it here.
+            command_log.write(("PASS ****" if cmd == "PASS" else line) + "\n")
+            command_log.flush()
+            FTPHandler.pre_process_command(self, line, cmd, arg)
+
+        Handler.pre_process_command = pre_process_command
 
     Handler.authorizer = authorizer
     Handler.auth_failed_timeout = 0  # tests try wrong passwords; no need to wait

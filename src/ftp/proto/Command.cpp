@@ -34,6 +34,13 @@ std::string commandVerb(std::string_view line) {
   return verb;
 }
 
+std::string commandArgument(std::string_view line) {
+  std::size_t at = 0;
+  while (at < line.size() && line[at] == ' ') ++at;
+  while (at < line.size() && line[at] != ' ') ++at;
+  return at + 1 < line.size() ? std::string(line.substr(at + 1)) : std::string();
+}
+
 std::string loggedCommand(std::string_view line) {
   while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
   const std::string verb = commandVerb(line);

@@ -26,5 +26,8 @@ std::string loggedCommand(std::string_view line);
 
 // The verb of a command line, upper-cased ("retr" in "retr a.txt" gives "RETR").
 std::string commandVerb(std::string_view line);
+// What follows the verb and the one blank after it, as typed ("a.txt" in "retr a.txt"); the empty
+// text when nothing follows.
+std::string commandArgument(std::string_view line);
 
 } // namespace tidewick::ftp::proto

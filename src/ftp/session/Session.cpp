@@ -540,10 +540,22 @@ void Session::rename(const QString& from, const QString& to) {
   });
 }
 
-QString Session::sendRaw(const QString& line) {
+QString Session::sendRaw(const QString& line, const QString& localPath) {
   requireConnected();
   const std::string wire = toWire(line);
   const std::string verb = proto::commandVerb(wire);
+  if (verb == "RETR" || verb == "STOR") {
+    // A file needs a data connection and a local end; the typed line goes out as it is.
+    if (localPath.isEmpty())
+      throw FtpError(FailureKind::InvalidArgument,
+                     QStringLiteral("%1 was not sent: it needs a local file").arg(QString::fromStdString(verb)));
+    const QString name = fromWire(proto::commandArgument(wire));
+    guarded([&] {
+      if (verb == "RETR") receiveFileImpl(name, 0, localPath, ListedFile(), wire);
+      else sendFileImpl(localPath, 0, name, false, wire);
+    });
+    return {};
+  }
   if (verb == "LIST" || verb == "NLST" || verb == "MLSD") {
     // A listing needs a data connection; its lines go to the log.
     std::size_t at = wire.find_first_not_of(' ') + verb.size();

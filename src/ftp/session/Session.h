@@ -187,8 +187,11 @@ private:
   void closeData();
 
   // transfers
-  void receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, const ListedFile& listed);
-  void sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume);
+  // `commandLine`, when given, is sent as it is in place of "RETR <remote>" / "STOR <remote>".
+  void receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, const ListedFile& listed,
+                       const std::string& commandLine = {});
+  void sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume,
+                    const std::string& commandLine = {});
   // The server's modification time of a downloaded file, by what the listing said or by MDTM.
   QDateTime remoteModified(const std::string& remoteWire, const ListedFile& listed);
   // The servers' times (MDTM) of the named files in the current folder, asked many at a time;

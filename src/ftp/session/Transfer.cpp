@@ -122,7 +122,7 @@ void Session::sendFile(const QString& local, qint64 startOffset, const QString& 
 }
 
 void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local,
-                              const ListedFile& listed) {
+                              const ListedFile& listed, const std::string& commandLine) {
   checkArgument(remote, "remote file name");
   checkArgument(local, "local file name");
   if (startOffset < 0)
@@ -163,7 +163,8 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
     if (reply.code != 350) refused("Resuming (REST " + std::to_string(startOffset) + ")", reply);
   }
   Transfer transfer(*this);
-  const proto::Reply start = startTransfer("RETR", remoteWire, transfer);
+  const proto::Reply start = commandLine.empty() ? startTransfer("RETR", remoteWire, transfer)
+                                                 : startTransfer(commandLine, {}, transfer);
   m_restPending = false;
   if (start.isNegative()) refused("RETR " + remoteWire, start);
   removeIfUnused.armed = false;
@@ -306,7 +307,8 @@ void Session::keepRemoteDate(const QString& local, const std::string& remoteWire
             .arg(fromWireText(remoteWire), fromWireText(reply.text())));
 }
 
-void Session::sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume) {
+void Session::sendFileImpl(const QString& local, qint64 startOffset, const QString& remote, bool resume,
+                           const std::string& commandLine) {
   checkArgument(local, "local file name");
   checkArgument(remote, "remote file name");
   const std::string remoteWire = toWire(remote);
@@ -352,7 +354,8 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
                    QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
 
   Transfer transfer(*this);
-  const proto::Reply startReply = startTransfer(verb, remoteWire, transfer);
+  const proto::Reply startReply =
+      commandLine.empty() ? startTransfer(verb, remoteWire, transfer) : startTransfer(commandLine, {}, transfer);
   m_restPending = false;
   if (startReply.isNegative()) refused(verb + " " + remoteWire, startReply);
 
