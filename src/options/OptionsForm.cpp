@@ -85,6 +85,8 @@ public:
 // What the dialog puts into a control from a stored text (the missing-key value when missing).
 bool checkedFrom(const QString& text) { return settings::numberFromText(text) == 1.0; }
 bool selectedFrom(const QString& text) { return settings::booleanFromText(text).value_or(false); }
+// File dates are kept unless the store says "0" or "False", as every transfer reads it.
+bool keepDatesFrom(const QString& text) { return settings::booleanFromText(text).value_or(true); }
 
 QString checkText(const QCheckBox* box) { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
 QString optionText(const QRadioButton* option) {
@@ -167,10 +169,13 @@ void OptionsForm::BuildGeneralTab(QWidget* page) {
   chkAddToStartup = named(new QCheckBox(QStringLiteral("Add Tidewick To Windows Startup"), page), "chkAddToStartup");
   chkAddToStartup->setToolTip(QStringLiteral("Start Tidewick hidden when you log in to the desktop"));
   connect(chkAddToStartup, &QCheckBox::toggled, this, &OptionsForm::ApplyStartupEntry);
+  chkKeepFileDates = named(new QCheckBox(QStringLiteral("Keep File Dates"), page), "chkKeepFileDates");
+  chkKeepFileDates->setToolTip(
+      QStringLiteral("Downloaded files keep the server's modification time, uploaded files the local one"));
 
   int y = kMargin;
   for (QCheckBox* box : {chkSaveWindowSize, chkSaveWindowPosition, chkByFileSize, chkShowConnectionDialogBoxOnStartup,
-                         chkAddToStartup}) {
+                         chkAddToStartup, chkKeepFileDates}) {
     place(box, kMargin, y);
     y += box->height() + kGap;
   }
@@ -299,6 +304,7 @@ void OptionsForm::LoadGeneralSettings() {
   txtLogFileSize->setText(stored(keys::LogFileSize, ""));
   chkSaveWindowPosition->setChecked(checkedFrom(stored(keys::SaveWindowPosition, "1")));
   chkSaveWindowSize->setChecked(checkedFrom(stored(keys::SaveWindowSize, "1")));
+  chkKeepFileDates->setChecked(keepDatesFrom(stored(keys::KeepFileDates, "1")));
 }
 
 void OptionsForm::RestorePlacement() {
@@ -353,6 +359,7 @@ void OptionsForm::SaveGeneralSettings() {
   settings::setValue(keys::LogFileSize, txtLogFileSize->text());
   settings::setValue(keys::SaveWindowPosition, checkText(chkSaveWindowPosition));
   settings::setValue(keys::SaveWindowSize, checkText(chkSaveWindowSize));
+  settings::setValue(keys::KeepFileDates, checkText(chkKeepFileDates));
 }
 
 void OptionsForm::SaveFirewallSettings() {
@@ -382,6 +389,7 @@ bool OptionsForm::DiffersFromStore() const {
   };
   for (const auto& b : boxes)
     if (checkedFrom(stored(b.key, b.missing)) != b.box->isChecked()) return true;
+  if (keepDatesFrom(stored(keys::KeepFileDates, "1")) != chkKeepFileDates->isChecked()) return true;
   if (selectedFrom(stored(keys::DeleteLogOnStartup, "1")) != optDeleteLogOnStartup->isChecked()) return true;
   if (selectedFrom(stored(keys::DeleteLogIfTooLarge, "1")) != optDeleteLogIfSizeExceeds->isChecked()) return true;
   const std::pair<QLatin1String, QString> texts[] = {

@@ -1,6 +1,6 @@
 #pragma once
-// The options dialog: the settings of window placement, start-up, folder synchronisation, passive
-// mode, the log file and the firewall, on three tabs. It loads every control from the settings
+// The options dialog: the settings of window placement, start-up, folder synchronisation, file
+// dates, passive mode, the log file and the firewall, on three tabs. It loads every control from the settings
 // store when it is created, writes them back on Save, and when it goes with unsaved differences it
 // asks whether to apply them. Its controls are the only place where unsaved settings live, and the
 // switch rule of the settings store reads them (see OptionsHost).
@@ -91,6 +91,7 @@ public:
   QCheckBox* chkByFileSize = nullptr;
   QCheckBox* chkShowConnectionDialogBoxOnStartup = nullptr;
   QCheckBox* chkAddToStartup = nullptr;
+  QCheckBox* chkKeepFileDates = nullptr;
   // FTP Options
   QGroupBox* fraLogFile = nullptr;
   QLineEdit* txtLogFilename = nullptr;

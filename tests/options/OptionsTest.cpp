@@ -77,6 +77,7 @@ TEST(OptionsDialog, AnEmptyStoreShowsTheDefaultsAndWritesOnlyTheStartupEntry) {
       {f.chkByFileSize, "Directory Sync by File Size Not Date Stamp"},
       {f.chkShowConnectionDialogBoxOnStartup, "Show Connection Dialog Box on Startup"},
       {f.chkAddToStartup, "Add Tidewick To Windows Startup"},
+      {f.chkKeepFileDates, "Keep File Dates"},
       {f.chkPasv, "Use PASV Mode"},
       {f.optDeleteLogIfSizeExceeds, "Delete Log File if it Exceeds :"}};
   for (const auto& [control, caption] : checked) {
@@ -108,6 +109,7 @@ TEST(OptionsDialog, SaveWritesTheDescribedFormsAndReopeningShowsExactlyThat) {
       [](OptionsForm& f) {
         f.chkSaveWindowSize->click();
         f.chkByFileSize->click();
+        f.chkKeepFileDates->click();
         f.txtLogFilename->setText(QStringLiteral(" my log.txt "));
         f.optDeleteLogOnStartup->click();
         f.txtLogFileSize->setText(QStringLiteral("12x"));
@@ -138,7 +140,8 @@ TEST(OptionsDialog, SaveWritesTheDescribedFormsAndReopeningShowsExactlyThat) {
                                                         {"Firewall Host Name", "proxy.example"},
                                                         {"Firewall Proxy Port", "abc"},
                                                         {"Firewall User Name", "me"},
-                                                        {"Firewall Password", "p w"}};
+                                                        {"Firewall Password", "p w"},
+                                                        {"Keep File Dates", "0"}};
   for (const auto& [key, text] : stored)
     EXPECT_EQ(o.temp.setting(QString::fromLatin1(key)), QString::fromLatin1(text)) << key;
   for (const char* edge : {"OPTIONS TOP", "OPTIONS LEFT", "OPTIONS HEIGHT", "OPTIONS WIDTH"})
@@ -148,11 +151,13 @@ TEST(OptionsDialog, SaveWritesTheDescribedFormsAndReopeningShowsExactlyThat) {
   EXPECT_FALSE(connection.passive);
   EXPECT_EQ(connection.firewallType, tidewick::settings::ProxyType::Socks5);
   EXPECT_FALSE(connection.usable());
+  EXPECT_FALSE(connection.keepFileDates);
 
   const OptionsForm& f = o.host.Form();
   EXPECT_FALSE(f.chkSaveWindowSize->isChecked());
   EXPECT_TRUE(f.chkSaveWindowPosition->isChecked());
   EXPECT_FALSE(f.chkByFileSize->isChecked());
+  EXPECT_FALSE(f.chkKeepFileDates->isChecked());
   EXPECT_TRUE(f.optDeleteLogOnStartup->isChecked());
   EXPECT_FALSE(f.optDeleteLogIfSizeExceeds->isChecked());
   EXPECT_FALSE(f.txtLogFileSize->isEnabled()) << "deleting at start needs no size";

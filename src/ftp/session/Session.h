@@ -90,7 +90,10 @@ public:
   void deleteFile(const QString& name);
   void rename(const QString& from, const QString& to);
   // Sends a raw line; the server's refusal is an answer, not a failure. Returns the reply text.
-  QString sendRaw(const QString& line);
+  // RETR and STOR get a data connection and move one file, received into or sent from
+  // `localPath`, exactly as receiveFile() and sendFile() from offset 0 do (they fail as those do);
+  // without a local path they are refused.
+  QString sendRaw(const QString& line, const QString& localPath = {});
 
   // Lists the current folder. `report` raises listingItem per item; `out` collects them.
   void list(const QString& pattern, bool report, std::vector<FolderItem>* out);

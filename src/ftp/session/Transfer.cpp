@@ -121,8 +121,8 @@ void Session::sendFile(const QString& local, qint64 startOffset, const QString& 
   guarded([&] { sendFileImpl(local, startOffset, remote, resume); });
 }
 
-void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local,
-                              const ListedFile& listed, const std::string& commandLine) {
+void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const QString& local, const ListedFile& listed,
+                              const std::string& commandLine) {
   checkArgument(remote, "remote file name");
   checkArgument(local, "local file name");
   if (startOffset < 0)
@@ -163,8 +163,8 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
     if (reply.code != 350) refused("Resuming (REST " + std::to_string(startOffset) + ")", reply);
   }
   Transfer transfer(*this);
-  const proto::Reply start = commandLine.empty() ? startTransfer("RETR", remoteWire, transfer)
-                                                 : startTransfer(commandLine, {}, transfer);
+  const proto::Reply start =
+      commandLine.empty() ? startTransfer("RETR", remoteWire, transfer) : startTransfer(commandLine, {}, transfer);
   m_restPending = false;
   if (start.isNegative()) refused("RETR " + remoteWire, start);
   removeIfUnused.armed = false;
