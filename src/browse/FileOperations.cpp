@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QStorageInfo>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace tidewick::browse {
@@ -42,6 +43,9 @@ bool isPlainName(const QString& name) {
          name != QStringLiteral("..") && !name.contains(QChar(0));
 }
 
+// A prompt cancelled, or answered with nothing but blanks: the command it leads to does nothing.
+bool isBlank(const QString& answer) { return answer.trimmed().isEmpty(); }
+
 } // namespace
 
 FileOperations::FileOperations(LocalFileSystem& local, FtpClient& ftp, LocalPane& localPane, RemotePane& remotePane,
@@ -67,6 +71,13 @@ bool FileOperations::RunRemote(const std::function<void()>& change) {
   }
 }
 
+void FileOperations::RefuseListedRemoteName(const QString& name) const {
+  // Servers without MLST cannot tell the engine about folders, but the listing just read can.
+  const FileListModel* rows = m_remotePane.model();
+  for (int row = 0; row < rows->rowCount(); ++row)
+    if (rows->row(row).name == name) throw FtpFailure(ftp::targetExistsText(name), FailureKind::TargetExists);
+}
+
 bool FileOperations::Confirm(const QString& question) {
   return m_services.prompts->message(m_services.window, kConfirm, question, UserPrompts::YesNo,
                                      UserPrompts::Icon::Question) == UserPrompts::Yes;
@@ -89,7 +100,7 @@ void FileOperations::RenameLocalFile() {
   if (!Confirm(QStringLiteral("Rename local file ") + old + QStringLiteral("?"))) return;
   const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Rename Local File"),
                                                    QStringLiteral("Enter the new name for ") + old);
-  if (answer.isEmpty()) return;
+  if (isBlank(answer)) return;
   m_local.rename(old, m_currentLocalFolder + answer);
   m_localPane.RefreshLocalList();
 }
@@ -98,7 +109,7 @@ void FileOperations::CreateLocalFolder() {
   const QString answer =
       m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Create Local Folder"),
                                 QStringLiteral("Enter the name of the local folder you wish to create."));
-  if (answer.isEmpty()) return;
+  if (isBlank(answer)) return;
   m_local.createFolder(m_currentLocalFolder + answer);
   m_localPane.RefreshLocalList();
 }
@@ -134,13 +145,32 @@ void FileOperations::RecycleLocalFolder() {
 }
 
 QStringList FileOperations::TrashFolders() {
+  QStringList volumes;
+  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) volumes << volume.rootPath();
+  return TrashFolders(volumes);
+}
+
+QStringList FileOperations::TrashFolders(const QStringList& volumeRoots) {
   QString data = qEnvironmentVariable("XDG_DATA_HOME");
   if (data.isEmpty() || !QDir::isAbsolutePath(data)) data = QDir::homePath() + QStringLiteral("/.local/share");
   QStringList folders{data + QStringLiteral("/Trash")};
-  const QString ownTrash = QStringLiteral("/.Trash-") + QString::number(getuid());
-  for (const QStorageInfo& volume : QStorageInfo::mountedVolumes()) {
-    const QString candidate = volume.rootPath() + ownTrash;
-    if (volume.rootPath() != QStringLiteral("/") && QFileInfo(candidate).isDir()) folders << candidate;
+  // On other volumes a user's trash is either $topdir/.Trash/$uid, inside a shared .Trash that
+  // is a real folder with the sticky bit (anything else may be a trap laid by another user), or
+  // $topdir/.Trash-$uid.
+  const QString uid = QString::number(getuid());
+  const auto isOwnFolder = [](const QString& path) {
+    const QFileInfo info(path);
+    return info.isDir() && !info.isSymLink() && info.ownerId() == getuid();
+  };
+  for (QString top : volumeRoots) {
+    if (top == QStringLiteral("/")) continue;
+    if (!top.endsWith(QLatin1Char('/'))) top += QLatin1Char('/');
+    const QString shared = top + QStringLiteral(".Trash");
+    struct stat status {};
+    if (::lstat(QFile::encodeName(shared).constData(), &status) == 0 && S_ISDIR(status.st_mode) &&
+        (status.st_mode & S_ISVTX) && isOwnFolder(shared + QLatin1Char('/') + uid))
+      folders << shared + QLatin1Char('/') + uid;
+    if (isOwnFolder(top + QStringLiteral(".Trash-") + uid)) folders << top + QStringLiteral(".Trash-") + uid;
   }
   return folders;
 }
@@ -151,10 +181,16 @@ void FileOperations::EmptyTrash() {
                                   UserPrompts::YesNo, UserPrompts::Icon::Warning) != UserPrompts::Yes)
     return;
   BusyCursor busy;
-  for (const QString& trash : TrashFolders()) {
+  EmptyTrashFolders(TrashFolders());
+}
+
+void FileOperations::EmptyTrashFolders(const QStringList& trashFolders) {
+  for (const QString& trash : trashFolders) {
     for (const char* part : {"files", "info", "expunged"}) {
-      QDir folder(trash + QLatin1Char('/') + QLatin1String(part));
-      if (!folder.exists()) continue;
+      const QString path = trash + QLatin1Char('/') + QLatin1String(part);
+      // Only what lies in the trash itself is emptied, never what a link there points to.
+      if (!QFileInfo(path).isDir() || QFileInfo(path).isSymLink()) continue;
+      QDir folder(path);
       const auto entries = folder.entryInfoList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
       for (const QFileInfo& entry : entries) {
         const bool removed = (entry.isDir() && !entry.isSymLink()) ? QDir(entry.filePath()).removeRecursively()
@@ -187,7 +223,9 @@ void FileOperations::RenameRemoteFile() {
   if (!Confirm(QStringLiteral("Rename remote file ") + name + QStringLiteral("?"))) return;
   const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Rename Remote File"),
                                                    QStringLiteral("Rename remote file to : "));
+  if (isBlank(answer) || answer == name) return;
   RunRemote([&] {
+    RefuseListedRemoteName(answer);
     m_ftp.RenameFile(name, answer);
     ClearAction();
     m_remotePane.RefreshRemoteList();
@@ -197,6 +235,7 @@ void FileOperations::RenameRemoteFile() {
 void FileOperations::CreateRemoteFolder() {
   const QString answer = m_services.prompts->input(m_services.window, QStringLiteral("Tidewick - Create RemoteFolder"),
                                                    QStringLiteral("Enter the name of the folder you want to create."));
+  if (isBlank(answer)) return;
   BusyCursor busy;
   RunRemote([&] {
     m_ftp.CreateFolder(answer);
@@ -226,18 +265,21 @@ void FileOperations::MoveRemoteItems() {
     return;
   QStringList names;
   for (int row : m_remotePane.list()->selectedRows()) names << m_remotePane.model()->row(row).name;
+  bool anyMoved = false;
   const bool moved = RunRemote([&] {
     for (const QString& name : names) {
       QString folder = m_services.prompts->input(m_services.window, kTitle,
                                                  QStringLiteral("Move ") + name + QStringLiteral(" to : "));
       // Cancelling the prompt skips this item rather than moving it to the server's root.
-      if (folder.isEmpty()) continue;
+      if (isBlank(folder)) continue;
       while (folder.size() > 1 && folder.endsWith(QLatin1Char('/'))) folder.chop(1);
       const QString target = folder == QStringLiteral("/") ? folder + name : folder + QLatin1Char('/') + name;
       m_ftp.RenameFile(name, target);
+      anyMoved = true;
     }
   });
-  if (!moved) return;
+  // Nothing moved (every question cancelled, or the first move refused): nothing to list again.
+  if (!moved || !anyMoved) return;
   ClearAction();
   m_remotePane.RefreshRemoteList();
 }
@@ -286,9 +328,10 @@ bool FileOperations::LocalEditFinished(int row, const QString& newName) {
 
 bool FileOperations::RemoteEditFinished(int row, const QString& newName) {
   const QString old = m_remotePane.model()->row(row).name;
-  if (newName == old || newName.isEmpty()) return false;
+  if (newName == old || isBlank(newName)) return false;
   if (!ConfirmExtensionChange(old, newName)) return false;
   try {
+    RefuseListedRemoteName(newName);
     m_ftp.RenameFile(old, newName);
   } catch (const FtpFailure& failure) {
     if (failure.kind() == FailureKind::TargetExists) {

@@ -48,8 +48,13 @@ public:
   bool LocalEditFinished(int row, const QString& newName);
   bool RemoteEditFinished(int row, const QString& newName);
 
-  // The trash folders emptied by EmptyTrash (the home trash, and each mounted volume's own).
+  // The trash folders emptied by EmptyTrash: the home trash, and the user's trash on each mounted
+  // volume (or on each of `volumeRoots`).
   static QStringList TrashFolders();
+  static QStringList TrashFolders(const QStringList& volumeRoots);
+  // Deletes what the trash folders hold (their files, info and expunged parts), logging what
+  // cannot be deleted.
+  void EmptyTrashFolders(const QStringList& trashFolders);
 
 private:
   bool ConfirmExtensionChange(const QString& oldName, const QString& newName);
@@ -58,6 +63,8 @@ private:
   bool Confirm(const QString& question);
   // Runs remote changes; the first failure ends them and is logged as "Error: " + its description.
   bool RunRemote(const std::function<void()>& change);
+  // Throws the failure of a rename onto an existing name when the remote listing holds `name`.
+  void RefuseListedRemoteName(const QString& name) const;
 
   LocalFileSystem& m_local;
   ftp::FtpClient& m_ftp;

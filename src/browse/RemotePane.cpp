@@ -236,7 +236,7 @@ void RemotePane::GoToTypedFolder() {
   const QString answer = m_services.prompts->input(
       m_services.window, kGoToTitle,
       QStringLiteral("Type Directory Name To Go TO (WITHOUT THE WORD CD OR DIR IN THE BEGINNING!)"));
-  if (answer.isEmpty()) {
+  if (answer.trimmed().isEmpty()) {
     m_services.prompts->notice(m_services.window, kGoToTitle, kNoCommand);
     return;
   }

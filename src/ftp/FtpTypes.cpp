@@ -25,6 +25,10 @@ const char* failureKindName(FailureKind kind) {
   return "Unknown";
 }
 
+QString targetExistsText(const QString& name) {
+  return QStringLiteral("The name %1 exists in the folder already; nothing was renamed").arg(name);
+}
+
 QString skipReasonText(int code) {
   switch (static_cast<SkipReason>(code)) {
     case SkipReason::UnsafeName:

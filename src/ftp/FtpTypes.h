@@ -32,6 +32,9 @@ enum class FailureKind : int {
 
 const char* failureKindName(FailureKind kind);
 
+// The description of a rename refused because `name` exists already (FailureKind::TargetExists).
+QString targetExistsText(const QString& name);
+
 // How exact a listed date is: LIST gives minutes (or only days for old files), MLSD seconds in UTC.
 enum class DatePrecision : int { Unknown = 0, Day = 1, Minute = 2, Second = 3 };
 

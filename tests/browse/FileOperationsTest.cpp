@@ -14,12 +14,17 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 using tidewick::test::FtpServerFixture;
+using tidewick::test::FtpServerOptions;
 
 using tidewick::ui::UserPrompts;
 
@@ -31,6 +36,8 @@ namespace {
 
 class FileOperationsTest : public ::testing::Test {
 protected:
+  explicit FileOperationsTest(FtpServerOptions options = {}) : server(std::move(options)) {}
+
   void SetUp() override {
     temp.writeFile(QStringLiteral("t/a.txt"), "a");
     temp.writeFile(QStringLiteral("t/b.txt"), "b");
@@ -53,6 +60,7 @@ protected:
     remotePane = std::make_unique<RemotePane>(ftp, remoteList.get(), &remoteBox, remoteFolder, services);
     ops = std::make_unique<FileOperations>(local, ftp, *localPane, *remotePane, localFolder, services);
 
+    QObject::connect(&ftp, &FtpClient::LogMessage, [this](const QString& line) { wire << line; });
     ftp.setServerAddress(server.host());
     ftp.setServerPort(server.port());
     ftp.setUserName(QStringLiteral("demo"));
@@ -74,6 +82,11 @@ protected:
     localList->clearSelection();
     for (const char* n : names) localList->selectRow(rowOf(localModel, QString::fromLatin1(n)), true);
   }
+  bool sent(const QString& verb) const {
+    for (const QString& line : wire)
+      if (line.contains(verb)) return true;
+    return false;
+  }
   void selectRemote(std::initializer_list<const char*> names) {
     remoteList->clearSelection();
     for (const char* n : names) remoteList->selectRow(rowOf(remoteModel, QString::fromLatin1(n)), true);
@@ -89,7 +102,8 @@ protected:
   std::unique_ptr<FilePaneView> localList, remoteList;
   QComboBox localBox, remoteBox;
   QString localFolder, remoteFolder;
-  QStringList log;
+  QStringList log;  // the window's own lines
+  QStringList wire; // what the engine logs: every command sent
   std::unique_ptr<LocalPane> localPane;
   std::unique_ptr<RemotePane> remotePane;
   std::unique_ptr<FileOperations> ops;
@@ -163,8 +177,6 @@ TEST_F(FileOperationsTest, RemoteCommandsChangeTheServerAndLogRefusals) {
   EXPECT_TRUE(QFile::exists(server.path("h.txt")));
   EXPECT_GE(rowOf(remoteModel, QStringLiteral("h.txt")), 0);
 
-  ops->CreateRemoteFolder(); // cancelled: the empty name is refused and logged
-  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << log.last().toStdString();
   prompts.textAnswers.push_back(QStringLiteral("newdir"));
   ops->CreateRemoteFolder();
   EXPECT_TRUE(QFileInfo(server.path("newdir")).isDir());
@@ -197,6 +209,104 @@ TEST_F(FileOperationsTest, RemoteCommandsChangeTheServerAndLogRefusals) {
   ops->DeleteRemoteFiles();
   EXPECT_FALSE(QFile::exists(server.path("newdir/g.txt")));
   EXPECT_EQ(remoteModel.rowCount(), 0);
+}
+
+// Emptying the trash reaches the user's trash on every volume: $topdir/.Trash/$uid inside a shared
+// .Trash that is a real folder with the sticky bit, and $topdir/.Trash-$uid. What a link in a
+// trash points to is never touched.
+TEST_F(FileOperationsTest, EmptyingTheTrashReachesEveryVolumeAndFollowsNoLink) {
+  const QString uid = QString::number(getuid());
+  const QString volume = temp.root() + QStringLiteral("/volume");
+  const QString shared = volume + QStringLiteral("/.Trash");
+  temp.writeFile(QStringLiteral("volume/.Trash/") + uid + QStringLiteral("/files/old.txt"), "old");
+  temp.writeFile(QStringLiteral("volume/.Trash-") + uid + QStringLiteral("/files/older.txt"), "older");
+  ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
+  temp.writeFile(QStringLiteral("open/.Trash/") + uid + QStringLiteral("/files/x"), "x"); // no sticky bit
+  QDir(temp.root()).mkpath(QStringLiteral("linked"));
+  QFile::link(shared, temp.root() + QStringLiteral("/linked/.Trash"));
+
+  const QStringList trashes = FileOperations::TrashFolders(
+      {volume, temp.root() + QStringLiteral("/open"), temp.root() + QStringLiteral("/linked"), QStringLiteral("/")});
+  EXPECT_EQ(trashes.mid(1), (QStringList{shared + QLatin1Char('/') + uid, volume + QStringLiteral("/.Trash-") + uid}));
+
+  const QString precious = temp.writeFile(QStringLiteral("precious/keep.txt"), "keep");
+  QFile::link(QFileInfo(precious).absolutePath(), shared + QLatin1Char('/') + uid + QStringLiteral("/info"));
+  ops->EmptyTrashFolders(trashes.mid(1));
+  EXPECT_FALSE(QFile::exists(shared + QLatin1Char('/') + uid + QStringLiteral("/files/old.txt")));
+  EXPECT_FALSE(QFile::exists(volume + QStringLiteral("/.Trash-") + uid + QStringLiteral("/files/older.txt")));
+  EXPECT_EQ(TempHome::readFile(precious), "keep");
+}
+
+// A rename or move onto a name that exists replaces nothing, by dialog, by Move or in place, and
+// nothing of it goes to the server.
+TEST_F(FileOperationsTest, RemoteRenamesAndMovesNeverReplaceAName) {
+  server.writeFile(QStringLiteral("pub/f.txt"), "pub's own");
+  selectRemote({"f.txt"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  prompts.textAnswers.push_back(QStringLiteral("g.txt"));
+  ops->RenameRemoteFile();
+  EXPECT_EQ(log.last(), "Error: The name g.txt exists in the folder already; nothing was renamed");
+
+  selectRemote({"f.txt"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  prompts.textAnswers.push_back(QStringLiteral("pub"));
+  ops->MoveRemoteItems();
+  EXPECT_EQ(log.last(), "Error: The name pub/f.txt exists in the folder already; nothing was renamed");
+
+  EXPECT_FALSE(ops->RemoteEditFinished(rowOf(remoteModel, QStringLiteral("f.txt")), QStringLiteral("g.txt")));
+  EXPECT_EQ(prompts.messages().back(), "Tidewick|File name exists in folder? no way!");
+
+  EXPECT_FALSE(sent(QStringLiteral("RNFR")));
+  EXPECT_EQ(server.readFile(QStringLiteral("g.txt")), "g");
+  EXPECT_EQ(server.readFile(QStringLiteral("pub/f.txt")), "pub's own");
+  EXPECT_EQ(server.readFile(QStringLiteral("f.txt")), "f");
+}
+
+// A prompt cancelled or answered with blanks leads to nothing: no command, no log line.
+TEST_F(FileOperationsTest, CancelledOrBlankPromptsSendAndLogNothing) {
+  const int wireBefore = wire.size();
+  for (const QString& answer : {QString(), QStringLiteral("   ")}) {
+    selectRemote({"f.txt"});
+    prompts.messageAnswers.push_back(UserPrompts::Yes);
+    prompts.textAnswers.push_back(answer);
+    ops->RenameRemoteFile();
+    prompts.textAnswers.push_back(answer);
+    ops->CreateRemoteFolder();
+    prompts.messageAnswers.push_back(UserPrompts::Yes);
+    prompts.textAnswers.push_back(answer);
+    ops->MoveRemoteItems();
+    prompts.textAnswers.push_back(answer);
+    remotePane->GoToTypedFolder();
+    EXPECT_EQ(prompts.messages().back(), "Remote Server Custom Command|No command entered, quiting");
+    prompts.textAnswers.push_back(answer);
+    ops->CreateLocalFolder();
+  }
+  EXPECT_EQ(wire.mid(wireBefore), QStringList());
+  EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
+  EXPECT_EQ(QDir(localFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
+}
+
+// Without MLST the engine cannot see folders; the listing just read still tells the pane.
+class FileOperationsWithoutMlst : public FileOperationsTest {
+protected:
+  static FtpServerOptions withoutMlst() {
+    FtpServerOptions options;
+    options.mlsd = false;
+    return options;
+  }
+  FileOperationsWithoutMlst() : FileOperationsTest(withoutMlst()) {}
+};
+
+TEST_F(FileOperationsWithoutMlst, ListedFoldersAreNotReplacedEither) {
+  prompts.textAnswers.push_back(QStringLiteral("empty"));
+  ops->CreateRemoteFolder();
+  selectRemote({"pub"});
+  prompts.messageAnswers.push_back(UserPrompts::Yes);
+  prompts.textAnswers.push_back(QStringLiteral("empty"));
+  ops->RenameRemoteFile();
+  EXPECT_EQ(log.last(), "Error: The name empty exists in the folder already; nothing was renamed");
+  EXPECT_FALSE(sent(QStringLiteral("RNFR")));
+  EXPECT_TRUE(QFile::exists(server.path(QStringLiteral("pub/keep"))));
 }
 
 } // namespace

@@ -15,6 +15,9 @@
 #include <QRegularExpression>
 
 #include <algorithm>
+#include <cctype>
+#include <optional>
+#include <string_view>
 
 namespace tidewick::ftp {
 
@@ -517,11 +520,64 @@ void Session::removeFolder(const QString& name) { folderCommand("RMD", &name); }
 
 void Session::deleteFile(const QString& name) { folderCommand("DELE", &name); }
 
+namespace {
+
+// The value of one fact ("unique", "type", ...) of an MLST reply's entry line, when it has one.
+std::optional<std::string> mlstFact(const proto::Reply& reply, std::string_view fact) {
+  for (const std::string& line : reply.lines) {
+    if (line.empty() || line.front() != ' ') continue; // the entry line starts with a blank
+    const std::size_t end = line.find(' ', 1);
+    const std::string facts = line.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+    std::size_t at = 0;
+    while (at < facts.size()) {
+      const std::size_t semicolon = facts.find(';', at);
+      const std::string item = facts.substr(at, semicolon == std::string::npos ? std::string::npos : semicolon - at);
+      const std::size_t equals = item.find('=');
+      if (equals == fact.size() && std::equal(fact.begin(), fact.end(), item.begin(), [](char a, char b) {
+            return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+          }))
+        return item.substr(equals + 1);
+      if (semicolon == std::string::npos) break;
+      at = semicolon + 1;
+    }
+  }
+  return std::nullopt;
+}
+
+} // namespace
+
+bool Session::renameTargetExists(const QString& from, const QString& to) {
+  // A server that ignores case finds the item itself under its new spelling; there only another
+  // item (told apart by MLST's "unique" fact) counts.
+  const bool sameButCase = from.compare(to, Qt::CaseInsensitive) == 0;
+  if (m_features.has("MLST")) {
+    const proto::Reply target = command("MLST", to);
+    if (!target.isPositive()) return false;
+    if (!sameButCase) return true;
+    const proto::Reply source = command("MLST", from);
+    const auto targetId = mlstFact(target, "unique");
+    const auto sourceId = source.isPositive() ? mlstFact(source, "unique") : std::nullopt;
+    return targetId && sourceId && *targetId != *sourceId;
+  }
+  // SIZE sees files only; folders are left to the caller's listing. Servers may refuse SIZE in
+  // ASCII mode (the mode a session starts in), which would read as "no such file".
+  if (m_features.has("SIZE") && !sameButCase) {
+    ensureType(false);
+    return command("SIZE", to).code == 213;
+  }
+  return false;
+}
+
 void Session::rename(const QString& from, const QString& to) {
   requireConnected();
   guarded([&] {
-    // Both names are checked before RNFR goes out, so a refused RNTO cannot leave half a rename.
+    // Both names are checked before anything goes out, so a refused RNTO cannot leave half a
+    // rename.
+    proto::formatCommand("RNFR", toWire(from));
     proto::formatCommand("RNTO", toWire(to));
+    // Many servers rename over an existing name without a word (rename(2) does), so a name that
+    // is taken is refused here, before RNFR: a rename never replaces another item.
+    if (renameTargetExists(from, to)) throw FtpError(FailureKind::TargetExists, targetExistsText(to));
     proto::Reply reply = command("RNFR", from);
     if (reply.code != 350) refused("RNFR " + toWire(from), reply);
     reply = command("RNTO", to);
@@ -529,13 +585,9 @@ void Session::rename(const QString& from, const QString& to) {
     // Callers treat "the new name exists" apart from other refusals, and servers word it
     // every way, so ask whether the target is there.
     bool exists = QString::fromStdString(reply.text()).contains(QLatin1String("exist"), Qt::CaseInsensitive);
-    if (!exists && m_control && !proto::hasLineBreakOrNul(toWire(to))) {
-      if (m_features.has("MLST")) exists = command("MLST", to).code == 250;
-      else if (m_features.has("SIZE")) exists = command("SIZE", to).code == 213;
-    }
+    if (!exists && m_control) exists = renameTargetExists(from, to);
     if (exists)
-      throw FtpError(FailureKind::TargetExists,
-                     QStringLiteral("The name %1 exists in the folder already: %2").arg(to, fromWire(reply.text())));
+      throw FtpError(FailureKind::TargetExists, targetExistsText(to) + QStringLiteral(": ") + fromWire(reply.text()));
     refused("RNTO " + toWire(to), reply);
   });
 }

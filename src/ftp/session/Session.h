@@ -159,6 +159,8 @@ private:
                             FailureKind kind = FailureKind::CommandRefused);
   void ensureType(bool ascii);
   QString workingFolder(); // PWD
+  // Whether the new name of a rename is taken already, as far as MLST or SIZE can tell.
+  bool renameTargetExists(const QString& from, const QString& to);
 
   // Runs one step of an operation and turns whatever it throws into FtpError: an abort first
   // brings the control connection back in step, garbage from the server closes it.
