@@ -154,7 +154,7 @@ void frmMain::xFtp_AccountRequired(QString& account) {
 }
 
 void frmMain::xFtp_PasswordRequired(QString& password) {
-  password = m_prompts.input(this, kQuery, QStringLiteral("Please enter the correct password"));
+  password = m_prompts.passwordInput(this, kQuery, QStringLiteral("Please enter the correct password"));
 }
 
 } // namespace tidewick::app

@@ -287,11 +287,23 @@ void frmConnectionInfo::ChooseAnonymous(bool anonymous) {
     txtUserName->setText(QStringLiteral("anonymous"));
     txtPassword->setText(DefaultAnonymousPassword());
   }
+  SetLoginFieldsEnabled(!anonymous);
+}
+
+void frmConnectionInfo::ClearLoginChoice(QRadioButton* option) {
+  // Exclusive options refuse to be cleared one by one; a site with a user name and no saved
+  // password has neither chosen, and must not stay Anonymous.
+  option->setAutoExclusive(false);
+  option->setChecked(false);
+  option->setAutoExclusive(true);
+}
+
+void frmConnectionInfo::SetLoginFieldsEnabled(bool enabled) {
   for (QLineEdit* edit : {txtUserName, txtPassword}) {
-    edit->setEnabled(!anonymous);
+    edit->setEnabled(enabled);
     QPalette palette = edit->palette();
-    palette.setColor(QPalette::Base, anonymous ? this->palette().color(QPalette::Button)
-                                               : this->palette().color(QPalette::Active, QPalette::Base));
+    palette.setColor(QPalette::Base, enabled ? this->palette().color(QPalette::Active, QPalette::Base)
+                                             : this->palette().color(QPalette::Button));
     edit->setPalette(palette);
   }
 }
@@ -315,9 +327,11 @@ void frmConnectionInfo::OnNodeSelected(QTreeWidgetItem* node) {
   // Two tests in this order: a user named "anonymous" chooses Anonymous (which fills in the
   // anonymous password), then a non-empty password chooses Save Password.
   if (txtUserName->text() == QStringLiteral("anonymous")) ChooseAnonymous(true);
-  else optAnonymous->setChecked(false);
+  else ClearLoginChoice(optAnonymous);
   if (!txtPassword->text().isEmpty()) ChooseAnonymous(false);
-  else optNormal->setChecked(false);
+  else ClearLoginChoice(optNormal);
+  // With neither chosen the login is the named user's: the fields stay open for the password.
+  if (!optAnonymous->isChecked()) SetLoginFieldsEnabled(true);
   SetDeleteEnabled(true);
 }
 

@@ -50,6 +50,8 @@ protected:
 private:
   void ArrangeButtons();
   void ChooseAnonymous(bool anonymous);
+  void ClearLoginChoice(QRadioButton* option);
+  void SetLoginFieldsEnabled(bool enabled);
   void OnNodeSelected(QTreeWidgetItem* node);
   void SetDeleteEnabled(bool enabled);
 

@@ -47,6 +47,12 @@ QString QtUserPrompts::input(QWidget* parent, const QString& title, const QStrin
   return ok ? text : QString();
 }
 
+QString QtUserPrompts::passwordInput(QWidget* parent, const QString& title, const QString& prompt) {
+  bool ok = false;
+  QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Password, QString(), &ok);
+  return ok ? text : QString();
+}
+
 QString QtUserPrompts::openFileName(QWidget* parent, const QString& title, const QString& folder,
                                     const QString& filter) {
   return QFileDialog::getOpenFileName(parent, title, folder, filter);

@@ -40,6 +40,8 @@ public:
   // A one-line input prompt; returns the empty text when cancelled.
   virtual QString input(QWidget* parent, const QString& title, const QString& prompt,
                         const QString& defaultText = QString()) = 0;
+  // The same for a password: what is typed is masked. Every password question goes here.
+  virtual QString passwordInput(QWidget* parent, const QString& title, const QString& prompt) = 0;
 
   // File dialogs; the empty text when cancelled.
   virtual QString openFileName(QWidget* parent, const QString& title, const QString& folder,
@@ -65,6 +67,7 @@ class QtUserPrompts final : public UserPrompts {
 public:
   Button message(QWidget* parent, const QString& title, const QString& text, int buttons, Icon icon) override;
   QString input(QWidget* parent, const QString& title, const QString& prompt, const QString& defaultText) override;
+  QString passwordInput(QWidget* parent, const QString& title, const QString& prompt) override;
   QString openFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
   QString saveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
   QString existingFolder(QWidget* parent, const QString& title, const QString& folder) override;

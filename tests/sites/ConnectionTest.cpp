@@ -15,6 +15,8 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
+#include <QRegularExpression>
 #include <QTimer>
 #include <QTreeWidget>
 
@@ -148,10 +150,10 @@ TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
   EXPECT_TRUE(logged(QStringLiteral("Error: "))) << logLines().join('\n').toStdString();
   bool asked = false;
   for (const auto& a : prompts.asked)
-    if (a.kind == ScriptedPrompts::Kind::Input && a.title == QStringLiteral("Tidewick [Query]") &&
+    if (a.kind == ScriptedPrompts::Kind::Password && a.title == QStringLiteral("Tidewick [Query]") &&
         a.text == QStringLiteral("Please enter the correct password"))
       asked = true;
-  EXPECT_TRUE(asked);
+  EXPECT_TRUE(asked) << "asked in a masked field";
   EXPECT_FALSE(window->cmdDisconnect->isEnabled()) << "the window stays disconnected";
   EXPECT_EQ(window->statusPanel(1)->text(), "");
 
@@ -189,6 +191,28 @@ TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
   EXPECT_EQ(window->ftp().CurrentState(), 0);
   EXPECT_TRUE(logged(QStringLiteral("Error: ")));
   EXPECT_FALSE(window->cmdDisconnect->isEnabled());
+}
+
+// A site with a user name and no saved password chooses neither login type, so the login is the
+// user's: the server sees that user, and the password is asked for in a masked field.
+TEST_F(ConnectionTest, ASiteWithAUserAndNoSavedPasswordLogsInAsThatUser) {
+  sites::SaveProfile(
+      {QStringLiteral("no password"), server.host(), QStringLiteral("demo"), QString(), QString::number(server.port())},
+      true);
+  prompts.textAnswers.push_back(QStringLiteral("demo"));
+  ASSERT_TRUE(window->Connection.anonymous) << "the dialog opens with Anonymous chosen";
+  chooseSite(QStringLiteral("no password"), [](QDialog* d) {
+    EXPECT_FALSE(d->findChild<QRadioButton*>(QStringLiteral("optAnonymous"))->isChecked());
+    EXPECT_FALSE(d->findChild<QRadioButton*>(QStringLiteral("optNormal"))->isChecked());
+    EXPECT_TRUE(d->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->isEnabled());
+  });
+  window->ConnectWithDialog();
+  ASSERT_EQ(window->ftp().CurrentState(), 2) << logLines().join('\n').toStdString();
+  EXPECT_EQ(server.receivedCommands().filter(QRegularExpression(QStringLiteral("^USER "))),
+            QStringList{"USER demo"});
+  ASSERT_EQ(prompts.asked.size(), 2u);
+  EXPECT_EQ(prompts.asked[1].kind, ScriptedPrompts::Kind::Password);
+  EXPECT_FALSE(window->Connection.anonymous);
 }
 
 TEST_F(ConnectionTest, ReconnectOpensTheDialogFirstThenUsesTheLastConnection) {

@@ -27,6 +27,11 @@ QString ScriptedPrompts::input(QWidget*, const QString& title, const QString& pr
   return nextText();
 }
 
+QString ScriptedPrompts::passwordInput(QWidget*, const QString& title, const QString& prompt) {
+  asked.push_back({Kind::Password, title, prompt});
+  return nextText();
+}
+
 QString ScriptedPrompts::openFileName(QWidget*, const QString& title, const QString&, const QString&) {
   asked.push_back({Kind::OpenFile, title, {}});
   return nextText();

@@ -14,7 +14,7 @@
 
 class ScriptedPrompts final : public tidewick::ui::UserPrompts {
 public:
-  enum class Kind { Message, Input, OpenFile, SaveFile, Folder, Modal };
+  enum class Kind { Message, Input, Password, OpenFile, SaveFile, Folder, Modal };
   struct Asked {
     Kind kind;
     QString title;
@@ -25,13 +25,14 @@ public:
 
   std::vector<Asked> asked;
   std::deque<Button> messageAnswers;
-  std::deque<QString> textAnswers; // input prompts and file dialogs, in order
+  std::deque<QString> textAnswers; // input and password prompts and file dialogs, in order
   // Each modal dialog is handed to the next function, which may fill and press its controls; its
   // return value is the dialog's result.
   std::deque<std::function<int(QDialog*)>> modalAnswers;
 
   Button message(QWidget* parent, const QString& title, const QString& text, int buttons, Icon icon) override;
   QString input(QWidget* parent, const QString& title, const QString& prompt, const QString& defaultText) override;
+  QString passwordInput(QWidget* parent, const QString& title, const QString& prompt) override;
   QString openFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
   QString saveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
   QString existingFolder(QWidget* parent, const QString& title, const QString& folder) override;
