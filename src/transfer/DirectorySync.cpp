@@ -5,7 +5,7 @@
 // another size. The switch is read afresh at the start of each synchronisation.
 //
 // A synchronisation that stops on a failure says so: the completion text appears only when every
-// file was handled, and the log carries the real reason.
+// file was handled; otherwise the status bar says it stopped and why, and so does the log.
 #include "transfer/TransferController.h"
 
 #include "browse/LocalFileSystem.h"
@@ -59,6 +59,7 @@ bool TransferController::SyncStart(bool toRemote) {
   const QString localFolder = m_localFolder;
   const QString remoteFolder = m_services.CurrentRemoteFolder();
   bool complete = false;
+  QString reason;
   {
     ui::BusyCursor busy;
     try {
@@ -66,9 +67,11 @@ bool TransferController::SyncStart(bool toRemote) {
       else SyncDown(localFolder, remoteFolder);
       complete = true;
     } catch (const FtpFailure& failure) {
-      if (!failure.description().isEmpty()) Log(QStringLiteral("Error: ") + failure.description());
+      reason = failure.description();
+      if (!reason.isEmpty()) Log(QStringLiteral("Error: ") + reason);
     } catch (const LocalFolderUnreadable&) {
-      Log(QStringLiteral("Cannot read the contents of ") + localFolder);
+      reason = QStringLiteral("Cannot read the contents of ") + localFolder;
+      Log(reason);
     }
   }
   if (m_services.SetAbortEnabled) m_services.SetAbortEnabled(false);
@@ -76,7 +79,7 @@ bool TransferController::SyncStart(bool toRemote) {
   if (m_services.RefreshLocalList) m_services.RefreshLocalList();
   ResetProgress();
   const QString what = toRemote ? QStringLiteral("Remote Directory Sync") : QStringLiteral("Local Directory Sync");
-  Action(what + (complete ? QStringLiteral(" Complete") : QStringLiteral(" stopped by an error; see the log")));
+  Action(complete ? what + QStringLiteral(" Complete") : StoppedText(what, reason));
   m_running = false;
   return complete;
 }

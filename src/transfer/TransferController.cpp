@@ -119,7 +119,13 @@ void TransferController::RefreshRemote() {
 
 void TransferController::Fail(Direction direction, const QString& description) {
   if (!description.isEmpty()) Log(QStringLiteral("Error: ") + description);
-  EndRun(direction, QString());
+  // The action panel would otherwise still say which file was moving.
+  EndRun(direction, StoppedText(direction == Direction::Upload ? QStringLiteral("Upload") : QStringLiteral("Download"),
+                                description));
+}
+
+QString TransferController::StoppedText(const QString& what, const QString& reason) {
+  return what + QStringLiteral(" stopped: ") + (reason.isEmpty() ? QStringLiteral("see the log") : reason);
 }
 
 std::optional<TransferController::LocalFile> TransferController::StatLocal(const QString& path) {

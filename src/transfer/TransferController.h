@@ -137,6 +137,8 @@ private:
 
   static std::optional<LocalFile> StatLocal(const QString& path);
   static QString FileLine(const char* which, qint64 size, const QDateTime& date);
+  // The action panel's text for a run that ended on a failure.
+  static QString StoppedText(const QString& what, const QString& reason);
 
   ftp::FtpClient& m_ftp;
   ProgressPanels m_progress;

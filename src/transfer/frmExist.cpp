@@ -58,7 +58,6 @@ frmExist::frmExist(QWidget* parent) : QDialog(parent) {
   chkAll = new QCheckBox(QStringLiteral("Apply To All"), this);
   chkAll->setObjectName(QStringLiteral("chkAll"));
   chkAll->setToolTip(QStringLiteral("Apply to all selected files and folders"));
-  cmdOverwrite->setDefault(true);
 
   connect(cmdOverwrite, &QPushButton::clicked, this, [this] { Answered(Overwrite); });
   connect(cmdResume, &QPushButton::clicked, this, [this] { Answered(Resume); });

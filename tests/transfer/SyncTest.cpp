@@ -123,7 +123,8 @@ TEST_F(Sync, ASynchronisationThatStopsSaysSo) {
   setRemoteTime(QStringLiteral("docs"), kThen);
   controller->SyncLocalToRemote();
   EXPECT_EQ(errors(), 1) << log.join('\n').toStdString();
-  EXPECT_EQ(actions.last(), "Remote Directory Sync stopped by an error; see the log");
+  EXPECT_TRUE(actions.last().startsWith(QStringLiteral("Remote Directory Sync stopped: ")))
+      << actions.last().toStdString();
   EXPECT_FALSE(actions.contains(QStringLiteral("Remote Directory Sync Complete")));
   EXPECT_EQ(abortEnabled.last(), false);
   EXPECT_EQ(localRefreshes, 1);
@@ -133,7 +134,7 @@ TEST_F(Sync, ASynchronisationThatStopsSaysSo) {
   localFolder = localDir.path() + QStringLiteral("/missing/");
   controller->SyncRemoteToLocal();
   EXPECT_EQ(log, QStringList{QStringLiteral("Cannot read the contents of ") + localFolder});
-  EXPECT_EQ(actions.last(), "Local Directory Sync stopped by an error; see the log");
+  EXPECT_EQ(actions.last(), QStringLiteral("Local Directory Sync stopped: Cannot read the contents of ") + localFolder);
 
   // Not connected: the real reason, in both directions.
   log.clear();

@@ -255,6 +255,8 @@ protected:
   void expectEnded(const QString& completeText) {
     EXPECT_EQ(errors(), 1) << log.join(QLatin1Char('\n')).toStdString();
     EXPECT_FALSE(actions.contains(completeText));
+    EXPECT_EQ(actions.last(), completeText.section(QLatin1Char(' '), 0, 0) + QStringLiteral(" stopped: ") +
+                                  log.filter(QStringLiteral("Error: ")).value(0).mid(7));
     EXPECT_EQ(abortEnabled.last(), false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
