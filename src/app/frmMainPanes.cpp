@@ -53,11 +53,6 @@ void frmMain::CreatePanes() {
   remote.PopupMenu = [this](const QPoint& pos) { miRemote->popup(pos); };
   remote.ApplyCommandStates = [this](const PaneCommandStates& s) { ApplyRemoteCommandStates(s); };
 
-  cboLocalPath->setEditable(true);
-  cboLocalPath->setInsertPolicy(QComboBox::NoInsert);
-  cboRemotePath->setEditable(true);
-  cboRemotePath->setInsertPolicy(QComboBox::NoInsert);
-
   m_localPane =
       std::make_unique<LocalPane>(*m_localFiles, *xFtp, lstLocalFileList, cboLocalPath, CurrentLocalFolder, local);
   m_remotePane = std::make_unique<RemotePane>(*xFtp, lstRemoteFileList, cboRemotePath, CurrentRemoteFolder, remote);
@@ -71,6 +66,14 @@ void frmMain::CreatePanes() {
       [this](int row, const QString& name) { m_fileOps->RemoteEditFinished(row, name); });
   connect(lstLocalFileList, &FilePaneView::editStarted, this, [this](int row) { m_fileOps->LocalEditStarted(row); });
   connect(lstRemoteFileList, &FilePaneView::editStarted, this, [this](int row) { m_fileOps->RemoteEditStarted(row); });
+
+  // The Delete key gives the list's delete command, where its button would.
+  connect(lstLocalFileList, &FilePaneView::deleteKeyPressed, this, [this] {
+    if (cmdDeleteLocalFile->isEnabled()) DeleteLocalFiles();
+  });
+  connect(lstRemoteFileList, &FilePaneView::deleteKeyPressed, this, [this] {
+    if (cmdDeleteRemoteFile->isEnabled() && xFtp->state() != ftp::ClientState::NotConnected) DeleteRemoteFile();
+  });
 }
 
 void frmMain::ApplyLocalCommandStates(const PaneCommandStates& s) {

@@ -1,11 +1,12 @@
 #include "browse/FileListModel.h"
 
+#include "ui/SortOrder.h"
+
 #include <QLocale>
 #include <QMimeData>
 #include <QTimer>
 
 #include <algorithm>
-#include <numeric>
 
 namespace tidewick::browse {
 
@@ -136,21 +137,31 @@ void FileListModel::clear() {
   endResetModel();
 }
 
+void FileListModel::finishListing() {
+  flush();
+  if (m_sortColumn >= 0) sort(m_sortColumn, m_sortOrder);
+}
+
 void FileListModel::sort(int column, Qt::SortOrder order) {
   flush();
-  if (column < 0 || column >= ColumnCount || m_rows.size() < 2) return;
+  if (column < 0 || column >= ColumnCount) return;
+  m_sortColumn = column;
+  m_sortOrder = order;
+  if (m_rows.size() < 2) return;
   emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
   const QModelIndexList before = persistentIndexList();
 
-  // Compare case-folded texts once per row, not once per comparison.
-  std::vector<QString> keys(m_rows.size());
-  for (size_t i = 0; i < m_rows.size(); ++i) keys[i] = text(static_cast<int>(i), column).toCaseFolded();
-  std::vector<int> order_(m_rows.size());
-  std::iota(order_.begin(), order_.end(), 0);
-  std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
-    const int c = keys[static_cast<size_t>(a)].compare(keys[static_cast<size_t>(b)]);
-    return order == Qt::AscendingOrder ? c < 0 : c > 0;
-  });
+  std::vector<ui::SortKey> keys;
+  keys.reserve(m_rows.size());
+  for (size_t i = 0; i < m_rows.size(); ++i) {
+    const FileRow& r = m_rows[i];
+    switch (column) {
+      case SizeColumn: keys.push_back(ui::SortKey::number(r.sizeShown ? std::optional(r.size) : std::nullopt)); break;
+      case DateColumn: keys.push_back(ui::SortKey::time(r.date)); break;
+      default: keys.push_back(ui::SortKey::text(text(static_cast<int>(i), column))); break;
+    }
+  }
+  const std::vector<int> order_ = ui::sortedRows(keys, order);
 
   std::vector<FileRow> rows;
   std::vector<QString> dates;

@@ -1,8 +1,9 @@
 #pragma once
 // The rows of a file pane: name, size, date and the hidden kind letter, plus the icon index the
 // rest of the pane reads to tell files (1-9), links and unreadable entries (10) and folders (11)
-// apart. Built for folders of 100,000 entries: rows arrive in batches, texts are made only when
-// shown or sorted, and sorting compares the texts shown, as the pane has always done.
+// apart. Built for folders of 100,000 entries: rows arrive in batches and texts are made only when
+// shown. Sorting follows the rule of every list with sizes and dates (ui/SortOrder.h); once the
+// user has sorted, each listing that follows is sorted the same way.
 
 #include <QAbstractTableModel>
 #include <QDateTime>
@@ -54,8 +55,14 @@ public:
   // The text a column shows for a row.
   QString text(int row, int column) const;
 
-  // Sorts by the texts shown in `column`, without regard to case; equal texts keep their order.
+  // Sorts by `column` (names as text without regard to case, sizes as numbers, dates as times);
+  // equal values keep their order. From then on the list stays sorted so.
   void sort(int column, Qt::SortOrder order) override;
+  // The end of a listing: every row reaches the views, in the sorted order when there is one.
+  void finishListing();
+  // The sorted column, or -1 while rows keep the order they arrived in.
+  int sortColumn() const { return m_sortColumn; }
+  Qt::SortOrder sortOrder() const { return m_sortOrder; }
 
   // The date text: the user's short date, with the time unless it is midnight.
   static QString DateText(const QDateTime& date);
@@ -74,6 +81,8 @@ private:
   std::vector<FileRow> m_pending;
   mutable std::vector<QString> m_dateTexts; // filled when first shown or sorted
   bool m_flushQueued = false;
+  int m_sortColumn = -1;
+  Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
   IconProvider m_icons;
   RenameHandler m_renameHandler;
 };

@@ -2,11 +2,14 @@
 
 #include "browse/FileListModel.h"
 
+#include <QAccessibleWidget>
+#include <QApplication>
 #include <QDrag>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QListView>
 #include <QMimeData>
 #include <QMouseEvent>
@@ -14,6 +17,7 @@
 #include <QTreeView>
 
 #include <algorithm>
+#include <utility>
 
 namespace tidewick::browse {
 
@@ -51,9 +55,35 @@ private:
   FilePaneView* m_pane;
 };
 
+// What screen readers see of the list: only the view it shows. The other view is hidden, but its
+// items would still say they are on screen.
+class PaneAccessible : public QAccessibleWidget {
+public:
+  explicit PaneAccessible(FilePaneView* pane) : QAccessibleWidget(pane, QAccessible::LayeredPane) {}
+  QAbstractItemView* shown() const { return static_cast<FilePaneView*>(widget())->currentView(); }
+  int childCount() const override { return 1; }
+  QAccessibleInterface* child(int index) const override {
+    return index == 0 ? QAccessible::queryAccessibleInterface(shown()) : nullptr;
+  }
+  int indexOfChild(const QAccessibleInterface* child) const override {
+    return child && child->object() == shown() ? 0 : -1;
+  }
+};
+
+QAccessibleInterface* paneAccessible(const QString& className, QObject* object) {
+  if (className == QLatin1String(FilePaneView::staticMetaObject.className()) && object)
+    return new PaneAccessible(static_cast<FilePaneView*>(object));
+  return nullptr;
+}
+
 } // namespace
 
 FilePaneView::FilePaneView(FileListModel* model, QWidget* parent) : QStackedWidget(parent), m_model(model) {
+  static const bool accessibilityInstalled = [] {
+    QAccessible::installFactory(paneAccessible);
+    return true;
+  }();
+  Q_UNUSED(accessibilityInstalled);
   m_details = new DragAwareView<QTreeView>(this);
   m_icons = new DragAwareView<QListView>(this);
   m_details->setModel(model);
@@ -93,6 +123,20 @@ FilePaneView::FilePaneView(FileListModel* model, QWidget* parent) : QStackedWidg
   }
   connect(m_selection, &QItemSelectionModel::selectionChanged, this, [this] { emit selectionChanged(); });
   setViewMode(ViewMode::Details);
+
+  m_slowClick.setSingleShot(true);
+  connect(this, &FilePaneView::dragStarted, this, [this] {
+    m_slowClick.stop();
+    m_slowClickRow = -1;
+  });
+  connect(&m_slowClick, &QTimer::timeout, this, [this] {
+    const int row = std::exchange(m_slowClickRow, -1);
+    // Only if nothing else happened meanwhile: the row still the one selected, no dialog open.
+    if (row < 0 || row >= m_model->rowCount() || selectedRows() != std::vector<int>{row} || !isVisible() ||
+        QApplication::activeModalWidget() || QApplication::activePopupWidget())
+      return;
+    editName(row);
+  });
 }
 
 void FilePaneView::setListName(const QString& name) {
@@ -103,13 +147,16 @@ void FilePaneView::setListName(const QString& name) {
 void FilePaneView::configure(QAbstractItemView* view) {
   view->setSelectionMode(QAbstractItemView::ExtendedSelection);
   view->setSelectionBehavior(QAbstractItemView::SelectRows);
-  view->setEditTriggers(QAbstractItemView::EditKeyPressed | QAbstractItemView::SelectedClicked);
+  // F2 edits a name; the slow second click is handled here (the view's own version of it also
+  // fired within a double-click, opening the editor under the double-click's dialog).
+  view->setEditTriggers(QAbstractItemView::EditKeyPressed);
   view->setDragEnabled(true);
   view->setDragDropMode(QAbstractItemView::DragDrop);
   view->setDefaultDropAction(Qt::CopyAction);
   view->setAcceptDrops(true);
   view->viewport()->setAcceptDrops(true);
   view->viewport()->installEventFilter(this);
+  view->installEventFilter(this);
   view->setContextMenuPolicy(Qt::NoContextMenu);
   view->setItemDelegate(new NameDelegate(this));
   connect(view, &QAbstractItemView::doubleClicked, this, [this](const QModelIndex& index) {
@@ -122,6 +169,7 @@ void FilePaneView::setViewMode(ViewMode mode) {
   m_mode = mode;
   if (mode == ViewMode::Details) {
     setCurrentWidget(m_details);
+    AnnounceView();
     return;
   }
   switch (mode) {
@@ -154,6 +202,14 @@ void FilePaneView::setViewMode(ViewMode mode) {
   }
   m_icons->setModelColumn(FileListModel::NameColumn);
   setCurrentWidget(m_icons);
+  AnnounceView();
+}
+
+void FilePaneView::AnnounceView() {
+  // Screen readers see only the view shown (see PaneAccessible): tell them it changed.
+  if (!QAccessible::isActive()) return;
+  QAccessibleEvent changed(this, QAccessible::ObjectReorder);
+  QAccessible::updateAccessibility(&changed);
 }
 
 QAbstractItemView* FilePaneView::currentView() const {
@@ -194,12 +250,41 @@ void FilePaneView::setAcceptDrops(bool accept) {
 }
 
 bool FilePaneView::eventFilter(QObject* watched, QEvent* event) {
+  if ((watched == m_details || watched == m_icons) && event->type() == QEvent::KeyPress) {
+    // A name being edited has the keys to itself; this is the list's own Delete.
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (key->key() == Qt::Key_Delete && !(key->modifiers() & ~Qt::KeypadModifier)) {
+      emit deleteKeyPressed();
+      return true;
+    }
+    return QStackedWidget::eventFilter(watched, event);
+  }
   const bool ours = watched == m_details->viewport() || watched == m_icons->viewport();
   if (!ours) return QStackedWidget::eventFilter(watched, event);
   switch (event->type()) {
+    case QEvent::MouseButtonPress: {
+      auto* mouse = static_cast<QMouseEvent*>(event);
+      m_slowClick.stop();
+      m_slowClickRow = -1;
+      const QModelIndex index = currentView()->indexAt(mouse->position().toPoint());
+      if (mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::NoModifier && index.isValid() &&
+          selectedRows() == std::vector<int>{index.row()} && m_selection->currentIndex().row() == index.row())
+        m_slowClickRow = index.row();
+      break;
+    }
+    case QEvent::MouseButtonDblClick:
+      m_slowClick.stop();
+      m_slowClickRow = -1;
+      break;
     case QEvent::MouseButtonRelease: {
       auto* mouse = static_cast<QMouseEvent*>(event);
       if (mouse->button() == Qt::RightButton) emit rightButtonReleased(mouse->globalPosition().toPoint());
+      if (mouse->button() == Qt::LeftButton && m_slowClickRow >= 0) {
+        const QModelIndex index = currentView()->indexAt(mouse->position().toPoint());
+        // (A drag from the row has ended the gesture already: see dragStarted.)
+        if (index.isValid() && index.row() == m_slowClickRow) m_slowClick.start(QApplication::doubleClickInterval());
+        else m_slowClickRow = -1;
+      }
       break;
     }
     case QEvent::DragEnter:

@@ -4,6 +4,7 @@
 // column headers (clicking one asks for a sort, which the pane decides).
 
 #include <QStackedWidget>
+#include <QTimer>
 
 #include <vector>
 
@@ -42,7 +43,8 @@ public:
   void selectRow(int row, bool add = false);
   void clearSelection();
 
-  // Starts editing the name of `row` in place.
+  // Starts editing the name of `row` in place. The user's gestures for it are F2 and a slow second
+  // click on a selected row; a double-click never starts it.
   void editName(int row);
 
   // Whether drops are taken; the pane turns this off while its own drag runs.
@@ -60,18 +62,25 @@ signals:
   // The user began editing a row's name in place.
   void editStarted(int row);
   void dragFinished();
+  // The Delete key in the list (not while a name is being edited).
+  void deleteKeyPressed();
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
   void configure(QAbstractItemView* view);
+  void AnnounceView();
 
   FileListModel* m_model;
   QItemSelectionModel* m_selection;
   QTreeView* m_details;
   QListView* m_icons;
   ViewMode m_mode = ViewMode::Details;
+  // A click on the row that was already the one selected waits out the double-click time; a
+  // second click within it makes a double-click, anything else lets the edit begin.
+  QTimer m_slowClick;
+  int m_slowClickRow = -1;
 };
 
 } // namespace tidewick::browse

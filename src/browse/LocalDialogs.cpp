@@ -87,6 +87,7 @@ FindFilesDialog::FindFilesDialog(const QString& folder, QWidget* parent) : QDial
   auto* close = new QPushButton(QStringLiteral("&Close"), this);
   m_results = new QTreeWidget(this);
   m_results->setObjectName(QStringLiteral("lstResults"));
+  m_results->setAccessibleName(QStringLiteral("Files found"));
   m_results->setHeaderLabels({QStringLiteral("Name"), QStringLiteral("In Folder"), QStringLiteral("Size")});
   m_results->setRootIsDecorated(false);
   m_results->setUniformRowHeights(true);

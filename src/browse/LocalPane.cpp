@@ -3,6 +3,7 @@
 #include "browse/FileListModel.h"
 #include "browse/IconTable.h"
 #include "browse/LocalFileSystem.h"
+#include "browse/PathBox.h"
 #include "ftp/FtpClient.h"
 #include "settings/Globals.h"
 #include "ui/BusyCursor.h"
@@ -10,6 +11,8 @@
 #include "ui/UserPrompts.h"
 
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QTreeView>
 
@@ -45,6 +48,8 @@ LocalPane::LocalPane(LocalFileSystem& local, FtpClient& ftp, FilePaneView* list,
   });
   connect(m_list, &FilePaneView::dragStarted, this, [this] { m_list->setAcceptDrops(false); });
   connect(m_list, &FilePaneView::dragFinished, this, [this] { m_list->setAcceptDrops(true); });
+  setUpPathBox(
+      m_pathBox, [this](const QString& typed) { PathTyped(typed); }, [this] { ShowCurrentFolderInPathBox(); });
   connect(m_pathBox, qOverload<int>(&QComboBox::activated), this, &LocalPane::PathBoxSelected);
 }
 
@@ -76,7 +81,9 @@ int LocalPane::FindInPathBox(const QString& path) const {
 }
 
 void LocalPane::AddPathToComboBox(const QString& path) {
-  if (FindInPathBox(path) >= 0) {
+  if (const int entry = FindInPathBox(path); entry >= 0) {
+    // Chosen quietly too, so the box does not take its text for a new choice when editing ends.
+    m_pathBox->setCurrentIndex(entry);
     m_pathBox->setEditText(path);
     return;
   }
@@ -95,7 +102,7 @@ void LocalPane::OnRootFound(const QString& root) { m_pathBox->addItem(root); }
 bool LocalPane::RetrieveLocalFolderContents(const QString& path, const QString& pattern) {
   BusyCursor busy;
   const bool ok = m_local.list(path, pattern);
-  model()->flush();
+  model()->finishListing();
   if (!ok) Log(QStringLiteral("Cannot read the contents of ") + path);
   return ok;
 }
@@ -151,22 +158,51 @@ void LocalPane::RowDoubleClicked(int row) {
       m_services.SendSelection();
     return;
   }
-  const QString newPath = m_currentLocalFolder + item.name + QLatin1Char('/');
+  EnterFolder(m_currentLocalFolder + item.name + QLatin1Char('/'));
+}
+
+bool LocalPane::EnterFolder(const QString& path) {
   ClearLocalList();
   // The folder becomes current only when it could be read, so the pane never shows one folder
   // while naming another.
-  if (RetrieveLocalFolderContents(newPath)) m_currentLocalFolder = newPath;
-  else RetrieveLocalFolderContents(m_currentLocalFolder);
+  const bool entered = RetrieveLocalFolderContents(path);
+  if (entered) {
+    m_currentLocalFolder = path;
+  } else {
+    ClearLocalList();
+    RetrieveLocalFolderContents(m_currentLocalFolder);
+    ShowCurrentFolderInPathBox();
+  }
   UpdateLocalCommandStates();
+  return entered;
 }
 
 void LocalPane::PathBoxSelected(int index) {
   if (index < 0 || index >= m_pathBox->count()) return;
-  const QString path = withTrailingSlash(m_pathBox->itemText(index));
-  ClearLocalList();
-  RetrieveLocalFolderContents(path);
-  m_currentLocalFolder = path;
-  UpdateLocalCommandStates();
+  EnterFolder(withTrailingSlash(m_pathBox->itemText(index)));
+}
+
+void LocalPane::PathTyped(const QString& typed) {
+  QString path = typed.trimmed();
+  if (path.isEmpty()) {
+    ShowCurrentFolderInPathBox();
+    return;
+  }
+  if (path == QStringLiteral("~") || path.startsWith(QStringLiteral("~/"))) path = QDir::homePath() + path.mid(1);
+  else if (!QDir::isAbsolutePath(path)) path = m_currentLocalFolder + path;
+  path = withTrailingSlash(QDir::cleanPath(path));
+  if (!QFileInfo(path).isDir()) {
+    Log(QStringLiteral("Error while attempting to change current local folder to '") + path +
+        QStringLiteral("'. Description: there is no such folder"));
+    ShowCurrentFolderInPathBox();
+    return;
+  }
+  EnterFolder(path);
+}
+
+void LocalPane::ShowCurrentFolderInPathBox() {
+  if (const int entry = FindInPathBox(m_currentLocalFolder); entry >= 0) m_pathBox->setCurrentIndex(entry);
+  m_pathBox->setEditText(m_currentLocalFolder);
 }
 
 void LocalPane::GoUpOneLevel() {

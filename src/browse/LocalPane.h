@@ -36,6 +36,11 @@ public:
 
   void RowDoubleClicked(int row);
   void PathBoxSelected(int index);
+  // Enter in the path box: the typed folder (absolute, below the current folder, or below the
+  // home folder with "~/") is listed; when it cannot be, the log says why and the box names the
+  // folder shown again.
+  void PathTyped(const QString& typed);
+  void ShowCurrentFolderInPathBox();
   void GoUpOneLevel();
   void Refresh();
   void FilterAll();
@@ -54,6 +59,8 @@ private:
   void OnFolderListed(const QString& folder);
   void OnRootFound(const QString& root);
   int FindInPathBox(const QString& path) const;
+  // Lists `path` and makes it current; when it cannot be read, lists the current folder again.
+  bool EnterFolder(const QString& path);
   void Log(const QString& line);
 
   LocalFileSystem& m_local;

@@ -2,6 +2,7 @@
 
 #include "browse/FileListModel.h"
 #include "browse/IconTable.h"
+#include "browse/PathBox.h"
 #include "ftp/FtpClient.h"
 #include "ui/BusyCursor.h"
 #include "ui/UserPrompts.h"
@@ -43,6 +44,8 @@ RemotePane::RemotePane(FtpClient& ftp, FilePaneView* list, QComboBox* pathBox, Q
   });
   connect(m_list, &FilePaneView::dragStarted, this, [this] { m_list->setAcceptDrops(false); });
   connect(m_list, &FilePaneView::dragFinished, this, [this] { m_list->setAcceptDrops(true); });
+  setUpPathBox(
+      m_pathBox, [this](const QString& typed) { PathTyped(typed); }, [this] { ShowCurrentFolderInPathBox(); });
   connect(m_pathBox, qOverload<int>(&QComboBox::activated), this, &RemotePane::PathBoxSelected);
 }
 
@@ -91,7 +94,7 @@ void RemotePane::ListDefinedFilesOnServer(const QString& defineString) {
   } catch (const FtpFailure& failure) {
     LogError(failure.description());
   }
-  model()->flush();
+  model()->finishListing();
 }
 
 QString RemotePane::GetRemoteFolder() {
@@ -116,15 +119,20 @@ bool RemotePane::ChangeCurrentRemoteFolder(const QString& folder, bool showError
   return true;
 }
 
-bool RemotePane::FindInPathBox(const QString& path, const QComboBox* box) {
+int RemotePane::PathBoxEntry(const QString& path, const QComboBox* box) {
   const QString wanted = path.toUpper();
   for (int i = 0; i < box->count(); ++i)
-    if (box->itemText(i).toUpper() == wanted) return true;
-  return false;
+    if (box->itemText(i).toUpper() == wanted) return i;
+  return -1;
 }
 
+bool RemotePane::FindInPathBox(const QString& path, const QComboBox* box) { return PathBoxEntry(path, box) >= 0; }
+
 void RemotePane::AddToRemotePaths(const QString& path) {
-  if (FindInPathBox(path, m_pathBox)) {
+  if (const int entry = PathBoxEntry(path, m_pathBox); entry >= 0) {
+    // The entry becomes the box's choice too (quietly), so the box does not take the text for a
+    // new choice of that entry when editing ends.
+    m_pathBox->setCurrentIndex(entry);
     m_pathBox->setEditText(path);
     return;
   }
@@ -200,10 +208,28 @@ void RemotePane::PathBoxSelected(int index) {
   if (index < 0 || index >= m_pathBox->count()) return;
   const QString path = m_pathBox->itemText(index);
   if (!NavigationLocked()) {
-    ChangeCurrentRemoteFolder(path, true);
+    // A folder the server refuses is not shown, so the box must not name it either.
+    if (!ChangeCurrentRemoteFolder(path, true)) {
+      ShowCurrentFolderInPathBox();
+      return;
+    }
     ListAfterNavigation();
   }
   m_currentRemoteFolder = path;
+}
+
+void RemotePane::PathTyped(const QString& typed) {
+  const QString folder = typed.trimmed();
+  if (folder.isEmpty() || folder == m_currentRemoteFolder) {
+    ShowCurrentFolderInPathBox();
+    return;
+  }
+  GoToFolder(folder);
+}
+
+void RemotePane::ShowCurrentFolderInPathBox() {
+  if (const int entry = PathBoxEntry(m_currentRemoteFolder, m_pathBox); entry >= 0) m_pathBox->setCurrentIndex(entry);
+  m_pathBox->setEditText(m_currentRemoteFolder);
 }
 
 void RemotePane::GoUpOneLevel() {
@@ -214,9 +240,12 @@ void RemotePane::GoUpOneLevel() {
     const QString after = GetRemoteFolder();
     if (after != before) {
       if (ChangeCurrentRemoteFolder(after, true)) {
+        m_currentRemoteFolder = after;
         ClearRemoteList();
         ListFilesOnServer();
         UpdateRemoteCommandStates();
+        // The listing is done; its "Obtaining directory listing..." must not stay behind.
+        if (m_services.UpdateAction) m_services.UpdateAction(QString());
         if (m_services.DisplayMessage) m_services.DisplayMessage(QStringLiteral("Remote path now up one folder."));
       }
     } else if (m_services.DisplayMessage) {
@@ -240,16 +269,23 @@ void RemotePane::GoToTypedFolder() {
     m_services.prompts->notice(m_services.window, kGoToTitle, kNoCommand);
     return;
   }
+  GoToFolder(answer);
+}
+
+bool RemotePane::GoToFolder(const QString& folder) {
   BusyCursor busy;
-  if (ChangeCurrentRemoteFolder(answer, true)) {
-    try {
-      m_currentRemoteFolder = m_ftp.GetCurrentFolder();
-    } catch (const FtpFailure& failure) {
-      LogError(failure.description());
-    }
-    ListAfterNavigation();
-    UpdateRemoteCommandStates();
+  if (!ChangeCurrentRemoteFolder(folder, true)) {
+    ShowCurrentFolderInPathBox();
+    return false;
   }
+  try {
+    m_currentRemoteFolder = m_ftp.GetCurrentFolder();
+  } catch (const FtpFailure& failure) {
+    LogError(failure.description());
+  }
+  ListAfterNavigation();
+  UpdateRemoteCommandStates();
+  return true;
 }
 
 void RemotePane::FilterAll() {

@@ -35,6 +35,8 @@ public:
   bool ChangeCurrentRemoteFolder(const QString& folder, bool showErrors);
   void AddToRemotePaths(const QString& path);
   static bool FindInPathBox(const QString& path, const QComboBox* box);
+  // The entry equal to `path` without regard to case; -1 when there is none.
+  static int PathBoxEntry(const QString& path, const QComboBox* box);
   void ClearRemoteList();
   void RefreshRemoteList();
   int CountSelected() const { return m_list->CountSelected(); }
@@ -45,6 +47,13 @@ public:
   void PathBoxSelected(int index);
   void GoUpOneLevel();
   void GoToTypedFolder();
+  // Goes to `folder` as the typed-folder command does; on failure the log says why and the path
+  // box names the folder shown again.
+  bool GoToFolder(const QString& folder);
+  // Enter in the path box.
+  void PathTyped(const QString& typed);
+  // Puts the folder the list shows back into the path box.
+  void ShowCurrentFolderInPathBox();
   void Refresh();
   void FilterAll();
   void FilterDefineTypes();

@@ -38,23 +38,39 @@ TEST(FileListModel, RowsArriveInOneBatchPerTurnOfTheEventLoop) {
   EXPECT_EQ(model.rowCount(), 0);
 }
 
-TEST(FileListModel, SortsByTheTextShownWithOneStableOrder) {
+// Sizes sort as numbers and dates as times (the biggest or newest at one end), names as text
+// without regard to case; equal values keep their order; the list stays sorted for later listings.
+TEST(FileListModel, SortsSizesByNumberDatesByTimeAndNamesAsText) {
   FileListModel model(nullptr);
-  model.append(file("b", 20));
-  model.append(file("A", 100));
-  model.append(file("c", 3));
-  model.append(file("a", 20));
+  const QDateTime dec2026(QDate(2026, 12, 6), QTime(9, 0));
+  const QDateTime dec2024(QDate(2024, 12, 25), QTime(9, 0));
+  model.append(file("b", 20, dec2024));
+  model.append(file("A", 100000, dec2026));
+  model.append(file("c", 10, dec2024));
+  model.append(file("a", 20, {}));
+  model.append(FileRow{QStringLiteral("dir"), 0, false, dec2024, QLatin1Char('D'), 11});
   model.flush();
   QPersistentModelIndex kept = model.index(2, 0); // "c"
 
   model.sort(FileListModel::SizeColumn, Qt::DescendingOrder);
-  EXPECT_EQ(column(model, 1), (QStringList{"3", "20", "20", "100"})) << "sizes compare as text";
-  EXPECT_EQ(column(model, 0), (QStringList{"c", "b", "a", "A"})) << "ties keep their order";
-  EXPECT_EQ(kept.row(), 0) << "selections follow their rows";
+  EXPECT_EQ(column(model, 0), (QStringList{"A", "b", "a", "c", "dir"})) << "ties keep their order; no size is least";
+  EXPECT_EQ(kept.row(), 3) << "selections follow their rows";
+  model.sort(FileListModel::SizeColumn, Qt::AscendingOrder);
+  EXPECT_EQ(column(model, 0), (QStringList{"dir", "c", "b", "a", "A"}));
+
+  model.sort(FileListModel::DateColumn, Qt::DescendingOrder);
+  EXPECT_EQ(column(model, 0), (QStringList{"A", "dir", "c", "b", "a"})) << "6 Dec 2026 is newer than 25 Dec 2024";
 
   model.sort(FileListModel::NameColumn, Qt::AscendingOrder);
   EXPECT_EQ(column(model, 0).mid(0, 2).join(QString()).toLower(), "aa") << "case does not decide";
-  EXPECT_EQ(column(model, 0).last(), "c");
+  EXPECT_EQ(column(model, 0).last(), "dir");
+
+  model.clear();
+  model.append(file("z", 1));
+  model.append(file("y", 2));
+  model.finishListing();
+  EXPECT_EQ(column(model, 0), (QStringList{"y", "z"})) << "the next listing comes sorted";
+  EXPECT_EQ(model.sortColumn(), FileListModel::NameColumn);
 }
 
 TEST(FileListModel, DatesShowWithoutMidnight) {

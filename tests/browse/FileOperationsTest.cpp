@@ -189,13 +189,6 @@ TEST_F(FileOperationsTest, RemoteCommandsChangeTheServerAndLogRefusals) {
   EXPECT_TRUE(QFile::exists(server.path("pub/h.txt")));
   EXPECT_TRUE(QFile::exists(server.path("newdir/g.txt")));
 
-  // A refused in-place rename onto an existing name: the message, the list unchanged.
-  const int rows = remoteModel.rowCount();
-  prompts.messageAnswers.push_back(UserPrompts::Yes); // "pub" and "newdir" differ as extensions too
-  EXPECT_FALSE(ops->RemoteEditFinished(rowOf(remoteModel, QStringLiteral("pub")), QStringLiteral("newdir")));
-  EXPECT_EQ(prompts.messages().back(), "Tidewick|File name exists in folder? no way!");
-  EXPECT_EQ(remoteModel.rowCount(), rows);
-
   selectRemote({"pub"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
   ops->RemoveRemoteFolder();

@@ -8,8 +8,12 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempHome.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -126,7 +130,38 @@ TEST_F(LocalPaneTest, AFolderThatCannotBeReadIsLoggedAndNotEntered) {
   pane->RowDoubleClicked(rowOf(QStringLiteral("Sub")));
   EXPECT_EQ(log.last(), "Cannot read the contents of " + gone);
   EXPECT_EQ(current, top + "Data/") << "the pane keeps naming the folder it shows";
-  EXPECT_EQ(names(), QStringList{"inner.txt"});
+  EXPECT_EQ(box.currentText(), top + "Data/");
+  EXPECT_EQ(names(), QStringList{"inner.txt"}) << "listed once";
+}
+
+// Enter in the path box lists the typed folder (relative ones below the folder shown), or says why
+// not and names the listed folder again.
+TEST_F(LocalPaneTest, ThePathBoxAlwaysNamesTheFolderListed) {
+  const auto enter = [this](const QString& text) {
+    box.lineEdit()->clear();
+    QTest::keyClicks(box.lineEdit(), text);
+    QTest::keyClick(box.lineEdit(), Qt::Key_Return);
+  };
+  enter(QStringLiteral("Data"));
+  EXPECT_EQ(current, top + "Data/");
+  EXPECT_EQ(names(), (QStringList{"Sub", "inner.txt"}));
+  EXPECT_EQ(box.currentText(), top + "Data/");
+  EXPECT_GE(box.findText(top + "Data/"), 0) << "joins the history";
+
+  enter(top + QStringLiteral("missing"));
+  EXPECT_EQ(log.last(), "Error while attempting to change current local folder to '" + top +
+                            "missing/'. Description: there is no such folder");
+  EXPECT_EQ(box.currentText(), top + "Data/");
+  EXPECT_EQ(current, top + "Data/");
+
+  enter(QStringLiteral("Sub/../.."));
+  EXPECT_EQ(current, top);
+  EXPECT_EQ(names().size(), 4);
+
+  QTest::keyClicks(box.lineEdit(), QStringLiteral("elsewhere"));
+  QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+  QApplication::sendEvent(box.lineEdit(), &leave);
+  EXPECT_EQ(box.currentText(), top);
 }
 
 TEST_F(LocalPaneTest, CommandStatesFollowTheSelection) {

@@ -8,8 +8,13 @@
 #include "support/FtpServerFixture.h"
 #include "support/ScriptedPrompts.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFocusEvent>
+#include <QLineEdit>
+#include <QTest>
 
 #include <gtest/gtest.h>
 
@@ -120,7 +125,7 @@ TEST_F(RemotePaneTest, NavigatesByDoubleClickPathBoxUpAndTypedFolder) {
   EXPECT_EQ(log.last(), "Remote path now up one folder.");
   EXPECT_EQ(ftp.GetCurrentFolder(), "/");
   EXPECT_EQ(names().size(), 6);
-  EXPECT_EQ(action, "Obtaining directory listing...") << "up one level leaves the listing text";
+  EXPECT_EQ(action, "") << "the listing's text does not outlive it";
   pane->GoUpOneLevel();
   EXPECT_EQ(log.last(), "Remote path already at a root folder.");
 
@@ -132,11 +137,6 @@ TEST_F(RemotePaneTest, NavigatesByDoubleClickPathBoxUpAndTypedFolder) {
   pane->GoToTypedFolder();
   EXPECT_EQ(current, "/pub");
   EXPECT_EQ(names(), QStringList{"x"});
-
-  prompts.textAnswers.push_back(QStringLiteral("/nowhere"));
-  pane->GoToTypedFolder();
-  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << log.last().toStdString();
-  EXPECT_EQ(current, "/pub");
 
   pane->GoToTypedFolder(); // no answer
   EXPECT_EQ(prompts.messages().back(), "Remote Server Custom Command|No command entered, quiting");
@@ -170,15 +170,62 @@ TEST_F(RemotePaneTest, FiltersListOnlyMatchingItemsUntilTheNextListing) {
   EXPECT_EQ(names().size(), 6);
 }
 
-TEST_F(RemotePaneTest, HeaderClicksToggleOneOrderForTheWholeList) {
+TEST_F(RemotePaneTest, HeaderClicksToggleOneOrderAndLaterListingsStaySorted) {
+  const auto files = [this] {
+    QStringList out;
+    for (int r = 0; r < model.rowCount(); ++r)
+      if (model.row(r).kind == QLatin1Char('F')) out << model.row(r).name;
+    return out;
+  };
   pane->HeaderClicked(FileListModel::SizeColumn);
-  const QString firstDescending = model.text(0, FileListModel::SizeColumn);
+  EXPECT_EQ(files(), (QStringList{"pic.JPG", "notes.txt", "README"})) << "first descending, by number: 1234, 99, 7";
   pane->HeaderClicked(FileListModel::SizeColumn);
-  const QString firstAscending = model.text(0, FileListModel::SizeColumn);
-  EXPECT_GE(firstDescending.toLower(), model.text(model.rowCount() - 1, FileListModel::SizeColumn));
-  EXPECT_LE(firstAscending, model.text(model.rowCount() - 1, FileListModel::SizeColumn));
+  EXPECT_EQ(files(), (QStringList{"README", "notes.txt", "pic.JPG"}));
   pane->HeaderClicked(FileListModel::NameColumn);
   EXPECT_EQ(model.row(0).name, "README") << "descending again: one toggle for all columns";
+
+  server.writeFile(QStringLiteral("zzz.txt"), "z");
+  pane->Refresh();
+  EXPECT_EQ(model.row(0).name, "zzz.txt") << "a new listing is sorted the same way";
+  pane->RowDoubleClicked(rowOf(QStringLiteral("docs")));
+  EXPECT_EQ(model.row(0).name, "b.gif");
+}
+
+// Enter in the path box goes where the text says, or says why not and names the listed folder
+// again: whatever the box names is where the server is, so a new folder lands there.
+TEST_F(RemotePaneTest, ThePathBoxAlwaysNamesTheFolderListed) {
+  const auto enter = [this](const QString& text) {
+    box.lineEdit()->clear();
+    QTest::keyClicks(box.lineEdit(), text);
+    QTest::keyClick(box.lineEdit(), Qt::Key_Return);
+  };
+  enter(QStringLiteral("/docs"));
+  EXPECT_EQ(current, "/docs");
+  EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
+  EXPECT_EQ(box.currentText(), "/docs");
+  EXPECT_EQ(history(), (QStringList{"/", "/docs"}));
+  ftp.CreateFolder(QStringLiteral("made"));
+  EXPECT_TRUE(QFileInfo(server.path(QStringLiteral("docs/made"))).isDir());
+
+  enter(QStringLiteral("/nowhere"));
+  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << log.last().toStdString();
+  EXPECT_EQ(box.currentText(), "/docs");
+  EXPECT_EQ(current, "/docs");
+  EXPECT_EQ(ftp.GetCurrentFolder(), "/docs");
+
+  // A history entry the server refuses now is not named either.
+  QDir(server.path(QStringLiteral("pub"))).removeRecursively();
+  box.addItem(QStringLiteral("/pub"));
+  box.setCurrentIndex(box.count() - 1); // as the user's choice of it
+  pane->PathBoxSelected(box.count() - 1);
+  EXPECT_EQ(box.currentText(), "/docs");
+  EXPECT_EQ(current, "/docs");
+
+  // Text typed and left without Enter goes back to the folder shown.
+  QTest::keyClicks(box.lineEdit(), QStringLiteral("/elsewhere"));
+  QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
+  QApplication::sendEvent(box.lineEdit(), &leave);
+  EXPECT_EQ(box.currentText(), "/docs");
 }
 
 TEST_F(RemotePaneTest, CommandStatesFollowTheSelection) {

@@ -1,0 +1,71 @@
+// A file list's own gestures: double-click, the two ways into renaming in place, the Delete key.
+#include "browse/FileListModel.h"
+#include "browse/FilePaneView.h"
+
+#include <QApplication>
+#include <QMouseEvent>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+using namespace tidewick::browse;
+
+namespace {
+
+// Long enough for a click to have become a slow click.
+void waitPastDoubleClick() { QTest::qWait(QApplication::doubleClickInterval() + 150); }
+
+TEST(FilePaneView, RenamingStartsWithF2OrASlowSecondClickNeverWithADoubleClick) {
+  FileListModel model(nullptr);
+  for (const char* name : {"a.txt", "b.txt"})
+    model.append(FileRow{QString::fromLatin1(name), 1, true, {}, QLatin1Char('F'), 3});
+  model.flush();
+  model.setRenameHandler([](int, const QString&) {});
+  FilePaneView list(&model);
+  list.resize(400, 300);
+  list.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&list));
+  QWidget* viewport = list.detailsView()->viewport();
+  const auto centre = [&](int row) { return list.detailsView()->visualRect(model.index(row, 0)).center(); };
+  QSignalSpy edits(&list, &FilePaneView::editStarted);
+  QSignalSpy doubleClicks(&list, &FilePaneView::rowDoubleClicked);
+  // What a double-click starts (the upload question, say) keeps the user a while.
+  QObject::connect(&list, &FilePaneView::rowDoubleClicked, [] { waitPastDoubleClick(); });
+
+  // A double-click on the selected row, as the window system delivers it: press, release, press,
+  // double-click, release.
+  list.selectRow(0);
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(0));
+  QTest::mousePress(viewport, Qt::LeftButton, {}, centre(0));
+  QMouseEvent twice(QEvent::MouseButtonDblClick, centre(0), viewport->mapToGlobal(centre(0)), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(viewport, &twice);
+  QTest::mouseRelease(viewport, Qt::LeftButton, {}, centre(0));
+  waitPastDoubleClick();
+  EXPECT_EQ(doubleClicks.count(), 1);
+  EXPECT_EQ(edits.count(), 0);
+
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(1)); // selects
+  waitPastDoubleClick();
+  EXPECT_EQ(edits.count(), 0) << "the click that selects a row does not edit it";
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(1)); // the slow second click
+  waitPastDoubleClick();
+  ASSERT_EQ(edits.count(), 1);
+  EXPECT_EQ(edits.at(0).at(0).toInt(), 1);
+  list.detailsView()->closePersistentEditor(model.index(1, 0));
+  QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : viewport, Qt::Key_Escape);
+
+  FilePaneView other(&model);
+  QSignalSpy keyEdits(&other, &FilePaneView::editStarted);
+  QSignalSpy deletes(&other, &FilePaneView::deleteKeyPressed);
+  other.selectRow(0);
+  QTest::keyClick(other.detailsView(), Qt::Key_F2);
+  EXPECT_EQ(keyEdits.count(), 1);
+  other.setViewMode(FilePaneView::ViewMode::List);
+  QTest::keyClick(other.currentView(), Qt::Key_Delete);
+  EXPECT_EQ(deletes.count(), 1) << "the Delete key asks for the list's delete, in every view";
+}
+
+} // namespace
