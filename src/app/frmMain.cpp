@@ -57,7 +57,8 @@ frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* par
 
   xFtp = new FtpClient(this);
   xFtp->setObjectName(QStringLiteral("xFtp"));
-  connect(xFtp, &FtpClient::LogMessage, this, &frmMain::DisplayMessage);
+  // The server's words go to the log as they are; only the window's own lines can be failures.
+  connect(xFtp, &FtpClient::LogMessage, this, &frmMain::AddLogLine);
   connect(xFtp, &FtpClient::Disconnected, this, &frmMain::xFtp_Disconnected);
   connect(xFtp, &FtpClient::AccountRequired, this, &frmMain::xFtp_AccountRequired);
   connect(xFtp, &FtpClient::PasswordRequired, this, &frmMain::xFtp_PasswordRequired);
@@ -228,12 +229,33 @@ void frmMain::Form_Resize() {
 
 // ---- the log
 
-void frmMain::DisplayMessage(const QString& text) {
+void frmMain::AddLogLine(const QString& text) {
   lstConnectionInfo->addLine(text);
   lstConnectionInfo->setCurrentRow(lstConnectionInfo->count() - 1);
 }
 
-void frmMain::UpdateAction(const QString& text) { m_panels[0]->setText(text); }
+bool frmMain::IsFailureLine(const QString& text) {
+  for (const char* start : {"Error: ", "Error while ", "Cannot read the contents of "})
+    if (text.startsWith(QLatin1String(start))) return true;
+  return false;
+}
+
+void frmMain::DisplayMessage(const QString& text) {
+  AddLogLine(text);
+  // A failure is shown where the user looks for what is going on, not only in the log, and stays
+  // there until the next action begins.
+  if (IsFailureLine(text)) {
+    m_panels[0]->setText(text);
+    m_failureShown = true;
+  }
+}
+
+void frmMain::UpdateAction(const QString& text) {
+  // Clearing the panel at the end of a command must not wipe the failure that ended it.
+  if (text.isEmpty() && m_failureShown) return;
+  m_failureShown = false;
+  m_panels[0]->setText(text);
+}
 
 QLabel* frmMain::statusPanel(int number) const { return number >= 1 && number <= 4 ? m_panels[number - 1] : nullptr; }
 

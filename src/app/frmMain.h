@@ -101,8 +101,14 @@ public:
   commands::RemoteCommands& remoteCommands() const { return *m_remoteCommands; }
 
   // ---- the log (the list below the panes) and the status bar's action panel
+  // A line of the window's own; a failure ("Error: ...") also takes the action panel, and keeps it
+  // until the next action sets a text there.
   void DisplayMessage(const QString& text);
+  // Sets the action panel; the empty text clears it unless a failure is showing there.
   void UpdateAction(const QString& text);
+  // A line as it is, never taken for a failure (the component's log lines).
+  void AddLogLine(const QString& text);
+  static bool IsFailureLine(const QString& text);
   log::LogList* logList() const { return lstConnectionInfo; }
   // Panel 1 action, 2 bytes of the file, 3 transfer total, 4 speed and time left.
   QLabel* statusPanel(int number) const;
@@ -334,6 +340,7 @@ public:
 
 private:
   QLabel* m_panels[4] = {nullptr, nullptr, nullptr, nullptr};
+  bool m_failureShown = false; // the action panel shows a failure line
 };
 
 } // namespace tidewick::app

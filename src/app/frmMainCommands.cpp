@@ -174,8 +174,14 @@ void frmMain::ConnectCommands() {
 // ---- toolbars
 
 void frmMain::Toolbar1_ButtonClick(const QString& key) {
-  // The local and remote file buttons of this toolbar have no action; their panes' toolbars do.
-  if (key == QLatin1String("Connect")) ConnectWithDialog();
+  // The local and remote file buttons do what the same buttons of the panes' toolbars do.
+  if (key == QLatin1String("NewFolder") || key == QLatin1String("DelFolder") || key == QLatin1String("DelFile") ||
+      key == QLatin1String("Rename"))
+    Toolbar2_ButtonClick(key);
+  else if (key == QLatin1String("Reload2") || key == QLatin1String("NewFolder2") ||
+           key == QLatin1String("DelFolder2") || key == QLatin1String("DelFile2") || key == QLatin1String("Rename2"))
+    Toolbar3_ButtonClick(key);
+  else if (key == QLatin1String("Connect")) ConnectWithDialog();
   else if (key == QLatin1String("Disconnect")) DisconnectFromServer();
   else if (key == QLatin1String("Reconnect")) Reconnect();
   else if (key == QLatin1String("Abort")) Abort();
@@ -226,8 +232,9 @@ void frmMain::Toolbar5_ButtonClick(int position) {
     case 7: SetLocalView(1); break;
     case 8: SetLocalView(2); break;
     case 9: SetLocalView(3); break;
+    case 3: DeleteLocalFiles(); break; // "Delete selection"
     case 11: CreateLocalFolder(); break;
-    default: break; // 3, "Delete selection", has no action
+    default: break;
   }
 }
 
@@ -239,7 +246,9 @@ void frmMain::Toolbar6_ButtonClick(int position) {
     case 7: SetRemoteView(1); break;
     case 8: SetRemoteView(2); break;
     case 9: SetRemoteView(3); break;
-    default: break; // 3, "Delete", and 11, "New Folder", have no action
+    case 3: DeleteRemoteFile(); break;    // "Delete"
+    case 11: CreateRemoteFolder(); break; // "New Folder"
+    default: break;
   }
 }
 
@@ -259,7 +268,8 @@ void frmMain::SetConnectedState(bool connected) {
   menuEntry(QStringLiteral("miConnect"))->setEnabled(!connected);
   menuEntry(QStringLiteral("miReconnect"))->setEnabled(!connected);
 
-  for (const char* key : {"Disconnect", "Upload", "LocalDirSync", "RemoteDirSync"})
+  for (const char* key : {"Disconnect", "Upload", "LocalDirSync", "RemoteDirSync", "Reload2", "NewFolder2",
+                          "DelFolder2", "DelFile2", "Rename2"})
     ToolbarButton(Toolbar1, QString::fromLatin1(key))->setEnabled(connected);
   for (const char* key : {"Connect", "Reconnect"})
     ToolbarButton(Toolbar1, QString::fromLatin1(key))->setEnabled(!connected);

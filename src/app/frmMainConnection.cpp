@@ -140,7 +140,7 @@ void frmMain::xFtp_Disconnected() {
     m_prompts.message(this, kNotice, QStringLiteral("Disconnected from FTP server ") + xFtp->ServerAddress(),
                       UserPrompts::OkOnly, UserPrompts::Icon::Information);
   m_remotePane->ClearPathBox();
-  statusPanel(1)->clear();
+  UpdateAction(QString());
   statusPanel(3)->clear();
   ClearRemoteList();
   ResetProgress();

@@ -4,6 +4,7 @@
 #include "browse/FileListModel.h"
 #include "browse/FilePaneView.h"
 #include "log/LogList.h"
+#include "ui/Accessibility.h"
 #include "ui/Icons.h"
 #include "ui/PaneLayout.h"
 
@@ -164,6 +165,26 @@ void frmMain::BuildControls() {
   for (QAction* title : menuBar()->actions()) menuKeys << QKeySequence::mnemonic(title->text());
   for (QPushButton* button : picForm->findChildren<QPushButton*>())
     if (!button->shortcut().isEmpty() && menuKeys.contains(button->shortcut())) button->setShortcut(QKeySequence());
+
+  // Names for screen readers where a control has neither caption nor tooltip; the rest take theirs.
+  // A toolbar is known by its title (never shown: the toolbars do not float).
+  const std::pair<QToolBar*, const char*> toolbars[] = {
+      {Toolbar1, "Connection toolbar"},    {Toolbar4, "Transfer toolbar"},
+      {Toolbar2, "Local System toolbar"},  {Toolbar5, "Local System view toolbar"},
+      {Toolbar3, "Remote Server toolbar"}, {Toolbar6, "Remote Server view toolbar"},
+  };
+  for (const auto& [bar, title] : toolbars) {
+    bar->setWindowTitle(QString::fromLatin1(title));
+    bar->setAccessibleName(bar->windowTitle());
+  }
+  const std::pair<QWidget*, const char*> names[] = {
+      {cmdSend, "Send File(s)"},
+      {cmdReceive, "Receive File(s)"},
+      {lstConnectionInfo, "Connection Info Log"},
+      {prgStatus, "Transfer progress"},
+  };
+  for (const auto& [widget, name] : names) widget->setAccessibleName(QString::fromLatin1(name));
+  ui::nameControls(this);
 }
 
 void frmMain::BuildMenus() {
@@ -385,16 +406,21 @@ void frmMain::BuildPane(bool local) {
 
   auto* path = new QComboBox(frame);
   path->setObjectName(local ? QStringLiteral("cboLocalPath") : QStringLiteral("cboRemotePath"));
+  path->setToolTip(local ? QStringLiteral("Local Directory") : QStringLiteral("Remote Directory"));
   path->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   path->setMinimumContentsLength(8);
+  path->setEditable(true); // the pane decides what typing in it does
 
   QPushButton* up = makePictureButton(frame, local ? "cmdUpLocal" : "cmdUpFtp", Glyph::GoUp);
   up->setIconSize(QSize(16, 16));
+  up->setToolTip(QStringLiteral("Go Up one directory level"));
 
   // One model per pane, shown four ways (large icons, small icons, list, details).
   auto* model = new FileListModel([](int index) { return ui::fileTypeIcon(index); }, this);
   auto* list = new FilePaneView(model, frame);
   list->setListName(local ? QStringLiteral("lstLocalFileList") : QStringLiteral("lstRemoteFileList"));
+  list->setToolTip(local ? QStringLiteral("Local Site Directory Listing")
+                         : QStringLiteral("Remote Site Directory Listing"));
 
   auto* layout = new PaneLayout(frame);
   layout->setWidget(PaneLayout::Strip, strip);

@@ -1,5 +1,7 @@
 #include "log/LogList.h"
 
+#include "log/LogListAccessible.h"
+
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
@@ -25,6 +27,7 @@ int textWidth(const QFontMetrics& fm, const QString& text) {
 } // namespace
 
 LogList::LogList(QWidget* parent) : QAbstractScrollArea(parent) {
+  installLogListAccessibility();
   setFocusPolicy(Qt::StrongFocus);
   setFrameShape(QFrame::StyledPanel);
   setFrameShadow(QFrame::Sunken);
@@ -86,6 +89,7 @@ void LogList::updateRow(int row) {
 
 void LogList::clear() {
   m_lines.clear();
+  forgetAccessibleLines(this);
   m_widest = 0;
   m_scrollTo = -1;
   const bool had = m_current != -1;

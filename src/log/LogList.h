@@ -36,6 +36,7 @@ public:
   void scrollToRow(int row);
   int firstVisibleRow() const;
   int rowsPerPage() const;
+  int rowHeight() const;
 
   QSize sizeHint() const override;
 
@@ -52,7 +53,6 @@ protected:
   void scrollContentsBy(int dx, int dy) override;
 
 private:
-  int rowHeight() const;
   int rowAt(int y) const;
   void updateRow(int row);
   void updateScrollBars();

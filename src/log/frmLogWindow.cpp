@@ -35,6 +35,7 @@ frmLogWindow::frmLogWindow(ui::UserPrompts& prompts, LogList& mainLog, QWidget* 
   layout->addWidget(m_client);
   lstLog = new LogList(m_client);
   lstLog->setObjectName(QStringLiteral("lstLog"));
+  lstLog->setAccessibleName(QStringLiteral("Log"));
 
   resize(620, 380);
   layout->activate();

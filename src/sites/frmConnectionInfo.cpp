@@ -3,6 +3,7 @@
 #include "settings/Globals.h"
 #include "settings/SettingsKeys.h"
 #include "sites/SiteProfiles.h"
+#include "ui/Accessibility.h"
 #include "ui/Placement.h"
 #include "ui/Shell.h"
 #include "ui/UserPrompts.h"
@@ -167,6 +168,10 @@ frmConnectionInfo::frmConnectionInfo(UserPrompts& prompts, QWidget* parent) : QD
   outer->addWidget(Frame1);
 
   resize(620, 380);
+
+  Toolbar1->setWindowTitle(QStringLiteral("Site toolbar")); // how screen readers know it
+  Toolbar1->setAccessibleName(Toolbar1->windowTitle());
+  ui::nameControls(this);
 
   ChooseAnonymous(true);
   RefreshProfileTree();

@@ -93,6 +93,18 @@ TEST(MessageLog, TheComponentsLinesAndTheActionPanel) {
   m->UpdateAction(QString());
   EXPECT_TRUE(m->statusPanel(1)->text().isEmpty());
   EXPECT_TRUE(m->statusPanel(2) && m->statusPanel(3));
+
+  // A failure takes the action panel and stays there when its command clears the panel; the next
+  // action replaces it. The server's own words are never taken for one.
+  m->UpdateAction(QStringLiteral("Obtaining directory listing..."));
+  m->DisplayMessage(QStringLiteral("Error: RMD pub failed: 550 Directory not empty."));
+  m->UpdateAction(QString());
+  EXPECT_EQ(m->statusPanel(1)->text(), "Error: RMD pub failed: 550 Directory not empty.");
+  Q_EMIT m->ftp().LogMessage(QStringLiteral("Error: said the server"));
+  EXPECT_EQ(m->statusPanel(1)->text(), "Error: RMD pub failed: 550 Directory not empty.");
+  m->UpdateAction(QStringLiteral("Connecting to example.org. Please wait..."));
+  m->UpdateAction(QString());
+  EXPECT_TRUE(m->statusPanel(1)->text().isEmpty());
 }
 
 TEST(MessageLog, AHundredThousandLinesAreKeptInOrder) {

@@ -147,13 +147,18 @@ const std::vector<Command>& commands() {
       {"RefreshLocalList,UpdateLocalCommandStates", {menu("mnuLocalRefresh"), tool("Toolbar2", "Reload")}},
       {"OpenLocalFile", {menu("mnuLocalOpenFile")}},
       {"LocalTransferToQueue", {menu("mnuLocalTransferToQue")}},
-      {"DeleteLocalFiles", {menu("miDeleteLocalFile"), tool("Toolbar2", "DelFile"), button("cmdDeleteLocalFile")}},
-      {"RenameLocalFile", {menu("miRenameLocalFile"), tool("Toolbar2", "Rename"), button("cmdRenameLocalFile")}},
+      {"DeleteLocalFiles",
+       {menu("miDeleteLocalFile"), tool("Toolbar2", "DelFile"), tool("Toolbar1", "DelFile"), toolAt("Toolbar5", 3),
+        button("cmdDeleteLocalFile")}},
+      {"RenameLocalFile",
+       {menu("miRenameLocalFile"), tool("Toolbar2", "Rename"), tool("Toolbar1", "Rename"),
+        button("cmdRenameLocalFile")}},
       {"CreateLocalFolder",
-       {menu("miCreateLocalFolder"), tool("Toolbar2", "NewFolder"), toolAt("Toolbar5", 11),
-        button("cmdCreateLocalFolder")}},
+       {menu("miCreateLocalFolder"), tool("Toolbar2", "NewFolder"), tool("Toolbar1", "NewFolder"),
+        toolAt("Toolbar5", 11), button("cmdCreateLocalFolder")}},
       {"RemoveLocalFolder",
-       {menu("miRemoveLocalFolder"), tool("Toolbar2", "DelFolder"), button("cmdRemoveLocalFolder")}},
+       {menu("miRemoveLocalFolder"), tool("Toolbar2", "DelFolder"), tool("Toolbar1", "DelFolder"),
+        button("cmdRemoveLocalFolder")}},
       {"FindLocalFiles", {menu("mnuLocalFindFiles"), shortcut(Qt::CTRL | Qt::Key_F)}},
       {"ShowLocalProperties", {menu("mnuLocalProperties")}},
       {"LocalGoUp", {menu("mnuLocalGoUp"), toolAt("Toolbar5", 1), button("cmdUpLocal")}},
@@ -166,16 +171,23 @@ const std::vector<Command>& commands() {
       {"SetLocalView 2", {menu("mnuLocalShowList"), toolAt("Toolbar5", 8)}},
       {"SetLocalView 3", {menu("mnuLocalShowReport"), toolAt("Toolbar5", 9)}},
       // Remote
-      {"RefreshRemoteList,UpdateRemoteCommandStates", {menu("mnuRemoteRefresh"), tool("Toolbar3", "Reload2")}},
+      {"RefreshRemoteList,UpdateRemoteCommandStates",
+       {menu("mnuRemoteRefresh"), tool("Toolbar3", "Reload2"), tool("Toolbar1", "Reload2")}},
       {"RemoteTransferToQueue", {menu("mnuRemoteTransferToQue")}},
       {"ManualFileReceive", {menu("mnuRemoteManualFileReceive"), menu("mnuRemoteFtpCommandsRetr")}},
       {"ManualFileSend", {menu("mnuRemoteManualPut"), menu("mnuRemoteFtpCommandsStor")}},
-      {"DeleteRemoteFile", {menu("miDeleteRemoteFile"), tool("Toolbar3", "DelFile2"), button("cmdDeleteRemoteFile")}},
-      {"RenameRemoteFile", {menu("miRenameRemoteFile"), tool("Toolbar3", "Rename2"), button("cmdRenameRemoteFile")}},
+      {"DeleteRemoteFile",
+       {menu("miDeleteRemoteFile"), tool("Toolbar3", "DelFile2"), tool("Toolbar1", "DelFile2"), toolAt("Toolbar6", 3),
+        button("cmdDeleteRemoteFile")}},
+      {"RenameRemoteFile",
+       {menu("miRenameRemoteFile"), tool("Toolbar3", "Rename2"), tool("Toolbar1", "Rename2"),
+        button("cmdRenameRemoteFile")}},
       {"CreateRemoteFolder",
-       {menu("miCreateRemoteFolder"), tool("Toolbar3", "NewFolder2"), button("cmdCreateRemoteFolder")}},
+       {menu("miCreateRemoteFolder"), tool("Toolbar3", "NewFolder2"), tool("Toolbar1", "NewFolder2"),
+        toolAt("Toolbar6", 11), button("cmdCreateRemoteFolder")}},
       {"RemoveRemoteFolder",
-       {menu("miRemoveRemoteFolder"), tool("Toolbar3", "DelFolder2"), button("cmdDeleteRemoteFolder")}},
+       {menu("miRemoveRemoteFolder"), tool("Toolbar3", "DelFolder2"), tool("Toolbar1", "DelFolder2"),
+        button("cmdDeleteRemoteFolder")}},
       {"MoveRemoteItems", {menu("mnuRemoteMoveFileOrFolder")}},
       {"RemoteGoUp", {menu("mnuRemoteGoUpDirectory"), toolAt("Toolbar6", 1), button("cmdUpFtp")}},
       {"GoToRemoteDirectory", {menu("mnuRemoteGoToRemoteDirectory")}},
@@ -207,12 +219,8 @@ const std::vector<Command>& commands() {
       {"CheckForUpgrade", {menu("mnuHelpCheckForNewerVersion")}},
       {"HelpContents", {menu("mnuHelpContents"), shortcut(Qt::Key_F1)}},
       {"ShowOrHide", {menu("mnuPopupShow")}},
-      // Controls without an action: the pane toolbars carry these commands, or nothing does yet.
-      {"",
-       {tool("Toolbar1", "NewFolder"), tool("Toolbar1", "DelFolder"), tool("Toolbar1", "DelFile"),
-        tool("Toolbar1", "Rename"), tool("Toolbar1", "Reload2"), tool("Toolbar1", "NewFolder2"),
-        tool("Toolbar1", "DelFolder2"), tool("Toolbar1", "DelFile2"), tool("Toolbar1", "Rename2"),
-        toolAt("Toolbar5", 3), toolAt("Toolbar6", 3), toolAt("Toolbar6", 11), dispatch("Toolbar3", "Download")}},
+      // A key no button carries does nothing (the remote toolbar's download key is spelled "DownLoad").
+      {"", {dispatch("Toolbar3", "Download")}},
   };
   return table;
 }
@@ -312,6 +320,19 @@ TEST(MainWindowCommands, EveryPlaceRunsItsCommandAndNothingElse) {
   }
 }
 
+TEST(MainWindowCommands, TheDeleteKeyInAListGivesItsDeleteCommandWhereTheButtonWould) {
+  LoadedMain m;
+  activate(m.window.get());
+  m->cmdDeleteLocalFile->setEnabled(false);
+  QTest::keyClick(m->lstLocalFileList->currentView(), Qt::Key_Delete);
+  EXPECT_TRUE(m->ran.isEmpty()) << "nothing while the delete button is disabled";
+  m->cmdDeleteLocalFile->setEnabled(true);
+  QTest::keyClick(m->lstLocalFileList->currentView(), Qt::Key_Delete);
+  m->cmdDeleteRemoteFile->setEnabled(true);
+  QTest::keyClick(m->lstRemoteFileList->currentView(), Qt::Key_Delete); // not connected
+  EXPECT_EQ(m->ran, QStringList{QStringLiteral("DeleteLocalFiles")});
+}
+
 TEST(MainWindowCommands, EveryControlIsInTheCommandTable) {
   LoadedMain m;
   std::set<QObject*> tabled;
@@ -392,6 +413,11 @@ StateTable tabled(const frmMain& w) {
                      key(w.Toolbar1, "Upload"),
                      key(w.Toolbar1, "LocalDirSync"),
                      key(w.Toolbar1, "RemoteDirSync"),
+                     key(w.Toolbar1, "Reload2"),
+                     key(w.Toolbar1, "NewFolder2"),
+                     key(w.Toolbar1, "DelFolder2"),
+                     key(w.Toolbar1, "DelFile2"),
+                     key(w.Toolbar1, "Rename2"),
                      key(w.Toolbar4, "Disconnect"),
                      key(w.Toolbar4, "Upload"),
                      key(w.Toolbar4, "DirSyncUp"),
@@ -643,6 +669,12 @@ TEST(Arrangement, ControlsCarryTheirNamesCaptionsAndTooltips) {
   EXPECT_EQ(frmMain::ToolbarButton(m->Toolbar1, QStringLiteral("Disconnect"))->text(), "Disconect.");
   EXPECT_EQ(frmMain::ToolbarButton(m->Toolbar1, QStringLiteral("DelFolder2"))->toolTip(), "Remocve folder from server");
   EXPECT_EQ(m->cmdRenameRemoteFile->toolTip(), "Rename  RemoteFile");
+  EXPECT_EQ(m->lstRemoteFileList->toolTip(), "Remote Site Directory Listing");
+  EXPECT_EQ(m->lstLocalFileList->toolTip(), "Local Site Directory Listing");
+  EXPECT_EQ(m->cboRemotePath->toolTip(), "Remote Directory");
+  EXPECT_EQ(m->cboLocalPath->toolTip(), "Local Directory");
+  EXPECT_EQ(m->cmdUpFtp->toolTip(), "Go Up one directory level");
+  EXPECT_EQ(m->cmdUpLocal->toolTip(), "Go Up one directory level");
   EXPECT_EQ(m->menuEntry(QStringLiteral("mnuRemoteChangeMode"))->text(), "Chmod File(s) or Folders(s)");
   EXPECT_EQ(m->menuEntry(QStringLiteral("mnuLocalFilterDefineTypes"))->text(), "&DefineTypes (*.?)");
   EXPECT_EQ(m->mnuPopup->title(), "Popup Menu");

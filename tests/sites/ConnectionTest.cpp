@@ -77,6 +77,10 @@ protected:
     return names;
   }
   QStringList logLines() const;
+  QString lastFailure() const {
+    const QStringList failures = logLines().filter(QRegularExpression(QStringLiteral("^Error: ")));
+    return failures.isEmpty() ? QStringLiteral("(no failure logged)") : failures.last();
+  }
   bool logged(const QString& prefix) const {
     for (const QString& line : logLines())
       if (line.startsWith(prefix)) return true;
@@ -155,7 +159,7 @@ TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
       asked = true;
   EXPECT_TRUE(asked) << "asked in a masked field";
   EXPECT_FALSE(window->cmdDisconnect->isEnabled()) << "the window stays disconnected";
-  EXPECT_EQ(window->statusPanel(1)->text(), "");
+  EXPECT_EQ(window->statusPanel(1)->text(), lastFailure()) << "the failure is shown, not a blank or stale action";
 
   // The password question answered right logs in after all.
   prompts.textAnswers.push_back(QStringLiteral("demo"));
@@ -190,6 +194,7 @@ TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
   EXPECT_TRUE(logged(QStringLiteral("Error: ")));
+  EXPECT_EQ(window->statusPanel(1)->text(), lastFailure());
   EXPECT_FALSE(window->cmdDisconnect->isEnabled());
 }
 

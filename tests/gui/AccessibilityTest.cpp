@@ -1,0 +1,86 @@
+// What screen readers (and tools that drive the windows through accessibility) see: a name on
+// every control, the lines of the log, and only the view each file list shows.
+#include "RecordingMain.h"
+
+#include "browse/FilePaneView.h"
+#include "log/LogList.h"
+#include "sites/frmConnectionInfo.h"
+#include "ui/Accessibility.h"
+
+#include <QAbstractItemView>
+#include <QAccessible>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QToolBar>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QAccessibleInterface* accessible(QObject* object) { return QAccessible::queryAccessibleInterface(object); }
+
+QStringList unnamedControls(QWidget* window) {
+  QStringList unnamed;
+  for (QWidget* widget : window->findChildren<QWidget*>())
+    if (tidewick::ui::isNamedControl(widget, window) && accessible(widget)->text(QAccessible::Name).isEmpty())
+      unnamed << QString::fromLatin1(widget->metaObject()->className()) + QLatin1Char(' ') + widget->objectName() +
+                     QLatin1Char(' ') + widget->parentWidget()->objectName();
+  return unnamed;
+}
+
+TEST(Accessibility, EveryControlHasAName) {
+  LoadedMain m;
+  EXPECT_EQ(unnamedControls(m.window.get()), QStringList());
+  tidewick::sites::frmConnectionInfo dialog(m.prompts);
+  EXPECT_EQ(unnamedControls(&dialog), QStringList());
+
+  // Picture-only buttons are named by their tooltip, toolbars by what they hold.
+  EXPECT_EQ(accessible(m->cmdUpFtp)->text(QAccessible::Name), "Go Up one directory level");
+  EXPECT_EQ(accessible(m->Toolbar5->widgetForAction(frmMain::ToolbarButtonAt(m->Toolbar5, 6)))->text(QAccessible::Name),
+            "View Large Icons");
+  // A path box reads as the path it shows (Qt's way on Linux); its edit field carries the name.
+  EXPECT_EQ(accessible(m->cboRemotePath->lineEdit())->text(QAccessible::Name), "Remote Directory");
+  for (QToolBar* bar : m->findChildren<QToolBar*>())
+    EXPECT_FALSE(accessible(bar)->text(QAccessible::Name).startsWith(QLatin1String("Toolbar")))
+        << accessible(bar)->text(QAccessible::Name).toStdString() << " " << bar->accessibleName().toStdString();
+}
+
+TEST(Accessibility, TheLogExposesItsLines) {
+  LoadedMain m;
+  m->show();
+  for (const char* line : {"220 Welcome", "Error: refused", "Remote path now up one folder."})
+    m->DisplayMessage(QString::fromLatin1(line));
+  QCoreApplication::processEvents();
+  QAccessibleInterface* log = accessible(m->logList());
+  EXPECT_EQ(log->role(), QAccessible::List);
+  ASSERT_EQ(log->childCount(), 3);
+  EXPECT_EQ(log->child(1)->text(QAccessible::Name), "Error: refused");
+  EXPECT_EQ(log->child(1)->role(), QAccessible::ListItem);
+  EXPECT_EQ(log->indexOfChild(log->child(2)), 2);
+  EXPECT_TRUE(log->child(2)->state().selected) << "the newest line is the selected one";
+  EXPECT_FALSE(log->child(0)->state().selected);
+  m->ClearLog();
+  EXPECT_EQ(log->childCount(), 0);
+  EXPECT_EQ(log->child(0), nullptr);
+}
+
+// The view a list does not show is hidden, yet its items would say they are on screen: readers see
+// only the view shown.
+TEST(Accessibility, AListShowsReadersOnlyTheViewItShows) {
+  LoadedMain m;
+  m->show();
+  QCoreApplication::processEvents();
+  for (tidewick::browse::FilePaneView* list : {m->lstLocalFileList, m->lstRemoteFileList}) {
+    for (int mode = 0; mode < 4; ++mode) {
+      list->setViewMode(static_cast<tidewick::browse::FilePaneView::ViewMode>(mode));
+      QAccessibleInterface* pane = accessible(list);
+      ASSERT_EQ(pane->childCount(), 1);
+      EXPECT_EQ(pane->child(0)->object(), list->currentView());
+      EXPECT_EQ(pane->child(0)->text(QAccessible::Name), list->toolTip());
+    }
+  }
+}
+
+} // namespace
