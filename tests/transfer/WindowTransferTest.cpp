@@ -18,6 +18,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 namespace {
 
 using tidewick::app::frmMain;
@@ -29,47 +31,59 @@ int rowOf(const tidewick::browse::FilePaneView* list, const QString& name) {
   return -1;
 }
 
-TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
+// The real window, connected to `server`, showing `local` on the left.
+struct WindowRig {
+  explicit WindowRig(FtpServerFixture& server) {
+    home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
+    home.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
+    home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QStringLiteral("0"));
+    window = std::make_unique<frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    window->setEndProgram([] {});
+    window->Load();
+    window->CurrentLocalFolder = local.path() + QLatin1Char('/');
+    window->RefreshLocalList();
+    window->ftp().setServerAddress(server.host());
+    window->ftp().setServerPort(server.port());
+    window->ftp().setUserName(QStringLiteral("demo"));
+    window->ftp().setPassword(QStringLiteral("demo"));
+    window->Reconnect();
+  }
+  ~WindowRig() { window->QuickExit(); }
+  QByteArray localFile(const QString& name) const { return TempHome::readFile(local.filePath(name)); }
+
   TempHome home;
-  home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-  home.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
-  home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QStringLiteral("0"));
+  QTemporaryDir local;
+  ScriptedPrompts prompts;
+  std::unique_ptr<frmMain> window;
+};
+
+TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
   FtpServerFixture server;
   server.writeFile(QStringLiteral("byKey.txt"), "key");
   server.writeFile(QStringLiteral("byClick.txt"), "click");
   server.writeFile(QStringLiteral("bySync.txt"), "sync");
   ASSERT_TRUE(server.start());
-  QTemporaryDir local;
-  QFile upload(local.filePath(QStringLiteral("up.txt")));
+  WindowRig rig(server);
+  frmMain& window = *rig.window;
+  QFile upload(rig.local.filePath(QStringLiteral("up.txt")));
   ASSERT_TRUE(upload.open(QIODevice::WriteOnly));
   upload.write("up");
   upload.close();
-
-  ScriptedPrompts prompts;
-  frmMain window(prompts, {QStringLiteral("tidewick")});
-  window.setEndProgram([] {});
-  window.Load();
-  window.CurrentLocalFolder = local.path() + QLatin1Char('/');
   window.RefreshLocalList();
-  window.ftp().setServerAddress(server.host());
-  window.ftp().setServerPort(server.port());
-  window.ftp().setUserName(QStringLiteral("demo"));
-  window.ftp().setPassword(QStringLiteral("demo"));
-  window.Reconnect();
   window.show();
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
   window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, QStringLiteral("byKey.txt")));
   QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_D));
-  EXPECT_EQ(TempHome::readFile(local.filePath(QStringLiteral("byKey.txt"))), "key");
+  EXPECT_EQ(rig.localFile(QStringLiteral("byKey.txt")), "key");
   EXPECT_EQ(window.statusPanel(1)->text(), "Download complete");
   EXPECT_NE(rowOf(window.lstLocalFileList, QStringLiteral("byKey.txt")), -1) << "the local pane was listed again";
 
   const int clicked = rowOf(window.lstRemoteFileList, QStringLiteral("byClick.txt"));
   window.lstRemoteFileList->selectRow(clicked);
   emit window.lstRemoteFileList->rowDoubleClicked(clicked);
-  EXPECT_EQ(TempHome::readFile(local.filePath(QStringLiteral("byClick.txt"))), "click");
+  EXPECT_EQ(rig.localFile(QStringLiteral("byClick.txt")), "click");
 
   window.lstLocalFileList->selectRow(rowOf(window.lstLocalFileList, QStringLiteral("up.txt")));
   window.cmdSend->click();
@@ -78,35 +92,21 @@ TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
   EXPECT_NE(rowOf(window.lstRemoteFileList, QStringLiteral("up.txt")), -1);
 
   window.cmdDirSyncDown->click();
-  EXPECT_EQ(TempHome::readFile(local.filePath(QStringLiteral("bySync.txt"))), "sync");
+  EXPECT_EQ(rig.localFile(QStringLiteral("bySync.txt")), "sync");
   EXPECT_EQ(window.statusPanel(1)->text(), "Local Directory Sync Complete");
   EXPECT_FALSE(window.cmdAbort->isEnabled());
   EXPECT_TRUE(window.statusPanel(4)->text().isEmpty());
-  EXPECT_TRUE(prompts.messages().empty());
-  window.QuickExit();
+  EXPECT_TRUE(rig.prompts.messages().empty());
 }
 
 TEST(WindowTransfers, AbortIsReachableWhileAFileMovesAndEndsTheRun) {
-  TempHome home;
-  home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-  home.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
   tidewick::test::FtpServerOptions slow;
   slow.throttle = 64 * 1024;
   FtpServerFixture server(slow);
   server.writeFile(QStringLiteral("slow.bin"), QByteArray(1024 * 1024, 's'));
   ASSERT_TRUE(server.start());
-  QTemporaryDir local;
-
-  ScriptedPrompts prompts;
-  frmMain window(prompts, {QStringLiteral("tidewick")});
-  window.setEndProgram([] {});
-  window.Load();
-  window.CurrentLocalFolder = local.path() + QLatin1Char('/');
-  window.ftp().setServerAddress(server.host());
-  window.ftp().setServerPort(server.port());
-  window.ftp().setUserName(QStringLiteral("demo"));
-  window.ftp().setPassword(QStringLiteral("demo"));
-  window.Reconnect();
+  WindowRig rig(server);
+  frmMain& window = *rig.window;
   window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, QStringLiteral("slow.bin")));
 
   bool abortWasEnabled = false;
@@ -116,12 +116,11 @@ TEST(WindowTransfers, AbortIsReachableWhileAFileMovesAndEndsTheRun) {
   });
   window.ReceiveSelection();
   EXPECT_TRUE(abortWasEnabled);
-  EXPECT_LT(QFileInfo(local.filePath(QStringLiteral("slow.bin"))).size(), 1024 * 1024);
+  EXPECT_LT(rig.localFile(QStringLiteral("slow.bin")).size(), 1024 * 1024);
   EXPECT_TRUE(window.logList()->lines().last().startsWith(QStringLiteral("Error: ")));
   EXPECT_NE(window.statusPanel(1)->text(), "Download complete");
   EXPECT_FALSE(window.cmdAbort->isEnabled());
   EXPECT_EQ(window.ftp().CurrentState(), 2) << "the connection stays";
-  window.QuickExit();
 }
 
 } // namespace
