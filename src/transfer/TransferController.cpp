@@ -26,10 +26,9 @@ namespace {
 
 const QString kConfirm = QStringLiteral("Tidewick [Confirm]");
 
-// Hidden files (a leading ".") count as absent targets of a download, as they always have: they
-// are received from the start without a question.
+// A file whose name starts with "." is an ordinary file here, not a hidden one the user gave up:
+// replacing it without a question would lose it, so it is compared like any other target.
 bool localTargetExists(const QString& folder, const QString& name) {
-  if (name.startsWith(QLatin1Char('.'))) return false;
   const QFileInfo info(folder + name);
   return info.exists() && info.isFile();
 }

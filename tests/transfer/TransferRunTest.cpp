@@ -17,7 +17,7 @@ const QDateTime kThen = QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0), Qt::UTC);
 
 using Runs = TransferHarness;
 
-TEST_F(Runs, AbsentUnchangedOrHiddenTargetsMoveWithoutAQuestion) {
+TEST_F(Runs, AbsentOrUnchangedTargetsMoveWithoutAQuestion) {
   writeLocal(QStringLiteral("new.txt"), "new");
   writeLocal(QStringLiteral("same.txt"), "same");
   server->writeFile(QStringLiteral("same.txt"), "same");
@@ -34,17 +34,18 @@ TEST_F(Runs, AbsentUnchangedOrHiddenTargetsMoveWithoutAQuestion) {
   EXPECT_EQ(bar.value(), 0);
 
   server->writeFile(QStringLiteral("down.txt"), "down");
-  // A hidden local file counts as absent: replaced without a question.
+  // A dot-file is an ordinary file: it is asked about like any other, never replaced unasked.
   server->writeFile(QStringLiteral(".profile"), "remote profile");
   writeLocal(QStringLiteral(".profile"), "local");
+  answer("cmdSkip");
   remoteRows = {{QStringLiteral("down.txt"), 3}, {QStringLiteral("same.txt"), 3}, {QStringLiteral(".profile"), 3}};
   setLocalTime(QStringLiteral("same.txt"), kThen);
   setRemoteTime(QStringLiteral("same.txt"), kThen);
   controller->ReceiveSelection();
   EXPECT_EQ(readLocal(QStringLiteral("down.txt")), "down");
-  EXPECT_EQ(readLocal(QStringLiteral(".profile")), "remote profile");
+  EXPECT_EQ(readLocal(QStringLiteral(".profile")), "local");
   EXPECT_EQ(wireCount(QStringLiteral("RETR same.txt")), 1);
-  EXPECT_EQ(dialogsShown(), 0);
+  EXPECT_EQ(dialogsShown(), 1);
   EXPECT_EQ(actions.last(), "Download complete");
   EXPECT_EQ(localRefreshes, 1);
 
