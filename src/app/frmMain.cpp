@@ -84,6 +84,9 @@ frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* par
     RefreshRemoteList();
     UpdateRemoteCommandStates();
   };
+  services.FollowServerFolder = [this] {
+    if (m_remotePane) m_remotePane->FollowServerFolder();
+  };
   services.SelectedRemoteNames = [this] {
     QStringList names;
     for (int row : lstRemoteFileList->selectedRows()) names << lstRemoteFileList->model()->row(row).name;

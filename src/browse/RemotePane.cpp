@@ -288,6 +288,17 @@ bool RemotePane::GoToFolder(const QString& folder) {
   return true;
 }
 
+void RemotePane::FollowServerFolder() {
+  QString folder;
+  try {
+    folder = m_ftp.GetCurrentFolder();
+  } catch (const FtpFailure& failure) {
+    LogError(failure.description());
+    return;
+  }
+  if (folder != m_currentRemoteFolder) GoToFolder(folder);
+}
+
 void RemotePane::FilterAll() {
   BusyCursor busy;
   ListAfterNavigation();

@@ -50,6 +50,9 @@ public:
   // Goes to `folder` as the typed-folder command does; on failure the log says why and the path
   // box names the folder shown again.
   bool GoToFolder(const QString& folder);
+  // Shows the folder the server is in now, when a raw command moved it away from the one listed;
+  // otherwise names and commands of the list would act on another folder than the one shown.
+  void FollowServerFolder();
   // Enter in the path box.
   void PathTyped(const QString& typed);
   // Puts the folder the list shows back into the path box.

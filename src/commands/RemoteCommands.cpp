@@ -28,6 +28,12 @@ bool isDone(const QString& reply) {
   return reply.size() >= 3 && reply[0] == QLatin1Char('2') && reply[1].isDigit() && reply[2].isDigit();
 }
 
+// Whether a line moves the server to another folder.
+bool changesFolder(const QString& line) {
+  const std::string verb = ftp::proto::commandVerb(line.toStdString());
+  return verb == "CWD" || verb == "XCWD" || verb == "CDUP" || verb == "XCUP";
+}
+
 } // namespace
 
 QString RemoteCommands::PromptTitle() { return QStringLiteral("Remote Server Custom Command"); }
@@ -55,12 +61,14 @@ void RemoteCommands::SendLine(const QString& line) {
     m_ftp.SendCommand(line);
   } catch (const FtpFailure& failure) {
     LogFailure(failure.description());
+    return;
   }
+  // A list that kept the old folder's rows would send the next delete or rename to the new one.
+  if (changesFolder(line) && m_services.FollowServerFolder) m_services.FollowServerFolder();
 }
 
 void RemoteCommands::SendFtpCommand(const QString& verb) {
   if (verb == QLatin1String("CWD")) {
-    // The folder changes on the server only; the list keeps its rows until the next refresh.
     const QString folder = Ask(QStringLiteral("Please enter the remote folder name"));
     if (!folder.isEmpty()) SendLine(QStringLiteral("CWD ") + folder);
   } else if (verb == QLatin1String("QUOTE")) {

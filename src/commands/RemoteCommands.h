@@ -32,6 +32,8 @@ struct CommandServices {
   // List the pane again and update its commands.
   std::function<void()> RefreshLocalList;
   std::function<void()> RefreshRemoteList;
+  // The remote pane goes to the server's current folder if a command changed it.
+  std::function<void()> FollowServerFolder;
   // The names of the remote list's selected rows, in list order.
   std::function<QStringList()> SelectedRemoteNames;
 };

@@ -4,6 +4,7 @@
 
 #include "commands/RemoteCommands.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QMenu>
 
@@ -14,23 +15,32 @@ using tidewick::commands::RemoteCommands;
 class RawCommands : public ConnectedMain {};
 
 TEST_F(RawCommands, TypedPartsAndWholeLinesReachTheServerExactlyAsTyped) {
-  const QStringList remoteBefore = names(window->lstRemoteFileList);
-  const QString folderBefore = window->CurrentRemoteFolder;
-  prompts.textAnswers = {QStringLiteral("b"), QStringLiteral("NOOP"), QStringLiteral("syst  x")};
-  window->SendFtpCommand(QStringLiteral("CWD"));
+  prompts.textAnswers = {QStringLiteral("NOOP"), QStringLiteral("syst  x")};
   window->SendFtpCommand(QStringLiteral("QUOTE"));
   window->SendCustomCommand();
   window->SendFtpCommand(QStringLiteral("PWD"));
-  EXPECT_EQ(sent(), (QStringList{"CWD b", "QUOTE NOOP", "syst  x", "PWD"}));
+  EXPECT_EQ(sent(), (QStringList{"QUOTE NOOP", "syst  x", "PWD"}));
   for (const auto& a : prompts.asked) EXPECT_EQ(a.title, RemoteCommands::PromptTitle());
-  EXPECT_TRUE(logLines().contains(QStringLiteral("257 \"/b\" is the current directory."))) << "the reply is logged";
-  EXPECT_EQ(names(window->lstRemoteFileList), remoteBefore) << "CWD does not list the new folder";
-  EXPECT_EQ(window->CurrentRemoteFolder, folderBefore);
+  EXPECT_TRUE(logLines().contains(QStringLiteral("257 \"/\" is the current directory."))) << "the reply is logged";
+
+  // A folder changed by hand is the folder shown: a delete of a row now acts where the list says.
+  for (const char* typed : {"b", "cdup"}) {
+    prompts.textAnswers = {QString::fromLatin1(typed)};
+    if (QByteArray(typed) == "cdup") window->SendCustomCommand();
+    else window->SendFtpCommand(QStringLiteral("CWD"));
+    const bool inB = QByteArray(typed) == "b";
+    EXPECT_EQ(names(window->lstRemoteFileList),
+              inB ? QStringList{"inside.txt"} : (QStringList{"a.txt", "b", "readme.txt"}))
+        << typed;
+    EXPECT_EQ(window->CurrentRemoteFolder, inB ? QStringLiteral("/b") : QStringLiteral("/")) << typed;
+    EXPECT_EQ(window->cboRemotePath->currentText(), window->CurrentRemoteFolder) << typed;
+  }
+  const qsizetype before = sent().size();
 
   // A line break would smuggle in a second command: nothing is sent.
   prompts.textAnswers = {QStringLiteral("NOOP\r\nDELE a.txt")};
   window->SendCustomCommand();
-  EXPECT_EQ(sent().size(), 4);
+  EXPECT_EQ(sent().size(), before);
   EXPECT_TRUE(logLines().last().startsWith(QStringLiteral("Error: The command was not sent")));
   EXPECT_TRUE(server.readFile(QStringLiteral("a.txt")) == "a");
 }
