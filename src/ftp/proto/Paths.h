@@ -5,7 +5,8 @@
 namespace tidewick::ftp::proto {
 
 // Wildcard match with "*" (any run) and "?" (one character), case-sensitive as remote names are.
-// An empty pattern, "*" and "*.*" match every name (the last one as the Windows habit means it).
+// An empty pattern, "*" and "*.*" match every name: "*.*" means "all files" in Tidewick's masks,
+// names without a dot included.
 bool wildcardMatch(const QString& pattern, const QString& name);
 
 // Remote paths are always joined with "/".
