@@ -58,6 +58,7 @@ SessionSettings FtpClient::settings() const {
   s.logFile = m_logFile;
   s.listingLimit = m_listingLimit;
   s.keepDates = m_keepDates;
+  s.protocol = m_protocol == static_cast<int>(Protocol::Sftp) ? Protocol::Sftp : Protocol::Ftp;
   const auto proxy = static_cast<ProxyKind>(m_proxyType);
   s.proxy.kind = (proxy == ProxyKind::Socks4 || proxy == ProxyKind::Socks5) ? proxy : ProxyKind::None;
   s.proxy.host = m_proxyHost.trimmed().toStdString();
@@ -73,7 +74,7 @@ void FtpClient::setAbort(bool abort) {
   m_worker->abort(m_currentJob);
 }
 
-void FtpClient::run(ClientState busy, std::function<void(Session&)> job) {
+void FtpClient::run(ClientState busy, std::function<void(RemoteSession&)> job) {
   if (m_currentJob != 0) throw FtpFailure(QStringLiteral("Another FTP operation is still running"), FailureKind::Busy);
   m_state = busy;
   m_abortRequested = false;
@@ -162,6 +163,19 @@ void FtpClient::deliver(WorkerEvent& event) {
       Q_EMIT Disconnected();
       break;
     case WorkerEvent::Type::Question: {
+      if (event.question->kind() == Question::Kind::HostKey) {
+        int answer = static_cast<int>(HostKeyAnswer::Unanswered);
+        Q_EMIT HostKeyUnknown(event.question->hostKey(), answer);
+        event.question->answer(QString::number(answer));
+        break;
+      }
+      if (event.question->kind() == Question::Kind::Secret) {
+        QString answer;
+        bool given = false;
+        Q_EMIT SecretRequired(event.question->secret(), answer, given);
+        event.question->answer(given ? QLatin1Char('+') + answer : QStringLiteral("-"));
+        break;
+      }
       QString answer;
       if (event.question->kind() == Question::Kind::Account) Q_EMIT AccountRequired(answer);
       else Q_EMIT PasswordRequired(answer);
@@ -202,7 +216,7 @@ void FtpClient::pollProgress(bool final) {
 void FtpClient::Connect() {
   if (m_state != ClientState::NotConnected)
     throw FtpFailure(QStringLiteral("Already connected to %1").arg(m_host), FailureKind::Busy);
-  run(ClientState::Connecting, [](Session& s) { s.connect(); });
+  run(ClientState::Connecting, [](RemoteSession& s) { s.connect(); });
 }
 
 void FtpClient::Disconnect() {
@@ -212,7 +226,7 @@ void FtpClient::Disconnect() {
     waitFor(running);
   }
   try {
-    run(ClientState::Disconnecting, [](Session& s) { s.disconnect(); });
+    run(ClientState::Disconnecting, [](RemoteSession& s) { s.disconnect(); });
   } catch (const FtpFailure&) {
     // Disconnecting ends in the disconnected state whatever the server says.
   }
@@ -220,60 +234,65 @@ void FtpClient::Disconnect() {
 
 QString FtpClient::GetCurrentFolder() {
   QString folder;
-  run(ClientState::Busy, [&folder](Session& s) { folder = s.currentFolder(); });
+  run(ClientState::Busy, [&folder](RemoteSession& s) { folder = s.currentFolder(); });
   return folder;
 }
 
 void FtpClient::ChangeCurrentFolder(const QString& folder) {
-  run(ClientState::Busy, [folder](Session& s) { s.changeFolder(folder); });
+  run(ClientState::Busy, [folder](RemoteSession& s) { s.changeFolder(folder); });
 }
 
 void FtpClient::ChangeToParentFolder() {
-  run(ClientState::Busy, [](Session& s) { s.changeToParent(); });
+  run(ClientState::Busy, [](RemoteSession& s) { s.changeToParent(); });
 }
 
 void FtpClient::ListFolderContents(const QString& pattern) {
-  run(ClientState::Busy, [pattern](Session& s) { s.list(pattern, true, nullptr); });
+  run(ClientState::Busy, [pattern](RemoteSession& s) { s.list(pattern, true, nullptr); });
 }
 
 std::vector<FolderItem> FtpClient::GetFolderContents(const QString& pattern, int) {
   std::vector<FolderItem> items;
-  run(ClientState::Busy, [pattern, &items](Session& s) { s.list(pattern, false, &items); });
+  run(ClientState::Busy, [pattern, &items](RemoteSession& s) { s.list(pattern, false, &items); });
   return items;
 }
 
 void FtpClient::CreateFolder(const QString& name) {
-  run(ClientState::Busy, [name](Session& s) { s.makeFolder(name); });
+  run(ClientState::Busy, [name](RemoteSession& s) { s.makeFolder(name); });
 }
 
 void FtpClient::RemoveFolder(const QString& name) {
-  run(ClientState::Busy, [name](Session& s) { s.removeFolder(name); });
+  run(ClientState::Busy, [name](RemoteSession& s) { s.removeFolder(name); });
 }
 
 void FtpClient::DeleteFile(const QString& name) {
-  run(ClientState::Busy, [name](Session& s) { s.deleteFile(name); });
+  run(ClientState::Busy, [name](RemoteSession& s) { s.deleteFile(name); });
 }
 
 void FtpClient::RenameFile(const QString& from, const QString& to) {
-  run(ClientState::Busy, [from, to](Session& s) { s.rename(from, to); });
+  run(ClientState::Busy, [from, to](RemoteSession& s) { s.rename(from, to); });
 }
 
 void FtpClient::SendFile(const QString& localPath, qint64 startOffset, const QString& remoteName, bool sendFlag) {
-  run(ClientState::Transferring, [=](Session& s) { s.sendFile(localPath, startOffset, remoteName, sendFlag); });
+  run(ClientState::Transferring, [=](RemoteSession& s) { s.sendFile(localPath, startOffset, remoteName, sendFlag); });
 }
 
 void FtpClient::ReceiveFile(const QString& remoteName, qint64 startOffset, const QString& localPath) {
-  run(ClientState::Transferring, [=](Session& s) { s.receiveFile(remoteName, startOffset, localPath); });
+  run(ClientState::Transferring, [=](RemoteSession& s) { s.receiveFile(remoteName, startOffset, localPath); });
 }
 
 void FtpClient::SendMatchingFiles(const QString& localMask, const QString& remoteFolder, bool createFolder,
                                   bool includeSubfolders) {
   run(ClientState::Transferring,
-      [=](Session& s) { s.sendMatching(localMask, remoteFolder, createFolder, includeSubfolders); });
+      [=](RemoteSession& s) { s.sendMatching(localMask, remoteFolder, createFolder, includeSubfolders); });
 }
 
 void FtpClient::ReceiveMatchingFiles(const QString& remoteMask, const QString& localFolder, bool includeSubfolders) {
-  run(ClientState::Transferring, [=](Session& s) { s.receiveMatching(remoteMask, localFolder, includeSubfolders); });
+  run(ClientState::Transferring,
+      [=](RemoteSession& s) { s.receiveMatching(remoteMask, localFolder, includeSubfolders); });
+}
+
+void FtpClient::SetPermissions(const QString& name, int mode) {
+  run(ClientState::Busy, [name, mode](RemoteSession& s) { s.setPermissions(name, mode); });
 }
 
 QString FtpClient::GetSkipReason(int reasonCode) const { return skipReasonText(reasonCode); }
@@ -283,7 +302,7 @@ QString FtpClient::SendCommand(const QString& line, const QString& localPath) {
   const std::string verb = proto::commandVerb(line.toStdString());
   const bool transfer = verb == "RETR" || verb == "STOR";
   run(transfer ? ClientState::Transferring : ClientState::Busy,
-      [line, localPath, &reply](Session& s) { reply = s.sendRaw(line, localPath); });
+      [line, localPath, &reply](RemoteSession& s) { reply = s.sendRaw(line, localPath); });
   return reply;
 }
 

@@ -2,6 +2,7 @@
 
 #include "ftp/FtpFailure.h"
 #include "ftp/FtpTypes.h"
+#include "ftp/SshTypes.h"
 
 #include <QDateTime>
 #include <QObject>
@@ -19,7 +20,7 @@ class Worker;
 struct WorkerEvent;
 struct JobResult;
 struct SessionSettings;
-class Session;
+class RemoteSession;
 
 // The FTP component of the main window (its `xFtp`). Its properties, methods and events keep the
 // names the component contract gives them (ServerAddress, CurrentState, ListFolderContents, ...).
@@ -49,6 +50,7 @@ class FtpClient : public QObject {
   Q_PROPERTY(int ConnectTimeout READ ConnectTimeout WRITE setConnectTimeout)
   Q_PROPERTY(int IdleTimeout READ IdleTimeout WRITE setIdleTimeout)
   Q_PROPERTY(bool KeepFileDates READ KeepFileDates WRITE setKeepFileDates)
+  Q_PROPERTY(int Protocol READ Protocol WRITE setProtocol)
 
 public:
   using FolderItem = tidewick::ftp::FolderItem;
@@ -106,6 +108,12 @@ public:
   // one keeps its local time where the server can set it (MFMT).
   bool KeepFileDates() const { return m_keepDates; }
   void setKeepFileDates(bool keep) { m_keepDates = keep; }
+  // What the next Connect speaks: a tidewick::ftp::Protocol as a number (FTP unless set). Any
+  // other number counts as FTP.
+  int Protocol() const { return m_protocol; }
+  void setProtocol(int protocol) { m_protocol = protocol; }
+  void setProtocol(tidewick::ftp::Protocol protocol) { m_protocol = static_cast<int>(protocol); }
+  bool isSftp() const { return m_protocol == static_cast<int>(tidewick::ftp::Protocol::Sftp); }
 
   // ---- methods
   void Connect();
@@ -140,6 +148,9 @@ public:
   // sent from localPath as ReceiveFile and SendFile do (and failing as they do, with nothing
   // returned); without a localPath they are refused.
   QString SendCommand(const QString& line, const QString& localPath = QString());
+  // Sets the permission bits (0755) of a remote item with the protocol's own attribute call. SFTP
+  // only: FTP servers are asked with "SITE CHMOD" through SendCommand, and refuse here.
+  void SetPermissions(const QString& name, int mode);
 
 Q_SIGNALS:
   void LogMessage(const QString& line);
@@ -148,6 +159,12 @@ Q_SIGNALS:
   // An empty answer gives up the login.
   void AccountRequired(QString& account);
   void PasswordRequired(QString& password);
+  // SFTP: the server's host key is not in ~/.ssh/known_hosts. Set `answer` to a HostKeyAnswer;
+  // it starts as Unanswered, which fails the connection as nobody being there to ask does.
+  void HostKeyUnknown(const tidewick::ftp::HostKeyInfo& key, int& answer);
+  // SFTP: a key's passphrase or a keyboard-interactive prompt. Set `given` with the answer;
+  // leaving it false cancels (the key is not used, the prompt's login fails).
+  void SecretRequired(const tidewick::ftp::SecretRequest& request, QString& answer, bool& given);
   void ListingFolderItem(const QString& name, const QDateTime& date, qint64 size, int kind);
   // Bytes of the current file so far (from its start, resume offset included), its percentage,
   // and the bytes moved in the whole call.
@@ -163,7 +180,7 @@ private:
   static int unsigned16(int port) { return port < 0 && port >= -32768 ? port + 65536 : port; }
 
   SessionSettings settings() const;
-  void run(ClientState busy, std::function<void(Session&)> job);
+  void run(ClientState busy, std::function<void(RemoteSession&)> job);
   JobResult waitFor(quint64 job);
   void scheduleDrain();
   void drain();
@@ -187,6 +204,7 @@ private:
   int m_idleTimeoutMs = 30000;
   tidewick::ftp::ListingLimit m_listingLimit = tidewick::ftp::defaultListingLimit;
   bool m_keepDates = true;
+  int m_protocol = static_cast<int>(tidewick::ftp::Protocol::Ftp);
 
   ClientState m_state = ClientState::NotConnected;
   bool m_abortRequested = false;

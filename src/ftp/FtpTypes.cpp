@@ -20,6 +20,7 @@ const char* failureKindName(FailureKind kind) {
     case FailureKind::NotConnected: return "NotConnected";
     case FailureKind::Busy: return "Busy";
     case FailureKind::InvalidArgument: return "InvalidArgument";
+    case FailureKind::HostKeyRejected: return "HostKeyRejected";
     case FailureKind::TargetExists: return "TargetExists";
   }
   return "Unknown";

@@ -27,6 +27,8 @@ enum class FailureKind : int {
   NotConnected = 13,
   Busy = 14,
   InvalidArgument = 15,
+  // The SSH server's host key is not the one known for it, or nobody trusted an unknown one.
+  HostKeyRejected = 18,
   TargetExists = 58,
 };
 
@@ -106,6 +108,10 @@ enum class ClientState : int {
 
 // ProxyType values.
 enum class ProxyKind : int { None = 0, Socks4 = 4, Socks5 = 5 };
+
+// Protocol values: what the connection speaks. SFTP runs over SSH and offers the same operations,
+// except raw FTP commands.
+enum class Protocol : int { Ftp = 0, Sftp = 1 };
 
 // TransferMode values: how file contents travel.
 enum class TransferType : int { Binary = 0, Ascii = 1 };

@@ -41,11 +41,14 @@ qint64 QuickFtp::session(const QString& host, int port, const QString& user, con
   client->setConnectTimeout(m_connectTimeoutMs);
   client->setIdleTimeout(m_idleTimeoutMs);
   client->setKeepFileDates(m_keepDates);
+  client->setProtocol(m_protocol);
   client->setTransferMode(ascii ? TransferType::Ascii : TransferType::Binary);
   connect(client.get(), &FtpClient::LogMessage, this, &QuickFtp::LogMessage);
   connect(client.get(), &FtpClient::ReceivingFile, this, &QuickFtp::ReceivingFile);
   connect(client.get(), &FtpClient::SendingFile, this, &QuickFtp::SendingFile);
   connect(client.get(), &FtpClient::FileSkipped, this, &QuickFtp::FileSkipped);
+  connect(client.get(), &FtpClient::HostKeyUnknown, this, &QuickFtp::HostKeyUnknown, Qt::DirectConnection);
+  connect(client.get(), &FtpClient::SecretRequired, this, &QuickFtp::SecretRequired, Qt::DirectConnection);
   connect(client.get(), &FtpClient::TransferProgress, this, [this](qint64 fileBytes, int percent, qint64 total) {
     m_bytes = total;
     Q_EMIT TransferProgress(fileBytes, percent, total);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ftp/FtpFailure.h"
+#include "ftp/SshTypes.h"
 
 #include <QObject>
 #include <QString>
@@ -55,6 +56,9 @@ public:
   // As FtpClient::KeepFileDates (on by default).
   bool KeepFileDates() const { return m_keepDates; }
   void setKeepFileDates(bool keep) { m_keepDates = keep; }
+  // What each call speaks, as FtpClient::Protocol (FTP unless set).
+  int Protocol() const { return m_protocol; }
+  void setProtocol(int protocol) { m_protocol = protocol; }
   // Stops the running call (it then fails with FailureKind::Aborted).
   void setAbort(bool abort);
 
@@ -64,6 +68,9 @@ Q_SIGNALS:
   void ReceivingFile(const QString& name);
   void SendingFile(const QString& name);
   void FileSkipped(const QString& remoteName, const QString& localName, int reason);
+  // As FtpClient's; nobody answering fails the call with a message saying why.
+  void HostKeyUnknown(const tidewick::ftp::HostKeyInfo& key, int& answer);
+  void SecretRequired(const tidewick::ftp::SecretRequest& request, QString& answer, bool& given);
 
 private:
   template <typename Fn>
@@ -80,6 +87,7 @@ private:
   int m_connectTimeoutMs = 30000;
   int m_idleTimeoutMs = 30000;
   bool m_keepDates = true;
+  int m_protocol = 0; // tidewick::ftp::Protocol::Ftp
   qint64 m_bytes = 0;
   FtpClient* m_client = nullptr; // the connection of the running call
 };

@@ -36,8 +36,8 @@ std::optional<QString> Question::wait() {
 }
 
 Worker::Worker(std::function<void()> notify)
-    : m_notify(std::move(notify)), m_session(*this), m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)),
-      m_thread([this] { threadMain(); }) {}
+    : m_notify(std::move(notify)), m_session(*this), m_sftp(*this, *this),
+      m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)), m_thread([this] { threadMain(); }) {}
 
 Worker::~Worker() {
   {
@@ -45,15 +45,15 @@ Worker::~Worker() {
     m_stop = true;
     m_jobs.clear();
     if (m_question) m_question->cancel();
+    if (m_running) m_active->requestAbort();
   }
-  if (m_running) m_session.requestAbort();
   const std::uint64_t one = 1;
   [[maybe_unused]] const auto written = ::write(m_wakeFd, &one, sizeof one);
   m_thread.join();
   ::close(m_wakeFd);
 }
 
-quint64 Worker::post(const SessionSettings& settings, std::function<void(Session&)> job) {
+quint64 Worker::post(const SessionSettings& settings, std::function<void(RemoteSession&)> job) {
   quint64 id = 0;
   {
     std::lock_guard lock(m_mutex);
@@ -69,7 +69,7 @@ void Worker::abort(quint64 job) {
   std::lock_guard lock(m_mutex);
   if (job == 0 || job != m_running) return;
   if (m_question) m_question->cancel();
-  m_session.requestAbort();
+  m_active->requestAbort();
 }
 
 std::deque<WorkerEvent> Worker::take(std::size_t max) {
@@ -137,10 +137,19 @@ void Worker::threadMain() {
     }
     if (job) {
       JobResult result;
-      m_session.applySettings(job->settings);
-      m_session.beginOperation();
+      RemoteSession& wanted =
+          job->settings.protocol == Protocol::Sftp ? static_cast<RemoteSession&>(m_sftp) : m_session;
+      if (&wanted != m_active) {
+        // A connection of the other protocol ends before this one starts.
+        if (m_active->isConnected()) m_active->shutdown(net::Millis(1000));
+        std::lock_guard lock(m_mutex);
+        m_active = &wanted;
+      }
+      RemoteSession& session = *m_active;
+      session.applySettings(job->settings);
+      session.beginOperation();
       try {
-        job->run(m_session);
+        job->run(session);
       } catch (const FtpError& e) {
         result.kind = e.kind();
         result.description = e.description();
@@ -150,8 +159,8 @@ void Worker::threadMain() {
       }
       // Whatever the server sent after the last answer (a goodbye, a hang-up) counts now,
       // so the state handed back is the true one.
-      m_session.checkIdle();
-      result.connected = m_session.isConnected();
+      session.checkIdle();
+      result.connected = session.isConnected();
       {
         std::lock_guard lock(m_mutex);
         m_running = 0;
@@ -168,7 +177,7 @@ void Worker::threadMain() {
     pollfd fds[2] = {};
     fds[0].fd = m_wakeFd;
     fds[0].events = POLLIN;
-    fds[1].fd = m_session.controlHandle();
+    fds[1].fd = m_active->controlHandle();
     fds[1].events = POLLIN;
     const int count = fds[1].fd >= 0 ? 2 : 1;
     if (::poll(fds, count, -1) < 0) continue;
@@ -182,14 +191,14 @@ void Worker::threadMain() {
         std::lock_guard lock(m_mutex);
         jobWaiting = !m_jobs.empty() || m_stop;
       }
-      if (!jobWaiting) m_session.checkIdle();
+      if (!jobWaiting) m_active->checkIdle();
     }
   }
   m_session.shutdown(net::Millis(1000));
+  m_sftp.shutdown(net::Millis(1000));
 }
 
-std::optional<QString> Worker::ask(Question::Kind kind) {
-  auto question = std::make_shared<Question>(kind);
+std::optional<QString> Worker::ask(std::shared_ptr<Question> question) {
   {
     std::lock_guard lock(m_mutex);
     if (m_stop) return std::nullopt;
@@ -254,9 +263,26 @@ void Worker::fileSkipped(const QString& remoteName, const QString& localName, Sk
   push(std::move(event));
 }
 
-std::optional<QString> Worker::askAccount() { return ask(Question::Kind::Account); }
+std::optional<QString> Worker::askAccount() { return ask(std::make_shared<Question>(Question::Kind::Account)); }
 
-std::optional<QString> Worker::askPassword() { return ask(Question::Kind::Password); }
+std::optional<QString> Worker::askPassword() { return ask(std::make_shared<Question>(Question::Kind::Password)); }
+
+std::optional<HostKeyAnswer> Worker::askHostKey(const HostKeyInfo& key) {
+  const std::optional<QString> answer = ask(std::make_shared<Question>(key));
+  if (!answer) return std::nullopt;
+  bool ok = false;
+  const int value = answer->toInt(&ok);
+  if (!ok || value < static_cast<int>(HostKeyAnswer::Cancel) || value > static_cast<int>(HostKeyAnswer::AlwaysTrust))
+    return HostKeyAnswer::Unanswered;
+  return static_cast<HostKeyAnswer>(value);
+}
+
+std::optional<QString> Worker::askSecret(const SecretRequest& request) {
+  // The UI answers "-" for cancel and "+" before a given answer, so an empty answer can be given.
+  const std::optional<QString> answer = ask(std::make_shared<Question>(request));
+  if (!answer || !answer->startsWith(QLatin1Char('+'))) return std::nullopt;
+  return answer->mid(1);
+}
 
 void Worker::disconnected() {
   WorkerEvent event;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ftp/FtpTypes.h"
+#include "ftp/SshTypes.h"
 #include "ftp/session/Session.h"
+#include "ftp/sftp/SftpSession.h"
 
 #include <QString>
 
@@ -22,12 +24,17 @@ struct JobResult {
   bool connected = false;
 };
 
-// A question the session waits on (account, password). The UI thread answers; an abort cancels.
+// A question the session waits on (account, password, an unknown SSH host key, a passphrase or
+// a keyboard-interactive prompt). The UI thread answers; an abort cancels.
 class Question {
 public:
-  enum class Kind { Account, Password };
+  enum class Kind { Account, Password, HostKey, Secret };
   explicit Question(Kind kind) : m_kind(kind) {}
+  explicit Question(HostKeyInfo key) : m_kind(Kind::HostKey), m_hostKey(std::move(key)) {}
+  explicit Question(SecretRequest secret) : m_kind(Kind::Secret), m_secret(std::move(secret)) {}
   Kind kind() const { return m_kind; }
+  const HostKeyInfo& hostKey() const { return m_hostKey; }
+  const SecretRequest& secret() const { return m_secret; }
   void answer(const QString& text);
   void cancel();
   // Worker side: waits for the answer; nothing when cancelled.
@@ -35,6 +42,8 @@ public:
 
 private:
   Kind m_kind;
+  HostKeyInfo m_hostKey;
+  SecretRequest m_secret;
   std::mutex m_mutex;
   std::condition_variable m_cv;
   bool m_done = false;
@@ -58,15 +67,16 @@ struct WorkerEvent {
   JobResult result;
 };
 
-// The worker thread that owns a Session. Jobs run one after the other; between jobs the thread
-// watches the control connection so a server that hangs up is noticed at once.
-class Worker final : private SessionEvents {
+// The worker thread that owns the sessions, one per protocol; each job runs on the one its
+// settings name. Jobs run one after the other; between jobs the thread watches the connection so a
+// server that hangs up is noticed at once.
+class Worker final : private SessionEvents, private sftp::SshPrompts {
 public:
   // `notify` is called on the worker thread when events wait and the UI has not been told yet.
   explicit Worker(std::function<void()> notify);
   ~Worker() override;
 
-  quint64 post(const SessionSettings& settings, std::function<void(Session&)> job);
+  quint64 post(const SessionSettings& settings, std::function<void(RemoteSession&)> job);
   // Stops the given job if it is still the running one; a stale request does nothing.
   void abort(quint64 job);
 
@@ -85,7 +95,7 @@ private:
   struct PendingJob {
     quint64 id;
     SessionSettings settings;
-    std::function<void(Session&)> run;
+    std::function<void(RemoteSession&)> run;
   };
 
   // Waiting events beyond which the UI is told at once, whatever they are.
@@ -93,7 +103,7 @@ private:
 
   void threadMain();
   void push(WorkerEvent&& event);
-  std::optional<QString> ask(Question::Kind kind);
+  std::optional<QString> ask(std::shared_ptr<Question> question);
 
   // SessionEvents
   void logLine(const QString& line) override;
@@ -106,8 +116,14 @@ private:
   std::optional<QString> askPassword() override;
   void disconnected() override;
 
+  // SshPrompts
+  std::optional<HostKeyAnswer> askHostKey(const HostKeyInfo& key) override;
+  std::optional<QString> askSecret(const SecretRequest& request) override;
+
   std::function<void()> m_notify;
   Session m_session;
+  sftp::SftpSession m_sftp;
+  RemoteSession* m_active = &m_session; // changed on the worker thread under m_mutex
   int m_wakeFd = -1;
 
   std::mutex m_mutex;

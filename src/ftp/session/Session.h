@@ -8,6 +8,7 @@
 #include "ftp/proto/Reply.h"
 #include "ftp/session/FtpError.h"
 #include "ftp/session/LogFile.h"
+#include "ftp/session/RemoteSession.h"
 
 #include <QDateTime>
 #include <QString>
@@ -43,6 +44,8 @@ struct SessionSettings {
   // Downloaded files get the server's modification time, uploaded ones the local one (where the
   // server can set it).
   bool keepDates = true;
+  // Which protocol the worker speaks for these settings (FTP unless set).
+  Protocol protocol = Protocol::Ftp;
 };
 
 // What a session reports while it works. Called on the worker thread, in order.
@@ -65,7 +68,7 @@ public:
 // blocking, top-down code on the worker thread. Every public operation either returns having done
 // its work or throws FtpError; after a failure isConnected() tells whether the control connection
 // survived. requestAbort() is the one call meant for other threads.
-class Session {
+class Session final : public RemoteSession {
 public:
   explicit Session(SessionEvents& events);
   ~Session();

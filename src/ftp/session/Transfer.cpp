@@ -15,6 +15,7 @@
 #include "ftp/net/Stream.h"
 #include "ftp/proto/Ascii.h"
 #include "ftp/proto/Command.h"
+#include "ftp/session/LocalTarget.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -63,34 +64,6 @@ void writeBlock(QFile& file, const QString& name, const char* data, qint64 size)
     data += n;
     size -= n;
   }
-}
-
-// Opens a download target for reading and writing, creating it when missing, and tells whether
-// it did. A symbolic link at the name, dangling or not, is never followed: the download would land
-// wherever it points.
-bool openTarget(QFile& file, const QString& local) {
-  const QByteArray path = QFile::encodeName(local);
-  const int flags = O_RDWR | O_NOFOLLOW | O_CLOEXEC;
-  bool created = true;
-  int fd = ::open(path.constData(), flags | O_CREAT | O_EXCL, 0666);
-  if (fd < 0 && errno == EEXIST) {
-    created = false;
-    fd = ::open(path.constData(), flags);
-  }
-  if (fd < 0) {
-    const int error = errno;
-    if (error == ELOOP)
-      throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("%1 is a symbolic link; not overwritten").arg(local));
-    throw FtpError(
-        FailureKind::LocalFileFailed,
-        QStringLiteral("Cannot write the local file %1: %2").arg(local, QString::fromLocal8Bit(std::strerror(error))));
-  }
-  if (!file.open(fd, QIODevice::ReadWrite | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
-    ::close(fd);
-    throw FtpError(FailureKind::LocalFileFailed,
-                   QStringLiteral("Cannot write the local file %1: %2").arg(local, file.errorString()));
-  }
-  return created;
 }
 
 // The time in a reply to MDTM ("213 20210305142233"); invalid when it holds none.
@@ -142,7 +115,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
   // that cannot be written costs no transfer; it is cut to the start offset only once the
   // server has agreed to send, so a refused download leaves an existing file as it was.
   QFile file(local);
-  const bool existed = !openTarget(file, local);
+  const bool existed = !openDownloadTarget(file, local);
   if (startOffset > 0 && file.size() < startOffset)
     throw FtpError(FailureKind::LocalFileFailed,
                    QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")

@@ -1,0 +1,347 @@
+// The engine over SFTP against a real OpenSSH server on loopback: host keys (unknown, trusted once
+// or always, hashed, changed, nobody to ask), logins with keys and passphrases, folder commands
+// and listings from attributes, transfers compared byte for byte, resume both ways, abort, folder
+// trees both ways, and permissions.
+
+#include "ClientHarness.h"
+
+#include "support/QtPrint.h"
+#include "support/SshdFixture.h"
+
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <memory>
+
+using namespace tidewick::test;
+using tidewick::ftp::FailureKind;
+using tidewick::ftp::HostKeyAnswer;
+using tidewick::ftp::HostKeyInfo;
+using tidewick::ftp::Protocol;
+using tidewick::ftp::SecretRequest;
+
+namespace {
+
+constexpr int Idle = 2;
+constexpr int NotConnected = 0;
+
+class Sftp : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    server = new SshdFixture();
+    startResult = server->start();
+  }
+  static void TearDownTestSuite() {
+    delete server;
+    server = nullptr;
+  }
+
+  void SetUp() override {
+    if (!QFileInfo(QStringLiteral("/usr/sbin/sshd")).isExecutable())
+      GTEST_SKIP() << "sshd cannot run here: /usr/sbin/sshd is missing (scripts/deps installs openssh-server)";
+    ASSERT_TRUE(startResult);
+    ASSERT_TRUE(dir.isValid());
+    home = std::make_unique<ClientHome>(server->clientHome());
+    setKnownHosts(label() + ' ' + server->hostKeyLine() + '\n');
+    configure(client);
+    QObject::connect(&client, &FtpClient::HostKeyUnknown, [this](const HostKeyInfo& key, int& answer) {
+      asked.push_back(key);
+      answer = static_cast<int>(hostKeyAnswer);
+    });
+    QObject::connect(&client, &FtpClient::SecretRequired,
+                     [this](const SecretRequest& request, QString& answer, bool& given) {
+                       secrets.push_back(request);
+                       if (secretAnswers.isEmpty()) return;
+                       answer = secretAnswers.takeFirst();
+                       given = true;
+                     });
+  }
+  void TearDown() override {
+    client.Disconnect();
+    home.reset();
+  }
+
+  static void configure(FtpClient& c) {
+    c.setProtocol(Protocol::Sftp);
+    c.setServerAddress(server->host());
+    c.setServerPort(server->port());
+    c.setUserName(SshdFixture::userName());
+    c.setPassword(QString());
+  }
+  static QByteArray label() { return QStringLiteral("[127.0.0.1]:%1").arg(server->port()).toUtf8(); }
+  static void setKnownHosts(const QByteArray& text) { ASSERT_TRUE(writeLocal(server->knownHosts(), text)); }
+
+  void connectOk() {
+    ASSERT_NO_THROW(client.Connect());
+    ASSERT_EQ(client.CurrentState(), Idle);
+  }
+  // A folder of the test's own below the fixture's file folder, entered.
+  QString enterOwnFolder() {
+    const QString name = QString::fromLatin1(::testing::UnitTest::GetInstance()->current_test_info()->name());
+    const QString path = server->root() + QLatin1Char('/') + name;
+    QDir(path).removeRecursively();
+    QDir().mkpath(path);
+    client.ChangeCurrentFolder(path);
+    return path;
+  }
+  QString local(const QString& name) const { return dir.filePath(name); }
+
+  static SshdFixture* server;
+  static ::testing::AssertionResult startResult;
+  std::unique_ptr<ClientHome> home;
+  QTemporaryDir dir;
+  FtpClient client;
+  ClientHarness harness{client};
+  HostKeyAnswer hostKeyAnswer = HostKeyAnswer::Cancel;
+  std::vector<HostKeyInfo> asked;
+  QStringList secretAnswers;
+  std::vector<SecretRequest> secrets;
+};
+
+SshdFixture* Sftp::server = nullptr;
+::testing::AssertionResult Sftp::startResult = ::testing::AssertionFailure();
+
+TEST_F(Sftp, AnUnknownHostKeyIsShownAndTrustedOnlyAsAnswered) {
+  setKnownHosts({});
+  // Cancel: nothing connects, nothing is written.
+  FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.kind(), FailureKind::HostKeyRejected);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].keyType, QStringLiteral("ssh-ed25519"));
+  EXPECT_EQ(asked[0].fingerprint, server->hostKeyFingerprint());
+  EXPECT_EQ(asked[0].port, server->port());
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+  EXPECT_TRUE(readLocal(server->knownHosts()).isEmpty());
+
+  // Trust once: connected, still not on file.
+  hostKeyAnswer = HostKeyAnswer::TrustOnce;
+  connectOk();
+  client.Disconnect();
+  EXPECT_TRUE(readLocal(server->knownHosts()).isEmpty());
+
+  // Always: on file, and the next connection asks nothing.
+  hostKeyAnswer = HostKeyAnswer::AlwaysTrust;
+  connectOk();
+  client.Disconnect();
+  EXPECT_TRUE(readLocal(server->knownHosts()).contains(server->hostKeyLine().split(' ')[1]));
+  hostKeyAnswer = HostKeyAnswer::Cancel;
+  connectOk();
+  EXPECT_EQ(asked.size(), 3u);
+
+  // Nobody to ask (the headless runner): a clear failure that says where the key must go.
+  client.Disconnect();
+  setKnownHosts({});
+  FtpClient headless;
+  configure(headless);
+  ClientHarness quiet(headless);
+  failure = quiet.failureOf([&] { headless.Connect(); });
+  EXPECT_EQ(failure.kind(), FailureKind::HostKeyRejected);
+  EXPECT_TRUE(failure.description().contains(server->hostKeyFingerprint())) << failure.description().toStdString();
+  EXPECT_TRUE(failure.description().contains(server->knownHosts())) << failure.description().toStdString();
+}
+
+TEST_F(Sftp, KnownKeysAreFoundHashedAndAChangedKeyIsRefusedNamingBoth) {
+  QProcess hash;
+  hash.start(QStringLiteral("ssh-keygen"), {QStringLiteral("-H"), QStringLiteral("-f"), server->knownHosts()});
+  ASSERT_TRUE(hash.waitForFinished() && hash.exitCode() == 0);
+  ASSERT_TRUE(readLocal(server->knownHosts()).startsWith("|1|"));
+  connectOk();
+  client.Disconnect();
+  EXPECT_TRUE(asked.empty());
+
+  const QString other = local(QStringLiteral("other_key"));
+  ASSERT_TRUE(SshdFixture::makeKey(other));
+  const QList<QByteArray> otherKey = readLocal(other + QStringLiteral(".pub")).split(' ');
+  setKnownHosts(label() + ' ' + otherKey[0] + ' ' + otherKey[1] + '\n');
+  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.kind(), FailureKind::HostKeyRejected);
+  EXPECT_TRUE(failure.description().contains(QStringLiteral("CHANGED")));
+  EXPECT_TRUE(failure.description().contains(SshdFixture::fingerprintOf(other + QStringLiteral(".pub"))))
+      << failure.description().toStdString();
+  EXPECT_TRUE(failure.description().contains(server->hostKeyFingerprint())) << failure.description().toStdString();
+  EXPECT_TRUE(asked.empty()); // refused, never offered for trust
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+}
+
+TEST_F(Sftp, KeyLoginsAskForAPassphraseAndWrongPasswordsAreRefused) {
+  // The usual key logs in without a question (every other test relies on it too). A protected
+  // key is opened with the passphrase asked for, after a wrong one.
+  const QString ssh = server->clientHome() + QStringLiteral("/.ssh/");
+  const QString plain = ssh + QStringLiteral("id_ed25519");
+  ASSERT_TRUE(QFile::rename(plain, local(QStringLiteral("plain"))));
+  QFile::rename(plain + QStringLiteral(".pub"), local(QStringLiteral("plain.pub")));
+  const struct Restore {
+    QString from, to;
+    ~Restore() {
+      QFile::remove(to);
+      QFile::remove(to + QStringLiteral(".pub"));
+      QFile::rename(from, to);
+      QFile::rename(from + QStringLiteral(".pub"), to + QStringLiteral(".pub"));
+    }
+  } restore{local(QStringLiteral("plain")), plain};
+  ASSERT_TRUE(SshdFixture::makeKey(plain, QStringLiteral("open sesame")));
+  ASSERT_TRUE(server->authorize(plain));
+
+  secretAnswers = {QStringLiteral("wrong"), QStringLiteral("open sesame")};
+  connectOk();
+  ASSERT_EQ(secrets.size(), 2u);
+  EXPECT_EQ(secrets[0].kind, SecretRequest::Kind::Passphrase);
+  EXPECT_EQ(secrets[0].title, plain);
+  client.Disconnect();
+
+  // The passphrase not given and a wrong password: refused, saying so.
+  secretAnswers.clear();
+  client.setPassword(QStringLiteral("certainly not the password"));
+  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.kind(), FailureKind::LoginFailed);
+  EXPECT_TRUE(harness.logContains(QStringLiteral("The password was refused")));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+}
+
+TEST_F(Sftp, FolderCommandsAndListingsFromAttributes) {
+  connectOk();
+  const QString here = enterOwnFolder();
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/a.txt"), "alpha"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("a.txt"), here + QStringLiteral("/link")));
+  // A sparse file beyond 4 GiB lists with its exact size.
+  {
+    QFile big(here + QStringLiteral("/big.iso"));
+    ASSERT_TRUE(big.open(QIODevice::WriteOnly) && big.resize(5'000'000'123LL));
+  }
+  client.CreateFolder(QStringLiteral("sub"));
+  EXPECT_EQ(client.GetCurrentFolder(), here);
+
+  std::map<QString, FtpClient::FolderItem> byName;
+  for (const auto& item : client.GetFolderContents()) byName[item.name] = item;
+  ASSERT_EQ(byName.size(), 4u);
+  EXPECT_EQ(byName[QStringLiteral("a.txt")].kind, 0);
+  EXPECT_EQ(byName[QStringLiteral("a.txt")].size, 5);
+  EXPECT_EQ(byName[QStringLiteral("a.txt")].date.toSecsSinceEpoch(),
+            QFileInfo(here + QStringLiteral("/a.txt")).lastModified().toSecsSinceEpoch());
+  EXPECT_EQ(byName[QStringLiteral("sub")].kind, 1);
+  EXPECT_EQ(byName[QStringLiteral("link")].kind, 2);
+  EXPECT_EQ(byName[QStringLiteral("big.iso")].size, 5'000'000'123LL);
+  client.ListFolderContents(QStringLiteral("*.txt"));
+  ASSERT_EQ(harness.items.size(), 1u);
+  EXPECT_EQ(harness.items[0].name, QStringLiteral("a.txt"));
+
+  client.ChangeCurrentFolder(QStringLiteral("sub"));
+  EXPECT_EQ(client.GetCurrentFolder(), here + QStringLiteral("/sub"));
+  client.ChangeToParentFolder();
+  EXPECT_EQ(client.GetCurrentFolder(), here);
+  // Into a file or nowhere: refused, the folder stays.
+  EXPECT_EQ(harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("a.txt")); }).kind(),
+            FailureKind::CommandRefused);
+  EXPECT_EQ(harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("none")); }).kind(),
+            FailureKind::CommandRefused);
+  EXPECT_EQ(client.GetCurrentFolder(), here);
+
+  // A rename never replaces a name that exists.
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/b.txt"), "beta"));
+  EXPECT_EQ(harness.failureOf([&] { client.RenameFile(QStringLiteral("a.txt"), QStringLiteral("b.txt")); }).kind(),
+            FailureKind::TargetExists);
+  EXPECT_EQ(readLocal(here + QStringLiteral("/b.txt")), "beta");
+  client.RenameFile(QStringLiteral("a.txt"), QStringLiteral("c.txt"));
+  EXPECT_EQ(readLocal(here + QStringLiteral("/c.txt")), "alpha");
+  client.DeleteFile(QStringLiteral("c.txt"));
+  client.RemoveFolder(QStringLiteral("sub"));
+  EXPECT_FALSE(QFileInfo::exists(here + QStringLiteral("/c.txt")));
+  EXPECT_FALSE(QFileInfo::exists(here + QStringLiteral("/sub")));
+
+  EXPECT_EQ(harness.failureOf([&] { client.SendCommand(QStringLiteral("NOOP")); }).kind(), FailureKind::CommandRefused);
+  client.SetPermissions(QStringLiteral("b.txt"), 0640);
+  EXPECT_EQ(QFileInfo(here + QStringLiteral("/b.txt")).permissions() & 0x7777,
+            QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser |
+                QFileDevice::ReadGroup);
+  EXPECT_EQ(client.CurrentState(), Idle);
+}
+
+TEST_F(Sftp, TransfersAreByteExactAndResumeBothWays) {
+  connectOk();
+  const QString here = enterOwnFolder();
+  for (const qsizetype size : {qsizetype(0), qsizetype(1), qsizetype(65536 * 3 + 17), qsizetype(5 << 20)}) {
+    SCOPED_TRACE(size);
+    const QByteArray content = randomBytes(size, static_cast<quint32>(size));
+    const QString name = QStringLiteral("f%1").arg(size);
+    ASSERT_TRUE(writeLocal(local(name), content));
+    client.SendFile(local(name), 0, name, false);
+    EXPECT_EQ(readLocal(here + QLatin1Char('/') + name), content);
+    client.ReceiveFile(name, 0, local(name + QStringLiteral(".back")));
+    EXPECT_EQ(readLocal(local(name + QStringLiteral(".back"))), content);
+  }
+
+  // Resume a download from half of the file, and an upload onto a server copy of half; an upload
+  // resumed onto a longer copy ends where the local file ends.
+  const QByteArray content = randomBytes(3'000'001, 7);
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/r.bin"), content));
+  ASSERT_TRUE(writeLocal(local(QStringLiteral("r.bin")), content.left(1'500'000)));
+  client.ReceiveFile(QStringLiteral("r.bin"), 1'500'000, local(QStringLiteral("r.bin")));
+  EXPECT_EQ(readLocal(local(QStringLiteral("r.bin"))), content);
+
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/up.bin"), content.left(1'000'000)));
+  client.SendFile(local(QStringLiteral("r.bin")), 1'000'000, QStringLiteral("up.bin"), true);
+  EXPECT_EQ(readLocal(here + QStringLiteral("/up.bin")), content);
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/up.bin"), content + "tail that must go"));
+  client.SendFile(local(QStringLiteral("r.bin")), 2'000'000, QStringLiteral("up.bin"), true);
+  EXPECT_EQ(readLocal(here + QStringLiteral("/up.bin")), content);
+  // A resume offset beyond the server's copy would leave a hole: refused, the copy untouched.
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/up.bin"), content.left(10)));
+  EXPECT_EQ(
+      harness.failureOf([&] { client.SendFile(local(QStringLiteral("r.bin")), 100, QStringLiteral("up.bin"), true); })
+          .kind(),
+      FailureKind::CommandRefused);
+  EXPECT_EQ(readLocal(here + QStringLiteral("/up.bin")), content.left(10));
+  EXPECT_EQ(client.CurrentState(), Idle);
+}
+
+TEST_F(Sftp, AnAbortStopsWithinASecondKeepingOnlyWholeBytesForTheResume) {
+  connectOk();
+  const QString here = enterOwnFolder();
+  const QByteArray content = randomBytes(96 << 20, 11);
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/big.bin"), content));
+  QElapsedTimer abortedAt;
+  harness.onProgress = [&] {
+    if (!abortedAt.isValid() && !harness.progress.empty() && harness.progress.back().bytes > 0) {
+      abortedAt.start();
+      client.setAbort(true);
+    }
+  };
+  const FtpFailure failure =
+      harness.failureOf([&] { client.ReceiveFile(QStringLiteral("big.bin"), 0, local(QStringLiteral("big.bin"))); });
+  ASSERT_EQ(failure.kind(), FailureKind::Aborted);
+  EXPECT_LT(abortedAt.elapsed(), 1000);
+  harness.onProgress = nullptr;
+  EXPECT_EQ(client.CurrentState(), Idle);
+  const QByteArray part = readLocal(local(QStringLiteral("big.bin")));
+  ASSERT_LT(part.size(), content.size());
+  EXPECT_EQ(part, content.left(part.size())); // no gap, no stray block past the whole part
+  client.ReceiveFile(QStringLiteral("big.bin"), part.size(), local(QStringLiteral("big.bin")));
+  EXPECT_EQ(readLocal(local(QStringLiteral("big.bin"))), content);
+}
+
+TEST_F(Sftp, FolderTreesGoBothWaysAndServerNamesStayInTheTarget) {
+  connectOk();
+  const QString here = enterOwnFolder();
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/tree/a.txt"), "a"));
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/tree/deep/er/b.txt"), "b"));
+  ASSERT_TRUE(writeLocal(here + QStringLiteral("/tree/line\nbreak"), "x"));
+  ASSERT_TRUE(QFile::link(QStringLiteral("."), here + QStringLiteral("/tree/deep/loop")));
+
+  const QString down = local(QStringLiteral("down"));
+  client.ReceiveMatchingFiles(QStringLiteral("tree/*"), down, true);
+  EXPECT_EQ(readLocal(down + QStringLiteral("/a.txt")), "a");
+  EXPECT_EQ(readLocal(down + QStringLiteral("/deep/er/b.txt")), "b");
+  EXPECT_FALSE(QFileInfo::exists(down + QStringLiteral("/deep/loop")));
+  EXPECT_FALSE(QFileInfo::exists(down + QStringLiteral("/line\nbreak")));
+  std::vector<int> reasons;
+  for (const Skipped& s : harness.skipped) reasons.push_back(s.reason);
+  EXPECT_EQ(reasons, (std::vector<int>{static_cast<int>(tidewick::ftp::SkipReason::UnsafeName),
+                                       static_cast<int>(tidewick::ftp::SkipReason::LinkLoop)}));
+
+  client.SendMatchingFiles(down + QStringLiteral("/*"), QStringLiteral("up/new"), true, true);
+  EXPECT_EQ(readLocal(here + QStringLiteral("/up/new/a.txt")), "a");
+  EXPECT_EQ(readLocal(here + QStringLiteral("/up/new/deep/er/b.txt")), "b");
+  EXPECT_EQ(client.GetCurrentFolder(), here);
+}
+
+} // namespace

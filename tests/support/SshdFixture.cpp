@@ -1,0 +1,142 @@
+#include "support/SshdFixture.h"
+
+#include "support/ServerProcess.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tidewick::test {
+
+namespace {
+
+const QString kProgram = QStringLiteral("/usr/sbin/sshd");
+
+bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr) {
+  QProcess process;
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  process.start(program, arguments);
+  if (!process.waitForFinished(20000)) return false;
+  if (output) *output = process.readAll();
+  return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool writeText(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) return false;
+  file.close();
+  return file.setPermissions(permissions);
+}
+
+} // namespace
+
+QString SshdFixture::userName() {
+  const passwd* user = ::getpwuid(::geteuid());
+  return user ? QString::fromLocal8Bit(user->pw_name) : QString();
+}
+
+bool SshdFixture::makeKey(const QString& path, const QString& passphrase) {
+  QFile::remove(path);
+  QFile::remove(path + QStringLiteral(".pub"));
+  return run(QStringLiteral("ssh-keygen"),
+             {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"), passphrase,
+              QStringLiteral("-C"), QStringLiteral("tidewick-test"), QStringLiteral("-f"), path});
+}
+
+QString SshdFixture::fingerprintOf(const QString& publicKeyFile) {
+  QByteArray output;
+  if (!run(QStringLiteral("ssh-keygen"),
+           {QStringLiteral("-l"), QStringLiteral("-E"), QStringLiteral("sha256"), QStringLiteral("-f"), publicKeyFile},
+           &output))
+    return {};
+  const QList<QByteArray> parts = output.split(' ');
+  return parts.size() > 1 ? QString::fromLatin1(parts[1]) : QString();
+}
+
+bool SshdFixture::authorize(const QString& privateKey) const {
+  QFile key(privateKey + QStringLiteral(".pub"));
+  QFile keys(m_dir.filePath(QStringLiteral("authorized_keys")));
+  return key.open(QIODevice::ReadOnly) && keys.open(QIODevice::Append) && keys.write(key.readAll()) > 0;
+}
+
+SshdFixture::~SshdFixture() { stop(); }
+
+::testing::AssertionResult SshdFixture::start() {
+  if (!QFileInfo(kProgram).isExecutable())
+    return ::testing::AssertionFailure() << kProgram.toStdString()
+                                         << " is missing (scripts/deps installs openssh-server)";
+  if (!m_dir.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary folder";
+  if (::geteuid() == 0 && !QFileInfo::exists(QStringLiteral("/run/sshd")) && ::mkdir("/run/sshd", 0755) != 0)
+    return ::testing::AssertionFailure() << "cannot create /run/sshd, which sshd needs when run by root";
+  const QString ssh = clientHome() + QStringLiteral("/.ssh");
+  const QString hostKey = m_dir.filePath(QStringLiteral("host_ed25519"));
+  if (!QDir().mkpath(root()) || !QDir().mkpath(ssh) || !makeKey(hostKey) ||
+      !makeKey(ssh + QStringLiteral("/id_ed25519")) ||
+      !QFile::copy(ssh + QStringLiteral("/id_ed25519.pub"), m_dir.filePath(QStringLiteral("authorized_keys"))) ||
+      !writeText(knownHosts(), {}, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+    return ::testing::AssertionFailure() << "cannot make the keys (ssh-keygen from openssh-client)";
+  QFile::setPermissions(ssh, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+  QFile hostPublic(hostKey + QStringLiteral(".pub"));
+  if (!hostPublic.open(QIODevice::ReadOnly)) return ::testing::AssertionFailure() << "no host key";
+  const QList<QByteArray> parts = hostPublic.readAll().trimmed().split(' ');
+  m_hostKey = parts.size() >= 2 ? parts[0] + ' ' + parts[1] : QByteArray();
+  m_fingerprint = fingerprintOf(hostKey + QStringLiteral(".pub"));
+
+  ::testing::AssertionResult result = ::testing::AssertionFailure() << "no free port";
+  for (int attempt = 0; attempt < 5 && !result; ++attempt) result = startOn(freeLoopbackPort());
+  return result;
+}
+
+::testing::AssertionResult SshdFixture::startOn(quint16 port) {
+  if (port == 0) return ::testing::AssertionFailure() << "no free port";
+  const QString config =
+      QStringLiteral(
+          "Port %1\n"
+          "ListenAddress 127.0.0.1\n"
+          "HostKey %2\n"
+          "PidFile none\n"
+          "AuthorizedKeysFile %3\n"
+          "StrictModes no\n"
+          "UsePAM no\n"
+          "PermitRootLogin yes\n"
+          "PasswordAuthentication yes\n"
+          "KbdInteractiveAuthentication no\n"
+          "MaxAuthTries 20\n"
+          "Subsystem sftp internal-sftp\n"
+          "LogLevel ERROR\n")
+          .arg(port)
+          .arg(m_dir.filePath(QStringLiteral("host_ed25519")), m_dir.filePath(QStringLiteral("authorized_keys")));
+  const QString configPath = m_dir.filePath(QStringLiteral("sshd_config"));
+  if (!writeText(configPath, config.toUtf8(), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+    return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
+
+  m_process = std::make_unique<QProcess>();
+  m_process->setProcessChannelMode(QProcess::MergedChannels);
+  m_process->start(kProgram, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configPath});
+  if (!m_process->waitForStarted(5000)) return ::testing::AssertionFailure() << "cannot start sshd";
+  ::testing::AssertionResult listening = waitUntilListening(*m_process, port, "sshd");
+  if (listening) m_port = port;
+  else stopServer(m_process);
+  return listening;
+}
+
+void SshdFixture::stop() { stopServer(m_process); }
+
+ClientHome::ClientHome(const QString& home)
+    : m_saved(qgetenv("HOME")), m_had(qEnvironmentVariableIsSet("HOME")), m_agent(qgetenv("SSH_AUTH_SOCK")),
+      m_hadAgent(qEnvironmentVariableIsSet("SSH_AUTH_SOCK")) {
+  qputenv("HOME", QFile::encodeName(home));
+  qunsetenv("SSH_AUTH_SOCK");
+}
+
+ClientHome::~ClientHome() {
+  if (m_had) qputenv("HOME", m_saved);
+  else qunsetenv("HOME");
+  if (m_hadAgent) qputenv("SSH_AUTH_SOCK", m_agent);
+}
+
+} // namespace tidewick::test

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace tidewick::test {
+
+// OpenSSH's sshd on 127.0.0.1 for the SFTP tests, run in the foreground as the test's own user from
+// a temporary folder that holds its host key, configuration and authorized_keys; no system
+// service or file is touched, except that sshd run by root insists on its empty privilege
+// separation folder /run/sshd, which is created when missing.
+//
+// The fixture also makes a home for the client: HOME points there while a test runs (see
+// ClientHome), with ~/.ssh/id_ed25519 authorised on the server and an empty known_hosts. Logins
+// use the current user's name. sshd without PAM checks passwords against the system's password
+// file, so a password login can only be refused here, never accepted.
+class SshdFixture {
+public:
+  SshdFixture() = default;
+  ~SshdFixture();
+  SshdFixture(const SshdFixture&) = delete;
+  SshdFixture& operator=(const SshdFixture&) = delete;
+
+  ::testing::AssertionResult start();
+  void stop();
+
+  QString host() const { return QStringLiteral("127.0.0.1"); }
+  quint16 port() const { return m_port; }
+  static QString userName();
+  QString root() const { return m_dir.filePath(QStringLiteral("files")); } // a folder for the test's files
+  QString clientHome() const { return m_dir.filePath(QStringLiteral("home")); }
+  QString knownHosts() const { return clientHome() + QStringLiteral("/.ssh/known_hosts"); }
+  // The server's host key line as ssh-keyscan shows it ("ssh-ed25519 AAAA...").
+  QByteArray hostKeyLine() const { return m_hostKey; }
+  // "SHA256:..." of the server's host key.
+  QString hostKeyFingerprint() const { return m_fingerprint; }
+  // A freshly made ed25519 key pair at `path` (and `path`.pub); true when ssh-keygen made it.
+  static bool makeKey(const QString& path, const QString& passphrase = {});
+  static QString fingerprintOf(const QString& publicKeyFile);
+  // Adds the public key of `privateKey` to what the server accepts.
+  bool authorize(const QString& privateKey) const;
+
+private:
+  ::testing::AssertionResult startOn(quint16 port);
+
+  QTemporaryDir m_dir;
+  std::unique_ptr<QProcess> m_process;
+  quint16 m_port = 0;
+  QByteArray m_hostKey;
+  QString m_fingerprint;
+};
+
+// Points HOME at the fixture's client home while alive, so ~/.ssh is the test's own, and hides the
+// runner's SSH agent.
+class ClientHome {
+public:
+  explicit ClientHome(const QString& home);
+  ~ClientHome();
+  ClientHome(const ClientHome&) = delete;
+  ClientHome& operator=(const ClientHome&) = delete;
+
+private:
+  QByteArray m_saved;
+  bool m_had;
+  QByteArray m_agent;
+  bool m_hadAgent;
+};
+
+} // namespace tidewick::test
