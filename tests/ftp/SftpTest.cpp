@@ -317,6 +317,23 @@ TEST_F(Sftp, AnAbortStopsWithinASecondKeepingOnlyWholeBytesForTheResume) {
   EXPECT_EQ(part, content.left(part.size())); // no gap, no stray block past the whole part
   client.ReceiveFile(QStringLiteral("big.bin"), part.size(), local(QStringLiteral("big.bin")));
   EXPECT_EQ(readLocal(local(QStringLiteral("big.bin"))), content);
+
+  // The same the other way: the upload stops at once and the connection is kept.
+  harness.progress.clear();
+  abortedAt.invalidate();
+  harness.onProgress = [&] {
+    if (!abortedAt.isValid() && !harness.progress.empty() && harness.progress.back().bytes > 0) {
+      abortedAt.start();
+      client.setAbort(true);
+    }
+  };
+  EXPECT_EQ(
+      harness.failureOf([&] { client.SendFile(local(QStringLiteral("big.bin")), 0, QStringLiteral("up.bin"), false); })
+          .kind(),
+      FailureKind::Aborted);
+  EXPECT_LT(abortedAt.elapsed(), 1000);
+  harness.onProgress = nullptr;
+  EXPECT_EQ(client.GetCurrentFolder(), here);
 }
 
 TEST_F(Sftp, FolderTreesGoBothWaysAndServerNamesStayInTheTarget) {

@@ -298,6 +298,7 @@ void SftpSession::sendImpl(const QString& local, qint64 startOffset, const QStri
     }
     reportProgress(position, size);
     while (!ended || !inFlight.empty()) {
+      if (m_abort.load()) throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
       const std::size_t packet = blockSize + 64;
       if (!ended && inFlight.size() < blocksInFlight && m_ssh.writeRoom() >= packet) {
         const ssize_t n = ::pread(fd, buffer.get(), blockSize, static_cast<off_t>(position));
@@ -324,7 +325,6 @@ void SftpSession::sendImpl(const QString& local, qint64 startOffset, const QStri
         while (std::optional<Reply> reply = m_ssh.tryRead(net::Millis(0))) takeReply(*reply);
         continue;
       }
-      if (m_abort.load()) throw FtpError(FailureKind::Aborted, QStringLiteral("The operation was aborted"));
       if (std::optional<Reply> reply = m_ssh.tryRead(slice)) {
         takeReply(*reply);
       } else if (Clock::now() - lastNews > m_settings.idleTimeout) {

@@ -1,0 +1,113 @@
+#!/usr/bin/env bash
+# SFTP throughput of Tidewick's engine against OpenSSH's sftp and lftp, on loopback against one
+# sshd started here (as the current user, from a temporary folder: its own host key,
+# configuration and authorized_keys; no system service is touched).
+#
+#   bench/sftp.sh [BUILD_DIR]
+#
+# BUILD_DIR defaults to build-bench/ (configured as Release with -DTIDEWICK_BENCH=ON when it has no
+# sftp_transfer_bench yet). Every figure is a ratio measured in this run, Tidewick and its peer run
+# alternately (A B A B ...), the median of the per-pair ratios reported; below 1.0 means Tidewick
+# was faster. Each side's time is its whole process: start, SSH handshake, login, transfer.
+# Needs sshd (openssh-server), sftp and ssh-keygen (openssh-client), lftp.
+set -euo pipefail
+
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD=${1:-$ROOT/build-bench}
+PAIRS_BIG=${PAIRS_BIG:-5}
+PAIRS_TREE=${PAIRS_TREE:-9}
+
+for tool in /usr/sbin/sshd sftp ssh-keygen lftp /usr/bin/python3; do
+  command -v "$tool" >/dev/null || { echo "bench/sftp.sh: $tool is missing (scripts/deps installs it)" >&2; exit 1; }
+done
+if [ ! -x "$BUILD/bench/sftp_transfer_bench" ]; then
+  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDEWICK_BENCH=ON -DTIDEWICK_TESTS=OFF >/dev/null
+  cmake --build "$BUILD" -j2 --target sftp_transfer_bench
+fi
+ENGINE=$BUILD/bench/sftp_transfer_bench
+
+WORK=$(mktemp -d /tmp/tidewick-sftp-bench.XXXXXX)
+SSHD_PID=""
+cleanup() {
+  [ -n "$SSHD_PID" ] && kill "$SSHD_PID" 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+# --- server and client keys ---------------------------------------------------------------------
+mkdir -p "$WORK/home/.ssh" "$WORK/files/tree" "$WORK/dl" "$WORK/up"
+chmod 700 "$WORK/home/.ssh"
+ssh-keygen -q -t ed25519 -N "" -f "$WORK/host_key"
+ssh-keygen -q -t ed25519 -N "" -f "$WORK/home/.ssh/id_ed25519"
+cp "$WORK/home/.ssh/id_ed25519.pub" "$WORK/authorized_keys"
+[ "$(id -u)" -eq 0 ] && mkdir -p /run/sshd
+PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+cat > "$WORK/sshd_config" <<CONF
+Port $PORT
+ListenAddress 127.0.0.1
+HostKey $WORK/host_key
+PidFile none
+AuthorizedKeysFile $WORK/authorized_keys
+StrictModes no
+UsePAM no
+PermitRootLogin yes
+PasswordAuthentication no
+KbdInteractiveAuthentication no
+Subsystem sftp internal-sftp
+LogLevel ERROR
+CONF
+/usr/sbin/sshd -D -e -f "$WORK/sshd_config" &
+SSHD_PID=$!
+echo "[127.0.0.1]:$PORT $(cut -d' ' -f1,2 "$WORK/host_key.pub")" > "$WORK/home/.ssh/known_hosts"
+export HOME=$WORK/home
+unset SSH_AUTH_SOCK
+USER_NAME=$(id -un)
+for _ in $(seq 50); do (echo > /dev/tcp/127.0.0.1/$PORT) 2>/dev/null && break; sleep 0.1; done
+
+# --- data ---------------------------------------------------------------------------------------
+head -c 1G /dev/urandom > "$WORK/files/big.bin"
+cp "$WORK/files/big.bin" "$WORK/up.bin"
+for d in $(seq 1 20); do
+  mkdir -p "$WORK/files/tree/d$d"
+  for f in $(seq 1 100); do head -c 4096 /dev/urandom > "$WORK/files/tree/d$d/f$f"; done
+done
+
+SSH_OPTIONS="-o BatchMode=yes -o UserKnownHostsFile=$HOME/.ssh/known_hosts -o StrictHostKeyChecking=yes"
+LFTP_SETUP="set sftp:connect-program 'ssh -a -x $SSH_OPTIONS'; open sftp://$USER_NAME:x@127.0.0.1:$PORT"
+
+now() { date +%s.%N; }
+timed() { local start; start=$(now); "$@" >/dev/null 2>&1 || { echo "failed: $*" >&2; exit 1; }; echo "$(now) - $start" | bc; }
+
+ours_get() { "$ENGINE" get 127.0.0.1 "$PORT" "$USER_NAME" "$WORK/files/big.bin" "$WORK/dl/big.bin"; }
+ours_put() { "$ENGINE" put 127.0.0.1 "$PORT" "$USER_NAME" "$WORK/up/big.bin" "$WORK/up.bin"; }
+ours_tree() { rm -rf "$WORK/dl/tree"; "$ENGINE" mirror 127.0.0.1 "$PORT" "$USER_NAME" "$WORK/files/tree" "$WORK/dl/tree"; }
+sftp_get() { echo "get $WORK/files/big.bin $WORK/dl/big.bin" | sftp -q -b - -P "$PORT" $SSH_OPTIONS "$USER_NAME@127.0.0.1"; }
+sftp_put() { echo "put $WORK/up.bin $WORK/up/big.bin" | sftp -q -b - -P "$PORT" $SSH_OPTIONS "$USER_NAME@127.0.0.1"; }
+lftp_get() { rm -f "$WORK/dl/big.bin"; lftp -c "$LFTP_SETUP; get $WORK/files/big.bin -o $WORK/dl/big.bin"; }
+lftp_put() { lftp -c "$LFTP_SETUP; put $WORK/up.bin -o $WORK/up/big.bin"; }
+lftp_tree() { rm -rf "$WORK/dl/tree"; lftp -c "$LFTP_SETUP; mirror $WORK/files/tree $WORK/dl/tree"; }
+
+# Byte-exact once before timing.
+ours_get && cmp "$WORK/files/big.bin" "$WORK/dl/big.bin"
+ours_put && cmp "$WORK/up.bin" "$WORK/up/big.bin"
+ours_tree && diff -r "$WORK/files/tree" "$WORK/dl/tree"
+
+# pairs NAME COUNT OURS PEER: alternating runs, then the median ratio and both median times.
+pairs() {
+  local name=$1 count=$2 ours=$3 peer=$4 a b ratios="" as="" bs=""
+  for _ in $(seq "$count"); do
+    a=$(timed "$ours"); b=$(timed "$peer")
+    ratios="$ratios $(echo "$a / $b" | bc -l)"; as="$as $a"; bs="$bs $b"
+  done
+  /usr/bin/python3 - "$name" "$ratios" "$as" "$bs" <<'PY'
+import statistics, sys
+name, ratios, ours, peer = sys.argv[1], *[list(map(float, s.split())) for s in sys.argv[2:]]
+print(f"{name:44s} ratio {statistics.median(ratios):.3f}   tidewick {statistics.median(ours):7.2f} s   peer {statistics.median(peer):7.2f} s   ({len(ratios)} pairs)")
+PY
+}
+
+pairs "1 GiB download vs sftp" "$PAIRS_BIG" ours_get sftp_get
+pairs "1 GiB download vs lftp sftp://" "$PAIRS_BIG" ours_get lftp_get
+pairs "1 GiB upload vs sftp" "$PAIRS_BIG" ours_put sftp_put
+pairs "1 GiB upload vs lftp sftp://" "$PAIRS_BIG" ours_put lftp_put
+pairs "2000 x 4 KiB folder download vs lftp mirror" "$PAIRS_TREE" ours_tree lftp_tree
