@@ -72,7 +72,8 @@ for d in $(seq 1 20); do
   for f in $(seq 1 100); do head -c 4096 /dev/urandom > "$WORK/files/tree/d$d/f$f"; done
 done
 
-SSH_OPTIONS="-o BatchMode=yes -o UserKnownHostsFile=$HOME/.ssh/known_hosts -o StrictHostKeyChecking=yes"
+# ssh finds its home through the password file, not $HOME: the key and known_hosts are named.
+SSH_OPTIONS="-F /dev/null -i $HOME/.ssh/id_ed25519 -o IdentitiesOnly=yes -o BatchMode=yes -o UserKnownHostsFile=$HOME/.ssh/known_hosts -o StrictHostKeyChecking=yes"
 LFTP_SETUP="set sftp:connect-program 'ssh -a -x $SSH_OPTIONS'; open sftp://$USER_NAME:x@127.0.0.1:$PORT"
 
 now() { date +%s.%N; }
