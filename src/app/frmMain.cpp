@@ -8,6 +8,7 @@
 #include "browse/RemotePane.h"
 #include "commands/RemoteCommands.h"
 #include "ftp/FtpClient.h"
+#include "help/HelpWindow.h"
 #include "log/LogList.h"
 #include "log/SaveLog.h"
 #include "log/frmLogWindow.h"
@@ -17,6 +18,7 @@
 #include "settings/SettingsKeys.h"
 #include "settings/Switches.h"
 #include "transfer/TransferController.h"
+#include "tray/TrayIcon.h"
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
 #include "ui/UserPrompts.h"
@@ -28,6 +30,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QRadioButton>
+#include <QTimer>
 
 namespace tidewick::app {
 
@@ -93,9 +96,28 @@ frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* par
     return names;
   };
   m_remoteCommands = std::make_unique<commands::RemoteCommands>(*xFtp, CurrentLocalFolder, std::move(services));
+
+  m_tray = std::make_unique<tray::TrayIcon>(this, mnuPopup);
+  m_connectionProbe = update::currentConnectionState;
+  m_helpFolder = help::BundledHelpFolder();
+
+  TipsTimer = new QTimer(this);
+  TipsTimer->setObjectName(QStringLiteral("TipsTimer"));
+  TipsTimer->setSingleShot(true);
+  TipsTimer->setInterval(2000);
+  connect(TipsTimer, &QTimer::timeout, this, &frmMain::TipsTimer_Timer);
 }
 
-frmMain::~frmMain() = default;
+// The program's end without its unload (the windowing layer ending it) still takes the icon away.
+frmMain::~frmMain() {
+  if (m_tray) m_tray->Remove();
+}
+
+void frmMain::setNotificationArea(std::unique_ptr<tray::NotificationArea> area) {
+  m_tray = std::make_unique<tray::TrayIcon>(this, mnuPopup, std::move(area));
+}
+
+bool frmMain::HasTrayIcon() const { return m_tray && m_tray->isShown(); }
 
 void frmMain::Load() {
   // Settings of an older version that no longer fit are dropped once.
@@ -145,11 +167,15 @@ void frmMain::Load() {
 
   if (switchIsOn(keys::ShowConnectionOnStartup) && !isMinimized()) ConnectWithDialog();
 
-  // There is no tray icon yet (HasTrayIcon()), so a start that asks to stay hidden is shown
-  // minimized instead (ShowAfterLoad()).
+  m_tray->Add();
+
+  // Without a notification area a start that asks to stay hidden is shown minimized instead
+  // (ShowAfterLoad()), so the window can always be reached.
   const QString arguments = m_commandLine.mid(1).join(QLatin1Char(' '));
   m_startHidden = !arguments.isEmpty() && arguments.toUpper().contains(QStringLiteral("/STARTUP"));
   if (m_startHidden) hide();
+
+  TipsTimer->start();
 }
 
 void frmMain::ShowAfterLoad() {
@@ -208,6 +234,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
   DisconnectFromServer();
   ReleaseHelpers();
   if (!isMinimized()) ui::savePlacement(this, keys::placement::Main);
+  m_tray->Remove();
   event->accept();
   EndProgram();
 }
@@ -216,8 +243,20 @@ void frmMain::QuickExit() {
   m_shuttingDown = true;
   DisconnectFromServer();
   ReleaseHelpers();
+  m_tray->Remove();
   EndProgram();
 }
+
+void frmMain::changeEvent(QEvent* event) {
+  QMainWindow::changeEvent(event);
+  if (event->type() != QEvent::WindowStateChange || !isMinimized() || !HasTrayIcon()) return;
+  // Hidden once the windowing layer has finished minimizing; the icon brings it back.
+  QTimer::singleShot(0, this, [this] {
+    if (isMinimized() && HasTrayIcon()) hide();
+  });
+}
+
+void frmMain::ShowOrHide() { m_tray->ShowOrHide(); }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event) {
   if (watched == picForm && event->type() == QEvent::Resize) Form_Resize();

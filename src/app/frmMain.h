@@ -5,7 +5,10 @@
 // The window's commands are virtual handlers, one per entry, reached from the menus, the toolbars,
 // the command buttons and the shortcuts. Handlers whose subsystem is not here yet do nothing.
 
+#include "update/InternetConnection.h"
+
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
@@ -22,6 +25,7 @@ class QProgressBar;
 class QPushButton;
 class QRadioButton;
 class QStatusBar;
+class QTimer;
 class QToolBar;
 namespace tidewick::browse {
 class FileOperations;
@@ -37,6 +41,9 @@ class RemoteCommands;
 namespace tidewick::ftp {
 class FtpClient;
 }
+namespace tidewick::help {
+class HelpWindow;
+}
 namespace tidewick::log {
 class LogList;
 }
@@ -46,6 +53,10 @@ class OptionsHost;
 namespace tidewick::transfer {
 class TransferController;
 }
+namespace tidewick::tray {
+class NotificationArea;
+class TrayIcon;
+} // namespace tidewick::tray
 namespace tidewick::ui {
 class ControlResizer;
 class UserPrompts;
@@ -84,8 +95,20 @@ public:
   // True when "/STARTUP" asked for the window to stay hidden.
   bool StartsHidden() const { return m_startHidden; }
   // Whether the program shows an icon in the notification area. Without one a hidden window could
-  // not be reached again, so "/STARTUP" then starts minimized instead.
-  bool HasTrayIcon() const { return false; }
+  // not be reached again, so "/STARTUP" then starts minimized instead and minimizing does not hide.
+  bool HasTrayIcon() const;
+  // The notification area the tray icon goes to (the desktop's own unless a test gives another);
+  // before Load().
+  void setNotificationArea(std::unique_ptr<tray::NotificationArea> area);
+  tray::TrayIcon* trayIcon() const { return m_tray.get(); }
+  // Who answers whether the machine is connected (the about box's links, the upgrade check).
+  void setConnectionProbe(update::ConnectionProbe probe) { m_connectionProbe = std::move(probe); }
+  // The folder of the bundled manual; the one installed beside the program unless set.
+  void setHelpFolder(const QString& folder) { m_helpFolder = folder; }
+  help::HelpWindow* helpWindow() const;
+  // Another copy of the program was running when this one started; the splash then leaves the tip
+  // of the day to it.
+  void setOtherInstanceRunning(bool running) { m_otherInstanceRunning = running; }
   // Shows the window as the start asks: normally, not at all (only the tray icon), or minimized.
   void ShowAfterLoad();
 
@@ -216,6 +239,9 @@ public:
   virtual void HelpContents();
   // The tray icon's menu
   virtual void ShowOrHide();
+  // The tips timer's tick, 2000 ms after the load: the tip of the day, unless tips are off, there is
+  // no tips file or the window is not on screen.
+  void TipsTimer_Timer();
   // Transfer mode options: ASCII sets the component's mode to 1, binary to 0.
   void optAscii_Click();
   void optBinary_Click();
@@ -234,6 +260,8 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* event) override;
+  // Minimizing hides the window while the tray icon can bring it back.
+  void changeEvent(QEvent* event) override;
   // No toolbar menu of its own: the View menu shows and hides the toolbars and keeps its marks.
   QMenu* createPopupMenu() override { return nullptr; }
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -265,6 +293,8 @@ private:
   std::optional<quint16> PortFromText(const QString& text, const QString& what);
   void RefusePort(const QString& text, const QString& what);
   void CreateWorkingFolders();
+  // Contents (F1) and "Look for help on": the help window, or a message when there is no manual.
+  void OpenHelp(bool search);
   void ReleaseHelpers();
   void EndProgram();
 
@@ -284,6 +314,11 @@ private:
   std::unique_ptr<browse::FileOperations> m_fileOps;
   ftp::FtpClient* xFtp = nullptr;
   std::unique_ptr<transfer::TransferController> m_transfers;
+  std::unique_ptr<tray::TrayIcon> m_tray;
+  update::ConnectionProbe m_connectionProbe;
+  QString m_helpFolder;
+  QPointer<help::HelpWindow> m_helpWindow;
+  bool m_otherInstanceRunning = false;
 
 public:
   // The controls, under the names the rest of the program knows them by (also their objectName).
@@ -335,6 +370,7 @@ public:
   QMenu* mnuView = nullptr;
   QMenu* mnuHelp = nullptr;
   QMenu* mnuPopup = nullptr;
+  QTimer* TipsTimer = nullptr;
   // A menu entry by its name (miConnect, mnuToolsSaveLog, ...); nullptr for an unknown name.
   QAction* menuEntry(const QString& name) const;
 

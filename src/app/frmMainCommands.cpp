@@ -318,19 +318,5 @@ void frmMain::ToggleConnectionLog() {
 void frmMain::LocalTransferToQueue() {}
 void frmMain::RemoteTransferToQueue() {}
 void frmMain::ShowQueue() {}
-void frmMain::ShowTipOfTheDay() {}
-void frmMain::LookForHelpOn() {}
-void frmMain::OpenOnlineHelp() {}
-void frmMain::ShowLicenseAgreement() {}
-void frmMain::ShowAbout() {}
-void frmMain::VisitWebsite() {}
-void frmMain::CheckForUpgrade() {}
-void frmMain::HelpContents() {}
-void frmMain::ShowOrHide() {}
-
-void frmMain::ShowSplashScreen() {
-  // The tip of the day reads the flag: a splash shown on request is not the start-up.
-  gStartupFlag = false;
-}
 
 } // namespace tidewick::app

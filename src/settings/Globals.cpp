@@ -8,11 +8,19 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStandardPaths>
 
 namespace tidewick::settings {
 
 QString ProgramVersion() {
   return QStringLiteral("%1.%2.%3").arg(TIDEWICK_VERSION_MAJOR).arg(TIDEWICK_VERSION_MINOR).arg(TIDEWICK_VERSION_PATCH);
+}
+
+QString ReleaseVersion() { return QStringLiteral("%1.%2").arg(TIDEWICK_VERSION_MAJOR).arg(TIDEWICK_VERSION_MINOR); }
+
+QString valueOrDefault(const QString& key, const char* fallback) {
+  const QString text = value(key).trimmed();
+  return text.isEmpty() ? QString::fromUtf8(fallback) : text;
 }
 
 QString AppFilePath(const QString& relativePath) {
@@ -132,9 +140,21 @@ void ResetStoredSettings() {
       removeValue(QString(window) + edge);
 }
 
+QString StartupProgram() {
+  const QString running = QCoreApplication::applicationFilePath();
+  // An installed program stands in a bin folder beside share/tidewick; one run from a build tree
+  // does not, and an entry naming it would start nothing once the tree moves or goes.
+  const QFileInfo info(running);
+  if (!running.isEmpty() && info.absoluteDir().dirName() == QLatin1String("bin") &&
+      QFileInfo(info.absolutePath() + QStringLiteral("/../share/tidewick")).isDir())
+    return running;
+  const QString installed = QStandardPaths::findExecutable(QStringLiteral("tidewick"));
+  if (!installed.isEmpty()) return installed;
+  return running.isEmpty() ? AppFilePath(QStringLiteral("tidewick")) : running;
+}
+
 QString StartupCommandLine() {
-  QString exe = QCoreApplication::applicationFilePath();
-  if (exe.isEmpty()) exe = AppFilePath(QStringLiteral("tidewick"));
+  QString exe = StartupProgram();
   // Autostart files split the command line at blanks; a path holding one is quoted.
   if (exe.contains(QLatin1Char(' '))) exe = QLatin1Char('"') + exe + QLatin1Char('"');
   return exe + QStringLiteral(" /STARTUP");

@@ -12,6 +12,11 @@ class Document;
 
 // The program version as "major.minor.revision".
 QString ProgramVersion();
+// The release as users and the maker's version file name it: "major.minor" ("3.1").
+QString ReleaseVersion();
+
+// A setting with a default for a missing or blank value (the maker's addresses).
+QString valueOrDefault(const QString& key, const char* fallback);
 
 // A path below the Tidewick home ($TIDEWICK_HOME, else $XDG_DATA_HOME/Tidewick).
 QString AppFilePath(const QString& relativePath);
@@ -53,7 +58,10 @@ void RemoveStartupEntry();
 bool IsStoredVersion(const QString& version);
 void StoreVersion(const QString& version);
 void ResetStoredSettings();
-// The command line of the start-up entry: this executable, then " /STARTUP".
+// The program the start-up entry starts: this one when it is installed; otherwise the installed
+// "tidewick" that PATH finds, when there is one; otherwise this one.
+QString StartupProgram();
+// The command line of the start-up entry: StartupProgram(), then " /STARTUP".
 QString StartupCommandLine();
 
 } // namespace tidewick::settings

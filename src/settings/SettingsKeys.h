@@ -43,6 +43,20 @@ constexpr QLatin1String FirewallTypeSocks5("SOCKS 5");
 // Read by ConnectionSettings only.
 constexpr QLatin1String KeepFileDates("Keep File Dates");
 
+// Where the maker is found. Not in the options dialog: an administrator or a test points them
+// elsewhere in the settings file; a missing or empty value means the default beside it.
+// The FTP server holding the version file the upgrade check reads, and its port.
+constexpr QLatin1String UpdateHost("UPDATE HOST");
+constexpr QLatin1String UpdatePort("UPDATE PORT");
+inline constexpr const char* DefaultUpdateHost = "ftp.tidewick.org";
+inline constexpr const char* DefaultUpdatePort = "21";
+// The product's home page (the upgrade check's "Visit Site", Help › "Visit Tidewick website", the
+// about box) and its online help page (Help › "Get online help", the about box).
+constexpr QLatin1String WebAddress("WEB ADDRESS");
+constexpr QLatin1String OnlineHelpAddress("ONLINE HELP ADDRESS");
+inline constexpr const char* DefaultWebAddress = "https://www.tidewick.org/";
+inline constexpr const char* DefaultOnlineHelpAddress = "https://www.tidewick.org/help/";
+
 // Window placement: a window's prefix followed by one of the four edges, in twips.
 namespace placement {
 constexpr QLatin1String Main("MAIN");

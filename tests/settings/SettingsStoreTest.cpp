@@ -5,6 +5,7 @@
 #include "settings/Switches.h"
 #include "support/TempHome.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 
@@ -122,7 +123,16 @@ TEST(StartupEntry, IsAnAutostartFileCarryingTheCommandLine) {
   EXPECT_FALSE(temp.setting(QStringLiteral("TIDEWICK"))) << "the entry stays apart from the settings section";
   RemoveStartupEntry();
   EXPECT_FALSE(QFile::exists(temp.autostartFile()));
-  EXPECT_TRUE(StartupCommandLine().endsWith(QStringLiteral(" /STARTUP")));
+
+  // A program run from a build tree names the installed one where PATH finds it, itself otherwise.
+  const QByteArray path = qgetenv("PATH");
+  const QString installed = temp.writeFile(QStringLiteral("bin/tidewick"), "#!/bin/sh\n");
+  QFile(installed).setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  qputenv("PATH", QFile::encodeName(temp.root() + QStringLiteral("/bin")));
+  EXPECT_EQ(StartupCommandLine(), installed + QStringLiteral(" /STARTUP"));
+  qputenv("PATH", QFile::encodeName(temp.root() + QStringLiteral("/nothing")));
+  EXPECT_EQ(StartupCommandLine(), QCoreApplication::applicationFilePath() + QStringLiteral(" /STARTUP"));
+  qputenv("PATH", path);
 }
 
 TEST(Globals, FilePaths) {

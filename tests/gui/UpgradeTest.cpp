@@ -1,0 +1,197 @@
+// The upgrade check: the connection state texts, the wizard's pages and buttons, and the version
+// file fetched from a real FTP server standing in for the maker's.
+#include "UrlRecorder.h"
+#include "support/FtpServerFixture.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempHome.h"
+#include "update/InternetConnection.h"
+#include "update/frmLiveUpdate.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+
+#include <gtest/gtest.h>
+
+using namespace tidewick::update;
+using tidewick::test::FtpServerFixture;
+
+namespace {
+
+TEST(ConnectionStateText, SentencesOfTheFlagsInTheirOrder) {
+  struct Case {
+    ConnectionState state;
+    const char* text;
+  };
+  const Case cases[] = {
+      {{false, ViaLan | Configured}, "No internet connection."},
+      {{true, ViaLan}, "Connect via a LAN.."},
+      {{true, ViaLan | ViaProxy}, "Connect via a LAN., and uses a proxy server."},
+      {{true, Configured | ViaLan}, "Network connection configured.\nConnect via a LAN.."},
+      {{true, ViaModem}, ".Connect via a Modem."},
+      {{true, 0}, "."},
+      {{true, ViaModem | ViaLan | ViaProxy | ModemBusy | RemoteAccessInstalled | Offline | Configured},
+       "Network connection configured.\nConnect via a LAN., and uses a proxy server.Connect via a Modem."
+       "Connection offline.Modem is busy with a non-Internet connection.Remote Access Services are installed."},
+  };
+  for (const Case& c : cases) EXPECT_EQ(connectionStateText(c.state), c.text) << c.text;
+}
+
+TEST(VersionFile, OnlyTheLastLineCountsWhateverEndsTheLines) {
+  struct Case {
+    QByteArray contents;
+    const char* last;
+  };
+  for (const Case& c :
+       {Case{"3.1", "3.1"}, Case{"3.0\n3.1\n", "3.1"}, Case{"3.0\r\n3.1\r\n", "3.1"}, Case{"3.0\r3.1\r", "3.1"},
+        Case{"3.1\n\n", ""}, Case{"3.1\r\n\r\n", ""}, Case{"", ""}, Case{"3.1 \n", "3.1 "}, Case{"3.1\n3.0", "3.0"}})
+    EXPECT_EQ(frmLiveUpdate::LastLine(c.contents), c.last) << c.contents.toStdString();
+}
+
+// The wizard on a temporary home whose update server is the test's, with the machine's connection
+// answered by the test.
+struct Wizard {
+  TempHome home;
+  ScriptedPrompts prompts;
+  ConnectionState state;
+  std::unique_ptr<frmLiveUpdate> window;
+  std::unique_ptr<QSignalSpy> closed;
+
+  explicit Wizard(const FtpServerFixture* server = nullptr) {
+    if (server) {
+      home.setSetting(QStringLiteral("UPDATE HOST"), server->host());
+      home.setSetting(QStringLiteral("UPDATE PORT"), QString::number(server->port()));
+    }
+    window = std::make_unique<frmLiveUpdate>(prompts, [this] { return state; });
+    closed = std::make_unique<QSignalSpy>(window.get(), &QDialog::finished);
+    window->Load();
+  }
+  void next() { window->cmdNext->click(); }
+  QString heading() const { return window->lblCaption->text(); }
+  QString buttons() const {
+    QString out;
+    for (QPushButton* b : {window->cmdBack, window->cmdNext, window->cmdCancel, window->cmdVisitWebSite})
+      out += QStringLiteral("%1%2%3 ").arg(b->objectName(), b->isEnabled() ? QString() : QStringLiteral("-"),
+                                           b->isVisibleTo(window.get()) ? QString() : QStringLiteral("(hidden)"));
+    return out.trimmed();
+  }
+};
+
+TEST(UpgradeWizard, PagesAndButtonsUpToTheConnectionCheck) {
+  Wizard w;
+  EXPECT_EQ(w.window->windowTitle(), "Tidewick Upgrade Availability Check");
+  EXPECT_EQ(w.heading(), "Tidewick - Check For Upgrade Availability.");
+  EXPECT_EQ(w.window->lblEnd->text(), "Press Next to continue.");
+  EXPECT_EQ(w.buttons(), "cmdBack- cmdNext cmdCancel cmdVisitWebSite-(hidden)");
+  w.next();
+  EXPECT_EQ(w.heading(), "Tidewick - Internet Connection Check");
+  EXPECT_EQ(w.window->lblInfo->text(),
+            "Tidewick will now check for an internet connection.\n\nIf you are not "
+            "connected to the Internet, you will need to connect at this time.\n");
+  EXPECT_EQ(w.buttons(), "cmdBack cmdNext cmdCancel cmdVisitWebSite-(hidden)");
+  w.next();
+  EXPECT_EQ(w.heading(), "You are connected to the Internet");
+  EXPECT_EQ(w.window->lblEnd->text(), "Press Next to check.");
+  EXPECT_EQ(w.buttons(), "cmdBack cmdNext cmdCancel cmdVisitWebSite-(hidden)");
+  w.window->cmdBack->click();
+  w.window->cmdBack->click();
+  EXPECT_EQ(w.window->page(), 1);
+  EXPECT_EQ(w.buttons(), "cmdBack- cmdNext cmdCancel cmdVisitWebSite-(hidden)");
+
+  // Not connected: only Finish is left, and it closes the wizard.
+  w.state = {false, ViaLan};
+  w.next();
+  w.next();
+  EXPECT_EQ(w.heading(), "Connection Error !");
+  EXPECT_EQ(w.window->lblInfo->text(), "");
+  EXPECT_EQ(w.window->lblEnd->text(), "No internet connection.");
+  EXPECT_EQ(w.window->cmdNext->text(), "Finish");
+  EXPECT_EQ(w.buttons(), "cmdBack- cmdNext cmdCancel- cmdVisitWebSite-(hidden)");
+  w.next();
+  EXPECT_EQ(w.closed->count(), 1);
+  EXPECT_TRUE(w.home.setting(QStringLiteral("LIVE UPDATE TOP"))) << "closing keeps the placement";
+}
+
+TEST(UpgradeWizard, TheLastLineOfTheMakersVersionFileDecides) {
+  FtpServerFixture server;
+  ASSERT_TRUE(server.start());
+  struct Case {
+    QByteArray file;
+    bool upgrade;
+    const char* message; // shown on the way, or nullptr
+  };
+  for (const Case& c : {Case{"3.0\n3.1\n", false, nullptr}, Case{"3.0\n", true, nullptr}, Case{"4.0.1", true, nullptr},
+                        Case{"3.1\n\n", false, "Please check your internet connection and try again."},
+                        Case{"", false, "Please check your internet connection and try again."}}) {
+    server.writeFile(QStringLiteral("incoming/TidewickUpdate.txt"), c.file);
+    Wizard w(&server);
+    w.next();
+    w.next();
+    w.next();
+    const std::string name = c.file.toStdString();
+    EXPECT_EQ(w.closed->count(), 0) << name;
+    EXPECT_EQ(TempHome::readFile(frmLiveUpdate::VersionFilePath()), c.file) << name;
+    EXPECT_EQ(w.heading(), c.upgrade ? "Tidewick - Upgrade Available" : "Tidewick - Current Version Is Upto Date")
+        << name;
+    EXPECT_EQ(w.window->lblEnd->text(), "Press Finish to quit.");
+    EXPECT_EQ(w.window->cmdNext->text(), "Finish");
+    EXPECT_EQ(w.buttons(), c.upgrade ? "cmdBack- cmdNext cmdCancel- cmdVisitWebSite"
+                                     : "cmdBack- cmdNext cmdCancel- cmdVisitWebSite-(hidden)")
+        << name;
+    std::vector<QString> expected;
+    if (c.message) expected.push_back(QStringLiteral("Tidewick|") + QString::fromUtf8(c.message));
+    EXPECT_EQ(w.prompts.messages(), expected) << name;
+    if (c.upgrade) {
+      EXPECT_TRUE(w.window->lblInfo->text().startsWith(
+          QStringLiteral("An upgrade version is available on the internet! at: https://www.tidewick.org/\n")));
+    }
+    w.next();
+    EXPECT_EQ(w.closed->count(), 1) << "Finish closes";
+  }
+  const QString commands = server.receivedCommands().join(QLatin1Char('\n'));
+  EXPECT_TRUE(commands.contains(QStringLiteral("USER anonymous"))) << commands.toStdString();
+  EXPECT_TRUE(commands.contains(QStringLiteral("/incoming/TidewickUpdate.txt"))) << commands.toStdString();
+}
+
+TEST(UpgradeWizard, AFailedDownloadIsShownAndClosesTheWizard) {
+  FtpServerFixture server;
+  ASSERT_TRUE(server.start());
+  Wizard w(&server); // no version file on the server
+  w.next();
+  w.next();
+  w.next();
+  ASSERT_EQ(w.prompts.messages().size(), 1u);
+  EXPECT_TRUE(w.prompts.messages()[0].startsWith(QStringLiteral("Tidewick|")));
+  EXPECT_GT(w.prompts.messages()[0].size(), 12) << "the failure's description";
+  EXPECT_EQ(w.closed->count(), 1);
+
+  Wizard badPort;
+  badPort.home.setSetting(QStringLiteral("UPDATE PORT"), QStringLiteral("70000"));
+  badPort.next();
+  badPort.next();
+  badPort.next();
+  EXPECT_EQ(badPort.closed->count(), 1);
+  ASSERT_EQ(badPort.prompts.messages().size(), 1u);
+  EXPECT_TRUE(badPort.prompts.messages()[0].contains(QStringLiteral("70000")));
+}
+
+TEST(UpgradeWizard, VisitSiteOpensThePageOnlyWhenConnected) {
+  FtpServerFixture server;
+  ASSERT_TRUE(server.start());
+  server.writeFile(QStringLiteral("incoming/TidewickUpdate.txt"), "9.9\n");
+  UrlRecorder urls;
+  Wizard w(&server);
+  w.home.setSetting(QStringLiteral("WEB ADDRESS"), QStringLiteral("https://example.org/tidewick/"));
+  w.next();
+  w.next();
+  w.next();
+  ASSERT_TRUE(w.window->cmdVisitWebSite->isEnabled());
+  w.window->cmdVisitWebSite->click();
+  EXPECT_EQ(urls.opened, QStringList{QStringLiteral("https://example.org/tidewick/")});
+  w.state = {false, ViaLan};
+  w.window->cmdVisitWebSite->click();
+  EXPECT_EQ(urls.opened.size(), 1);
+  EXPECT_EQ(w.prompts.messages(), std::vector<QString>{QStringLiteral("Tidewick|No internet connection.")});
+}
+
+} // namespace
