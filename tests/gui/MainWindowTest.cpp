@@ -218,6 +218,7 @@ const std::vector<Command>& commands() {
       {"VisitWebsite", {menu("mnuVisitOurSite")}},
       {"CheckForUpgrade", {menu("mnuHelpCheckForNewerVersion")}},
       {"HelpContents", {menu("mnuHelpContents"), shortcut(Qt::Key_F1)}},
+      {"ShowSplashScreen", {menu("mnuHelpSplashScreen")}},
       {"ShowOrHide", {menu("mnuPopupShow")}},
       // A key no button carries does nothing (the remote toolbar's download key is spelled "DownLoad").
       {"", {dispatch("Toolbar3", "Download")}},
@@ -232,8 +233,7 @@ const std::set<QString> kOwnAction = {"mnuToolsShowLog",
                                       "mnuViewShowLocalRemoteToolbars",
                                       "mnuViewShowConnectDisconnectToolbar",
                                       "mnuViewShowWindowButtons",
-                                      "mnuViewShowConnectionInfoLog",
-                                      "mnuHelpSplashScreen"};
+                                      "mnuViewShowConnectionInfoLog"};
 
 QToolBar* toolbar(const frmMain& w, const char* name) { return w.findChild<QToolBar*>(QString::fromLatin1(name)); }
 

@@ -70,6 +70,7 @@ public:
   TW_RECORD(VisitWebsite)
   TW_RECORD(CheckForUpgrade)
   TW_RECORD(HelpContents)
+  TW_RECORD(ShowSplashScreen)
   TW_RECORD(ShowOrHide)
 #undef TW_RECORD
   void SendFtpCommand(const QString& verb) override { ran << QStringLiteral("SendFtpCommand ") + verb; }
