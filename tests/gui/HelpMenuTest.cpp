@@ -12,6 +12,7 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
@@ -35,7 +36,12 @@ using tidewick::update::ConnectionState;
 
 namespace {
 
-QString manualFolder() { return qEnvironmentVariable("TIDEWICK_SOURCE_DIR") + QStringLiteral("/docs/help"); }
+// The manual's sources; run by hand, outside ctest, they are found from this file.
+QString manualFolder() {
+  const QString source = qEnvironmentVariable("TIDEWICK_SOURCE_DIR");
+  if (!source.isEmpty()) return source + QStringLiteral("/docs/help");
+  return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../docs/help");
+}
 
 struct HelpMain {
   TempHome home;

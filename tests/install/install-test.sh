@@ -42,8 +42,12 @@ command=$(sed -n 's/^Exec=//p' "$prefix/share/applications/$app.desktop")
   exec $command
 ) > "$work/run.log" 2>&1 &
 pid=$!
-for _ in $(seq 1 100); do
-  [ -f "$work/config/autostart/tidewick.desktop" ] && break
+started() {
+  [ -f "$work/config/autostart/tidewick.desktop" ] || return 1
+  for folder in Download Profiles Log Ini; do [ -d "$work/home/$folder" ] || return 1; done
+}
+for _ in $(seq 1 300); do
+  started && break
   kill -0 "$pid" 2>/dev/null || { cat "$work/run.log" >&2; fail "Tidewick ended at once"; }
   sleep 0.1
 done
