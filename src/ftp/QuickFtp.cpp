@@ -22,27 +22,30 @@ void QuickFtp::setAbort(bool abort) {
   if (m_client) m_client->setAbort(abort);
 }
 
-template <typename Fn>
-qint64 QuickFtp::session(const QString& host, int port, const QString& user, const QString& password, bool ascii,
-                         Fn&& transfer) {
-  m_bytes = 0;
+void QuickFtp::setKeepConnection(bool keep) {
+  m_keepConnection = keep;
+  if (!keep) CloseConnection();
+}
+
+void QuickFtp::CloseConnection() {
+  if (!m_kept) return;
+  std::unique_ptr<FtpClient> client = std::move(m_kept);
+  client->Disconnect();
+}
+
+std::unique_ptr<FtpClient> QuickFtp::newClient(const Login& login) {
   auto client = std::make_unique<FtpClient>();
-  client->setServerAddress(host);
-  client->setServerPort(port);
-  client->setUserName(user);
-  client->setPassword(password);
-  client->setPassiveMode(m_passive);
-  client->setProxyType(m_proxyType);
-  client->setProxyAddress(m_proxyHost);
-  client->setProxyPort(m_proxyPort);
-  client->setProxyUserName(m_proxyUser);
-  client->setProxyPassword(m_proxyPassword);
-  client->setLogFile(m_logFile);
-  client->setConnectTimeout(m_connectTimeoutMs);
-  client->setIdleTimeout(m_idleTimeoutMs);
-  client->setKeepFileDates(m_keepDates);
-  client->setProtocol(m_protocol);
-  client->setTransferMode(ascii ? TransferType::Ascii : TransferType::Binary);
+  client->setServerAddress(login.host);
+  client->setServerPort(login.port);
+  client->setUserName(login.user);
+  client->setPassword(login.password);
+  client->setPassiveMode(login.passive);
+  client->setProxyType(login.proxyType);
+  client->setProxyAddress(login.proxyHost);
+  client->setProxyPort(login.proxyPort);
+  client->setProxyUserName(login.proxyUser);
+  client->setProxyPassword(login.proxyPassword);
+  client->setProtocol(login.protocol);
   connect(client.get(), &FtpClient::LogMessage, this, &QuickFtp::LogMessage);
   connect(client.get(), &FtpClient::ReceivingFile, this, &QuickFtp::ReceivingFile);
   connect(client.get(), &FtpClient::SendingFile, this, &QuickFtp::SendingFile);
@@ -53,20 +56,56 @@ qint64 QuickFtp::session(const QString& host, int port, const QString& user, con
     m_bytes = total;
     Q_EMIT TransferProgress(fileBytes, percent, total);
   });
+  return client;
+}
 
+template <typename Fn>
+qint64 QuickFtp::session(const QString& host, int port, const QString& user, const QString& password, bool ascii,
+                         Fn&& transfer) {
+  const Login login{host, user,        password,    m_proxyHost, m_proxyUser, m_proxyPassword,
+                    port, m_proxyType, m_proxyPort, m_passive,   m_protocol};
   struct Running {
     QuickFtp* self;
     ~Running() { self->m_client = nullptr; }
   } running{this};
-  m_client = client.get();
-  client->Connect();
-  try {
-    transfer(*client);
-  } catch (const FtpFailure&) {
-    client->Disconnect();
-    throw;
+
+  // A kept connection that the server has closed meanwhile (an idle timeout) shows as not
+  // connected and is replaced. One the server closes just as the call begins fails before anything
+  // moved; the call then runs once more on a new connection, as it would have from the start.
+  std::unique_ptr<FtpClient> client;
+  if (m_kept && m_keptLogin == login && m_kept->CurrentState() == static_cast<int>(ClientState::Idle))
+    client = std::move(m_kept);
+  CloseConnection();
+  for (;;) {
+    m_bytes = 0;
+    const bool reused = client != nullptr;
+    if (!client) client = newClient(login);
+    client->setLogFile(m_logFile);
+    client->setConnectTimeout(m_connectTimeoutMs);
+    client->setIdleTimeout(m_idleTimeoutMs);
+    client->setKeepFileDates(m_keepDates);
+    client->setTransferMode(ascii ? TransferType::Ascii : TransferType::Binary);
+    m_client = client.get();
+    if (!reused) client->Connect();
+    try {
+      transfer(*client);
+    } catch (const FtpFailure& failure) {
+      client->Disconnect();
+      const bool stale = failure.kind() == FailureKind::ConnectionLost || failure.kind() == FailureKind::NotConnected;
+      if (reused && stale && m_bytes == 0) {
+        client.reset();
+        continue;
+      }
+      throw;
+    }
+    break;
   }
-  client->Disconnect();
+  if (m_keepConnection) {
+    m_kept = std::move(client);
+    m_keptLogin = login;
+  } else {
+    client->Disconnect();
+  }
   return m_bytes;
 }
 

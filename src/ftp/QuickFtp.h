@@ -6,6 +6,8 @@
 #include <QObject>
 #include <QString>
 
+#include <memory>
+
 namespace tidewick::ftp {
 
 class FtpClient;
@@ -16,6 +18,13 @@ class FtpClient;
 //
 // Remote paths are joined with "/"; a backslash in a remote path or mask (as queue files written by
 // older versions hold) is read as "/". The boolean after a mask includes subfolders.
+//
+// With KeepConnection on, a call that succeeded leaves its connection open, and the next call to
+// the same server, port, user and password with the same connection settings goes on with it
+// instead of logging in again; CloseConnection() (or turning it off, or the destructor) ends it.
+// A call that fails still closes its connection. The results are those of separate connections:
+// every call names absolute paths or paths from the login folder, and folder transfers return to
+// the folder they started in.
 class QuickFtp : public QObject {
   Q_OBJECT
 
@@ -62,6 +71,11 @@ public:
   // Stops the running call (it then fails with FailureKind::Aborted).
   void setAbort(bool abort);
 
+  bool KeepConnection() const { return m_keepConnection; }
+  void setKeepConnection(bool keep);
+  // Quits and closes the connection kept from the last call, if any.
+  void CloseConnection();
+
 Q_SIGNALS:
   void LogMessage(const QString& line);
   void TransferProgress(qint64 fileBytes, int percent, qint64 totalBytes);
@@ -73,9 +87,19 @@ Q_SIGNALS:
   void SecretRequired(const tidewick::ftp::SecretRequest& request, QString& answer, bool& given);
 
 private:
+  // What a connection was made with; a kept connection serves only a call with the same.
+  struct Login {
+    QString host, user, password, proxyHost, proxyUser, proxyPassword;
+    int port = 0, proxyType = 0, proxyPort = 0;
+    bool passive = true;
+    int protocol = 0; // a kept connection serves only calls of the protocol it speaks
+    bool operator==(const Login&) const = default;
+  };
+
   template <typename Fn>
   qint64 session(const QString& host, int port, const QString& user, const QString& password, bool ascii,
                  Fn&& transfer);
+  std::unique_ptr<FtpClient> newClient(const Login& login);
 
   bool m_passive = true;
   int m_proxyType = static_cast<int>(ProxyKind::None);
@@ -90,6 +114,9 @@ private:
   int m_protocol = 0; // tidewick::ftp::Protocol::Ftp
   qint64 m_bytes = 0;
   FtpClient* m_client = nullptr; // the connection of the running call
+  bool m_keepConnection = false;
+  std::unique_ptr<FtpClient> m_kept; // idle, logged in as m_keptLogin
+  Login m_keptLogin;
 };
 
 } // namespace tidewick::ftp

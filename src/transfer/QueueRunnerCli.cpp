@@ -1,11 +1,8 @@
 #include "transfer/QueueRunnerCli.h"
 
-#include "ftp/FtpFailure.h"
-#include "ftp/FtpTypes.h"
 #include "ftp/QuickFtp.h"
-#include "settings/ConnectionSettings.h"
-#include "settings/Globals.h"
 #include "transfer/QueueFile.h"
+#include "transfer/QueueRun.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -19,72 +16,7 @@
 
 namespace tidewick::transfer {
 
-using ftp::FailureKind;
-using ftp::FtpFailure;
 using ftp::QuickFtp;
-using settings::LeadingNumber;
-using settings::withTrailingSlash;
-
-namespace {
-
-// The port text as the whole number nearest to its leading number, when that is a usable port.
-std::optional<int> rowPort(const QString& text) {
-  const double port = std::nearbyint(LeadingNumber(text));
-  if (!(port >= 1 && port <= 65535)) return std::nullopt;
-  return int(port);
-}
-
-QString portFailure(const QString& what, const QString& text) {
-  return QStringLiteral("The %1 \"%2\" is not a whole number from 1 to 65535").arg(what, text);
-}
-
-// A row names one item inside its two folders. A name that is a path, or that points at a folder
-// itself, would make the transfer read or write outside them (a queue file is plain text anyone
-// can hand over), so such a row is refused before anything connects.
-bool isSingleName(const QString& name) {
-  return !name.isEmpty() && name != QStringLiteral(".") && name != QStringLiteral("..") &&
-         !name.contains(QLatin1Char('/')) && !name.contains(QChar(0));
-}
-
-} // namespace
-
-void ApplyConnectionSettings(QuickFtp& ftp) {
-  const settings::ConnectionSettings connection = settings::ConnectionSettings::read();
-  if (!connection.usable())
-    throw FtpFailure(portFailure(QStringLiteral("firewall proxy port"), connection.firewallPortText),
-                     FailureKind::InvalidArgument);
-  settings::applyConnectionSettings(connection, ftp);
-}
-
-qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row) {
-  if (!isSingleName(row.name))
-    throw FtpFailure(
-        QStringLiteral("The queued name \"%1\" is not a single file or folder name; the row was not run").arg(row.name),
-        FailureKind::InvalidArgument);
-  const std::optional<int> port = rowPort(row.port);
-  if (!port) throw FtpFailure(portFailure(QStringLiteral("port number"), row.port), FailureKind::InvalidArgument);
-  const bool ascii = row.transferMode != QStringLiteral("Binary");
-  const bool folder = row.type == QStringLiteral("Link") || row.type == QStringLiteral("Dir");
-  const bool withSubfolders = true; // a queued folder always goes whole
-
-  const QString remoteFolder = withTrailingSlash(row.remotePath);
-  const QString localFolder = withTrailingSlash(row.localPath);
-  const QString remoteFile = remoteFolder + row.name;
-  const QString localFile = localFolder + row.name;
-
-  if (row.command == QStringLiteral("Download")) {
-    if (folder)
-      return ftp.QuickReceiveFiles(row.hostAddress, *port, row.userName, row.password,
-                                   remoteFolder + withTrailingSlash(row.name) + QStringLiteral("*"), withSubfolders,
-                                   localFile, ascii);
-    return ftp.QuickReceiveFile(row.hostAddress, *port, row.userName, row.password, remoteFile, localFile, ascii);
-  }
-  if (folder)
-    return ftp.QuickSendFiles(row.hostAddress, *port, row.userName, row.password,
-                              localFolder + withTrailingSlash(row.name) + QStringLiteral("*"), withSubfolders,
-                              remoteFile, ascii);
-  return ftp.QuickSendFile(row.hostAddress, *port, row.userName, row.password, localFile, remoteFile, ascii);
-}
 
 namespace {
 
@@ -175,21 +107,17 @@ private:
 class QueueRunner {
 public:
   QueueRunner(bool verbose, bool terminal) : m_progress(terminal) {
-    QObject::connect(&m_ftp, &QuickFtp::TransferProgress,
+    QuickFtp& ftp = m_rows.ftp();
+    QObject::connect(&ftp, &QuickFtp::TransferProgress,
                      [this](qint64, int percent, qint64 total) { m_progress.update(m_currentFile, percent, total); });
-    QObject::connect(&m_ftp, &QuickFtp::ReceivingFile, [this](const QString& name) { m_currentFile = name; });
-    QObject::connect(&m_ftp, &QuickFtp::SendingFile, [this](const QString& name) { m_currentFile = name; });
-    QObject::connect(
-        &m_ftp, &QuickFtp::FileSkipped, [this](const QString& remoteName, const QString& localName, int reason) {
-          // A link back into a folder being copied leaves nothing behind: its content is in
-          // the copy already. It is reported but does not fail the row.
-          if (reason != int(ftp::SkipReason::LinkLoop)) ++m_skipped;
-          m_progress.clear();
-          writeLine(stderr, QStringLiteral("Skipped: %1: %2")
-                                .arg(remoteName.isEmpty() ? localName : remoteName, ftp::skipReasonText(reason)));
-        });
+    QObject::connect(&ftp, &QuickFtp::ReceivingFile, [this](const QString& name) { m_currentFile = name; });
+    QObject::connect(&ftp, &QuickFtp::SendingFile, [this](const QString& name) { m_currentFile = name; });
+    QObject::connect(&m_rows, &QueueRowRunner::Skipped, [this](const QString& name, const QString& reason) {
+      m_progress.clear();
+      writeLine(stderr, QStringLiteral("Skipped: %1: %2").arg(name, reason));
+    });
     if (verbose)
-      QObject::connect(&m_ftp, &QuickFtp::LogMessage, [this](const QString& line) {
+      QObject::connect(&ftp, &QuickFtp::LogMessage, [this](const QString& line) {
         m_progress.clear();
         writeLine(stderr, line);
       });
@@ -197,44 +125,29 @@ public:
 
   // Runs the rows in order and stops at the first that fails.
   int run(const std::vector<QueueRow>& rows) {
-    try {
-      transfer::ApplyConnectionSettings(m_ftp);
-    } catch (const FtpFailure& failure) {
-      return fail(failure.description());
-    }
+    if (const std::optional<QString> refused = m_rows.Begin()) return fail(*refused);
     for (const QueueRow& row : rows) {
       m_currentFile = row.name;
-      m_skipped = 0;
-      qint64 bytes = 0;
-      try {
-        bytes = transfer::RunQueueRow(m_ftp, row);
-      } catch (const FtpFailure& failure) {
-        return fail(failure.description().isEmpty()
-                        ? QStringLiteral("%1 %2 failed (%3)").arg(row.command, row.name).arg(failure.number())
-                        : failure.description());
-      } catch (const std::exception& failure) {
-        return fail(QString::fromLocal8Bit(failure.what()));
-      }
+      const RowResult result = m_rows.Run(row);
+      if (!result.ok) return fail(result.error);
       m_progress.clear();
-      // A folder row that left files behind did not do its job; cron must hear of it.
-      if (m_skipped > 0)
-        return fail(QStringLiteral("%1 %2: %3 item(s) skipped").arg(row.command, row.name).arg(m_skipped));
-      writeLine(stdout, QStringLiteral("%1\t%2\t%3").arg(row.command, row.name).arg(bytes));
+      writeLine(stdout, QStringLiteral("%1\t%2\t%3").arg(row.command, row.name).arg(result.bytes));
     }
+    m_rows.End();
     return 0;
   }
 
 private:
   int fail(const QString& description) {
+    m_rows.End();
     m_progress.clear();
     writeLine(stderr, QStringLiteral("Error: ") + description);
     return 1;
   }
 
-  QuickFtp m_ftp;
+  QueueRowRunner m_rows;
   ProgressLine m_progress;
   QString m_currentFile;
-  int m_skipped = 0;
 };
 
 int runQueueFile(const QString& file, bool verbose) {

@@ -2,9 +2,11 @@
 
 #include "ClientHarness.h"
 
+#include "FakeFtpServer.h"
 #include "ftp/QuickFtp.h"
 #include "support/FtpServerFixture.h"
 
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <thread>
@@ -98,4 +100,74 @@ TEST(QuickFtp, WorksFromAThreadWithoutAnEventLoop) {
   EXPECT_TRUE(failure.isEmpty()) << failure.toStdString();
   EXPECT_EQ(readLocal(dir.filePath(QStringLiteral("f.txt"))), QByteArray("from a plain thread"));
   EXPECT_GT(lines, 5); // events were delivered in that thread while the call waited
+}
+
+TEST(QuickFtp, AKeptConnectionServesOnlyTheNextCallsOfTheSameLogin) {
+  FtpServerOptions options;
+  options.users.push_back({QStringLiteral("other"), QStringLiteral("other")});
+  FtpServerFixture server(options);
+  ASSERT_TRUE(server.start());
+  QTemporaryDir dir;
+  server.writeFile(QStringLiteral("pub/a.txt"), "a");
+  server.writeFile(QStringLiteral("pub/b.txt"), "bb");
+  const QString host = QStringLiteral("127.0.0.1");
+  const auto logins = [&] {
+    return server.receivedCommands().filter(QRegularExpression(QStringLiteral("^USER "))).size();
+  };
+  const auto quits = [&] { return server.receivedCommands().filter(QStringLiteral("QUIT")).size(); };
+  auto get = [&](QuickFtp& quick, const QString& user, const QString& name) {
+    return quick.QuickReceiveFile(host, server.port(), user, user, QStringLiteral("/pub/") + name, dir.filePath(name),
+                                  false);
+  };
+
+  QuickFtp quick;
+  quick.setKeepConnection(true);
+  EXPECT_EQ(get(quick, QStringLiteral("demo"), QStringLiteral("a.txt")), 1);
+  EXPECT_EQ(quick.QuickSendFile(host, server.port(), QStringLiteral("demo"), QStringLiteral("demo"),
+                                dir.filePath(QStringLiteral("a.txt")), QStringLiteral("/pub/up.txt"), true),
+            1);
+  EXPECT_EQ(get(quick, QStringLiteral("demo"), QStringLiteral("b.txt")), 2);
+  EXPECT_EQ(logins(), 1);
+  EXPECT_EQ(server.readFile(QStringLiteral("pub/up.txt")), "a");
+
+  // Another user gets a connection of its own; the kept one is quit.
+  EXPECT_EQ(get(quick, QStringLiteral("other"), QStringLiteral("a.txt")), 1);
+  EXPECT_EQ(logins(), 2);
+  EXPECT_EQ(quits(), 1);
+
+  // A failure closes the connection, and the next call logs in again.
+  EXPECT_THROW(get(quick, QStringLiteral("other"), QStringLiteral("missing.txt")), FtpFailure);
+  EXPECT_EQ(quits(), 2);
+  EXPECT_EQ(get(quick, QStringLiteral("other"), QStringLiteral("b.txt")), 2);
+  EXPECT_EQ(logins(), 3);
+  quick.CloseConnection();
+  EXPECT_EQ(quits(), 3);
+
+  // Without keeping, every call logs in and out.
+  QuickFtp once;
+  get(once, QStringLiteral("demo"), QStringLiteral("a.txt"));
+  EXPECT_EQ(logins(), 4);
+  EXPECT_EQ(quits(), 4);
+}
+
+TEST(QuickFtp, AKeptConnectionTheServerDropsIsReplacedWithoutFailingTheCall) {
+  FakeFtpServer server;
+  server.files = {{"/a.txt", "first"}, {"/b.txt", "second"}};
+  int passives = 0;
+  // The first connection goes away when its second transfer begins, as after a server's idle timeout.
+  server.on("EPSV", [&](FakeFtpServer::Control& c, const std::string&) {
+    if (++passives == 2) return c.close();
+    c.reply("229 Entering Extended Passive Mode (|||" + std::to_string(c.openDataPort()) + "|)");
+  });
+  QTemporaryDir dir;
+  QuickFtp quick;
+  quick.setKeepConnection(true);
+  const QString host = QStringLiteral("127.0.0.1");
+  quick.QuickReceiveFile(host, server.port(), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("/a.txt"),
+                         dir.filePath(QStringLiteral("a.txt")), false);
+  EXPECT_EQ(quick.QuickReceiveFile(host, server.port(), QStringLiteral("u"), QStringLiteral("p"),
+                                   QStringLiteral("/b.txt"), dir.filePath(QStringLiteral("b.txt")), false),
+            6);
+  EXPECT_EQ(readLocal(dir.filePath(QStringLiteral("b.txt"))), QByteArray("second"));
+  EXPECT_EQ(server.connections(), 2);
 }
