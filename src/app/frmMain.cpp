@@ -13,6 +13,7 @@
 #include "log/SaveLog.h"
 #include "log/frmLogWindow.h"
 #include "options/OptionsHost.h"
+#include "queue/frmQue.h"
 #include "settings/Globals.h"
 #include "settings/Registry.h"
 #include "settings/SettingsKeys.h"

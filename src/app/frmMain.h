@@ -50,6 +50,9 @@ class LogList;
 namespace tidewick::options {
 class OptionsHost;
 }
+namespace tidewick::queue {
+class frmQue;
+}
 namespace tidewick::transfer {
 class TransferController;
 }
@@ -154,6 +157,9 @@ public:
   browse::LocalPane* localPane() const { return m_localPane.get(); }
   browse::RemotePane* remotePane() const { return m_remotePane.get(); }
   browse::FileOperations* fileOperations() const { return m_fileOps.get(); }
+  // The transfer queue window: made when first needed, kept while hidden.
+  queue::frmQue& QueueWindow();
+  queue::frmQue* queueWindowIfLoaded() const { return m_queue.get(); }
 
   // ---- command states
   void SetConnectedState(bool connected);
@@ -319,6 +325,7 @@ private:
   QString m_helpFolder;
   QPointer<help::HelpWindow> m_helpWindow;
   bool m_otherInstanceRunning = false;
+  std::unique_ptr<queue::frmQue> m_queue;
 
 public:
   // The controls, under the names the rest of the program knows them by (also their objectName).

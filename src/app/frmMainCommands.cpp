@@ -261,7 +261,7 @@ void frmMain::SetConnectedState(bool connected) {
     control->setEnabled(connected);
   cmdConnect->setEnabled(!connected);
 
-  for (const char* name : {"miDisconnect", "miSend", "mnuLocalUpload", "miCreateRemoteFolder"})
+  for (const char* name : {"miDisconnect", "miSend", "mnuLocalUpload", "mnuLocalTransferToQue", "miCreateRemoteFolder"})
     menuEntry(QString::fromLatin1(name))->setEnabled(connected);
   miTransfer->menuAction()->setEnabled(connected);
   miRemote->menuAction()->setEnabled(connected);
@@ -312,11 +312,5 @@ void frmMain::ToggleConnectionLog() {
   lstConnectionInfo->setVisible(lstConnectionInfo->isHidden());
   menuEntry(QStringLiteral("mnuViewShowConnectionInfoLog"))->setChecked(!lstConnectionInfo->isHidden());
 }
-
-// ---- commands of the subsystems still to come: each does nothing until its subsystem stands
-
-void frmMain::LocalTransferToQueue() {}
-void frmMain::RemoteTransferToQueue() {}
-void frmMain::ShowQueue() {}
 
 } // namespace tidewick::app

@@ -3,6 +3,8 @@
 #include "settings/Globals.h"
 #include "settings/IniFile.h"
 
+#include <QRegularExpression>
+
 #include <algorithm>
 #include <cmath>
 
@@ -62,6 +64,10 @@ void QueueRow::setColumn(int j, const QString& value) {
   }
 }
 
+QString QueueColumnCaption(int column) {
+  return column >= 0 && column < QueueRow::ColumnCount ? QLatin1String(ColumnCaptions[column]) : QString();
+}
+
 QString QueueRowKey(int row, int column) {
   return QStringLiteral("ROW") + QString::number(row) + QLatin1Char('.') + QString::number(column);
 }
@@ -92,7 +98,18 @@ bool isWholeNumber(const QString& text) {
 
 } // namespace
 
-std::optional<std::vector<QueueRow>> ReadQueueFile(const QString& file, QString* problem, QueueCount rule) {
+namespace {
+
+bool isNumber(const QString& text) {
+  static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)\\s*$"));
+  return number.match(text).hasMatch();
+}
+
+enum class Strictness { AsWritten, Window };
+
+// The one reader of queue files. `incomplete`, when given, collects the rows with missing keys.
+std::optional<std::vector<QueueRow>> readRows(const QString& file, QString* problem, QueueCount rule,
+                                              Strictness strictness, std::vector<int>* incomplete) {
   auto refuse = [problem](const QString& why) -> std::optional<std::vector<QueueRow>> {
     if (problem) *problem = why;
     return std::nullopt;
@@ -102,18 +119,55 @@ std::optional<std::vector<QueueRow>> ReadQueueFile(const QString& file, QString*
   const QString countText = ReadIniString(doc, QueueSection, QueueCountKey);
   if (rule == QueueCount::WholeOnly && !countText.isEmpty() && !isWholeNumber(countText))
     return refuse(QStringLiteral("Wrong Queue File: its LISTCOUNT \"%1\" is not a whole number").arg(countText));
+  if (strictness == Strictness::Window && !countText.isEmpty()) {
+    if (!isNumber(countText))
+      return refuse(QStringLiteral("Wrong Queue File: its LISTCOUNT \"%1\" is not a number").arg(countText));
+    if (!QueueRowCount(countText))
+      return refuse(QStringLiteral("Wrong Queue File: its LISTCOUNT %1 is not a row count from 0 to %2")
+                        .arg(countText.trimmed())
+                        .arg(MaxQueueRows));
+  }
   const std::optional<int> count = QueueRowCount(countText);
   if (!count) return refuse(QStringLiteral("Wrong Queue File"));
 
   std::vector<QueueRow> rows(static_cast<size_t>(*count));
   for (int i = 1; i <= *count; ++i) {
     QueueRow& row = rows[size_t(i - 1)];
+    bool complete = true;
     for (int j = 0; j < QueueRow::ColumnCount; ++j) {
-      const QString value = ReadIniString(doc, QueueSection, QueueRowKey(i, j));
-      row.setColumn(j, isEncoded(j) ? DecodeString(value) : value);
+      const QString key = QueueRowKey(i, j);
+      if (incomplete && complete && !doc.value(QueueSection, key)) complete = false;
+      const QString value = ReadIniString(doc, QueueSection, key);
+      if (!isEncoded(j)) {
+        row.setColumn(j, value);
+        continue;
+      }
+      const QString decoded = DecodeString(value);
+      // Only a text EncodeString wrote comes back whole; anything else would be saved back changed.
+      if (strictness == Strictness::Window && EncodeString(decoded) != value)
+        return refuse(QStringLiteral("Wrong Queue File: the %1 of row %2 cannot be decoded")
+                          .arg(QueueColumnCaption(j).toLower())
+                          .arg(i));
+      row.setColumn(j, decoded);
     }
+    if (!complete) incomplete->push_back(i);
   }
   return rows;
+}
+
+} // namespace
+
+std::optional<std::vector<QueueRow>> ReadQueueFile(const QString& file, QString* problem, QueueCount rule) {
+  return readRows(file, problem, rule, Strictness::AsWritten, nullptr);
+}
+
+std::optional<LoadedQueue> LoadQueueFile(const QString& file, QString* problem) {
+  LoadedQueue loaded;
+  std::optional<std::vector<QueueRow>> rows =
+      readRows(file, problem, QueueCount::Nearest, Strictness::Window, &loaded.incompleteRows);
+  if (!rows) return std::nullopt;
+  loaded.rows = std::move(*rows);
+  return loaded;
 }
 
 bool WriteQueueFile(const QString& file, const std::vector<QueueRow>& rows, QString* problem) {

@@ -41,6 +41,9 @@ struct QueueRow {
   bool operator==(const QueueRow&) const = default;
 };
 
+// The caption of column j as the queue window shows it ("File / Dir Name" ... "Port Number").
+QString QueueColumnCaption(int column);
+
 inline const QString QueueSection = QStringLiteral("LISTQUE");
 inline const QString QueueCountKey = QStringLiteral("LISTCOUNT");
 // "ROW" + i + "." + j, decimal without padding.
@@ -60,6 +63,18 @@ enum class QueueCount { Nearest, WholeOnly };
 // leading number reads as 0 rows. Rows whose keys are missing read as empty columns.
 std::optional<std::vector<QueueRow>> ReadQueueFile(const QString& file, QString* problem = nullptr,
                                                    QueueCount rule = QueueCount::Nearest);
+
+// What the queue window's Load and Append read: the rows, and the rows whose keys were not all in
+// the file (numbers from 1; their missing columns read as empty).
+struct LoadedQueue {
+  std::vector<QueueRow> rows;
+  std::vector<int> incompleteRows;
+};
+
+// Reads a queue file for the window, more strictly than ReadQueueFile: LISTCOUNT must be a number
+// (its nearest whole number is the count), and a user name or password that EncodeString cannot
+// have written makes the file a wrong one. `problem` as for ReadQueueFile.
+std::optional<LoadedQueue> LoadQueueFile(const QString& file, QString* problem = nullptr);
 
 // Writes LISTCOUNT and every row into the file's text and replaces the file once. False when a
 // value cannot be stored, the existing file cannot be read, or there are more than MaxQueueRows

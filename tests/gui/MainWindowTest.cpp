@@ -401,6 +401,7 @@ StateTable tabled(const frmMain& w) {
                      entry("miDisconnect"),
                      entry("miSend"),
                      entry("mnuLocalUpload"),
+                     entry("mnuLocalTransferToQue"),
                      entry("miCreateRemoteFolder"),
                      w.miTransfer->menuAction(),
                      w.miRemote->menuAction(),

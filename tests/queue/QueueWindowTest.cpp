@@ -1,0 +1,371 @@
+// The transfer queue window against the real test server: rows taken from the panes, the total,
+// sorting and removing, queue files through its menu, runs that fail, folder rows, and Abort.
+#include "ftp/FtpClient.h"
+#include "queue/QueueModel.h"
+#include "queue/frmQue.h"
+#include "support/FtpServerFixture.h"
+#include "support/ScriptedPrompts.h"
+#include "support/TempHome.h"
+#include "transfer/QueueFile.h"
+
+#include <QAction>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QTreeView>
+
+#include <gtest/gtest.h>
+
+#include <map>
+
+namespace {
+
+using tidewick::ftp::FtpClient;
+using tidewick::queue::frmQue;
+using tidewick::queue::PaneItem;
+using tidewick::queue::QueueDirection;
+using tidewick::queue::QueueModel;
+using tidewick::test::FtpServerFixture;
+using tidewick::test::FtpServerOptions;
+using tidewick::transfer::QueueRow;
+using Icon = tidewick::ui::UserPrompts::Icon;
+
+constexpr int kFile = 1, kLink = 10, kFolder = 11;
+
+std::map<QString, QByteArray> tree(const QString& root) {
+  std::map<QString, QByteArray> files;
+  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    files[QDir(root).relativeFilePath(path)] = TempHome::readFile(path);
+  }
+  return files;
+}
+
+class QueueWindow : public ::testing::Test {
+protected:
+  virtual FtpServerOptions serverOptions() const { return {}; }
+
+  void SetUp() override {
+    server = std::make_unique<FtpServerFixture>(serverOptions());
+    ASSERT_TRUE(server->start());
+    ftp.setServerAddress(server->host());
+    ftp.setServerPort(server->port());
+    ftp.setUserName(QStringLiteral("demo"));
+    ftp.setPassword(QStringLiteral("demo"));
+    ftp.Connect();
+    tidewick::queue::QueueServices services;
+    services.prompts = &prompts;
+    services.DisplayMessage = [this](const QString& line) { log << line; };
+    services.UpdateAction = [this](const QString& text) { actions << text; };
+    window = std::make_unique<frmQue>(std::move(services));
+  }
+
+  QueueModel& model() const { return *window->model(); }
+  QStringList names() const {
+    QStringList out;
+    for (const QueueRow& r : model().rows()) out << r.name;
+    return out;
+  }
+  void select(std::initializer_list<int> rows) const {
+    for (int r : rows)
+      window->lstQue->selectionModel()->select(model().index(r, 0),
+                                               QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  }
+  // Remote items of the server's current folder taken into the queue, downloading into `local`.
+  void queueDownloads(std::vector<PaneItem> items, const QString& local = QStringLiteral("/tmp/")) {
+    window->AddTransfers(QueueDirection::Download, items, ftp, local);
+  }
+  QString localFolder() const { return localDir.path() + QLatin1Char('/'); }
+  int errors() const {
+    int n = 0;
+    for (const QString& line : log) n += line.startsWith(QStringLiteral("Error: "));
+    return n;
+  }
+
+  TempHome home;
+  std::unique_ptr<FtpServerFixture> server;
+  FtpClient ftp;
+  QTemporaryDir localDir;
+  ScriptedPrompts prompts;
+  QStringList log, actions;
+  std::unique_ptr<frmQue> window;
+};
+
+TEST_F(QueueWindow, TransferToQueueTakesTheSelectionWithTheConnection) {
+  QFile file(localFolder() + "up.bin");
+  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+  file.write(QByteArray(5000, 'u'));
+  file.close();
+  ftp.CreateFolder(QStringLiteral("pub"));
+  ftp.ChangeCurrentFolder(QStringLiteral("pub"));
+
+  window->AddTransfers(QueueDirection::Upload,
+                       {{".", kFolder, ""}, {"..", kFolder, ""}, {"up.bin", kFile, ""}, {"dir", kFolder, ""}}, ftp,
+                       localDir.path());
+  ftp.setTransferMode(tidewick::ftp::TransferType::Ascii);
+  queueDownloads({{"r.txt", kFile, "10"}, {"sub", kFolder, "4096"}, {"lnk", kLink, "7"}});
+
+  ASSERT_EQ(names(), QStringList({"up.bin", "dir", "r.txt", "sub", "lnk"}));
+  const QString port = QString::number(server->port());
+  const std::vector<QStringList> expected = {
+      {"up.bin", localFolder(), "/pub", "127.0.0.1", "5000", "Upload", "Binary", "File", "demo", "demo", port},
+      {"dir", localFolder(), "/pub", "127.0.0.1", "0", "Upload", "Binary", "Dir", "demo", "demo", port},
+      {"r.txt", "/tmp/", "/pub", "127.0.0.1", "10", "Download", "Ascii", "File", "demo", "demo", port},
+      {"sub", "/tmp/", "/pub", "127.0.0.1", "4096", "Download", "Ascii", "Dir", "demo", "demo", port},
+      {"lnk", "/tmp/", "/pub", "127.0.0.1", "7", "Download", "Ascii", "Link", "demo", "demo", port},
+  };
+  for (int r = 0; r < 5; ++r)
+    for (int j = 0; j < QueueRow::ColumnCount; ++j)
+      EXPECT_EQ(model().row(r).column(j), expected[size_t(r)][j]) << "row " << r << " column " << j;
+  EXPECT_EQ(window->TxtTotalBytesQueued->text(), "9113");
+  EXPECT_EQ(window->lblItemCount->text(), "5");
+  EXPECT_EQ(actions, QStringList({"Queue Transfer complete", "Queue Transfer complete"}));
+
+  // Not connected: nothing is taken, and the walk still ends as usual.
+  ftp.Disconnect();
+  queueDownloads({{"late.txt", kFile, "1"}});
+  EXPECT_EQ(model().rowCount(), 5);
+  EXPECT_EQ(actions.last(), "Queue Transfer complete");
+  EXPECT_TRUE(log.isEmpty()) << log.join('\n').toStdString();
+}
+
+TEST_F(QueueWindow, SortingShowsPasswordsMaskedAndSizesByNumber) {
+  queueDownloads({{"b.txt", kFile, "100"}, {"A.txt", kFile, "20"}, {"c.txt", kFile, "3"}});
+  EXPECT_EQ(model().index(0, QueueModel::PasswordColumn).data(), "********");
+  EXPECT_EQ(model().row(0).password, "demo") << "the row keeps the real password";
+
+  // One order for every column, turned round by each click; the list starts ascending, so the
+  // first click sorts descending.
+  QHeaderView* header = window->lstQue->header();
+  emit header->sectionClicked(QueueModel::SizeColumn);
+  EXPECT_EQ(names(), QStringList({"b.txt", "A.txt", "c.txt"})); // 100, 20, 3
+  emit header->sectionClicked(QueueModel::SizeColumn);
+  EXPECT_EQ(names(), QStringList({"c.txt", "A.txt", "b.txt"}));
+  emit header->sectionClicked(QueueModel::NameColumn);
+  EXPECT_EQ(names(), QStringList({"c.txt", "b.txt", "A.txt"})) << "text without regard to case";
+  // Sorting stays on: rows added later take their sorted places, and runs follow the order shown.
+  queueDownloads({{"B2.txt", kFile, "1"}});
+  EXPECT_EQ(names(), QStringList({"c.txt", "B2.txt", "b.txt", "A.txt"}));
+}
+
+TEST_F(QueueWindow, RemovingTheSelectionAndClearingKeepTheTotal) {
+  queueDownloads({{"a", kFile, "10"}, {"b", kFile, "20"}, {"c", kFile, "70"}});
+  ASSERT_EQ(window->totalBytes(), 100);
+  select({0, 1});
+  window->mnuFileRemoveFromQue->trigger();
+  EXPECT_EQ(names(), QStringList({"c"}));
+  EXPECT_EQ(window->TxtTotalBytesQueued->text(), "70");
+
+  // Totals are 64-bit.
+  queueDownloads({{"huge.iso", kFile, "5368709120"}});
+  EXPECT_EQ(window->totalBytes(), 5368709190);
+  window->mnuFileSelectAll->trigger();
+  EXPECT_EQ(window->lstQue->selectionModel()->selectedRows().size(), 2);
+  window->mnuFileDeselectAll->trigger();
+  EXPECT_TRUE(window->lstQue->selectionModel()->selectedRows().isEmpty());
+  window->mnuFileClearQue->trigger();
+  EXPECT_EQ(model().rowCount(), 0);
+  EXPECT_EQ(window->TxtTotalBytesQueued->text(), "0");
+}
+
+TEST_F(QueueWindow, SaveLoadAndAppendThroughTheMenu) {
+  queueDownloads({{"one.txt", kFile, "1"}, {"two words.txt", kFile, "2"}, {"three", kFolder, "3"}});
+  const QString file = home.root() + "/saved.que";
+  std::vector<QueueRow> rows = model().rows();
+  // Passwords of every kind come back whole, the empty one included.
+  ftp.setPassword(QString::fromUtf8("pässwörd €"));
+  ftp.setUserName(QString());
+  queueDownloads({{"four", kFile, "4"}});
+  rows.push_back(model().rows().back());
+
+  prompts.textAnswers = {file};
+  window->mnuFileSaveQue->trigger();
+  EXPECT_EQ(QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup), 0)
+      << "the file is the owner's only";
+  window->mnuFileClearQue->trigger();
+  prompts.textAnswers = {file};
+  window->mnuFileLoadQue->trigger();
+  EXPECT_TRUE(model().rows() == rows);
+  EXPECT_EQ(window->totalBytes(), 0) << "loading leaves the total as it was";
+
+  prompts.textAnswers = {file};
+  window->mnuFileAppendQueFile->trigger();
+  ASSERT_EQ(model().rowCount(), 8);
+  EXPECT_EQ(model().row(4), rows[0]) << "the file's rows follow the queue's";
+
+  // A cancelled dialog reads and writes nothing, and Load keeps the queue.
+  const QByteArray before = TempHome::readFile(file);
+  window->mnuFileLoadQue->trigger();
+  window->mnuFileSaveQue->trigger();
+  EXPECT_EQ(model().rowCount(), 8);
+  EXPECT_EQ(TempHome::readFile(file), before);
+  EXPECT_TRUE(prompts.messages().empty());
+}
+
+TEST_F(QueueWindow, AFileThatIsNotAWholeQueueIsRefusedAndTheQueueStays) {
+  queueDownloads({{"kept1", kFile, "1"}, {"kept2", kFile, "2"}});
+  const QByteArray row1 =
+      "ROW1.0=a.txt\nROW1.1=/tmp/\nROW1.2=/pub\nROW1.3=h\nROW1.4=1\nROW1.5=Download\n"
+      "ROW1.6=Binary\nROW1.7=File\nROW1.8=nowy\nROW1.9=nowy\nROW1.10=21\n";
+  QByteArray large(50 * 1000 * 1000, 'x');
+  for (int i = 0; i < large.size(); i += 97) large[i] = '\n';
+  struct Case {
+    const char* what;
+    QString file;
+    QString title;
+    QString text;
+  } cases[] = {
+      {"no section", home.writeFile("profile.que", "[PROFILE]\nHOST=x\n"), "Tidewick - Wrong Queue File",
+       "Error: Wrong Queue File"},
+      {"words", home.writeFile("words.que", "[LISTQUE]\nLISTCOUNT=two\n" + row1), "Tidewick - Wrong Queue File",
+       "Error: Wrong Queue File: its LISTCOUNT \"two\" is not a number"},
+      {"negative", home.writeFile("negative.que", "[LISTQUE]\nLISTCOUNT=-1\n"), "Tidewick - Wrong Queue File",
+       "Error: Wrong Queue File: its LISTCOUNT -1 is not a row count from 0 to 32767"},
+      {"too many", home.writeFile("many.que", "[LISTQUE]\nLISTCOUNT=32768\n"), "Tidewick - Wrong Queue File",
+       "Error: Wrong Queue File: its LISTCOUNT 32768 is not a row count from 0 to 32767"},
+      {"undecodable",
+       home.writeFile("secret.que",
+                      "[LISTQUE]\nLISTCOUNT=1\n" + QByteArray(row1).replace("ROW1.9=nowy", "ROW1.9=\x05")),
+       "Tidewick - Wrong Queue File", "Error: Wrong Queue File: the password of row 1 cannot be decoded"},
+      {"binary", home.writeFile("binary.que", QByteArray("\x00\x01\xff\xfe\x7f", 5)), "Tidewick - Wrong Queue File",
+       "Error: Wrong Queue File"},
+      {"50 MB of text", home.writeFile("large.que", large), "Tidewick - Wrong Queue File", "Error: Wrong Queue File"},
+      {"missing", home.root() + "/missing.que", "Tidewick [Notice]",
+       "Error: Cannot read \"" + home.root() + "/missing.que\": No such file or directory"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (QAction* entry : {window->mnuFileLoadQue, window->mnuFileAppendQueFile}) {
+      prompts.clear();
+      prompts.textAnswers = {c.file};
+      entry->trigger();
+      ASSERT_EQ(prompts.messages(), std::vector<QString>{c.title + "|" + c.text});
+      EXPECT_EQ(prompts.asked.back().icon, Icon::Information);
+      EXPECT_EQ(names(), QStringList({"kept1", "kept2"}));
+    }
+  }
+}
+
+TEST_F(QueueWindow, HandWrittenFilesLoadAndMissingKeysAreNamed) {
+  // The documented example, as an editor or another program writes it.
+  const QString example =
+      home.writeFile("example.que",
+                     "[LISTQUE]\r\nLISTCOUNT=1\r\nROW1.0=report.txt\r\nROW1.1=/data/\r\nROW1.2=/pub\r\n"
+                     "ROW1.3=ftp.example.org\r\nROW1.4=2048\r\nROW1.5=Upload\r\nROW1.6=Binary\r\nROW1.7=File\r\n"
+                     "ROW1.8=klm\r\nROW1.9=\r\nROW1.10=21\r\n");
+  prompts.textAnswers = {example};
+  window->mnuFileLoadQue->trigger();
+  ASSERT_EQ(model().rowCount(), 1);
+  const QStringList expected = {"report.txt", "/data/", "/pub", "ftp.example.org", "2048", "Upload", "Binary", "File",
+                                "abc",        "",       "21"};
+  for (int j = 0; j < QueueRow::ColumnCount; ++j) EXPECT_EQ(model().row(0).column(j), expected[j]) << j;
+  EXPECT_TRUE(prompts.messages().empty());
+
+  // A count beyond the stored rows gives empty rows, and the user is told which.
+  const QString shortFile = home.writeFile("short.que", "[LISTQUE]\nLISTCOUNT=2\nROW1.0=only.txt\nROW1.1=/tmp/\n");
+  prompts.textAnswers = {shortFile};
+  window->mnuFileLoadQue->trigger();
+  ASSERT_EQ(names(), QStringList({"only.txt", ""}));
+  EXPECT_EQ(model().row(1), QueueRow());
+  EXPECT_EQ(prompts.messages(),
+            std::vector<QString>{"Tidewick [Notice]|Row(s) 1, 2 of the queue file lack some of their keys; those "
+                                 "columns were left empty."});
+}
+
+TEST_F(QueueWindow, ARunStopsAtTheFirstFailureAndKeepsTheRest) {
+  server->writeFile("pub/first.txt", "first");
+  server->writeFile("pub/third.txt", "third");
+  ftp.ChangeCurrentFolder(QStringLiteral("pub"));
+  queueDownloads({{"first.txt", kFile, "5"}, {"missing.txt", kFile, "7"}, {"third.txt", kFile, "5"}}, localFolder());
+
+  window->mnuFileRunQue->trigger();
+  EXPECT_EQ(names(), QStringList({"missing.txt", "third.txt"}));
+  EXPECT_EQ(window->totalBytes(), 12);
+  EXPECT_EQ(errors(), 1) << log.join('\n').toStdString();
+  EXPECT_EQ(TempHome::readFile(localFolder() + "first.txt"), "first");
+  EXPECT_FALSE(QFile::exists(localFolder() + "third.txt"));
+  EXPECT_FALSE(window->running());
+  EXPECT_TRUE(window->mnuFileRunQue->isEnabled());
+  EXPECT_FALSE(window->mnuFileAbort->isEnabled());
+
+  // The failing row goes; the rest runs.
+  select({0});
+  window->RemoveSelection();
+  window->ProcessQue();
+  EXPECT_EQ(model().rowCount(), 0);
+  EXPECT_EQ(TempHome::readFile(localFolder() + "third.txt"), "third");
+  EXPECT_EQ(window->totalBytes(), 0);
+  EXPECT_EQ(errors(), 1);
+
+  window->ProcessQue();
+  EXPECT_EQ(prompts.messages(), std::vector<QString>{"Tidewick|The are no files queued."});
+  EXPECT_EQ(prompts.asked.back().icon, Icon::None);
+}
+
+TEST_F(QueueWindow, FolderRowsGoWholeBothWays) {
+  server->writeFile("site/photos/a.jpg", "aaaa");
+  server->writeFile("site/photos/2023/b.jpg", "bb");
+  QDir().mkpath(localFolder() + "docs/sub");
+  QFile x(localFolder() + "docs/x.txt"), y(localFolder() + "docs/sub/y.txt");
+  ASSERT_TRUE(x.open(QIODevice::WriteOnly) && y.open(QIODevice::WriteOnly));
+  x.write("x");
+  y.write("yy");
+  x.close();
+  y.close();
+  ftp.ChangeCurrentFolder(QStringLiteral("site"));
+  queueDownloads({{"photos", kFolder, "4096"}}, localFolder() + "got");
+  window->AddTransfers(QueueDirection::Upload, {{"docs", kFolder, ""}}, ftp, localFolder());
+
+  window->ProcessQue();
+  EXPECT_EQ(model().rowCount(), 0) << log.join('\n').toStdString();
+  EXPECT_EQ(tree(localFolder() + "got/photos"), tree(server->path("site/photos")));
+  EXPECT_EQ(tree(server->path("site/docs")), tree(localFolder() + "docs"));
+  EXPECT_EQ(tree(server->path("site/docs")).size(), 2u);
+  EXPECT_EQ(window->lblStatus->text(), "Queue complete: 2 row(s) processed");
+  EXPECT_EQ(errors(), 0);
+}
+
+class QueueWindowSlowServer : public QueueWindow {
+protected:
+  FtpServerOptions serverOptions() const override {
+    FtpServerOptions slow;
+    slow.throttle = 40 * 1024 * 1024;
+    return slow;
+  }
+};
+
+TEST_F(QueueWindowSlowServer, AbortStopsTheRunningRowWhichStaysForALaterRun) {
+  constexpr qint64 size = 200LL * 1024 * 1024;
+  ASSERT_TRUE(QFile(server->writeFile("big.bin", "")).resize(size));
+  queueDownloads({{"big.bin", kFile, QString::number(size)}, {"after.txt", kFile, "1"}}, localFolder());
+
+  QElapsedTimer sinceAbort;
+  bool abortEnabled = false;
+  QTimer::singleShot(700, [&] {
+    abortEnabled = window->mnuFileAbort->isEnabled();
+    sinceAbort.start();
+    window->mnuFileAbort->trigger();
+  });
+  window->ProcessQue();
+  EXPECT_TRUE(abortEnabled);
+  EXPECT_LT(sinceAbort.elapsed(), 1000);
+  EXPECT_EQ(names(), QStringList({"big.bin", "after.txt"}));
+  EXPECT_EQ(errors(), 1);
+  EXPECT_LT(QFileInfo(localFolder() + "big.bin").size(), size);
+
+  server->writeFile("after.txt", "a");
+  window->ProcessQue();
+  EXPECT_EQ(model().rowCount(), 0) << log.join('\n').toStdString();
+  EXPECT_EQ(QFileInfo(localFolder() + "big.bin").size(), size);
+}
+
+} // namespace
