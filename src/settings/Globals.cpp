@@ -44,10 +44,13 @@ bool FolderExists(const QString& path) { return !path.isEmpty() && QFileInfo::ex
 
 void DeleteFileQuietly(const QString& path) { QFile::remove(path); }
 
+QString IniStringOf(const std::optional<QString>& stored) {
+  if (!stored || stored->startsWith(QStringLiteral("(Unassigned)"))) return {};
+  return StripNulls(*stored);
+}
+
 QString ReadIniString(const ini::Document& file, const QString& section, const QString& key) {
-  QString value = file.value(section, key).value_or(QString());
-  if (value.startsWith(QStringLiteral("(Unassigned)"))) return {};
-  return StripNulls(value);
+  return IniStringOf(file.value(section, key));
 }
 
 QString ReadIniString(const QString& file, const QString& section, const QString& key) {

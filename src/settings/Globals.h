@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace tidewick::settings {
 
 namespace ini {
@@ -33,6 +35,8 @@ int WriteIniString(const QString& section, const QString& key, const QString& va
 // The same on a document read once, for callers that read or write many values of one file and
 // then save it once.
 QString ReadIniString(const ini::Document& file, const QString& section, const QString& key);
+// What ReadIniString makes of a value as the file holds it (nothing: the key is missing).
+QString IniStringOf(const std::optional<QString>& stored);
 int WriteIniString(const QString& section, const QString& key, const QString& value, ini::Document& file);
 
 QString withTrailingSlash(const QString& path); // appends "/" unless the trimmed text ends with one

@@ -357,8 +357,9 @@ const Document::NewKey* Document::findNew(const QString& section, const QString&
   const auto p = m_pendingIndex.constFind(section.toCaseFolded());
   if (p == m_pendingIndex.cend()) return nullptr;
   const Pending& pending = m_pending[p.value()];
-  const auto k = pending.index.constFind(key.toCaseFolded());
-  if (k == pending.index.cend() || pending.keys[k.value()].removed) return nullptr;
+  const QHash<QString, size_t>& index = pending.keyIndex();
+  const auto k = index.constFind(key.toCaseFolded());
+  if (k == index.cend() || pending.keys[k.value()].removed) return nullptr;
   return &pending.keys[k.value()];
 }
 
@@ -441,7 +442,7 @@ bool Document::setValue(const QString& section, const QString& key, const QStrin
   }
   Pending& pending = m_pending[p.value()];
   const QString keyId = wantKey.toCaseFolded();
-  const auto k = pending.index.constFind(keyId);
+  const auto k = pending.keyIndex().constFind(keyId);
   if (k != pending.index.cend()) {
     // Set again: the key keeps the spelling it was first written with.
     NewKey& added = pending.keys[k.value()];
@@ -452,6 +453,38 @@ bool Document::setValue(const QString& section, const QString& key, const QStrin
     pending.keys.push_back({wantKey.toUtf8() + '=' + encodeValue(value), false});
   }
   return true;
+}
+
+bool Document::setValues(const QString& section, const std::vector<std::pair<QString, QString>>& values) {
+  const QString wantSection = section.trimmed();
+  for (const auto& [key, value] : values)
+    if (!validNames(wantSection, key.trimmed()) || !safeText(value)) return false;
+  const QString sectionId = wantSection.toCaseFolded();
+  if (sectionEnd(wantSection) || m_pendingIndex.contains(sectionId)) {
+    for (const auto& [key, value] : values) setValue(wantSection, key, value);
+    return true;
+  }
+  m_pendingIndex.insert(sectionId, m_pending.size());
+  Pending pending{wantSection, std::nullopt, {}, {}};
+  pending.keys.reserve(values.size());
+  for (const auto& [key, value] : values)
+    pending.keys.push_back({key.trimmed().toUtf8() + '=' + encodeValue(value), false});
+  pending.indexed = false;
+  m_pending.push_back(std::move(pending));
+  return true;
+}
+
+const QHash<QString, size_t>& Document::Pending::keyIndex() const {
+  if (!indexed) {
+    index.clear();
+    index.reserve(qsizetype(keys.size()));
+    for (size_t i = 0; i < keys.size(); ++i) {
+      const QByteArray& line = keys[i].line;
+      index.insert(QString::fromUtf8(line.left(line.indexOf('='))).toCaseFolded(), i);
+    }
+    indexed = true;
+  }
+  return index;
 }
 
 bool Document::remove(const QString& section, const QString& key) {
@@ -552,6 +585,18 @@ bool Document::save(const QString& path, QString* error) const {
     return false;
   }
   return writeFileAtomically(path, text(), error);
+}
+
+std::vector<std::pair<QString, QString>> Document::entries(const QString& section) const {
+  const QString wanted = section.trimmed();
+  const QByteArray current = text();
+  std::vector<std::pair<QString, QString>> out;
+  bool inSection = false;
+  walk(current, m_start, current.size(), [&](const Line&, const Parsed& p) {
+    if (p.kind == Kind::Section) inSection = sameName(p.name, wanted);
+    else if (inSection && p.kind == Kind::Key) out.emplace_back(decode(p.name), valueOf(p));
+  });
+  return out;
 }
 
 std::optional<QString> find(const QByteArray& text, const QString& section, const QString& key) {

@@ -54,10 +54,18 @@ public:
   std::optional<QString> value(const QString& section, const QString& key) const;
   // The names of the keys of `section`, in file order, each once.
   QStringList keys(const QString& section) const;
+  // Every key line of `section` as name and value, in file order, in one pass over the text: for
+  // readers of a whole section, where a lookup per key would cost a search each. A name may come
+  // more than once; its first entry is the one value() gives.
+  std::vector<std::pair<QString, QString>> entries(const QString& section) const;
 
   // Sets `key` in `section`. False, changing nothing, when the change cannot be expressed safely
   // (a name or value holding a line break or NUL, an empty key, a key holding "=").
   bool setValue(const QString& section, const QString& key, const QString& value);
+  // Sets many keys of `section`, as setValue() would one after the other; the names must differ from
+  // one another. False, changing nothing, when one of them could not be set. A section that neither
+  // the file nor an earlier change holds gets its keys in one block, without a lookup per key.
+  bool setValues(const QString& section, const std::vector<std::pair<QString, QString>>& values);
   // Removes the first occurrence of `key` in `section`; false when there was none.
   bool remove(const QString& section, const QString& key);
 
@@ -83,7 +91,10 @@ private:
     QString section;
     std::optional<qsizetype> insertAt;
     std::vector<NewKey> keys;
-    QHash<QString, size_t> index; // case-folded key name -> position in keys
+    // Case-folded key name -> position in keys; made when first needed after setValues().
+    mutable QHash<QString, size_t> index;
+    mutable bool indexed = true;
+    const QHash<QString, size_t>& keyIndex() const;
   };
 
   void index();

@@ -15,7 +15,6 @@ using settings::DecodeString;
 using settings::EncodeString;
 using settings::LeadingNumber;
 using settings::ReadIniString;
-using settings::WriteIniString;
 
 namespace {
 
@@ -96,13 +95,30 @@ bool isWholeNumber(const QString& text) {
                                           [](QChar c) { return c >= QLatin1Char('0') && c <= QLatin1Char('9'); });
 }
 
-} // namespace
-
-namespace {
-
 bool isNumber(const QString& text) {
   static const QRegularExpression number(QStringLiteral("^\\s*[+-]?(\\d+\\.?\\d*|\\.\\d+)\\s*$"));
   return number.match(text).hasMatch();
+}
+
+// Row i and column j of a key named "ROW<i>.<j>" in any case, both decimal without leading zeros
+// (the names QueueRowKey makes); nothing for any other name.
+std::optional<std::pair<int, int>> rowKeyCell(const QString& name) {
+  if (name.size() < 6 || name.left(3).compare(QLatin1String("ROW"), Qt::CaseInsensitive) != 0) return std::nullopt;
+  auto number = [&name](qsizetype& at, int digits) -> std::optional<int> {
+    const qsizetype from = at;
+    int value = 0;
+    while (at < name.size() && name[at] >= QLatin1Char('0') && name[at] <= QLatin1Char('9') && at - from < digits)
+      value = value * 10 + (name[at++].unicode() - '0');
+    if (at == from || (name[from] == QLatin1Char('0') && at - from > 1)) return std::nullopt;
+    return value;
+  };
+  qsizetype at = 3;
+  const std::optional<int> row = number(at, 5);
+  if (!row || *row < 1 || at >= name.size() || name[at] != QLatin1Char('.')) return std::nullopt;
+  ++at;
+  const std::optional<int> column = number(at, 2);
+  if (!column || at != name.size() || *column >= QueueRow::ColumnCount) return std::nullopt;
+  return std::pair{*row, *column};
 }
 
 enum class Strictness { AsWritten, Window };
@@ -130,27 +146,34 @@ std::optional<std::vector<QueueRow>> readRows(const QString& file, QString* prob
   const std::optional<int> count = QueueRowCount(countText);
   if (!count) return refuse(QStringLiteral("Wrong Queue File"));
 
+  // One pass over the section's lines; the first line of a key is the one that counts.
   std::vector<QueueRow> rows(static_cast<size_t>(*count));
-  for (int i = 1; i <= *count; ++i) {
-    QueueRow& row = rows[size_t(i - 1)];
-    bool complete = true;
-    for (int j = 0; j < QueueRow::ColumnCount; ++j) {
-      const QString key = QueueRowKey(i, j);
-      if (incomplete && complete && !doc.value(QueueSection, key)) complete = false;
-      const QString value = ReadIniString(doc, QueueSection, key);
-      if (!isEncoded(j)) {
-        row.setColumn(j, value);
-        continue;
-      }
-      const QString decoded = DecodeString(value);
-      // Only a text EncodeString wrote comes back whole; anything else would be saved back changed.
-      if (strictness == Strictness::Window && EncodeString(decoded) != value)
-        return refuse(QStringLiteral("Wrong Queue File: the %1 of row %2 cannot be decoded")
-                          .arg(QueueColumnCaption(j).toLower())
-                          .arg(i));
-      row.setColumn(j, decoded);
+  static_assert(QueueRow::ColumnCount <= 16, "a bit per column");
+  std::vector<quint16> found(rows.size(), 0); // a bit per column read
+  for (const auto& [name, stored] : doc.entries(QueueSection)) {
+    const std::optional<std::pair<int, int>> cell = rowKeyCell(name);
+    if (!cell || cell->first > *count) continue;
+    const auto [i, j] = *cell;
+    quint16& bits = found[size_t(i - 1)];
+    if (bits & (1u << j)) continue;
+    bits |= quint16(1u << j);
+    const QString value = settings::IniStringOf(stored);
+    if (!isEncoded(j)) {
+      rows[size_t(i - 1)].setColumn(j, value);
+      continue;
     }
-    if (!complete) incomplete->push_back(i);
+    const QString decoded = DecodeString(value);
+    // Only a text EncodeString wrote comes back whole; anything else would be saved back changed.
+    if (strictness == Strictness::Window && EncodeString(decoded) != value)
+      return refuse(QStringLiteral("Wrong Queue File: the %1 of row %2 cannot be decoded")
+                        .arg(QueueColumnCaption(j).toLower())
+                        .arg(i));
+    rows[size_t(i - 1)].setColumn(j, decoded);
+  }
+  if (incomplete) {
+    constexpr quint16 all = (1u << QueueRow::ColumnCount) - 1;
+    for (size_t i = 0; i < found.size(); ++i)
+      if (found[i] != all) incomplete->push_back(int(i + 1));
   }
   return rows;
 }
@@ -181,15 +204,26 @@ bool WriteQueueFile(const QString& file, const std::vector<QueueRow>& rows, QStr
   ini::Document doc = ini::Document::load(file);
   if (doc.status() == ini::LoadStatus::Unreadable || doc.status() == ini::LoadStatus::TooLarge)
     return refuse(doc.problem());
-  WriteIniString(QueueSection, QueueCountKey, QString::number(rows.size()), doc);
+  std::vector<std::pair<QString, QString>> values;
+  values.reserve(1 + rows.size() * QueueRow::ColumnCount);
+  values.emplace_back(QueueCountKey, QString::number(rows.size()));
   for (size_t i = 0; i < rows.size(); ++i) {
     for (int j = 0; j < QueueRow::ColumnCount; ++j) {
       const QString value = rows[i].column(j);
-      if (!WriteIniString(QueueSection, QueueRowKey(int(i + 1), j), isEncoded(j) ? EncodeString(value) : value, doc))
-        return refuse(QStringLiteral("Row %1 cannot be saved: its %2 holds a character that would break the line")
-                          .arg(i + 1)
-                          .arg(QLatin1String(ColumnCaptions[j])));
+      values.emplace_back(QueueRowKey(int(i + 1), j), isEncoded(j) ? EncodeString(value) : value);
     }
+  }
+  // Every value is checked before anything changes, so a refused row leaves the file as it was.
+  if (!doc.setValues(QueueSection, values)) {
+    for (size_t v = 1; v < values.size(); ++v) {
+      if (ini::Document().setValue(QueueSection, values[v].first, values[v].second)) continue;
+      const size_t row = (v - 1) / QueueRow::ColumnCount;
+      const int column = int((v - 1) % QueueRow::ColumnCount);
+      return refuse(QStringLiteral("Row %1 cannot be saved: its %2 holds a character that would break the line")
+                        .arg(row + 1)
+                        .arg(QueueColumnCaption(column)));
+    }
+    return refuse(QStringLiteral("The queue cannot be saved"));
   }
   QString error;
   if (!doc.save(file, &error)) return refuse(error);

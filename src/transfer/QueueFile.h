@@ -6,8 +6,8 @@
 //   ROW<i>.<j> = row i's column j, j from 1 to 10 (8 and 9, user name and password, shifted with
 //                EncodeString)
 //
-// The file is read once and written once; values go through ReadIniString/WriteIniString on that
-// one document. Saving updates an existing file key by key, so a file saved over an older, longer
+// The file is read once, its section in one pass, and written once; values follow the rules of
+// ReadIniString and WriteIniString. Saving updates an existing file key by key, so a file saved over an older, longer
 // one keeps the older rows' keys; reading stops at LISTCOUNT and never sees them.
 // The queue window and the headless runner share this model.
 

@@ -188,6 +188,36 @@ TEST(IniFile, ADocumentTakesManyChangesAndKeepsWhatItWasNotGiven) {
             (QStringList{"sname", "Remote Folder", "adresa", "path", "note", "quoted", "dup", "late"}));
 }
 
+TEST(IniFile, WholeSectionsReadAndWriteAsKeyByKey) {
+  // Read in one pass: every key line in file order, repeated sections included; the first of a
+  // name is what a lookup gives.
+  const auto entries = Document(kWindowsFile).entries(QStringLiteral("profile"));
+  ASSERT_EQ(entries.size(), 10u);
+  EXPECT_EQ(entries[1], (std::pair<QString, QString>{"Remote Folder", "/pub/incoming"}));
+  EXPECT_EQ(entries[5].second, "  padded  ");
+  EXPECT_EQ(entries[6].second, "first");
+  EXPECT_EQ(entries[9], (std::pair<QString, QString>{"dup", "third"}));
+
+  // Written in one block, a new section gives the text key-by-key changes give, and later changes
+  // find its keys; in a section the file has, keys are changed in place.
+  const std::vector<std::pair<QString, QString>> values = {
+      {"a", " padded "}, {"B", "2"}, {"c", "\"quoted\""}, {"x", "changed"}};
+  for (const char* section : {"Fresh", "other"}) {
+    SCOPED_TRACE(section);
+    Document bulk(kWindowsFile), oneByOne(kWindowsFile);
+    ASSERT_TRUE(bulk.setValues(QString::fromLatin1(section), values));
+    for (const auto& [key, value] : values) oneByOne.setValue(QString::fromLatin1(section), key, value);
+    EXPECT_EQ(bulk.text().toStdString(), oneByOne.text().toStdString());
+    EXPECT_TRUE(bulk.setValue(QString::fromLatin1(section), QStringLiteral("b"), QStringLiteral("3")));
+    EXPECT_EQ(bulk.value(QString::fromLatin1(section), QStringLiteral("B")), "3");
+    EXPECT_EQ(bulk.keys(QString::fromLatin1(section)).count(QStringLiteral("B")), 1);
+  }
+  // One value that would break its line refuses the lot.
+  Document refused(kWindowsFile);
+  EXPECT_FALSE(refused.setValues(QStringLiteral("Fresh"), {{"a", "1"}, {"b", "2\r\n[x]"}}));
+  EXPECT_FALSE(refused.isChanged());
+}
+
 TEST(IniFile, GarbageAndBrokenFilesReadAsMissing) {
   QByteArray garbage;
   for (int i = 0; i < 4096; ++i) garbage.append(static_cast<char>((i * 7919) % 256));
