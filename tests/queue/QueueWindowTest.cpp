@@ -1,5 +1,6 @@
 // The transfer queue window against the real test server: rows taken from the panes, the total,
-// sorting and removing, queue files through its menu, runs that fail, folder rows, and Abort.
+// sorting and removing, queue files through its menu and shared with the headless runner, runs
+// that fail, folder rows, and Abort.
 #include "ftp/FtpClient.h"
 #include "queue/QueueModel.h"
 #include "queue/frmQue.h"
@@ -18,6 +19,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -311,26 +313,60 @@ TEST_F(QueueWindow, ARunStopsAtTheFirstFailureAndKeepsTheRest) {
   EXPECT_EQ(prompts.asked.back().icon, Icon::None);
 }
 
-TEST_F(QueueWindow, FolderRowsGoWholeBothWays) {
+TEST_F(QueueWindow, QueueFilesPassBetweenTheWindowAndTheRunner) {
+  // Folder rows and a file row, queued here from the server's folder and the local one.
   server->writeFile("site/photos/a.jpg", "aaaa");
   server->writeFile("site/photos/2023/b.jpg", "bb");
-  QDir().mkpath(localFolder() + "docs/sub");
-  QFile x(localFolder() + "docs/x.txt"), y(localFolder() + "docs/sub/y.txt");
-  ASSERT_TRUE(x.open(QIODevice::WriteOnly) && y.open(QIODevice::WriteOnly));
-  x.write("x");
-  y.write("yy");
-  x.close();
-  y.close();
+  server->writeFile("site/down.txt", "from the server");
+  home.writeFile("local/docs/x.txt", "x");
+  home.writeFile("local/docs/sub/y.txt", "yy");
+  const QString local = home.root() + "/local";
   ftp.ChangeCurrentFolder(QStringLiteral("site"));
-  queueDownloads({{"photos", kFolder, "4096"}}, localFolder() + "got");
-  window->AddTransfers(QueueDirection::Upload, {{"docs", kFolder, ""}}, ftp, localFolder());
+  queueDownloads({{"photos", kFolder, "4096"}, {"down.txt", kFile, "15"}}, localFolder());
+  window->AddTransfers(QueueDirection::Upload, {{"docs", kFolder, ""}}, ftp, local);
 
-  window->ProcessQue();
-  EXPECT_EQ(model().rowCount(), 0) << log.join('\n').toStdString();
-  EXPECT_EQ(tree(localFolder() + "got/photos"), tree(server->path("site/photos")));
-  EXPECT_EQ(tree(server->path("site/docs")), tree(localFolder() + "docs"));
+  // Saved here, the queue runs unchanged without the window.
+  const QString saved = home.root() + "/saved.que";
+  prompts.textAnswers = {saved};
+  window->mnuFileSaveQue->trigger();
+  const QByteArray savedText = TempHome::readFile(saved);
+  QProcess runner;
+  runner.start(QStringLiteral(TIDEWICK_EXECUTABLE), {QStringLiteral("--run-queue"), saved});
+  ASSERT_TRUE(runner.waitForFinished(60000));
+  EXPECT_EQ(runner.exitCode(), 0) << runner.readAllStandardError().toStdString();
+  EXPECT_EQ(QString::fromUtf8(runner.readAllStandardOutput()),
+            "Download\tphotos\t6\nDownload\tdown.txt\t15\nUpload\tdocs\t3\n");
+  EXPECT_EQ(tree(localFolder() + "photos"), tree(server->path("site/photos")));
+  EXPECT_EQ(tree(server->path("site/docs")), tree(local + "/docs"));
   EXPECT_EQ(tree(server->path("site/docs")).size(), 2u);
+  EXPECT_EQ(TempHome::readFile(localFolder() + "down.txt"), "from the server");
+  EXPECT_EQ(TempHome::readFile(saved), savedText);
+
+  // A file written for the runner by hand (folders with and without their last "/", the login
+  // encoded as the format wants) loads and runs here just the same.
+  QFile::remove(localFolder() + "down.txt");
+  QFile::remove(server->path("site/docs/x.txt"));
+  const QByteArray port = QByteArray::number(server->port());
+  const QString handWritten =
+      home.writeFile("runner.que",
+                     "[LISTQUE]\nLISTCOUNT=2\n"
+                     "ROW1.0=down.txt\nROW1.1=" +
+                         localFolder().chopped(1).toUtf8() +
+                         "\nROW1.2=/site/\nROW1.3=127.0.0.1\nROW1.4=0\nROW1.5=Download\nROW1.6=Binary\n"
+                         "ROW1.7=File\nROW1.8=nowy\nROW1.9=nowy\nROW1.10=" +
+                         port + "\nROW2.0=x.txt\nROW2.1=" + local.toUtf8() +
+                         "/docs/\nROW2.2=/site/docs\nROW2.3=127.0.0.1\nROW2.4=0\nROW2.5=Upload\nROW2.6=Binary\n"
+                         "ROW2.7=File\nROW2.8=nowy\nROW2.9=nowy\nROW2.10=" +
+                         port + "\n");
+  window->mnuFileClearQue->trigger();
+  prompts.textAnswers = {handWritten};
+  window->mnuFileLoadQue->trigger();
+  ASSERT_EQ(names(), QStringList({"down.txt", "x.txt"}));
+  window->mnuFileRunQue->trigger();
+  EXPECT_EQ(model().rowCount(), 0) << log.join('\n').toStdString();
   EXPECT_EQ(window->lblStatus->text(), "Queue complete: 2 row(s) processed");
+  EXPECT_EQ(server->readFile("site/docs/x.txt"), "x");
+  EXPECT_EQ(TempHome::readFile(localFolder() + "down.txt"), "from the server");
   EXPECT_EQ(errors(), 0);
 }
 
