@@ -359,26 +359,17 @@ std::optional<transfer::LoadedQueue> frmQue::ReadChosenFile(const QString& title
   return loaded;
 }
 
-void frmQue::LoadQue() {
-  if (m_running) return;
-  std::optional<transfer::LoadedQueue> loaded = ReadChosenFile(QStringLiteral("Load Que"));
-  if (!loaded) return;
-  // The queue is replaced only now that a file was chosen and read. The total stays as it was.
-  m_model->clear();
-  const std::vector<int> incomplete = loaded->incompleteRows;
-  m_model->append(std::move(loaded->rows));
-  if (!incomplete.empty())
-    m_services.prompts->message(
-        this, kNoticeTitle,
-        QStringLiteral("Row(s) %1 of the queue file lack some of their keys; those columns were left empty.")
-            .arg(rowList(incomplete)),
-        UserPrompts::OkOnly, UserPrompts::Icon::Information);
-}
+void frmQue::LoadQue() { AddFromFile(QStringLiteral("Load Que"), true); }
 
-void frmQue::AppendQueFile() {
+void frmQue::AppendQueFile() { AddFromFile(QStringLiteral("Append Que File"), false); }
+
+void frmQue::AddFromFile(const QString& title, bool replace) {
   if (m_running) return;
-  std::optional<transfer::LoadedQueue> loaded = ReadChosenFile(QStringLiteral("Append Que File"));
+  std::optional<transfer::LoadedQueue> loaded = ReadChosenFile(title);
   if (!loaded) return;
+  // A loaded queue replaces this one only now that a file was chosen and read. The total stays as
+  // it was either way.
+  if (replace) m_model->clear();
   const std::vector<int> incomplete = loaded->incompleteRows;
   m_model->append(std::move(loaded->rows));
   if (!incomplete.empty())

@@ -143,6 +143,8 @@ private:
   // Reads a queue file chosen in the open dialog; nothing when none was chosen or it was refused
   // (the user has been told why).
   std::optional<transfer::LoadedQueue> ReadChosenFile(const QString& title);
+  // Load Que (`replace`) and Append Que File.
+  void AddFromFile(const QString& title, bool replace);
   void Unload();
 
   QueueServices m_services;
