@@ -36,12 +36,8 @@ using tidewick::update::ConnectionState;
 
 namespace {
 
-// The manual's sources; run by hand, outside ctest, they are found from this file.
-QString manualFolder() {
-  const QString source = qEnvironmentVariable("TIDEWICK_SOURCE_DIR");
-  if (!source.isEmpty()) return source + QStringLiteral("/docs/help");
-  return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/../../docs/help");
-}
+// The manual's sources.
+QString manualFolder() { return QStringLiteral(TIDEWICK_SOURCE_DIR "/docs/help"); }
 
 struct HelpMain {
   TempHome home;

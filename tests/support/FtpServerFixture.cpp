@@ -10,12 +10,7 @@ FtpServerFixture::FtpServerFixture(FtpServerOptions options) : m_options(std::mo
 
 FtpServerFixture::~FtpServerFixture() { stop(); }
 
-QString FtpServerFixture::scriptPath() {
-  const QByteArray fromEnv = qgetenv("TIDEWICK_SOURCE_DIR");
-  if (!fromEnv.isEmpty()) return QString::fromLocal8Bit(fromEnv) + QStringLiteral("/tests/support/ftpserver.py");
-  // Run by hand, outside ctest: the script sits beside this file.
-  return QFileInfo(QStringLiteral(__FILE__)).absolutePath() + QStringLiteral("/ftpserver.py");
-}
+QString FtpServerFixture::scriptPath() { return QStringLiteral(TIDEWICK_SOURCE_DIR "/tests/support/ftpserver.py"); }
 
 ::testing::AssertionResult FtpServerFixture::start() {
   if (!m_root.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary root folder";
