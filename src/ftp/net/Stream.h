@@ -53,13 +53,9 @@ public:
   // Reads what is there (at least one byte, at most size); 0 means the peer closed its side.
   virtual std::size_t readSome(char* buffer, std::size_t size) = 0;
   virtual void writeAll(const char* data, std::size_t size) = 0;
-  // Whether sendFile() and receiveToFile() work on this stream (on a plain socket, not through
-  // an encrypting layer).
-  virtual bool canSendFile() const { return false; }
+  // Whether receiveToFile() works on this stream (on a plain socket, not through an encrypting
+  // layer).
   virtual bool canReceiveToFile() const { return false; }
-  // Sends up to `count` bytes of the open file `fd` from `offset` straight from the file, without
-  // copying them through this process. Returns the bytes sent, 0 when the file ends at `offset`.
-  virtual std::size_t sendFile(int fd, std::int64_t offset, std::size_t count);
   // Moves what arrives, up to `count` bytes, into the open regular file `fd` at `offset` without
   // copying it through this process. Returns the bytes written, 0 when the peer closed its side.
   // A failure to write the file is a FileError.
@@ -98,10 +94,6 @@ inline std::string secondsText(Millis duration) {
 }
 
 inline void writeAll(Stream& stream, const std::string& bytes) { stream.writeAll(bytes.data(), bytes.size()); }
-
-inline std::size_t Stream::sendFile(int, std::int64_t, std::size_t) {
-  throw NetError(NetError::Kind::Reset, "This connection cannot send straight from a file");
-}
 
 inline std::size_t Stream::receiveToFile(int, std::int64_t, std::size_t) {
   throw NetError(NetError::Kind::Reset, "This connection cannot write straight into a file");

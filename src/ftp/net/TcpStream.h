@@ -26,9 +26,7 @@ public:
 
   std::size_t readSome(char* buffer, std::size_t size) override;
   void writeAll(const char* data, std::size_t size) override;
-  bool canSendFile() const override { return true; }
   bool canReceiveToFile() const override;
-  std::size_t sendFile(int fd, std::int64_t offset, std::size_t count) override;
   std::size_t receiveToFile(int fd, std::int64_t offset, std::size_t count) override;
   std::size_t available() override;
   bool waitReadable(Millis wait) override;

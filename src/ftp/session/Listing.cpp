@@ -60,6 +60,7 @@ private:
 namespace {
 
 constexpr std::size_t chunkSize = 256 * 1024;
+static_assert(chunkSize <= Session::bufferCapacity);
 constexpr std::size_t listingLineCap = 64 * 1024;
 
 QString fromWire(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
@@ -294,9 +295,8 @@ bool Session::listImpl(const QString& pattern, const std::function<void(FolderIt
 }
 
 void Session::readListingLines(ListingBudget& budget, const std::function<void(std::string_view)>& line) {
-  if (!m_buffer) m_buffer = std::make_unique<char[]>(chunkSize);
   try {
-    readLines(*m_data, m_buffer.get(), budget, line,
+    readLines(*m_data, buffer(), budget, line,
               [this] { log(QStringLiteral("A listing line longer than 64 KiB was left out")); });
   } catch (const net::NetError& e) {
     if (e.kind() == net::NetError::Kind::Interrupted) throw;

@@ -70,6 +70,9 @@ public:
 // survived. requestAbort() is the one call meant for other threads.
 class Session final : public RemoteSession {
 public:
+  // The size of the buffer transfers and listings share; no user takes more.
+  static constexpr std::size_t bufferCapacity = 1024 * 1024;
+
   explicit Session(SessionEvents& events);
   ~Session();
   Session(const Session&) = delete;
@@ -242,10 +245,12 @@ private:
   bool m_mlsdRefused = false;
   bool m_listAllRefused = false; // the server takes no options after LIST ("LIST -a")
   bool m_proxyActiveNoted = false;
-  std::unique_ptr<char[]> m_buffer; // transfer buffer, allocated once
-  char m_type = 0;                  // 'A', 'I' or 0 when unknown
-  bool m_restPending = false;       // a raw REST may still be in force
-  std::string m_peerAddress;        // numeric address of the server on the control connection
+  // The one buffer of transfers and listings, allocated on first use.
+  char* buffer();
+  std::unique_ptr<char[]> m_buffer;
+  char m_type = 0;            // 'A', 'I' or 0 when unknown
+  bool m_restPending = false; // a raw REST may still be in force
+  std::string m_peerAddress;  // numeric address of the server on the control connection
   bool m_peerV6 = false;
 
   // progress of the current operation

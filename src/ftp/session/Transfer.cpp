@@ -1,9 +1,10 @@
-// Single-file transfers. In binary mode an upload goes from the file to the socket with sendfile()
-// and a large download from the socket into the file with splice(), so the data is copied once,
-// inside the kernel. Otherwise it moves through one 256 KiB buffer that is written to disk only
-// when full (small writes cost several times more per byte here). Either way memory stays flat
-// whatever the file size. A download that ends short of the size the server announced is a
-// failure, and the part that arrived stays on disk for a later resume.
+// Single-file transfers. Downloads go through a 256 KiB block that is written to disk only when
+// full (small writes cost several times more per byte here), except that a large binary download
+// goes from the socket into the file with splice(), copied once inside the kernel instead of twice
+// through this process. Uploads are read in 1 MiB blocks (sendfile() measured slower: vsftpd took
+// longer to read what it sent). Either way memory stays flat whatever the file size. A download
+// that ends short of the size the server announced is a failure, and the part that arrived stays
+// on disk for a later resume.
 //
 // A download never writes through a symbolic link at the target's name, and a complete file gets
 // the server's modification time (an upload the local one, where the server can set it), so a
@@ -32,9 +33,12 @@ namespace tidewick::ftp {
 
 namespace {
 
-// 256 KiB: large enough that disk writes come in big blocks, small enough that a block read from
-// the socket is still in the CPU cache when it is written out (1 MiB measured clearly slower).
+// Downloads: 256 KiB, large enough that disk writes come in big blocks, small enough that a block
+// read from the socket is still in the CPU cache when it is written out (1 MiB measured clearly
+// slower). Uploads: 1 MiB, which vsftpd took in faster than 256 KiB.
 constexpr std::size_t bufferSize = 256 * 1024;
+constexpr std::size_t uploadBlock = 1024 * 1024;
+static_assert(bufferSize <= Session::bufferCapacity && uploadBlock <= Session::bufferCapacity);
 constexpr qint64 directDownloadFrom = 1024 * 1024;
 
 std::string toWire(const QString& text) { return text.toUtf8().toStdString(); }
@@ -75,6 +79,11 @@ QDateTime mdtmTime(const proto::Reply& reply) {
 }
 
 } // namespace
+
+char* Session::buffer() {
+  if (!m_buffer) m_buffer = std::make_unique<char[]>(bufferCapacity);
+  return m_buffer.get();
+}
 
 void Session::reportProgress(qint64 fileBytes, qint64 fileSize) {
   // Cheap: the worker keeps only the newest figures and the UI fetches them at its own pace.
@@ -147,8 +156,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
                    QStringLiteral("Cannot prepare the local file %1: %2").arg(local, file.errorString()));
   if (size < 0 && startOffset == 0 && !ascii) size = proto::parseAnnouncedSize(start.lastLine()).value_or(-1);
 
-  if (!m_buffer) m_buffer = std::make_unique<char[]>(bufferSize);
-  char* const buffer = m_buffer.get();
+  char* const buffer = this->buffer();
   std::size_t filled = 0;
   proto::AsciiDecoder decoder;
   std::string converted;
@@ -332,8 +340,7 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
   m_restPending = false;
   if (startReply.isNegative()) refused(verb + " " + remoteWire, startReply);
 
-  if (!m_buffer) m_buffer = std::make_unique<char[]>(bufferSize);
-  char* const buffer = m_buffer.get();
+  char* const buffer = this->buffer();
   proto::AsciiEncoder encoder;
   std::string converted;
   qint64 position = start;
@@ -352,27 +359,21 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
     throw FtpError(FailureKind::TransferFailed, fallback);
   };
 
-  const bool direct = !ascii && m_data && m_data->canSendFile();
   while (!transfer.finished) {
-    qint64 n = 0;
+    const qint64 n = file.read(buffer, static_cast<qint64>(uploadBlock));
+    if (n < 0)
+      throw FtpError(FailureKind::LocalFileFailed,
+                     QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
+    if (n == 0) break;
     const char* data = buffer;
-    std::size_t length = 0;
-    if (!direct) {
-      n = file.read(buffer, static_cast<qint64>(bufferSize));
-      if (n < 0)
-        throw FtpError(FailureKind::LocalFileFailed,
-                       QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
-      if (n == 0) break;
-      length = static_cast<std::size_t>(n);
-      if (ascii) {
-        encoder.convert(buffer, length, converted);
-        data = converted.data();
-        length = converted.size();
-      }
+    std::size_t length = static_cast<std::size_t>(n);
+    if (ascii) {
+      encoder.convert(buffer, length, converted);
+      data = converted.data();
+      length = converted.size();
     }
     try {
-      if (direct) n = static_cast<qint64>(m_data->sendFile(file.handle(), position, bufferSize));
-      else m_data->writeAll(data, length);
+      m_data->writeAll(data, length);
     } catch (const net::NetError& e) {
       if (e.kind() == net::NetError::Kind::Interrupted) throw;
       const QString broken =
@@ -384,7 +385,6 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
       resync();
       throw FtpError(FailureKind::TransferFailed, broken);
     }
-    if (n == 0) break; // the file ended early: it shrank since it was opened
     position += n;
     m_operationTotal += n;
     reportProgress(position, size);
