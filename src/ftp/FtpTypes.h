@@ -67,16 +67,16 @@ struct FolderItem {
 };
 
 // How much one listing may bring before it stops with a failure, whichever bound comes first.
-// Text counts as received, except that an entry kept in memory counts with what it holds when
-// that is more (names are held as UTF-16), so the kept entries never hold more than `bytes`.
+// `bytes` counts the text as received and, on top, what the entries kept from it hold in memory
+// (names are held as UTF-16, twice their text), so text and entries together stay within it.
 struct ListingLimit {
   qint64 entries;
   qint64 bytes;
 };
 
-// A million entries is far beyond any folder a person browses, and at about 120 bytes an entry
-// with usual names it stays well inside the text bound, which stops a server that streams
-// without end.
+// A million entries is far beyond any folder a person browses; with usual names it comes well
+// before the byte bound (about 70 bytes of text and 120 held an entry), which stops a server that
+// streams without end or lists very long names.
 inline constexpr ListingLimit defaultListingLimit{1'000'000, 256LL * 1024 * 1024};
 
 // Reason codes of FileSkipped; GetSkipReason gives their texts.

@@ -331,7 +331,8 @@ TEST_F(HostileServer, OversizedListingStopsAtItsLimit) {
   EXPECT_EQ(failure.description(), QStringLiteral("The listing is larger than 1 MiB; it was stopped there"));
   EXPECT_EQ(client.CurrentState(), Idle);
 
-  // Names are held as UTF-16, twice their text: 240 KB of long names hold more than 400 KiB.
+  // Names are held as UTF-16, twice their text: 240 KB of long names and what they hold come to
+  // more than 400 KiB.
   std::string longNames;
   for (int i = 0; i < 1000; ++i)
     longNames += "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 " + std::string(200, 'n') + std::to_string(i) + "\r\n";

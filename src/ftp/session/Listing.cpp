@@ -29,11 +29,10 @@ public:
     m_bytes += static_cast<qint64>(bytes);
     check();
   }
-  // One entry; `held` is what it keeps in memory when it is kept (0 when it is not), `line` the
-  // text it came in, which text() counted already.
-  void entry(std::size_t held, std::size_t line) {
+  // One entry; `held` is what it keeps in memory when it is kept (0 when it is not).
+  void entry(std::size_t held) {
     ++m_entries;
-    if (held > line) m_bytes += static_cast<qint64>(held - line);
+    m_bytes += static_cast<qint64>(held);
     check();
   }
 
@@ -272,7 +271,7 @@ bool Session::listImpl(const QString& pattern, const std::function<void(FolderIt
     }
     if (entry->name == QLatin1String(".") || entry->name == QLatin1String("..")) return;
     if (!proto::wildcardMatch(pattern, entry->name)) {
-      budget.entry(0, line.size());
+      budget.entry(0);
       return;
     }
     FolderItem item;
@@ -285,7 +284,7 @@ bool Session::listImpl(const QString& pattern, const std::function<void(FolderIt
                                entry->kind == ListEntry::Folder ? std::move(entry->unique) : QString());
     // An item is held by the caller, or by the window it is reported to, as long as it would
     // be here.
-    budget.entry(heldBytes(item), line.size());
+    budget.entry(heldBytes(item));
     sink(std::move(item));
   };
 
@@ -315,7 +314,7 @@ QString Session::rawListing(const std::string& verb, const std::string& argument
   if (!transfer.finished)
     readListingLines(budget, [&](std::string_view line) {
       log(fromWire(line));
-      budget.entry(0, line.size());
+      budget.entry(0);
     });
   closeData();
   if (transfer.finished) return fromWire(start.text());
