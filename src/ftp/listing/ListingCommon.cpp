@@ -1,5 +1,7 @@
 #include "ftp/listing/ListingCommon.h"
 
+#include <cstring>
+
 #include <limits>
 
 namespace tidewick::ftp::listing {
@@ -8,6 +10,8 @@ Tokens::Tokens(std::string_view line) {
   const char* p = line.data();
   const char* const end = p + line.size();
   while (p < end && count < MaxTokens) {
+    // ls pads its columns with long runs of spaces: skip them eight at a time.
+    for (std::uint64_t word = 0; end - p >= 8 && (std::memcpy(&word, p, 8), word == 0x2020202020202020ULL);) p += 8;
     while (p < end && isBlank(*p)) ++p;
     if (p == end) break;
     const char* const start = p;
@@ -157,7 +161,7 @@ QString decodeName(std::string_view bytes) {
   return QString::fromUtf8(bytes.data(), size);
 }
 
-QDateTime DateCache::utc(int year, int month, int day, int hour, int minute, int second) {
+const QDateTime& DateCache::utc(int year, int month, int day, int hour, int minute, int second) {
   const std::array<int, 6> key{year, month, day, hour, minute, second};
   if (!m_hasWhen || key != m_key) {
     m_key = key;

@@ -78,8 +78,8 @@ private:
 // so a listing of many files from the same minute works it out once.
 class DateCache {
 public:
-  // utcDateTime(), remembering the last answer.
-  QDateTime utc(int year, int month, int day, int hour, int minute, int second);
+  // utcDateTime(), remembering the last answer (valid until the next call).
+  const QDateTime& utc(int year, int month, int day, int hour, int minute, int second);
   // The year guessed for a year-less date by `guess`, remembering the last answer.
   int year(int month, int day, QDate today, int (*guess)(int month, int day, QDate today));
 

@@ -97,8 +97,9 @@ int guessYear(int month, int day, QDate today) {
 }
 
 struct DateMatch {
-  int lastToken = -1; // index of the date's last token
-  QDateTime when;
+  int lastToken = -1;              // index of the date's last token
+  const QDateTime* when = nullptr; // the date cache's, or `own` (this runs for every line)
+  std::optional<QDateTime> own;
   ListEntry::Precision precision = ListEntry::Precision::Unknown;
 };
 
@@ -109,11 +110,15 @@ bool matchDate(const Tokens& t, int i, Context& context, DateMatch& out) {
 
   auto finish = [&](int last, bool withClock) {
     if (!withClock) hour = minute = second = 0;
-    out.when = context.dates ? context.dates->utc(year, month, day, hour, minute, second)
-                             : utcDateTime(year, month, day, hour, minute, second);
+    if (context.dates) {
+      out.when = &context.dates->utc(year, month, day, hour, minute, second);
+    } else {
+      out.own = utcDateTime(year, month, day, hour, minute, second);
+      out.when = &*out.own;
+    }
     if (withClock) out.precision = hasSeconds ? ListEntry::Precision::Second : ListEntry::Precision::Minute;
     else out.precision = ListEntry::Precision::Day;
-    if (!out.when.isValid()) return false;
+    if (!out.when->isValid()) return false;
     out.lastToken = last;
     return true;
   };
@@ -139,7 +144,8 @@ bool matchDate(const Tokens& t, int i, Context& context, DateMatch& out) {
     if (!finish(i + 1, true)) return false;
     int zone = 0;
     if (i + 2 < t.count && parseZone(t[i + 2], zone)) {
-      out.when = out.when.addSecs(-qint64(zone) * 60);
+      out.own = out.when->addSecs(-qint64(zone) * 60);
+      out.when = &*out.own;
       out.lastToken = i + 2;
     }
     return true;
@@ -220,7 +226,7 @@ std::optional<ListEntry> parseUnixLine(std::string_view line, Context& context) 
   }
   entry.name = decodeName(name);
   entry.size = size;
-  entry.modified = date.when;
+  entry.modified = *date.when;
   entry.precision = date.precision;
   entry.permissions = context.permissions ? context.permissions->get(permissions)
                                           : QString::fromLatin1(permissions.data(), qsizetype(permissions.size()));
