@@ -19,7 +19,9 @@ BUILD=${1:-$ROOT/build-bench}
 PAIRS_BIG=${PAIRS_BIG:-5}    # 1 GiB transfers
 PAIRS_SMALL=${PAIRS_SMALL:-15} # sub-second work
 PAIRS_TREE=${PAIRS_TREE:-9}  # the 2000-file folders
-BENCH_USER=tidewick-bench   # made for the run when missing, removed again
+# The local user is made for this run alone (another run at the same time must not reset its
+# password) and removed again at the end.
+BENCH_USER=twbench$(head -c 4 /dev/urandom | od -An -tx1 | tr -d ' \n')
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "bench/run.sh: run as root (vsftpd needs it)" >&2
@@ -52,13 +54,10 @@ trap cleanup EXIT
 chmod 755 "$WORK"
 mkdir -p "$WORK/root/pub" "$WORK/root/up" "$WORK/root/tree" "$WORK/root/flat" "$WORK/root/big" "$WORK/root/none" \
   "$WORK/empty" "$WORK/src" "$WORK/dl"
-if ! id -u "$BENCH_USER" >/dev/null 2>&1; then
-  useradd --no-create-home --home-dir "$WORK/root" --shell /bin/sh "$BENCH_USER"
-  MADE_USER=yes
-fi
+useradd --no-create-home --home-dir "$WORK/root" --shell /bin/sh "$BENCH_USER"
+MADE_USER=yes
 BENCH_PASSWORD=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
 echo "$BENCH_USER:$BENCH_PASSWORD" | chpasswd
-usermod --home "$WORK/root" "$BENCH_USER" 2>/dev/null || true
 chmod 777 "$WORK/root/up" # both users upload there
 echo "Preparing files..."
 head -c $((1024 * 1024 * 1024)) /dev/urandom >"$WORK/root/pub/big.bin"
