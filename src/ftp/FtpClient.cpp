@@ -62,7 +62,7 @@ SessionSettings FtpClient::settings() const {
   const auto proxy = static_cast<ProxyKind>(m_proxyType);
   s.proxy.kind = (proxy == ProxyKind::Socks4 || proxy == ProxyKind::Socks5) ? proxy : ProxyKind::None;
   s.proxy.host = m_proxyHost.trimmed().toStdString();
-  s.proxy.port = static_cast<std::uint16_t>(std::clamp(m_proxyPort, 0, 65535));
+  s.proxy.port = static_cast<std::uint16_t>(m_proxyPort); // checked by Connect()
   s.proxy.user = m_proxyUser.toStdString();
   s.proxy.password = m_proxyPassword.toStdString();
   return s;
@@ -216,6 +216,11 @@ void FtpClient::pollProgress(bool final) {
 void FtpClient::Connect() {
   if (m_state != ClientState::NotConnected)
     throw FtpFailure(QStringLiteral("Already connected to %1").arg(m_host), FailureKind::Busy);
+  // A proxy port outside the 16-bit range would otherwise be cut to another port and connect there.
+  const auto proxy = static_cast<ProxyKind>(m_proxyType);
+  if ((proxy == ProxyKind::Socks4 || proxy == ProxyKind::Socks5) && (m_proxyPort < 1 || m_proxyPort > 65535))
+    throw FtpFailure(QStringLiteral("The proxy port %1 is not a port number (1 to 65535)").arg(m_proxyPort),
+                     FailureKind::InvalidArgument);
   run(ClientState::Connecting, [](RemoteSession& s) { s.connect(); });
 }
 

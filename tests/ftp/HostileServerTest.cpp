@@ -604,6 +604,27 @@ TEST_F(HostileServer, ServerHangingUpWhileIdleIsNoticed) {
   EXPECT_TRUE(harness.logContains(QStringLiteral("421 Idle too long")));
 }
 
+TEST_F(HostileServer, PortsOutsideOneTo65535ConnectNowhere) {
+  // The server's port and the proxy's follow one rule: 1 to 65535 are tried (nobody listens on the
+  // edges here), anything else is refused before a connection is made.
+  const auto outcome = [&](int serverPort, int proxyPort) {
+    client.setServerPort(serverPort);
+    client.setProxyPort(proxyPort);
+    const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+    EXPECT_EQ(client.CurrentState(), NotConnected);
+    EXPECT_EQ(server.connections(), 0);
+    return failure.number() == failureNumber(FailureKind::InvalidArgument) ? "refused" : "tried";
+  };
+  for (const auto& [port, expected] :
+       std::map<int, std::string>{{0, "refused"}, {1, "tried"}, {65535, "tried"}, {65536, "refused"}}) {
+    EXPECT_EQ(outcome(port, 1080), expected) << "server port " << port;
+    client.setProxyType(5);
+    client.setProxyAddress(QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(outcome(server.port(), port), expected) << "proxy port " << port;
+    client.setProxyType(0);
+  }
+}
+
 namespace {
 
 // A port whose accept queue is full: new connections get no answer at all, like a host behind a
