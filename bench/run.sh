@@ -19,6 +19,10 @@ BUILD=${1:-$ROOT/build-bench}
 PAIRS_BIG=${PAIRS_BIG:-5}    # 1 GiB transfers
 PAIRS_SMALL=${PAIRS_SMALL:-15} # sub-second work
 PAIRS_TREE=${PAIRS_TREE:-9}  # the 2000-file folders
+# ONLY=get,put,tree,flat,list,memory picks some of the measurements (all when empty), SERVERS one
+# of the two logins, for another series of a figure that came out close.
+ONLY=${ONLY:-}
+want() { [ -z "$ONLY" ] || [[ ",$ONLY," == *",$1,"* ]]; }
 # The local user is made for this run alone (another run at the same time must not reset its
 # password) and removed again at the end.
 BENCH_USER=twbench$(head -c 4 /dev/urandom | od -An -tx1 | tr -d ' \n')
@@ -130,7 +134,7 @@ PY
 }
 # Per server: its name, the login, and where the shared folder lies in its view (the anonymous
 # user sees it as /, the local user by its real path).
-SERVERS="anonymous local"
+SERVERS=${SERVERS:-"anonymous local"}
 login_anonymous="ftp bench@"
 root_anonymous=""
 login_local="$BENCH_USER $BENCH_PASSWORD"
@@ -217,22 +221,23 @@ for server in $SERVERS; do
   root=root_$server
   read -r user password <<<"${!login}"
   r=${!root}
-  pairs "[$server] 1 GiB download vs lftp get [<= 1.0]" "$PAIRS_BIG" clear_dl \
+  want get && pairs "[$server] 1 GiB download vs lftp get [<= 1.0]" "$PAIRS_BIG" clear_dl \
     "$TIDEWICK" --run-queue "$WORK/get-$server.que" -- \
     lftp -u "$user,$password" -p "$PORT" -e "get $r/pub/big.bin -o $WORK/dl/big.bin; quit" 127.0.0.1
-  pairs "[$server] 1 GiB upload vs curl -T [<= 0.85]" "$PAIRS_BIG" clear_up \
+  want put && pairs "[$server] 1 GiB upload vs curl -T [<= 0.85]" "$PAIRS_BIG" clear_up \
     "$TIDEWICK" --run-queue "$WORK/put-$server.que" -- \
     curl -s --user "$user:$password" -T "$WORK/src/big.bin" "ftp://127.0.0.1:$PORT/up/big.bin"
   for folder in tree flat; do
-    pairs "[$server] 2000 x 4 KiB $folder vs lftp mirror [<= 1.0]" "$PAIRS_TREE" clear_dl \
+    want "$folder" && pairs "[$server] 2000 x 4 KiB $folder vs lftp mirror [<= 1.0]" "$PAIRS_TREE" clear_dl \
       "$TIDEWICK" --run-queue "$WORK/$folder-$server.que" -- \
       lftp -u "$user,$password" -p "$PORT" -e "mirror $r/$folder $WORK/dl/tw/$folder; quit" 127.0.0.1
   done
-  pairs "[$server] 100,000-entry listing vs curl LIST [<= 1.0]" "$PAIRS_SMALL" nothing \
+  want list && pairs "[$server] 100,000-entry listing vs curl LIST [<= 1.0]" "$PAIRS_SMALL" nothing \
     "$LISTER" 127.0.0.1 "$PORT" "$user" "$password" "$r/big" -- \
     curl -s --user "$user:$password" "ftp://127.0.0.1:$PORT/big/" -o /dev/null
 done
 
+want memory || exit 0
 echo
 echo "Peak memory (max RSS) [< 40 MiB]:"
 # peak LABEL CMD...: prints and records the peak memory of CMD in MiB (the command may fail).
