@@ -15,6 +15,8 @@
 namespace tidewick::ftp {
 namespace {
 
+using SecurityKind = tidewick::ftp::Security;
+
 constexpr std::size_t drainBatch = 2000;
 constexpr qint64 progressIntervalMs = 50;
 
@@ -59,6 +61,13 @@ SessionSettings FtpClient::settings() const {
   s.listingLimit = m_listingLimit;
   s.keepDates = m_keepDates;
   s.protocol = m_protocol == static_cast<int>(Protocol::Sftp) ? Protocol::Sftp : Protocol::Ftp;
+  switch (static_cast<SecurityKind>(m_security)) {
+    case SecurityKind::Plain:
+    case SecurityKind::TlsIfAvailable:
+    case SecurityKind::TlsRequired:
+    case SecurityKind::TlsImplicit: s.security = static_cast<SecurityKind>(m_security); break;
+    default: s.security = SecurityKind::TlsRequired; // never less protection than asked for
+  }
   const auto proxy = static_cast<ProxyKind>(m_proxyType);
   s.proxy.kind = (proxy == ProxyKind::Socks4 || proxy == ProxyKind::Socks5) ? proxy : ProxyKind::None;
   s.proxy.host = m_proxyHost.trimmed().toStdString();
@@ -160,6 +169,7 @@ void FtpClient::deliver(WorkerEvent& event) {
     case WorkerEvent::Type::Skipped: Q_EMIT FileSkipped(event.text, event.text2, event.code); break;
     case WorkerEvent::Type::Disconnected:
       if (m_currentJob == 0) m_state = ClientState::NotConnected;
+      m_encryption.clear();
       Q_EMIT Disconnected();
       break;
     case WorkerEvent::Type::Question: {
@@ -176,6 +186,12 @@ void FtpClient::deliver(WorkerEvent& event) {
         event.question->answer(given ? QLatin1Char('+') + answer : QStringLiteral("-"));
         break;
       }
+      if (event.question->kind() == Question::Kind::Certificate) {
+        bool trust = false;
+        Q_EMIT CertificateNotTrusted(event.question->certificate(), trust);
+        event.question->trust(trust);
+        break;
+      }
       QString answer;
       if (event.question->kind() == Question::Kind::Account) Q_EMIT AccountRequired(answer);
       else Q_EMIT PasswordRequired(answer);
@@ -189,6 +205,7 @@ void FtpClient::deliver(WorkerEvent& event) {
         m_currentJob = 0;
         m_abortRequested = false;
         m_state = event.result.connected ? ClientState::Idle : ClientState::NotConnected;
+        m_encryption = event.result.encryption;
       }
       for (const auto& wait : m_waits) {
         if (wait->job != event.job) continue;

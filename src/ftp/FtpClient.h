@@ -51,6 +51,8 @@ class FtpClient : public QObject {
   Q_PROPERTY(int IdleTimeout READ IdleTimeout WRITE setIdleTimeout)
   Q_PROPERTY(bool KeepFileDates READ KeepFileDates WRITE setKeepFileDates)
   Q_PROPERTY(int Protocol READ Protocol WRITE setProtocol)
+  Q_PROPERTY(int Security READ Security WRITE setSecurity)
+  Q_PROPERTY(QString Encryption READ Encryption)
 
 public:
   using FolderItem = tidewick::ftp::FolderItem;
@@ -114,6 +116,14 @@ public:
   void setProtocol(int protocol) { m_protocol = protocol; }
   void setProtocol(tidewick::ftp::Protocol protocol) { m_protocol = static_cast<int>(protocol); }
   bool isSftp() const { return m_protocol == static_cast<int>(tidewick::ftp::Protocol::Sftp); }
+  // How the next Connect protects the connection: a tidewick::ftp::Security as a number (Plain,
+  // unless set). An unknown number counts as TLS required.
+  int Security() const { return m_security; }
+  void setSecurity(int security) { m_security = security; }
+  void setSecurity(tidewick::ftp::Security security) { m_security = static_cast<int>(security); }
+  // While connected over TLS, its version and cipher ("TLSv1.3, TLS_AES_256_GCM_SHA384"); empty
+  // otherwise.
+  QString Encryption() const { return m_encryption; }
 
   // ---- methods
   void Connect();
@@ -165,6 +175,10 @@ Q_SIGNALS:
   // SFTP: a key's passphrase or a keyboard-interactive prompt. Set `given` with the answer;
   // leaving it false cancels (the key is not used, the prompt's login fails).
   void SecretRequired(const tidewick::ftp::SecretRequest& request, QString& answer, bool& given);
+  // The server's certificate is not vouched for by the system's certificate authorities or does
+  // not name the host: set `trust` to go on (it starts false, and nothing is sent until it is
+  // answered). Emitted on the UI thread while Connect waits; connect directly.
+  void CertificateNotTrusted(const tidewick::ftp::CertificateInfo& certificate, bool& trust);
   void ListingFolderItem(const QString& name, const QDateTime& date, qint64 size, int kind);
   // Bytes of the current file so far (from its start, resume offset included), its percentage,
   // and the bytes moved in the whole call.
@@ -205,6 +219,8 @@ private:
   tidewick::ftp::ListingLimit m_listingLimit = tidewick::ftp::defaultListingLimit;
   bool m_keepDates = true;
   int m_protocol = static_cast<int>(tidewick::ftp::Protocol::Ftp);
+  int m_security = static_cast<int>(tidewick::ftp::Security::Plain);
+  QString m_encryption;
 
   ClientState m_state = ClientState::NotConnected;
   bool m_abortRequested = false;

@@ -21,6 +21,8 @@ const char* failureKindName(FailureKind kind) {
     case FailureKind::Busy: return "Busy";
     case FailureKind::InvalidArgument: return "InvalidArgument";
     case FailureKind::HostKeyRejected: return "HostKeyRejected";
+    case FailureKind::TlsFailed: return "TlsFailed";
+    case FailureKind::CertificateRejected: return "CertificateRejected";
     case FailureKind::TargetExists: return "TargetExists";
   }
   return "Unknown";

@@ -3,6 +3,7 @@
 #include <QDateTime>
 #include <QSharedData>
 #include <QString>
+#include <QStringList>
 
 #include <cstdint>
 
@@ -29,6 +30,10 @@ enum class FailureKind : int {
   InvalidArgument = 15,
   // The SSH server's host key is not the one known for it, or nobody trusted an unknown one.
   HostKeyRejected = 18,
+  // TLS could not be had: the server refused it where it was required, or the handshake failed.
+  TlsFailed = 16,
+  // The server's certificate was not trusted, or the data connection showed another one.
+  CertificateRejected = 17,
   TargetExists = 58,
 };
 
@@ -104,6 +109,29 @@ enum class ClientState : int {
   Busy = 3,
   Transferring = 4,
   Disconnecting = 5,
+};
+
+// How a connection is protected (the Security property). Explicit TLS asks with AUTH TLS on the
+// usual port and then protects the data connections too (PBSZ 0, PROT P); implicit TLS starts with
+// the handshake, on port 990 by custom.
+enum class Security : int {
+  Plain = 0,          // no TLS
+  TlsIfAvailable = 1, // AUTH TLS; without encryption when the server refuses it
+  TlsRequired = 2,    // AUTH TLS; a refusal ends the connection before the login is sent
+  TlsImplicit = 3,    // TLS from the first byte
+};
+
+// A server certificate that the system's certificate authorities and the host-name check do not
+// vouch for, as it is put to the user.
+struct CertificateInfo {
+  QString host; // as the user gave it
+  int port = 0;
+  QString subject; // "CN=ftp.example.org,O=Example"
+  QString issuer;
+  QDateTime validFrom; // UTC
+  QDateTime validUntil;
+  QString sha256;       // "AB:CD:...", of the whole certificate
+  QStringList problems; // why it is not trusted, one sentence each
 };
 
 // ProxyType values.

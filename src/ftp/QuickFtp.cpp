@@ -46,12 +46,15 @@ std::unique_ptr<FtpClient> QuickFtp::newClient(const Login& login) {
   client->setProxyUserName(login.proxyUser);
   client->setProxyPassword(login.proxyPassword);
   client->setProtocol(login.protocol);
+  client->setSecurity(login.security);
   connect(client.get(), &FtpClient::LogMessage, this, &QuickFtp::LogMessage);
   connect(client.get(), &FtpClient::ReceivingFile, this, &QuickFtp::ReceivingFile);
   connect(client.get(), &FtpClient::SendingFile, this, &QuickFtp::SendingFile);
   connect(client.get(), &FtpClient::FileSkipped, this, &QuickFtp::FileSkipped);
   connect(client.get(), &FtpClient::HostKeyUnknown, this, &QuickFtp::HostKeyUnknown, Qt::DirectConnection);
   connect(client.get(), &FtpClient::SecretRequired, this, &QuickFtp::SecretRequired, Qt::DirectConnection);
+  connect(client.get(), &FtpClient::CertificateNotTrusted, this, &QuickFtp::CertificateNotTrusted,
+          Qt::DirectConnection);
   connect(client.get(), &FtpClient::TransferProgress, this, [this](qint64 fileBytes, int percent, qint64 total) {
     m_bytes = total;
     Q_EMIT TransferProgress(fileBytes, percent, total);
@@ -63,7 +66,7 @@ template <typename Fn>
 qint64 QuickFtp::session(const QString& host, int port, const QString& user, const QString& password, bool ascii,
                          Fn&& transfer) {
   const Login login{host, user,        password,    m_proxyHost, m_proxyUser, m_proxyPassword,
-                    port, m_proxyType, m_proxyPort, m_passive,   m_protocol};
+                    port, m_proxyType, m_proxyPort, m_passive,   m_protocol,  m_security};
   struct Running {
     QuickFtp* self;
     ~Running() { self->m_client = nullptr; }

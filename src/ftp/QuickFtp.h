@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ftp/FtpFailure.h"
+#include "ftp/FtpTypes.h"
 #include "ftp/SshTypes.h"
 
 #include <QObject>
@@ -68,6 +69,9 @@ public:
   // What each call speaks, as FtpClient::Protocol (FTP unless set).
   int Protocol() const { return m_protocol; }
   void setProtocol(int protocol) { m_protocol = protocol; }
+  // How each call protects its connection, as FtpClient::Security (Plain unless set).
+  int Security() const { return m_security; }
+  void setSecurity(int security) { m_security = security; }
   // Stops the running call (it then fails with FailureKind::Aborted).
   void setAbort(bool abort);
 
@@ -85,6 +89,8 @@ Q_SIGNALS:
   // As FtpClient's; nobody answering fails the call with a message saying why.
   void HostKeyUnknown(const tidewick::ftp::HostKeyInfo& key, int& answer);
   void SecretRequired(const tidewick::ftp::SecretRequest& request, QString& answer, bool& given);
+  // As FtpClient::CertificateNotTrusted; nobody answering means the call fails.
+  void CertificateNotTrusted(const tidewick::ftp::CertificateInfo& certificate, bool& trust);
 
 private:
   // What a connection was made with; a kept connection serves only a call with the same.
@@ -93,6 +99,7 @@ private:
     int port = 0, proxyType = 0, proxyPort = 0;
     bool passive = true;
     int protocol = 0; // a kept connection serves only calls of the protocol it speaks
+    int security = 0; // and of the protection it has
     bool operator==(const Login&) const = default;
   };
 
@@ -112,6 +119,7 @@ private:
   int m_idleTimeoutMs = 30000;
   bool m_keepDates = true;
   int m_protocol = 0; // tidewick::ftp::Protocol::Ftp
+  int m_security = 0; // tidewick::ftp::Security::Plain
   qint64 m_bytes = 0;
   FtpClient* m_client = nullptr; // the connection of the running call
   bool m_keepConnection = false;

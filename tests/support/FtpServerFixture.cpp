@@ -37,6 +37,11 @@ QString FtpServerFixture::scriptPath() { return QStringLiteral(TIDEWICK_SOURCE_D
   if (!m_options.masquerade.isEmpty()) arguments << QStringLiteral("--masquerade") << m_options.masquerade;
   if (m_options.throttle > 0) arguments << QStringLiteral("--throttle") << QString::number(m_options.throttle);
   for (const QString& name : m_options.refuse) arguments << QStringLiteral("--refuse") << name;
+  if (!m_options.tlsCertificate.isEmpty())
+    arguments << QStringLiteral("--tls-cert") << m_options.tlsCertificate << QStringLiteral("--tls-key")
+              << m_options.tlsKey;
+  if (m_options.tlsImplicit) arguments << QStringLiteral("--tls-implicit");
+  if (m_options.tlsRequired) arguments << QStringLiteral("--tls-required");
 
   m_process = std::make_unique<QProcess>();
   m_process->setProcessChannelMode(QProcess::SeparateChannels);

@@ -23,6 +23,11 @@ struct FtpServerOptions {
   QString masquerade;          // PASV replies name this address instead of the real one
   int throttle = 0;            // bytes per second on data connections, 0 = unlimited
   QStringList refuse;          // file names whose download and upload the server refuses (550)
+  // TLS (AUTH TLS, or from the first byte when implicit) with this PEM certificate and key.
+  QString tlsCertificate;
+  QString tlsKey;
+  bool tlsImplicit = false;
+  bool tlsRequired = false; // no login and no data connection without TLS
 };
 
 // A real FTP server (pyftpdlib, run by /usr/bin/python3 tests/support/ftpserver.py) on a free

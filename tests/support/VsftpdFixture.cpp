@@ -41,6 +41,26 @@ VsftpdFixture::~VsftpdFixture() { stop(); }
   return result;
 }
 
+QString VsftpdFixture::tlsConfig() const {
+  if (m_options.tlsCertificate.isEmpty()) return {};
+  return QStringLiteral(
+             "ssl_enable=YES\n"
+             "allow_anon_ssl=YES\n"
+             "force_anon_logins_ssl=YES\n"
+             "force_anon_data_ssl=YES\n"
+             "require_ssl_reuse=YES\n"
+             "strict_ssl_read_eof=YES\n"
+             "ssl_sslv2=NO\n"
+             "ssl_sslv3=NO\n"
+             "ssl_tlsv1=YES\n"
+             "ssl_ciphers=HIGH\n"
+             "rsa_cert_file=%1\n"
+             "rsa_private_key_file=%2\n"
+             "implicit_ssl=%3\n")
+      .arg(m_options.tlsCertificate, m_options.tlsKey,
+           m_options.tlsImplicit ? QStringLiteral("YES") : QStringLiteral("NO"));
+}
+
 ::testing::AssertionResult VsftpdFixture::startOn(quint16 port) {
   if (port == 0) return ::testing::AssertionFailure() << "no free port";
   const QString config = QStringLiteral(
@@ -67,7 +87,8 @@ VsftpdFixture::~VsftpdFixture() { stop(); }
                              "use_localtime=NO\n"
                              "connect_from_port_20=NO\n")
                              .arg(port)
-                             .arg(root(), m_dir.filePath(QStringLiteral("empty")));
+                             .arg(root(), m_dir.filePath(QStringLiteral("empty"))) +
+                         tlsConfig();
   const QString configPath = m_dir.filePath(QStringLiteral("vsftpd.conf"));
   QFile file(configPath);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config.toUtf8()) < 0)

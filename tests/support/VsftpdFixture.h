@@ -19,9 +19,18 @@ namespace tidewick::test {
 // the system user "ftp", so it needs root (as the test machines run) and that user (the Debian
 // package creates it). The server reads everything below the root and writes below /incoming;
 // files the test puts there itself belong to root and cannot be replaced by the server.
+struct VsftpdOptions {
+  // TLS with this PEM certificate and key: required for logins and data, data connections must
+  // resume the control connection's session (require_ssl_reuse), and uploads must end with TLS's
+  // close_notify (strict_ssl_read_eof).
+  QString tlsCertificate;
+  QString tlsKey;
+  bool tlsImplicit = false;
+};
+
 class VsftpdFixture {
 public:
-  VsftpdFixture() = default;
+  explicit VsftpdFixture(VsftpdOptions options = {}) : m_options(std::move(options)) {}
   ~VsftpdFixture();
   VsftpdFixture(const VsftpdFixture&) = delete;
   VsftpdFixture& operator=(const VsftpdFixture&) = delete;
@@ -37,7 +46,9 @@ public:
 
 private:
   ::testing::AssertionResult startOn(quint16 port);
+  QString tlsConfig() const;
 
+  VsftpdOptions m_options;
   QTemporaryDir m_dir;
   std::unique_ptr<QProcess> m_process;
   quint16 m_port = 0;

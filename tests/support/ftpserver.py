@@ -8,7 +8,9 @@ Test-only switches: --anonymous-write, --no-mlsd, --no-epsv, --masquerade ADDR (
 address), --throttle BYTES (per second, both ways), --refuse NAME (RETR and STOR of a file with
 that name answer 550; may be repeated), --command-log FILE (every command line received, as
 received, one a line; passwords masked), --watch-stdin (exit when standard input closes, so the
-server never outlives the test that started it).
+server never outlives the test that started it), --tls-cert FILE and --tls-key FILE (offer
+AUTH TLS with that certificate; needs python3-openssl), --tls-implicit (TLS from the first byte
+instead), --tls-required (refuse USER and PASS, and data connections, without TLS).
 """
 
 import argparse
@@ -41,7 +43,20 @@ def main():
     parser.add_argument("--refuse", action="append", default=[], help="file name whose RETR and STOR fail")
     parser.add_argument("--command-log", default="")
     parser.add_argument("--watch-stdin", action="store_true")
+    parser.add_argument("--tls-cert", default="")
+    parser.add_argument("--tls-key", default="")
+    parser.add_argument("--tls-implicit", action="store_true")
+    parser.add_argument("--tls-required", action="store_true")
     args = parser.parse_args()
+
+    base = FTPHandler
+    if args.tls_cert:
+        try:
+            from pyftpdlib.handlers import TLS_FTPHandler
+        except ImportError as error:
+            sys.stderr.write("TLS needs python3-openssl: %s\n" % error)
+            sys.exit(3)
+        base = TLS_FTPHandler
 
     logging.basicConfig(level=logging.WARNING)
     root = os.path.abspath(args.root)
@@ -54,18 +69,30 @@ def main():
 
     refused = set(args.refuse)
 
-    class Handler(FTPHandler):
+    class Handler(base):
         def ftp_RETR(self, file):
             if os.path.basename(file) in refused:
                 self.respond("550 Refused by the test server.")
                 return
-            return FTPHandler.ftp_RETR(self, file)
+            return base.ftp_RETR(self, file)
 
         def ftp_STOR(self, file, mode="w"):
             if os.path.basename(file) in refused:
                 self.respond("550 Refused by the test server.")
                 return
-            return FTPHandler.ftp_STOR(self, file, mode)
+            return base.ftp_STOR(self, file, mode)
+
+    if args.tls_cert:
+        Handler.certfile = args.tls_cert
+        Handler.keyfile = args.tls_key or args.tls_cert
+        Handler.tls_control_required = args.tls_required
+        Handler.tls_data_required = args.tls_required
+        if args.tls_implicit:
+            def handle(self):
+                # The handshake comes first; the greeting waits for it in the send buffer.
+                self.secure_connection(self.ssl_context)
+                base.handle(self)
+            Handler.handle = handle
 
     if args.command_log:
         command_log = open(args.command_log, "a", encoding="utf-8", errors="replace")
@@ -74,7 +101,7 @@ def main():
             # Written before the server answers, so a client that has its reply finds it here.
             command_log.write(("PASS ****" if cmd == "PASS" else line) + "\n")
             command_log.flush()
-            FTPHandler.pre_process_command(self, line, cmd, arg)
+            base.pre_process_command(self, line, cmd, arg)
 
         Handler.pre_process_command = pre_process_command
 
@@ -84,7 +111,7 @@ def main():
     if args.masquerade:
         Handler.masquerade_address = args.masquerade
     # pyftpdlib keeps its command table on the class; copy before removing entries.
-    Handler.proto_cmds = dict(FTPHandler.proto_cmds)
+    Handler.proto_cmds = dict(base.proto_cmds)
     if args.no_mlsd:
         for name in ("MLSD", "MLST"):
             Handler.proto_cmds.pop(name, None)

@@ -161,6 +161,7 @@ void Worker::threadMain() {
       // so the state handed back is the true one.
       session.checkIdle();
       result.connected = session.isConnected();
+      result.encryption = session.encryption();
       {
         std::lock_guard lock(m_mutex);
         m_running = 0;
@@ -173,7 +174,12 @@ void Worker::threadMain() {
       continue;
     }
 
-    // Idle: sleep until a job arrives or the server says something (or hangs up).
+    // Idle: sleep until a job arrives or the server says something (or hangs up). What TLS holds
+    // decrypted already would never wake the poll.
+    if (m_active->controlHasBuffered()) {
+      m_active->checkIdle();
+      continue;
+    }
     pollfd fds[2] = {};
     fds[0].fd = m_wakeFd;
     fds[0].events = POLLIN;
@@ -282,12 +288,16 @@ std::optional<QString> Worker::askSecret(const SecretRequest& request) {
   const std::optional<QString> answer = ask(std::make_shared<Question>(request));
   if (!answer || !answer->startsWith(QLatin1Char('+'))) return std::nullopt;
   return answer->mid(1);
-}
+  std::optional<bool> Worker::trustCertificate(const CertificateInfo& certificate) {
+    const std::optional<QString> answer = ask(std::make_shared<Question>(certificate));
+    if (!answer) return std::nullopt;
+    return !answer->isEmpty();
+  }
 
-void Worker::disconnected() {
-  WorkerEvent event;
-  event.type = WorkerEvent::Type::Disconnected;
-  push(std::move(event));
-}
+  void Worker::disconnected() {
+    WorkerEvent event;
+    event.type = WorkerEvent::Type::Disconnected;
+    push(std::move(event));
+  }
 
 } // namespace tidewick::ftp

@@ -22,20 +22,26 @@ struct JobResult {
   FailureKind kind = FailureKind::None;
   QString description;
   bool connected = false;
+  QString encryption; // Session::encryption() at the end of the job
 };
 
 // A question the session waits on (account, password, an unknown SSH host key, a passphrase or
-// a keyboard-interactive prompt). The UI thread answers; an abort cancels.
+// a keyboard-interactive prompt, an untrusted TLS certificate). The UI thread answers; an abort
+// cancels.
 class Question {
 public:
-  enum class Kind { Account, Password, HostKey, Secret };
+  enum class Kind { Account, Password, HostKey, Secret, Certificate };
   explicit Question(Kind kind) : m_kind(kind) {}
   explicit Question(HostKeyInfo key) : m_kind(Kind::HostKey), m_hostKey(std::move(key)) {}
   explicit Question(SecretRequest secret) : m_kind(Kind::Secret), m_secret(std::move(secret)) {}
+  explicit Question(CertificateInfo certificate) : m_kind(Kind::Certificate), m_certificate(std::move(certificate)) {}
   Kind kind() const { return m_kind; }
   const HostKeyInfo& hostKey() const { return m_hostKey; }
   const SecretRequest& secret() const { return m_secret; }
+  const CertificateInfo& certificate() const { return m_certificate; }
   void answer(const QString& text);
+  // The answer to a certificate question: "yes" is any non-empty text.
+  void trust(bool trusted) { answer(trusted ? QStringLiteral("trust") : QString()); }
   void cancel();
   // Worker side: waits for the answer; nothing when cancelled.
   std::optional<QString> wait();
@@ -44,6 +50,7 @@ private:
   Kind m_kind;
   HostKeyInfo m_hostKey;
   SecretRequest m_secret;
+  CertificateInfo m_certificate;
   std::mutex m_mutex;
   std::condition_variable m_cv;
   bool m_done = false;
@@ -114,6 +121,7 @@ private:
   void fileSkipped(const QString& remoteName, const QString& localName, SkipReason reason) override;
   std::optional<QString> askAccount() override;
   std::optional<QString> askPassword() override;
+  std::optional<bool> trustCertificate(const CertificateInfo& certificate) override;
   void disconnected() override;
 
   // SshPrompts

@@ -25,6 +25,7 @@ public:
     Connect,     // the connection was refused or could not be made
     Proxy,       // the proxy refused or spoke nonsense
     Reset,       // the peer reset the connection or a socket error occurred
+    Tls,         // the TLS handshake failed, or the peer broke the TLS protocol
   };
 
   NetError(Kind kind, const std::string& what) : std::runtime_error(what), m_kind(kind) {}
@@ -40,8 +41,10 @@ public:
   using std::runtime_error::runtime_error;
 };
 
-// A connected byte stream. Every layer (plain TCP, the SOCKS negotiation, later TLS) offers this
-// one interface, so the FTP code never asks what is underneath.
+// A connected byte stream. Every layer (plain TCP, the SOCKS negotiation, TLS) offers this one
+// interface, so the FTP code never asks what is underneath. A layer may hold bytes of its own that
+// the socket no longer has (TLS keeps what it decrypted): buffered() says so, and available() and
+// waitReadable() count them, so nothing waits on the socket for bytes that are here already.
 //
 // All calls except interrupt() belong to the one thread that drives the stream. Each blocking call
 // ends within timeout(), or as soon as interrupt() is called from any other thread; both end it with
@@ -60,10 +63,14 @@ public:
   // copying it through this process. Returns the bytes written, 0 when the peer closed its side.
   // A failure to write the file is a FileError.
   virtual std::size_t receiveToFile(int fd, std::int64_t offset, std::size_t count);
-  // Bytes that can be read right now without waiting.
+  // Bytes that can be read right now without waiting, buffered ones included.
   virtual std::size_t available() = 0;
-  // Waits up to `wait` for something to read (or the peer closing); true when there is.
+  // Waits up to `wait` for something to read (or the peer closing); true when there is, at once
+  // when buffered() is not 0.
   virtual bool waitReadable(Millis wait) = 0;
+  // What this stream holds already, so that a read returns it without the socket: decrypted bytes,
+  // or the end of the stream seen already (counted as one). 0 for a plain socket.
+  virtual std::size_t buffered() const { return 0; }
   // Tells the peer that nothing more will be written (the end of an upload).
   virtual void shutdownSend() = 0;
   virtual void close() = 0;
@@ -77,7 +84,8 @@ public:
 
   virtual Endpoint localEndpoint() const = 0;
   virtual Endpoint remoteEndpoint() const = 0;
-  // The socket underneath, for waiting on it while idle.
+  // The socket underneath, for waiting on it while idle. Look at buffered() first: a poll() on the
+  // socket does not see what a layer holds.
   virtual int nativeHandle() const = 0;
 };
 

@@ -8,7 +8,6 @@
 
 #include "ftp/session/Session.h"
 
-#include "ftp/net/TcpStream.h"
 #include "ftp/proto/Command.h"
 
 #include <asio/ip/address.hpp>
@@ -40,7 +39,7 @@ std::string Session::dataHost() const {
 }
 
 std::unique_ptr<net::Stream> Session::connectStream(const std::string& host, std::uint16_t port) {
-  auto tcp = std::make_unique<net::TcpStream>();
+  auto tcp = net::Connector::newStream();
   net::TcpStream* raw = tcp.get();
   {
     std::lock_guard lock(m_streamMutex);
@@ -48,13 +47,7 @@ std::unique_ptr<net::Stream> Session::connectStream(const std::string& host, std
   }
   if (m_abort.load()) raw->interrupt();
   try {
-    if (m_settings.proxy.kind != ProxyKind::None) {
-      raw->connect(m_settings.proxy.host, m_settings.proxy.port, m_settings.connectTimeout);
-      raw->setTimeout(m_settings.connectTimeout);
-      net::socksConnect(*raw, m_settings.proxy, host, port);
-    } else {
-      raw->connect(host, port, m_settings.connectTimeout);
-    }
+    m_connector.connect(*raw, host, port);
   } catch (const net::NetError& e) {
     if (e.kind() == net::NetError::Kind::Interrupted) throw;
     closeData();
@@ -171,6 +164,8 @@ proto::Reply Session::startTransfer(const std::string& verb, const std::string& 
       transfer.listener.reset();
       if (m_abort.load()) m_data->interrupt();
     }
+    // The server says it is ready; it shakes hands on the data connection only now.
+    if (m_protectData) secureData();
     return reply;
   }
   closeData();

@@ -46,6 +46,12 @@ public:
 
   virtual void requestAbort() = 0;
   virtual int controlHandle() const = 0;
+  // Whether the control connection holds something already that its socket no longer shows (TLS
+  // keeps what it decrypted), so waiting on controlHandle() would not see it.
+  virtual bool controlHasBuffered() const { return false; }
+  // How the connection is encrypted, as the status bar and the log say it ("TLSv1.3,
+  // TLS_AES_256_GCM_SHA384"); empty when it is not, or when not connected.
+  virtual QString encryption() const { return {}; }
   virtual void checkIdle() = 0;
   virtual void shutdown(net::Millis wait) = 0;
 };

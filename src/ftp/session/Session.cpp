@@ -9,7 +9,6 @@
 
 #include "ftp/session/Session.h"
 
-#include "ftp/net/TcpStream.h"
 #include "ftp/proto/Command.h"
 
 #include <QRegularExpression>
@@ -58,6 +57,7 @@ void Session::applySettings(const SessionSettings& settings) {
   m_settings.host = bareHost(settings.host);
   m_settings.proxy.host = toWire(bareHost(QString::fromStdString(settings.proxy.host)));
   m_logFile.setPath(settings.logFile);
+  m_connector.configure(m_settings.proxy, m_settings.connectTimeout);
   if (m_control) m_control->setTimeout(settings.idleTimeout);
 }
 
@@ -217,12 +217,20 @@ void Session::refused(const std::string& what, const proto::Reply& reply, Failur
   throw FtpError(kind, QStringLiteral("%1 failed: %2").arg(fromWire(what), fromWire(reply.text())));
 }
 
-void Session::dropConnection(const QString& why) {
+void Session::closeControl() {
   {
     std::lock_guard lock(m_streamMutex);
     m_data.reset();
+    m_controlTls = nullptr;
     m_control.reset();
   }
+  m_protectData = false;
+  m_trustedCertificate.clear();
+  m_encryption.clear();
+}
+
+void Session::dropConnection(const QString& why) {
+  closeControl();
   m_reader.clear();
   m_features = {};
   m_type = 0;
@@ -309,36 +317,27 @@ void Session::resync(net::Millis wait) {
 
 void Session::openControl() {
   const std::string host = toWire(m_settings.host.trimmed());
-  const bool viaProxy = m_settings.proxy.kind != ProxyKind::None;
-  auto tcp = std::make_unique<net::TcpStream>();
+  auto tcp = net::Connector::newStream();
   net::TcpStream* raw = tcp.get();
   {
     std::lock_guard lock(m_streamMutex);
     m_control = std::move(tcp);
   }
   if (m_abort.load()) raw->interrupt();
+  const bool viaProxy = m_connector.viaProxy();
   try {
-    if (viaProxy) {
+    if (viaProxy)
       log(QStringLiteral("Connecting to %1:%2 through the SOCKS %3 proxy %4:%5")
               .arg(m_settings.host)
               .arg(m_settings.port)
               .arg(int(m_settings.proxy.kind))
               .arg(QString::fromStdString(m_settings.proxy.host))
               .arg(m_settings.proxy.port));
-      raw->connect(m_settings.proxy.host, m_settings.proxy.port, m_settings.connectTimeout);
-      raw->setTimeout(m_settings.connectTimeout);
-      net::socksConnect(*raw, m_settings.proxy, host, static_cast<std::uint16_t>(m_settings.port));
-      m_peerAddress = host;
-    } else {
-      log(QStringLiteral("Connecting to %1:%2").arg(m_settings.host).arg(m_settings.port));
-      raw->connect(host, static_cast<std::uint16_t>(m_settings.port), m_settings.connectTimeout);
-      m_peerAddress = raw->remoteEndpoint().address;
-    }
+    else log(QStringLiteral("Connecting to %1:%2").arg(m_settings.host).arg(m_settings.port));
+    m_connector.connect(*raw, host, static_cast<std::uint16_t>(m_settings.port));
+    m_peerAddress = viaProxy ? host : raw->remoteEndpoint().address;
   } catch (const net::NetError& e) {
-    {
-      std::lock_guard lock(m_streamMutex);
-      m_control.reset();
-    }
+    closeControl();
     const QString what = QString::fromStdString(e.what());
     switch (e.kind()) {
       case net::NetError::Kind::Interrupted:
@@ -357,6 +356,7 @@ void Session::openControl() {
   raw->setTimeout(m_settings.idleTimeout);
   raw->setNoDelay(true);
   m_reader.clear();
+  if (m_settings.security == Security::TlsImplicit) secureControl();
 }
 
 void Session::connect() {
@@ -375,8 +375,10 @@ void Session::connect() {
       proto::Reply greeting = readReply();
       while (greeting.code == 120) greeting = readReply();
       if (greeting.code != 220) refused("Connecting", greeting, FailureKind::ConnectFailed);
+      negotiateTls();
       login();
       m_loggedIn = true;
+      protectDataConnections();
 
       command("SYST");
       const proto::Reply feat = command("FEAT");
@@ -384,10 +386,7 @@ void Session::connect() {
       if (m_features.has("UTF8")) command("OPTS", QStringLiteral("UTF8 ON"));
     });
   } catch (const FtpError&) {
-    if (m_control && !m_loggedIn) {
-      std::lock_guard lock(m_streamMutex);
-      m_control.reset();
-    }
+    if (m_control && !m_loggedIn) closeControl();
     throw;
   }
 }
@@ -455,6 +454,13 @@ int Session::controlHandle() const {
   std::lock_guard lock(m_streamMutex);
   return m_control ? m_control->nativeHandle() : -1;
 }
+
+bool Session::controlHasBuffered() const {
+  std::lock_guard lock(m_streamMutex);
+  return m_control && m_control->buffered() > 0;
+}
+
+QString Session::encryption() const { return m_loggedIn ? m_encryption : QString(); }
 
 void Session::checkIdle() {
   if (!m_control) return;

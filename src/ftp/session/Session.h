@@ -1,9 +1,8 @@
 #pragma once
 
 #include "ftp/FtpTypes.h"
-#include "ftp/net/Socks.h"
+#include "ftp/net/Connector.h"
 #include "ftp/net/Stream.h"
-#include "ftp/net/TcpStream.h"
 #include "ftp/proto/Parse.h"
 #include "ftp/proto/Reply.h"
 #include "ftp/session/FtpError.h"
@@ -35,6 +34,7 @@ struct SessionSettings {
   QString user;
   QString password;
   bool passive = true;
+  Security security = Security::Plain;
   net::ProxySettings proxy;
   bool ascii = false;
   net::Millis connectTimeout{30000};
@@ -61,6 +61,8 @@ public:
   // The user's answer; nothing when the operation was aborted while asking.
   virtual std::optional<QString> askAccount() = 0;
   virtual std::optional<QString> askPassword() = 0;
+  // Whether to go on with a server whose certificate is not trusted; nothing when aborted.
+  virtual std::optional<bool> trustCertificate(const CertificateInfo& certificate) = 0;
   virtual void disconnected() = 0;
 };
 
@@ -87,6 +89,9 @@ public:
   void connect();
   void disconnect();
   bool isConnected() const { return m_loggedIn; }
+  // How the control connection is encrypted ("TLSv1.3, TLS_AES_256_GCM_SHA384"); empty when it is
+  // not, or when not connected.
+  QString encryption() const;
 
   QString currentFolder();
   void changeFolder(const QString& path);
@@ -114,8 +119,10 @@ public:
   void requestAbort();
 
   // Idle handling on the worker thread: the socket to watch while nothing runs (-1 when not
-  // connected), and what to do when it turns readable (a server closing or talking out of turn).
+  // connected), whether something has come already that the socket no longer shows (TLS holds it
+  // decrypted), and what to do when it turns readable (a server closing or talking out of turn).
   int controlHandle() const;
+  bool controlHasBuffered() const;
   void checkIdle();
   // Quits politely within `wait`, then closes.
   void shutdown(net::Millis wait);
@@ -148,6 +155,14 @@ private:
   // control connection
   void log(const QString& line);
   void openControl();
+  // AUTH TLS where the settings ask for it (before the login), and PBSZ and PROT (after it).
+  void negotiateTls();
+  void protectDataConnections();
+  // Puts TLS over the control connection and decides whether its certificate is trusted.
+  void secureControl();
+  // Puts TLS over the data connection just opened, resuming the control connection's session.
+  void secureData();
+  void closeControl();
   void login();
   void sendCommand(const std::string& wire);
   void writeControl(const std::string& bytes);
@@ -234,8 +249,14 @@ private:
   mutable std::mutex m_streamMutex; // guards the pointers below against requestAbort()
   std::unique_ptr<net::Stream> m_control;
   std::unique_ptr<net::Stream> m_data;
+  net::TlsStream* m_controlTls = nullptr; // m_control's TLS layer, when it has one
   net::TcpListener* m_listener = nullptr;
   std::atomic<bool> m_abort{false};
+
+  net::Connector m_connector;
+  bool m_protectData = false;       // PROT P is in force: data connections use TLS
+  std::string m_trustedCertificate; // SHA-256 of the certificate the control connection accepted
+  QString m_encryption;             // see encryption()
 
   proto::ReplyReader m_reader;
   proto::Features m_features;

@@ -34,6 +34,7 @@ public:
   void connect() override;
   void disconnect() override;
   bool isConnected() const override { return m_connected; }
+  QString encryption() const override { return m_connected ? m_ssh.encryption() : QString(); }
   QString currentFolder() override;
   void changeFolder(const QString& path) override;
   void changeToParent() override;

@@ -488,6 +488,12 @@ bool SshConnection::stillOpen() {
   return !ssh_channel_is_eof(m_channel) && ssh_is_connected(m_session);
 }
 
+QString SshConnection::encryption() const {
+  if (!m_session || !m_channel) return {};
+  const char* cipher = ssh_get_cipher_out(m_session);
+  return QStringLiteral("SSH-%1, %2").arg(ssh_get_version(m_session)).arg(QString::fromLatin1(cipher ? cipher : "?"));
+}
+
 int SshConnection::handle() const { return m_channel ? m_fd : -1; }
 
 } // namespace tidewick::ftp::sftp

@@ -62,6 +62,8 @@ public:
   // While idle: takes in what the server sent; false when it closed the connection.
   bool stillOpen();
   int handle() const;
+  // "SSH-2, aes256-gcm@openssh.com": the protocol and the cipher of what goes out.
+  QString encryption() const;
 
   // Any thread: ends whatever blocks inside libssh by shutting the socket.
   void interrupt();
