@@ -106,6 +106,29 @@ TEST_F(HostileServer, OverLongReplyLineClosesTheConnection) {
   EXPECT_EQ(harness.disconnects, 1);
 }
 
+// AUTH TLS agreed with something in clear riding along (an injection), or a handshake the server
+// breaks off: neither may end in a login sent in clear.
+TEST_F(HostileServer, TlsThatCannotBeTrustedSendsNoLogin) {
+  const std::vector<std::pair<std::string, QString>> cases = {
+      {"234 Go ahead\r\n230 Logged in, trust me\r\n", QStringLiteral("sent more after agreeing to TLS")},
+      {"234 Go ahead\r\n", QStringLiteral("closed the connection during the TLS handshake")},
+  };
+  for (const auto& [reply, why] : cases) {
+    FakeFtpServer tlsServer;
+    tlsServer.on("AUTH", [reply = reply](FakeFtpServer::Control& c, const std::string&) {
+      c.send(reply);
+      c.close();
+    });
+    client.setServerPort(tlsServer.port());
+    client.setSecurity(tidewick::ftp::Security::TlsIfAvailable);
+    const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+    EXPECT_EQ(failure.number(), failureNumber(FailureKind::TlsFailed)) << failure.description().toStdString();
+    EXPECT_TRUE(failure.description().contains(why)) << failure.description().toStdString();
+    EXPECT_EQ(tlsServer.verbs(), std::vector<std::string>{"AUTH"});
+    EXPECT_EQ(client.CurrentState(), NotConnected);
+  }
+}
+
 TEST_F(HostileServer, SilentOrDrippingServerTimesOut) {
   client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
   server.on("USER", [](FakeFtpServer::Control&, const std::string&) {});

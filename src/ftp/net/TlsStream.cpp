@@ -133,11 +133,17 @@ struct TlsStream::Impl {
   bool nonBlocking = false;                      // reads from below report "try again" instead of waiting
   bool lowerEnded = false;                       // the stream below reported its end
   bool ended = false;                            // close_notify came, or the stream ended without one
-  bool broken = false;                           // part of a record went out: the connection cannot go on
+  bool broken = false;                           // failed, or part of a record went out: it cannot go on
   std::vector<std::pair<int, int>> verifyErrors; // {X509_V_ERR_..., depth}
-  std::shared_ptr<const TlsSession> latestSession;
 
-  ~Impl() { SSL_free(ssl); }
+  ~Impl() {
+    // OpenSSL takes a connection freed without a shutdown for a failed one and makes its session
+    // unusable, and with it the ticket this connection brought (a TLS 1.3 server hands out new
+    // ones on every data connection). A data connection closed after its transfer, or cut short
+    // by an abort, did not fail; one that broke the TLS protocol did.
+    if (!broken) SSL_set_shutdown(ssl, SSL_SENT_SHUTDOWN | SSL_RECEIVED_SHUTDOWN);
+    SSL_free(ssl);
+  }
 
   void flush() {
     if (out.empty()) return;
@@ -182,6 +188,7 @@ struct TlsStream::Impl {
       ended = true;
       return ReadEnd::Ended;
     }
+    broken = true;
     throw NetError(NetError::Kind::Tls, "The encrypted connection failed: " + openSslError());
   }
 
@@ -313,8 +320,8 @@ int verifyCallback(int ok, X509_STORE_CTX* store) {
 
 int newSessionCallback(SSL* ssl, SSL_SESSION* session) {
   auto* d = static_cast<TlsStream::Impl*>(SSL_get_app_data(ssl));
-  if (!d) return 0;
-  d->latestSession = std::make_shared<TlsSession>(session); // keeps the reference OpenSSL hands over
+  if (!d || !d->options.sessions) return 0;
+  d->options.sessions->add(std::make_shared<TlsSession>(session)); // keeps the reference OpenSSL hands over
   return 1;
 }
 
@@ -335,6 +342,20 @@ TlsContext::TlsContext() : d(std::make_unique<Impl>()) {
 }
 
 TlsContext::~TlsContext() = default;
+
+void TlsSessionPool::add(std::shared_ptr<const TlsSession> session) {
+  constexpr std::size_t kept = 8; // a server that offers more than it takes must not fill memory
+  if (m_unused.size() == kept) m_unused.erase(m_unused.begin());
+  m_unused.push_back(std::move(session));
+}
+
+std::shared_ptr<const TlsSession> TlsSessionPool::take() {
+  if (!m_unused.empty()) {
+    m_last = std::move(m_unused.back());
+    m_unused.pop_back();
+  }
+  return m_last;
+}
 
 TlsStream::TlsStream(std::unique_ptr<Stream> lower, const TlsContext& context, TlsOptions options)
     : d(std::make_unique<Impl>()) {
@@ -359,7 +380,8 @@ TlsStream::TlsStream(std::unique_ptr<Stream> lower, const TlsContext& context, T
     SSL_set_hostflags(d->ssl, X509_CHECK_FLAG_NO_PARTIAL_WILDCARDS);
     SSL_set1_host(d->ssl, name.c_str());
   }
-  if (d->options.resume) SSL_set_session(d->ssl, d->options.resume->native());
+  if (d->options.resume && d->options.sessions)
+    if (const auto session = d->options.sessions->take()) SSL_set_session(d->ssl, session->native());
   if (d->options.bulk) {
     SSL_set_read_ahead(d->ssl, 1);
     SSL_set_default_read_buffer_len(d->ssl, bulkReadAhead);
@@ -370,17 +392,25 @@ TlsStream::TlsStream(std::unique_ptr<Stream> lower, const TlsContext& context, T
 TlsStream::~TlsStream() = default;
 
 void TlsStream::handshake() {
+  const auto closed = [] {
+    return NetError(NetError::Kind::Tls, "The server closed the connection during the TLS handshake");
+  };
   for (;;) {
     ERR_clear_error();
     const int result = SSL_do_handshake(d->ssl);
-    d->flush();
-    if (result == 1) return;
+    try {
+      d->flush();
+      if (result == 1) return;
+      d->rethrowThrown();
+    } catch (const NetError& e) {
+      if (e.kind() == NetError::Kind::Reset) throw closed();
+      throw;
+    }
     const int error = SSL_get_error(d->ssl, result);
-    d->rethrowThrown();
     if (error == SSL_ERROR_WANT_READ || error == SSL_ERROR_WANT_WRITE) continue;
     if (d->lowerEnded) {
       ERR_clear_error();
-      throw NetError(NetError::Kind::Tls, "The server closed the connection during the TLS handshake");
+      throw closed();
     }
     throw NetError(NetError::Kind::Tls, "The TLS handshake failed: " + openSslError());
   }
@@ -427,8 +457,6 @@ std::string TlsStream::cipher() const {
 }
 
 bool TlsStream::resumed() const { return SSL_session_reused(d->ssl) == 1; }
-
-std::shared_ptr<const TlsSession> TlsStream::session() const { return d->latestSession; }
 
 std::size_t TlsStream::readSome(char* buffer, std::size_t size) {
   if (d->failure) std::rethrow_exception(std::exchange(d->failure, nullptr));
@@ -500,6 +528,14 @@ void TlsStream::shutdownSend() {
     }
   }
   d->lower->shutdownSend();
+  if (d->broken) return;
+  try {
+    char sink[4096];
+    while (readSome(sink, sizeof sink) > 0) {}
+  } catch (const NetError& e) {
+    if (e.kind() == NetError::Kind::Interrupted) throw;
+    // The upload is out either way; the reply on the control connection tells how it went.
+  }
 }
 
 void TlsStream::close() { d->lower->close(); }

@@ -41,12 +41,28 @@ private:
 // connections: proof that they come from the client of the control connection).
 class TlsSession;
 
+// The sessions one server offered on the connections of one FTP session, for its data connections
+// to resume. A TLS 1.3 server may take each ticket only once (vsftpd does: a second data connection
+// with the same ticket is refused), so the newest unused one goes first; once all are used, the
+// last one is offered again, which is what a TLS 1.2 server or one with reusable tickets wants.
+class TlsSessionPool {
+public:
+  void add(std::shared_ptr<const TlsSession> session);
+  std::shared_ptr<const TlsSession> take();
+
+private:
+  std::vector<std::shared_ptr<const TlsSession>> m_unused; // oldest first
+  std::shared_ptr<const TlsSession> m_last;
+};
+
 struct TlsOptions {
   // The host name (or address) the user gave: sent as SNI when it is a name, and the certificate
   // must name it.
   std::string serverName;
-  // The session to resume, if any.
-  std::shared_ptr<const TlsSession> resume;
+  // Where every session the server offers on this connection goes; null keeps none.
+  std::shared_ptr<TlsSessionPool> sessions;
+  // Resume a session taken from `sessions`.
+  bool resume = false;
   // Reads ahead in large blocks and hands over all that is decrypted: for data connections.
   bool bulk = false;
 };
@@ -69,9 +85,6 @@ public:
   std::string protocolVersion() const; // "TLSv1.3"
   std::string cipher() const;          // "TLS_AES_256_GCM_SHA384"
   bool resumed() const;
-  // The newest session the server offered on this connection (TLS 1.3 sends them after the
-  // handshake, as the first replies are read); null before any.
-  std::shared_ptr<const TlsSession> session() const;
 
   std::size_t readSome(char* buffer, std::size_t size) override;
   void writeAll(const char* data, std::size_t size) override;
@@ -79,7 +92,10 @@ public:
   bool waitReadable(Millis wait) override;
   std::size_t buffered() const override;
   // Sends TLS's close_notify, then ends the sending side below: the end of an upload, which a
-  // strict server tells apart from a connection cut short.
+  // strict server tells apart from a connection cut short. Then waits (up to the timeout) for the
+  // server to close its side: some servers (pyftpdlib) lose the upload's reply when the
+  // connection is torn down under their own close_notify, and a TLS 1.3 server's new session
+  // ticket arrives only there.
   void shutdownSend() override;
   void close() override;
   bool isOpen() const override;

@@ -3,9 +3,9 @@
 // before the greeting. After the login, PBSZ 0 and PROT P protect the data connections, as curl and
 // FileZilla ask for them (some servers take them only from a logged-in user).
 //
-// Every data connection resumes the control connection's TLS session: servers such as vsftpd
-// (require_ssl_reuse) take that as the proof that the data connection comes from the same client,
-// and refuse a data connection without it.
+// Every data connection resumes a TLS session the server offered on this FTP session: servers such
+// as vsftpd (require_ssl_reuse) take that as the proof that the data connection comes from the same
+// client, and refuse a data connection without it.
 //
 // Certificates: what the system's certificate authorities and the host-name check vouch for is
 // used without a word. Anything else is put to the user (through SessionEvents) before the login
@@ -70,7 +70,8 @@ void Session::secureControl() {
   net::TlsStream* tls = nullptr;
   try {
     std::lock_guard lock(m_streamMutex);
-    auto secured = m_connector.secure(std::move(m_control), {toWire(host), nullptr, false});
+    m_tlsSessions = std::make_shared<net::TlsSessionPool>();
+    auto secured = m_connector.secure(std::move(m_control), {toWire(host), m_tlsSessions, false, false});
     tls = secured.get();
     m_control = std::move(secured);
     m_controlTls = tls;
@@ -118,7 +119,7 @@ void Session::secureData() {
   net::TlsStream* tls = nullptr;
   try {
     std::lock_guard lock(m_streamMutex);
-    net::TlsOptions options{toWire(m_settings.host.trimmed()), m_controlTls ? m_controlTls->session() : nullptr, true};
+    net::TlsOptions options{toWire(m_settings.host.trimmed()), m_tlsSessions, true, true};
     auto secured = m_connector.secure(std::move(m_data), std::move(options));
     tls = secured.get();
     m_data = std::move(secured);

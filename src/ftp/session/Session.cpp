@@ -225,6 +225,7 @@ void Session::closeControl() {
     m_control.reset();
   }
   m_protectData = false;
+  m_tlsSessions.reset();
   m_trustedCertificate.clear();
   m_encryption.clear();
 }

@@ -254,9 +254,10 @@ private:
   std::atomic<bool> m_abort{false};
 
   net::Connector m_connector;
-  bool m_protectData = false;       // PROT P is in force: data connections use TLS
-  std::string m_trustedCertificate; // SHA-256 of the certificate the control connection accepted
-  QString m_encryption;             // see encryption()
+  bool m_protectData = false;                         // PROT P is in force: data connections use TLS
+  std::shared_ptr<net::TlsSessionPool> m_tlsSessions; // for the data connections to resume
+  std::string m_trustedCertificate;                   // SHA-256 of the certificate the control connection accepted
+  QString m_encryption;                               // see encryption()
 
   proto::ReplyReader m_reader;
   proto::Features m_features;
