@@ -20,6 +20,7 @@
 #include "settings/Switches.h"
 #include "transfer/TransferController.h"
 #include "tray/TrayIcon.h"
+#include "ui/CertificateTrust.h"
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
 #include "ui/UserPrompts.h"
@@ -66,6 +67,7 @@ frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* par
   connect(xFtp, &FtpClient::Disconnected, this, &frmMain::xFtp_Disconnected);
   connect(xFtp, &FtpClient::AccountRequired, this, &frmMain::xFtp_AccountRequired);
   connect(xFtp, &FtpClient::PasswordRequired, this, &frmMain::xFtp_PasswordRequired);
+  ui::AnswerCertificates(*xFtp, &m_prompts, this);
 
   BuildControls();
   CreateTransfers();

@@ -5,6 +5,7 @@
 // The window's commands are virtual handlers, one per entry, reached from the menus, the toolbars,
 // the command buttons and the shortcuts. Handlers whose subsystem is not here yet do nothing.
 
+#include "settings/SiteSecurity.h"
 #include "update/InternetConnection.h"
 
 #include <QMainWindow>
@@ -88,6 +89,7 @@ public:
     QString userName;
     QString password;
     bool anonymous = true;
+    settings::SiteSecurity security = settings::SiteSecurity::Plain;
   };
 
   frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* parent = nullptr);
@@ -280,6 +282,9 @@ private:
   void BuildPane(bool local);
   void BuildCommandButtons();
   void BuildStatusBar();
+  // The status bar's encryption panel: the TLS version and cipher, "Not encrypted", or nothing
+  // while not connected.
+  void ShowEncryption();
   void ConnectCommands();
   // The arrangement of the frames, toolbars, lists and progress bar at load.
   void ArrangeControls();
@@ -351,6 +356,7 @@ public:
   QRadioButton* optBinary = nullptr;
   QProgressBar* prgStatus = nullptr;
   QStatusBar* stbProgress = nullptr;
+  QLabel* stbEncryption = nullptr;
   QWidget* picWindowButtons = nullptr;
   QPushButton* cmdConnect = nullptr;
   QPushButton* cmdDisconnect = nullptr;

@@ -49,7 +49,7 @@ void frmMain::ConnectWithDialog() {
   {
     sites::frmConnectionInfo dialog(m_prompts, this);
     chosen = dialog.ShowForm(Connection.host, Connection.port, Connection.userName, Connection.password,
-                             Connection.anonymous);
+                             Connection.anonymous, Connection.security);
   }
   if (chosen) {
     BusyCursor busy;
@@ -62,6 +62,7 @@ void frmMain::ConnectWithDialog() {
       xFtp->setUserName(Connection.anonymous ? QStringLiteral("anonymous") : Connection.userName);
       xFtp->setPassword(Connection.anonymous ? kAnonymousPassword : Connection.password);
       applyConnectionSettings(connection, *xFtp);
+      xFtp->setSecurity(static_cast<int>(Connection.security));
       ConnectToServer();
       ListAfterConnecting();
     }
@@ -91,6 +92,7 @@ void frmMain::ConnectToServer() {
     CurrentRemoteFolder = m_remotePane->GetRemoteFolder();
     cboRemotePath->setEditText(CurrentRemoteFolder);
     UpdateAction(QStringLiteral("Connected to ") + xFtp->ServerAddress());
+    ShowEncryption();
   } catch (const FtpFailure& failure) {
     if (!failure.description().isEmpty()) DisplayMessage(QStringLiteral("Error: ") + failure.description());
     UpdateAction(QString());
@@ -107,6 +109,14 @@ void frmMain::DisconnectFromServer() {
   }
   if (xFtp->state() != ClientState::NotConnected) xFtp->Disconnect();
   SetAbortEnabled(false);
+}
+
+void frmMain::ShowEncryption() {
+  const bool connected = xFtp->state() != ClientState::NotConnected;
+  const QString encryption = xFtp->Encryption();
+  if (!connected) stbEncryption->clear();
+  else if (encryption.isEmpty()) stbEncryption->setText(QStringLiteral("Not encrypted"));
+  else stbEncryption->setText(QStringLiteral("Encrypted: ") + encryption);
 }
 
 void frmMain::Reconnect() {
@@ -142,6 +152,7 @@ void frmMain::xFtp_Disconnected() {
   m_remotePane->ClearPathBox();
   UpdateAction(QString());
   statusPanel(3)->clear();
+  stbEncryption->clear();
   ClearRemoteList();
   ResetProgress();
   SetConnectedState(false);

@@ -497,6 +497,13 @@ void frmMain::BuildStatusBar() {
     stbProgress->addPermanentWidget(panel, i == 0 ? 1 : 0);
     m_panels[i] = panel;
   }
+  stbEncryption = new QLabel(stbProgress);
+  stbEncryption->setObjectName(QStringLiteral("stbEncryption"));
+  stbEncryption->setFrameShape(QFrame::StyledPanel);
+  stbEncryption->setFrameShadow(QFrame::Sunken);
+  stbEncryption->setContentsMargins(4, 0, 4, 0);
+  stbEncryption->setToolTip(QStringLiteral("How the connection to the server is protected"));
+  stbProgress->addPermanentWidget(stbEncryption);
   setStatusBar(stbProgress);
 }
 

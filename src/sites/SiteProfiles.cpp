@@ -66,11 +66,14 @@ SaveResult SaveProfile(const SiteProfile& profile, bool savePassword) {
   const QString path = pathOf(profile.siteName + kProfileExtension);
   ini::Document file = ini::Document::load(path);
   const QString pass = (savePassword && !profile.password.isEmpty()) ? EncodeString(profile.password) : QString();
-  const bool ok = WriteIniString(kSection, QStringLiteral("sname"), profile.siteName, file) &&
-                  WriteIniString(kSection, QStringLiteral("adresa"), profile.host, file) &&
-                  WriteIniString(kSection, QStringLiteral("ID"), EncodeString(profile.userName), file) &&
-                  WriteIniString(kSection, QStringLiteral("pass"), pass, file) &&
-                  WriteIniString(kSection, QStringLiteral("port"), profile.port, file) && file.save(path);
+  const bool ok =
+      WriteIniString(kSection, QStringLiteral("sname"), profile.siteName, file) &&
+      WriteIniString(kSection, QStringLiteral("adresa"), profile.host, file) &&
+      WriteIniString(kSection, QStringLiteral("ID"), EncodeString(profile.userName), file) &&
+      WriteIniString(kSection, QStringLiteral("pass"), pass, file) &&
+      WriteIniString(kSection, QStringLiteral("port"), profile.port, file) &&
+      WriteIniString(kSection, QStringLiteral("security"), settings::SiteSecurityCaption(profile.security), file) &&
+      file.save(path);
   return ok ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 
@@ -84,6 +87,7 @@ SiteProfile ReadProfile(const QString& fileName, QString* problem) {
   profile.userName = DecodeString(StripNulls(ReadIniString(file, kSection, QStringLiteral("ID"))));
   profile.password = DecodeString(StripNulls(ReadIniString(file, kSection, QStringLiteral("pass"))));
   profile.port = ReadIniString(file, kSection, QStringLiteral("port"));
+  profile.security = settings::SiteSecurityFromText(ReadIniString(file, kSection, QStringLiteral("security")));
   return profile;
 }
 

@@ -1,7 +1,10 @@
 #pragma once
 // Site profiles: one INI file per site, "<site name>.Tidewick" in the Profiles folder of the
-// Tidewick home, section "PROFILE", keys "sname", "adresa", "ID", "pass", "port" in that order.
-// User name and password are stored with EncodeString.
+// Tidewick home, section "PROFILE", keys "sname", "adresa", "ID", "pass", "port" in that order,
+// then "security" (how the connection is protected, settings/SiteSecurity.h; a file without it
+// connects in plain FTP, as it always did). User name and password are stored with EncodeString.
+
+#include "settings/SiteSecurity.h"
 
 #include <QString>
 #include <QStringList>
@@ -14,6 +17,7 @@ struct SiteProfile {
   QString userName;
   QString password;
   QString port;
+  settings::SiteSecurity security = settings::SiteSecurity::Plain;
 };
 
 QString ProfilesFolder();
@@ -31,7 +35,7 @@ QString ProfileProblem(const SiteProfile& profile, bool savePassword);
 
 enum class SaveResult { Saved, BadSiteName, BadField, WriteFailed };
 
-// Writes the five keys of the site's file, creating it when missing, and replaces the file once,
+// Writes the six keys of the site's file, creating it when missing, and replaces the file once,
 // so a failed save leaves the file as it was. The password is stored only when `savePassword` is
 // set and it is not empty.
 SaveResult SaveProfile(const SiteProfile& profile, bool savePassword);

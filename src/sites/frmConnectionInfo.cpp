@@ -9,6 +9,7 @@
 #include "ui/UserPrompts.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -104,6 +105,11 @@ frmConnectionInfo::frmConnectionInfo(UserPrompts& prompts, QWidget* parent) : QD
   txtPort = field(this, "txtPort", "Remote site port number");
   txtPort->setText(QStringLiteral("21"));
   txtPort->setMaxLength(5);
+  cboSecurity = new QComboBox(this);
+  cboSecurity->setObjectName(QStringLiteral("cboSecurity"));
+  cboSecurity->setToolTip(QStringLiteral("How the connection is protected"));
+  cboSecurity->addItems(settings::SiteSecurityCaptions());
+  connect(cboSecurity, &QComboBox::activated, this, [this] { SecurityChosen(); });
   txtUserName = field(this, "txtUserName", "Remote site user name");
   txtPassword = field(this, "txtPassword", "Remote site password");
   txtPassword->setEchoMode(QLineEdit::Password);
@@ -113,6 +119,7 @@ frmConnectionInfo::frmConnectionInfo(UserPrompts& prompts, QWidget* parent) : QD
   fields->addRow(QStringLiteral("Site Name:"), txtSiteName);
   fields->addRow(QStringLiteral("Host Address :"), txtHost);
   fields->addRow(QStringLiteral("Port :"), txtPort);
+  fields->addRow(QStringLiteral("Security :"), cboSecurity);
   fields->addRow(QStringLiteral("User Name :"), txtUserName);
   fields->addRow(QStringLiteral("Password :"), txtPassword);
 
@@ -184,7 +191,14 @@ frmConnectionInfo::~frmConnectionInfo() {
 
 bool frmConnectionInfo::ShowForm(QString& address, QString& port, QString& userName, QString& password,
                                  bool& anonymous) {
+  settings::SiteSecurity security = Security();
+  return ShowForm(address, port, userName, password, anonymous, security);
+}
+
+bool frmConnectionInfo::ShowForm(QString& address, QString& port, QString& userName, QString& password, bool& anonymous,
+                                 settings::SiteSecurity& security) {
   m_cancelled = true;
+  SetSecurity(security);
   txtHost->setText(address);
   txtPort->setText(port.isEmpty() ? QStringLiteral("21") : port);
   txtUserName->setText(userName);
@@ -199,7 +213,25 @@ bool frmConnectionInfo::ShowForm(QString& address, QString& port, QString& userN
   userName = txtUserName->text().trimmed();
   password = txtPassword->text().trimmed();
   anonymous = optAnonymous->isChecked();
+  security = Security();
   return true;
+}
+
+void frmConnectionInfo::SetSecurity(settings::SiteSecurity security) { cboSecurity->setCurrentIndex(int(security)); }
+
+settings::SiteSecurity frmConnectionInfo::Security() const {
+  return static_cast<settings::SiteSecurity>(std::max(0, cboSecurity->currentIndex()));
+}
+
+// Implicit TLS has a port of its own: choosing it moves the usual FTP port there, and choosing
+// anything else moves it back. A port the user typed otherwise stays.
+void frmConnectionInfo::SecurityChosen() {
+  const QString port = txtPort->text().trimmed();
+  const bool implicit = Security() == settings::SiteSecurity::TlsImplicit;
+  if (implicit && (port.isEmpty() || port == QLatin1String(settings::kFtpPort)))
+    txtPort->setText(QLatin1String(settings::kImplicitTlsPort));
+  else if (!implicit && port == QLatin1String(settings::kImplicitTlsPort))
+    txtPort->setText(QLatin1String(settings::kFtpPort));
 }
 
 void frmConnectionInfo::RefreshProfileTree() {
@@ -238,6 +270,7 @@ void frmConnectionInfo::NewSite() {
     txtPassword->clear();
   }
   txtPort->setText(QStringLiteral("21"));
+  SetSecurity(settings::SiteSecurity::TlsIfAvailable);
   SetDeleteEnabled(false);
 }
 
@@ -247,8 +280,8 @@ void frmConnectionInfo::SaveSite() {
                       UserPrompts::Icon::Warning);
     return;
   }
-  sites::SiteProfile profile{txtSiteName->text(), txtHost->text(), txtUserName->text(), txtPassword->text(),
-                             txtPort->text()};
+  sites::SiteProfile profile{txtSiteName->text(), txtHost->text(), txtUserName->text(),
+                             txtPassword->text(), txtPort->text(), Security()};
   const QString problem = sites::ProfileProblem(profile, optNormal->isChecked());
   if (!problem.isEmpty()) {
     m_prompts.message(this, kTitle, problem + QStringLiteral("\nThe profile was not saved."), UserPrompts::OkOnly,
@@ -329,6 +362,7 @@ void frmConnectionInfo::OnNodeSelected(QTreeWidgetItem* node) {
   txtUserName->setText(profile.userName);
   txtPassword->setText(profile.password);
   txtPort->setText(profile.port);
+  SetSecurity(profile.security);
   // Two tests in this order: a user named "anonymous" chooses Anonymous (which fills in the
   // anonymous password), then a non-empty password chooses Save Password.
   if (txtUserName->text() == QStringLiteral("anonymous")) ChooseAnonymous(true);

@@ -2,8 +2,11 @@
 // The site manager: pick a saved site, edit the connection data, save, create and delete site
 // profiles, then connect or cancel. ShowForm is its one public operation.
 
+#include "settings/SiteSecurity.h"
+
 #include <QDialog>
 
+class QComboBox;
 class QFrame;
 class QLineEdit;
 class QPushButton;
@@ -33,6 +36,9 @@ public:
   // Shows the dialog modally with the given values. True when the user chose Connect: the five
   // values are then written back, trimmed. False leaves them untouched.
   bool ShowForm(QString& address, QString& port, QString& userName, QString& password, bool& anonymous);
+  // The same with how the connection is protected, written back likewise.
+  bool ShowForm(QString& address, QString& port, QString& userName, QString& password, bool& anonymous,
+                settings::SiteSecurity& security);
 
   void RefreshProfileTree();
 
@@ -54,6 +60,9 @@ private:
   void SetLoginFieldsEnabled(bool enabled);
   void OnNodeSelected(QTreeWidgetItem* node);
   void SetDeleteEnabled(bool enabled);
+  void SetSecurity(settings::SiteSecurity security);
+  settings::SiteSecurity Security() const;
+  void SecurityChosen();
 
   ui::UserPrompts& m_prompts;
   bool m_cancelled = true;
@@ -64,6 +73,7 @@ private:
   QLineEdit* txtSiteName;
   QLineEdit* txtHost;
   QLineEdit* txtPort;
+  QComboBox* cboSecurity;
   QLineEdit* txtUserName;
   QLineEdit* txtPassword;
   QRadioButton* optAnonymous;

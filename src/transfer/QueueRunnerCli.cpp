@@ -3,6 +3,7 @@
 #include "ftp/QuickFtp.h"
 #include "transfer/QueueFile.h"
 #include "transfer/QueueRun.h"
+#include "ui/CertificateTrust.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -115,6 +116,11 @@ public:
     QObject::connect(&m_rows, &QueueRowRunner::Skipped, [this](const QString& name, const QString& reason) {
       m_progress.clear();
       writeLine(stderr, QStringLiteral("Skipped: %1: %2").arg(name, reason));
+    });
+    // Nobody is here to ask: only a certificate always trusted in the window goes.
+    ui::AnswerCertificates(ftp, nullptr, nullptr, [this](const QString& refusal) {
+      m_progress.clear();
+      writeLine(stderr, refusal);
     });
     if (verbose)
       QObject::connect(&ftp, &QuickFtp::LogMessage, [this](const QString& line) {

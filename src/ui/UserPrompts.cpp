@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tidewick::ui {
 
@@ -68,5 +69,26 @@ QString QtUserPrompts::existingFolder(QWidget* parent, const QString& title, con
 }
 
 int QtUserPrompts::showModal(QDialog* dialog) { return dialog->exec(); }
+
+UserPrompts::CertificateAnswer QtUserPrompts::certificate(QWidget* parent, const QString& title, const QString& text,
+                                                          Icon icon) {
+  QMessageBox box(parent);
+  box.setObjectName(QStringLiteral("frmCertificate"));
+  box.setWindowTitle(title);
+  box.setText(text);
+  box.setIcon(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::Warning);
+  QPushButton* once = box.addButton(QStringLiteral("Trust &once"), QMessageBox::AcceptRole);
+  once->setObjectName(QStringLiteral("cmdTrustOnce"));
+  QPushButton* always = box.addButton(QStringLiteral("&Always trust"), QMessageBox::AcceptRole);
+  always->setObjectName(QStringLiteral("cmdAlwaysTrust"));
+  QPushButton* cancel = box.addButton(QMessageBox::Cancel);
+  cancel->setObjectName(QStringLiteral("cmdCancel"));
+  box.setDefaultButton(cancel);
+  box.setEscapeButton(cancel);
+  box.exec();
+  if (box.clickedButton() == once) return CertificateAnswer::TrustOnce;
+  if (box.clickedButton() == always) return CertificateAnswer::AlwaysTrust;
+  return CertificateAnswer::Cancel;
+}
 
 } // namespace tidewick::ui

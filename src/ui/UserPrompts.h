@@ -31,6 +31,7 @@ public:
     AbortRetryIgnore = Abort | Retry | Ignore
   };
   enum class Icon { None, Information, Warning, Critical, Question };
+  enum class CertificateAnswer { Cancel, TrustOnce, AlwaysTrust };
 
   virtual ~UserPrompts() = default;
 
@@ -53,6 +54,10 @@ public:
   // Shows one of our dialogs modally and returns its result (QDialog::Accepted or Rejected).
   virtual int showModal(QDialog* dialog) = 0;
 
+  // The question about a server certificate nobody vouches for: "Trust once", "Always trust" or
+  // "Cancel" (also when the box is closed; it is the default).
+  virtual CertificateAnswer certificate(QWidget* parent, const QString& title, const QString& text, Icon icon) = 0;
+
   // Shorthands for the common boxes.
   void notice(QWidget* parent, const QString& title, const QString& text, Icon icon = Icon::Information) {
     message(parent, title, text, OkOnly, icon);
@@ -72,6 +77,7 @@ public:
   QString saveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
   QString existingFolder(QWidget* parent, const QString& title, const QString& folder) override;
   int showModal(QDialog* dialog) override;
+  CertificateAnswer certificate(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
 };
 
 } // namespace tidewick::ui

@@ -6,6 +6,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -75,14 +76,30 @@ TEST(ConnectionDialog, ConnectHandsBackTrimmedValues) {
   ScriptedPrompts prompts;
   frmConnectionInfo dialog(prompts);
   Values v;
+  v.port = QStringLiteral("21");
+  auto security = tidewick::settings::SiteSecurity::TlsRequired;
   prompts.modalAnswers.push_back([](QDialog* d) {
     EXPECT_TRUE(child<QRadioButton>(d, "optNormal")->isChecked());
-    type(d, "txtHost", QStringLiteral("  [fe80::1%eth0]  ")); // brackets go through to the engine
+    auto* choice = child<QComboBox>(d, "cboSecurity");
+    EXPECT_EQ(choice->currentText(), "Require FTP over TLS");
+    // Implicit TLS takes the usual FTP port to its own and back; a port typed by hand stays.
+    auto choose = [choice](int index) {
+      choice->setCurrentIndex(index);
+      Q_EMIT choice->activated(index);
+    };
+    choose(3);
+    EXPECT_EQ(text(d, "txtPort"), "990");
+    choose(1);
+    EXPECT_EQ(text(d, "txtPort"), "21");
     type(d, "txtPort", QStringLiteral(" 2121 "));
+    choose(3);
+    EXPECT_EQ(text(d, "txtPort"), " 2121");
+    type(d, "txtHost", QStringLiteral("  [fe80::1%eth0]  ")); // brackets go through to the engine
     child<QPushButton>(d, "cmdConnect")->click();
     return d->result();
   });
-  ASSERT_TRUE(dialog.ShowForm(v.host, v.port, v.user, v.pass, v.anonymous));
+  ASSERT_TRUE(dialog.ShowForm(v.host, v.port, v.user, v.pass, v.anonymous, security));
+  EXPECT_EQ(security, tidewick::settings::SiteSecurity::TlsImplicit);
   EXPECT_EQ(v.host, "[fe80::1%eth0]");
   EXPECT_EQ(v.port, "2121");
   EXPECT_EQ(v.user, "bob");

@@ -15,17 +15,18 @@ using tidewick::settings::EncodeString;
 
 namespace {
 
-TEST(SiteProfiles, SaveWritesTheFiveKeysInOrderWithTheSecretsEncoded) {
+TEST(SiteProfiles, SaveWritesTheKeysInOrderWithTheSecretsEncoded) {
   TempHome temp;
-  ASSERT_EQ(sites::SaveProfile({QStringLiteral(" Public mirror "), QStringLiteral("ftp.example.org"),
-                                QStringLiteral("abc"), QStringLiteral("s3cret"), QStringLiteral("2121")},
-                               true),
+  ASSERT_EQ(sites::SaveProfile(
+                {QStringLiteral(" Public mirror "), QStringLiteral("ftp.example.org"), QStringLiteral("abc"),
+                 QStringLiteral("s3cret"), QStringLiteral("2121"), tidewick::settings::SiteSecurity::TlsRequired},
+                true),
             sites::SaveResult::Saved);
   const QString path = temp.home() + QStringLiteral("Profiles/ Public mirror .Tidewick");
   ASSERT_TRUE(QFileInfo(path).isFile()) << "the name is used as typed, blanks included";
   EXPECT_EQ(TempHome::readFile(path),
             QByteArray("[PROFILE]\nsname=\" Public mirror \"\nadresa=ftp.example.org\nID=klm\npass=") +
-                EncodeString(QStringLiteral("s3cret")).toUtf8() + "\nport=2121\n")
+                EncodeString(QStringLiteral("s3cret")).toUtf8() + "\nport=2121\nsecurity=Require FTP over TLS\n")
       << "blanks at the ends are kept by quoting, which reading removes";
   EXPECT_FALSE(QFileInfo(path).permissions() & (QFileDevice::ReadOther | QFileDevice::ReadGroup));
 
@@ -35,6 +36,7 @@ TEST(SiteProfiles, SaveWritesTheFiveKeysInOrderWithTheSecretsEncoded) {
   EXPECT_EQ(back.userName, "abc");
   EXPECT_EQ(back.password, "s3cret");
   EXPECT_EQ(back.port, "2121");
+  EXPECT_EQ(back.security, tidewick::settings::SiteSecurity::TlsRequired);
 }
 
 TEST(SiteProfiles, PasswordsAreStoredOnlyForSavePasswordSites) {
@@ -68,6 +70,16 @@ TEST(SiteProfiles, ReadsFilesWrittenByHand) {
   EXPECT_EQ(p.host, QString::fromLatin1(longHost)) << "values are read whole";
   EXPECT_EQ(p.userName, "abc");
   EXPECT_EQ(p.password, "pass") << "cut at the first NUL, then decoded";
+  EXPECT_EQ(p.security, tidewick::settings::SiteSecurity::Plain) << "written before the choice existed";
+
+  // The choice in any case; one this version does not know never protects less than TLS required.
+  const std::pair<QByteArray, tidewick::settings::SiteSecurity> choices[] = {
+      {" implicit ftp over TLS ", tidewick::settings::SiteSecurity::TlsImplicit},
+      {"SFTP over the moon", tidewick::settings::SiteSecurity::TlsRequired}};
+  for (const auto& [stored, expected] : choices) {
+    temp.writeFile(QStringLiteral("home/Profiles/s.Tidewick"), "[PROFILE]\nadresa=h\nsecurity=" + stored + "\n");
+    EXPECT_EQ(sites::ReadProfile(QStringLiteral("s.Tidewick")).security, expected) << stored.constData();
+  }
 
   const SiteProfile missing = sites::ReadProfile(QStringLiteral("gone.Tidewick"));
   EXPECT_TRUE(missing.host.isEmpty() && missing.port.isEmpty());

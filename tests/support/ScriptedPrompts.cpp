@@ -55,6 +55,15 @@ int ScriptedPrompts::showModal(QDialog* dialog) {
   return answer(dialog);
 }
 
+ScriptedPrompts::CertificateAnswer ScriptedPrompts::certificate(QWidget*, const QString& title, const QString& text,
+                                                                Icon icon) {
+  asked.push_back({Kind::Certificate, title, text, 0, icon});
+  if (certificateAnswers.empty()) return CertificateAnswer::Cancel;
+  const CertificateAnswer answer = certificateAnswers.front();
+  certificateAnswers.pop_front();
+  return answer;
+}
+
 std::vector<QString> ScriptedPrompts::messages() const {
   std::vector<QString> out;
   for (const Asked& a : asked)

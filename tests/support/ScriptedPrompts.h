@@ -14,7 +14,7 @@
 
 class ScriptedPrompts final : public tidewick::ui::UserPrompts {
 public:
-  enum class Kind { Message, Input, Password, OpenFile, SaveFile, Folder, Modal };
+  enum class Kind { Message, Input, Password, OpenFile, SaveFile, Folder, Modal, Certificate };
   struct Asked {
     Kind kind;
     QString title;
@@ -29,6 +29,7 @@ public:
   // Each modal dialog is handed to the next function, which may fill and press its controls; its
   // return value is the dialog's result.
   std::deque<std::function<int(QDialog*)>> modalAnswers;
+  std::deque<CertificateAnswer> certificateAnswers;
 
   Button message(QWidget* parent, const QString& title, const QString& text, int buttons, Icon icon) override;
   QString input(QWidget* parent, const QString& title, const QString& prompt, const QString& defaultText) override;
@@ -37,6 +38,7 @@ public:
   QString saveFileName(QWidget* parent, const QString& title, const QString& folder, const QString& filter) override;
   QString existingFolder(QWidget* parent, const QString& title, const QString& folder) override;
   int showModal(QDialog* dialog) override;
+  CertificateAnswer certificate(QWidget* parent, const QString& title, const QString& text, Icon icon) override;
 
   // The messages asked so far, as "title|text", for compact assertions.
   std::vector<QString> messages() const;

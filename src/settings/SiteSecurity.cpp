@@ -1,0 +1,25 @@
+#include "settings/SiteSecurity.h"
+
+namespace tidewick::settings {
+
+QStringList SiteSecurityCaptions() {
+  return {QStringLiteral("Plain FTP"), QStringLiteral("FTP over TLS if available"),
+          QStringLiteral("Require FTP over TLS"), QStringLiteral("Implicit FTP over TLS")};
+}
+
+QString SiteSecurityCaption(SiteSecurity security) {
+  const QStringList captions = SiteSecurityCaptions();
+  const int index = static_cast<int>(security);
+  return index >= 0 && index < captions.size() ? captions[index] : captions[int(SiteSecurity::TlsRequired)];
+}
+
+SiteSecurity SiteSecurityFromText(const QString& text) {
+  const QString value = text.trimmed();
+  if (value.isEmpty()) return SiteSecurity::Plain;
+  const QStringList captions = SiteSecurityCaptions();
+  for (int i = 0; i < captions.size(); ++i)
+    if (captions[i].compare(value, Qt::CaseInsensitive) == 0) return static_cast<SiteSecurity>(i);
+  return SiteSecurity::TlsRequired;
+}
+
+} // namespace tidewick::settings
