@@ -288,16 +288,18 @@ std::optional<QString> Worker::askSecret(const SecretRequest& request) {
   const std::optional<QString> answer = ask(std::make_shared<Question>(request));
   if (!answer || !answer->startsWith(QLatin1Char('+'))) return std::nullopt;
   return answer->mid(1);
-  std::optional<bool> Worker::trustCertificate(const CertificateInfo& certificate) {
-    const std::optional<QString> answer = ask(std::make_shared<Question>(certificate));
-    if (!answer) return std::nullopt;
-    return !answer->isEmpty();
-  }
+}
 
-  void Worker::disconnected() {
-    WorkerEvent event;
-    event.type = WorkerEvent::Type::Disconnected;
-    push(std::move(event));
-  }
+std::optional<bool> Worker::trustCertificate(const CertificateInfo& certificate) {
+  const std::optional<QString> answer = ask(std::make_shared<Question>(certificate));
+  if (!answer) return std::nullopt;
+  return !answer->isEmpty();
+}
+
+void Worker::disconnected() {
+  WorkerEvent event;
+  event.type = WorkerEvent::Type::Disconnected;
+  push(std::move(event));
+}
 
 } // namespace tidewick::ftp
