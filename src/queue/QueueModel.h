@@ -54,6 +54,7 @@ public:
 
   // The row being transferred is shown in bold; 0 for none.
   void setRunningRow(quint64 id);
+  quint64 runningRow() const { return m_runningId; }
 
   // The text a column shows for a row (the password masked).
   QString shownText(int position, int column) const;

@@ -14,7 +14,6 @@
 
 #include <QAction>
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QHeaderView>
@@ -26,6 +25,7 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeView>
 #include <QVBoxLayout>
 
@@ -41,6 +41,9 @@ namespace {
 
 const QString kWrongFileTitle = QStringLiteral("Tidewick - Wrong Queue File");
 const QString kNoticeTitle = QStringLiteral("Tidewick [Notice]");
+
+// How often the window catches up with a running queue.
+constexpr int kShowRunMs = 100;
 
 // A size or total as a whole number of bytes: a whole-number text exactly (64 bits), anything else
 // as the nearest whole number to the number it starts with.
@@ -76,6 +79,9 @@ frmQue::frmQue(QueueServices services, QWidget* parent)
   setSizeGripEnabled(true);
   BuildControls();
   m_progress = transfer::ProgressPanels(prgQue, lblBytes, lblTotal, lblSpeed);
+  m_showTimer = new QTimer(this);
+  m_showTimer->setInterval(kShowRunMs);
+  connect(m_showTimer, &QTimer::timeout, this, &frmQue::ShowRun);
 
   m_resizer = std::make_unique<ui::ControlResizer>();
   m_resizer->prepare(this);
@@ -334,6 +340,7 @@ void frmQue::DeselectAll() {
 }
 
 void frmQue::SaveQue() {
+  if (m_running) ShowRun(); // rows done are no longer queued
   const QString file = m_services.prompts->saveFileName(this, QStringLiteral("Save Que"), QDir::homePath());
   if (file.isEmpty()) return;
   QString problem;
@@ -393,17 +400,21 @@ void frmQue::ProcessQue() {
   UpdateCommandStates();
   m_runner = std::make_unique<transfer::QueueRowRunner>();
   ftp::QuickFtp& quick = m_runner->ftp();
+  m_shown = RunShown();
 
   // The figures count the whole run, so the speed holds steady from one small file to the next.
   qint64 doneBytes = 0;
   connect(&quick, &ftp::QuickFtp::TransferProgress, this,
           [this, &doneBytes](qint64 fileBytes, int percent, qint64 total) {
-            m_progress.update(fileBytes, doneBytes + total, percent);
-            m_services.mainProgress.update(fileBytes, doneBytes + total, percent);
+            m_shown.fileSize = m_shown.runningSize;
+            m_shown.fileBytes = fileBytes;
+            m_shown.runBytes = doneBytes + total;
+            m_shown.percent = percent;
+            m_shown.progressChanged = true;
           });
   auto moving = [this](const QString& text) {
-    ShowStatus(text);
-    if (m_services.UpdateAction) m_services.UpdateAction(text);
+    m_shown.action = text;
+    m_shown.actionChanged = true;
   };
   connect(&quick, &ftp::QuickFtp::ReceivingFile, this,
           [moving](const QString& name) { moving(QStringLiteral("Receiving ") + name); });
@@ -415,24 +426,27 @@ void frmQue::ProcessQue() {
   m_progress.reset();
   m_services.mainProgress.reset();
   prgQue->setTextVisible(true);
+  m_showTimer->start();
 
   QString failure;
   int done = 0;
   if (const std::optional<QString> refused = m_runner->Begin()) failure = *refused;
-  while (failure.isEmpty() && m_model->rowCount() > 0) {
+  while (failure.isEmpty()) {
     if (m_abortRequested) {
       failure = QStringLiteral("The queue was aborted");
       break;
     }
-    // Always the first row shown: sorting meanwhile changes which row comes next.
-    const quint64 id = m_model->id(0);
-    const QueueRow row = m_model->row(0);
-    m_model->setRunningRow(id);
-    lstQue->scrollTo(m_model->index(0, 0));
+    // Always the first row shown that has not run: sorting meanwhile changes which row comes next.
+    // Rows already done may still be listed until the window next catches up.
+    int next = 0;
+    while (next < m_model->rowCount() && m_shown.finished.count(m_model->id(next)) > 0) ++next;
+    if (next == m_model->rowCount()) break;
+    const quint64 id = m_model->id(next);
+    const QueueRow row = m_model->row(next);
     const qint64 size = byteCount(row.size);
     const bool oneFile = row.type != QStringLiteral("Dir") && row.type != QStringLiteral("Link");
-    m_progress.beginFile(oneFile ? size : -1);
-    m_services.mainProgress.beginFile(oneFile ? size : -1);
+    m_shown.running = id;
+    m_shown.runningSize = oneFile ? size : -1;
     moving((row.command == QStringLiteral("Download") ? QStringLiteral("Receiving ") : QStringLiteral("Sending ")) +
            row.name);
 
@@ -443,14 +457,15 @@ void frmQue::ProcessQue() {
     }
     doneBytes += result.bytes;
     ++done;
-    SetTotal(m_total - size);
-    m_model->remove({m_model->positionOf(id)});
-    // Let the window show the row gone before the next one starts.
-    QCoreApplication::processEvents();
+    m_total -= size;
+    m_shown.totalChanged = true;
+    m_shown.finished.insert(id);
   }
   m_runner->End();
   m_runner.reset();
-  m_model->setRunningRow(0);
+  m_showTimer->stop();
+  m_shown.running = 0;
+  ShowRun();
   m_progress.reset();
   m_services.mainProgress.reset();
   prgQue->setTextVisible(false);
@@ -464,9 +479,43 @@ void frmQue::ProcessQue() {
     ShowStatus(line);
     if (m_services.UpdateAction) m_services.UpdateAction(QString());
   } else {
-    moving(QStringLiteral("Queue complete: %1 row(s) processed").arg(done));
+    const QString line = QStringLiteral("Queue complete: %1 row(s) processed").arg(done);
+    ShowStatus(line);
+    if (m_services.UpdateAction) m_services.UpdateAction(line);
   }
   if (m_unloadRequested) close();
+}
+
+void frmQue::ShowRun() {
+  RunShown& shown = m_shown;
+  if (!shown.finished.empty()) {
+    std::vector<int> positions;
+    for (int p = 0; p < m_model->rowCount(); ++p)
+      if (shown.finished.count(m_model->id(p)) > 0) positions.push_back(p);
+    shown.finished.clear();
+    m_model->remove(std::move(positions));
+  }
+  if (shown.running != m_model->runningRow()) {
+    m_model->setRunningRow(shown.running);
+    const int position = shown.running ? m_model->positionOf(shown.running) : -1;
+    if (position >= 0) lstQue->scrollTo(m_model->index(position, 0));
+  }
+  if (shown.totalChanged) {
+    shown.totalChanged = false;
+    SetTotal(m_total);
+  }
+  if (shown.actionChanged) {
+    shown.actionChanged = false;
+    ShowStatus(shown.action);
+    if (m_services.UpdateAction) m_services.UpdateAction(shown.action);
+  }
+  if (shown.progressChanged) {
+    shown.progressChanged = false;
+    m_progress.beginFile(shown.fileSize);
+    m_services.mainProgress.beginFile(shown.fileSize);
+    m_progress.update(shown.fileBytes, shown.runBytes, shown.percent);
+    m_services.mainProgress.update(shown.fileBytes, shown.runBytes, shown.percent);
+  }
 }
 
 void frmQue::AbortQue() {
@@ -508,6 +557,7 @@ void frmQue::Unload() {
 // ---- the list
 
 void frmQue::HeaderClicked(int column) {
+  if (m_running) ShowRun(); // rows done go before the rest is put in order
   // One order for all columns, turned round by every click: the list starts ascending, so the
   // first click sorts descending.
   const Qt::SortOrder order = m_model->sortOrder() == Qt::AscendingOrder ? Qt::DescendingOrder : Qt::AscendingOrder;

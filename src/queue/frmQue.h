@@ -11,6 +11,9 @@
 // window's stays as it is), removing each row when it is done. The first failure stops the run
 // with an "Error: " line in the main window's log; that row and the ones after it stay. The
 // running row shows its progress here and in the main window's status bar, and Abort stops it.
+// The list and the figures follow the run ten times a second rather than row by row: small files
+// finish by the hundred each second, and repainting for every one of them would cost more than
+// the transfers themselves.
 
 #include "transfer/ProgressPanels.h"
 #include "transfer/QueueFile.h"
@@ -20,6 +23,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <vector>
 
 class QAction;
@@ -29,6 +33,7 @@ class QMenu;
 class QMenuBar;
 class QProgressBar;
 class QPushButton;
+class QTimer;
 class QTreeView;
 
 namespace tidewick::ftp {
@@ -140,6 +145,8 @@ private:
   void SetTotal(qint64 total);
   void UpdateCommandStates();
   void ShowStatus(const QString& text);
+  // Brings the list and the figures up to what the running queue has done.
+  void ShowRun();
   // Reads a queue file chosen in the open dialog; nothing when none was chosen or it was refused
   // (the user has been told why).
   std::optional<transfer::LoadedQueue> ReadChosenFile(const QString& title);
@@ -157,6 +164,22 @@ private:
   bool m_abortRequested = false;
   bool m_unloadRequested = false; // the close box was used during a run
   bool m_unloaded = false;
+
+  // What a run has done that the window has yet to show (see ShowRun).
+  struct RunShown {
+    std::unordered_set<quint64> finished; // done, still listed
+    quint64 running = 0;
+    QString action;
+    bool actionChanged = false;
+    bool totalChanged = false;
+    bool progressChanged = false;
+    qint64 runningSize = -1; // the running file's size when known
+    qint64 fileSize = -1;    // that of the file the progress figures belong to
+    qint64 fileBytes = 0, runBytes = 0;
+    int percent = 0;
+  };
+  RunShown m_shown;
+  QTimer* m_showTimer = nullptr;
 };
 
 } // namespace tidewick::queue

@@ -404,4 +404,57 @@ TEST_F(QueueWindowSlowServer, AbortStopsTheRunningRowWhichStaysForALaterRun) {
   EXPECT_EQ(QFileInfo(localFolder() + "big.bin").size(), size);
 }
 
+TEST_F(QueueWindowSlowServer, RowsDoneButStillListedNeitherRunAgainNorAreSortedOrSaved) {
+  // The list catches up with a run a few times a second; rows finished since then must not run
+  // again, nor be sorted or saved with those still to come.
+  const QByteArray content(2 * 1024 * 1024, 'q');
+  std::vector<PaneItem> items;
+  QStringList all;
+  for (int i = 0; i < 8; ++i) {
+    all << QStringLiteral("f%1.dat").arg(i);
+    server->writeFile("q/" + all.back(), content);
+    items.push_back({all.back(), kFile, QString::number(content.size())});
+  }
+  ftp.ChangeCurrentFolder(QStringLiteral("q"));
+  queueDownloads(items, localFolder());
+  const auto started = [&] {
+    QStringList names;
+    for (const QString& line : server->receivedCommands())
+      if (line.startsWith(QStringLiteral("RETR "))) names << QFileInfo(line.mid(5)).fileName();
+    return names;
+  };
+
+  // Once the third row has started: save, and sort by name (descending on the first click).
+  const QString saved = home.root() + "/during.que";
+  qsizetype running = -1;
+  QTimer poll;
+  poll.setInterval(10);
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (started().size() < 3) return;
+    poll.stop();
+    prompts.textAnswers = {saved};
+    window->mnuFileSaveQue->trigger();
+    const int shown = model().positionOf(model().runningRow());
+    if (shown >= 0) running = all.indexOf(model().row(shown).name);
+    emit window->lstQue->header()->sectionClicked(QueueModel::NameColumn);
+  });
+  poll.start();
+  window->ProcessQue();
+
+  EXPECT_EQ(model().rowCount(), 0) << log.join('\n').toStdString();
+  EXPECT_EQ(window->totalBytes(), 0);
+  for (const QString& name : all) EXPECT_EQ(TempHome::readFile(localFolder() + name), content) << name.toStdString();
+  // Each row ran once: in the order loaded until the sort, then the rest from the last name down.
+  ASSERT_GE(running, 2);
+  QStringList expected = all.mid(0, running + 1);
+  for (qsizetype i = all.size() - 1; i > running; --i) expected << all[i];
+  EXPECT_EQ(started(), expected);
+  // The saved queue holds the running row and those after it.
+  const std::optional<tidewick::transfer::LoadedQueue> loaded = tidewick::transfer::LoadQueueFile(saved);
+  ASSERT_TRUE(loaded);
+  QStringList savedNames;
+  for (const QueueRow& r : loaded->rows) savedNames << r.name;
+  EXPECT_EQ(savedNames, all.mid(running));
+}
+
 } // namespace
