@@ -16,7 +16,9 @@ set -euo pipefail
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD=${1:-$ROOT/build-bench}
 PAIRS=${PAIRS:-9}
-BENCH_USER=tidewick-bench # made for the run when missing, removed again
+# The local user is made for this run alone (another run at the same time must not reset its
+# password) and removed again at the end.
+BENCH_USER=twbench$(head -c 4 /dev/urandom | od -An -tx1 | tr -d ' \n')
 
 if [ "$(id -u)" -ne 0 ]; then
   echo "bench/queue.sh: run as root (vsftpd needs it)" >&2
@@ -44,10 +46,8 @@ trap cleanup EXIT
 # --- server: anonymous access to $WORK/root, and the local user whose home it is ---------------
 chmod 755 "$WORK"
 mkdir -p "$WORK/root/flat" "$WORK/empty" "$WORK/dl"
-if ! id -u "$BENCH_USER" >/dev/null 2>&1; then
-  useradd --no-create-home --home-dir "$WORK/root" --shell /bin/sh "$BENCH_USER"
-  MADE_USER=yes
-fi
+useradd --no-create-home --home-dir "$WORK/root" --shell /bin/sh "$BENCH_USER"
+MADE_USER=yes
 BENCH_PASSWORD=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
 echo "$BENCH_USER:$BENCH_PASSWORD" | chpasswd
 echo "Preparing files..."
