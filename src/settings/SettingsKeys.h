@@ -81,4 +81,22 @@ constexpr QLatin1String Width(" WIDTH");
 // The start-up entry lives apart from the settings section, under this value name.
 constexpr QLatin1String StartupEntry("TIDEWICK");
 
+// A site profile file: one section, these keys.
+namespace profile {
+constexpr QLatin1String Section("PROFILE");
+constexpr QLatin1String SiteName("sname");
+constexpr QLatin1String Host("adresa");
+constexpr QLatin1String User("ID");
+constexpr QLatin1String Password("pass");
+constexpr QLatin1String Port("port");
+constexpr QLatin1String Security("security");
+} // namespace profile
+
+// Whether the tip of the day shows at start: a file of its own in the program folder.
+namespace tips {
+constexpr QLatin1String File("Ini/Settings.ini");
+constexpr QLatin1String Section("TipSettings");
+constexpr QLatin1String Report("Report");
+} // namespace tips
+
 } // namespace tidewick::settings::keys

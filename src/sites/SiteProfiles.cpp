@@ -2,6 +2,7 @@
 
 #include "settings/Globals.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 
 #include <QDir>
 #include <QFile>
@@ -19,7 +20,7 @@ using settings::StripNulls;
 using settings::WriteIniString;
 namespace {
 
-const QString kSection = QStringLiteral("PROFILE");
+const QString kSection = settings::keys::profile::Section;
 
 // A listed name is a file name of the folder, never a path.
 bool isPlainFileName(const QString& fileName) {
@@ -66,14 +67,14 @@ SaveResult SaveProfile(const SiteProfile& profile, bool savePassword) {
   const QString path = pathOf(profile.siteName + kProfileExtension);
   ini::Document file = ini::Document::load(path);
   const QString pass = (savePassword && !profile.password.isEmpty()) ? EncodeString(profile.password) : QString();
-  const bool ok =
-      WriteIniString(kSection, QStringLiteral("sname"), profile.siteName, file) &&
-      WriteIniString(kSection, QStringLiteral("adresa"), profile.host, file) &&
-      WriteIniString(kSection, QStringLiteral("ID"), EncodeString(profile.userName), file) &&
-      WriteIniString(kSection, QStringLiteral("pass"), pass, file) &&
-      WriteIniString(kSection, QStringLiteral("port"), profile.port, file) &&
-      WriteIniString(kSection, QStringLiteral("security"), settings::SiteSecurityCaption(profile.security), file) &&
-      file.save(path);
+  const bool ok = WriteIniString(kSection, settings::keys::profile::SiteName, profile.siteName, file) &&
+                  WriteIniString(kSection, settings::keys::profile::Host, profile.host, file) &&
+                  WriteIniString(kSection, settings::keys::profile::User, EncodeString(profile.userName), file) &&
+                  WriteIniString(kSection, settings::keys::profile::Password, pass, file) &&
+                  WriteIniString(kSection, settings::keys::profile::Port, profile.port, file) &&
+                  WriteIniString(kSection, settings::keys::profile::Security,
+                                 settings::SiteSecurityCaption(profile.security), file) &&
+                  file.save(path);
   return ok ? SaveResult::Saved : SaveResult::WriteFailed;
 }
 
@@ -82,12 +83,12 @@ SiteProfile ReadProfile(const QString& fileName, QString* problem) {
   if (!isPlainFileName(fileName)) return profile;
   const ini::Document file = ini::Document::load(pathOf(fileName));
   if (problem && file.status() != ini::LoadStatus::Missing) *problem = file.problem();
-  profile.siteName = ReadIniString(file, kSection, QStringLiteral("sname"));
-  profile.host = ReadIniString(file, kSection, QStringLiteral("adresa"));
-  profile.userName = DecodeString(StripNulls(ReadIniString(file, kSection, QStringLiteral("ID"))));
-  profile.password = DecodeString(StripNulls(ReadIniString(file, kSection, QStringLiteral("pass"))));
-  profile.port = ReadIniString(file, kSection, QStringLiteral("port"));
-  profile.security = settings::SiteSecurityFromText(ReadIniString(file, kSection, QStringLiteral("security")));
+  profile.siteName = ReadIniString(file, kSection, settings::keys::profile::SiteName);
+  profile.host = ReadIniString(file, kSection, settings::keys::profile::Host);
+  profile.userName = DecodeString(StripNulls(ReadIniString(file, kSection, settings::keys::profile::User)));
+  profile.password = DecodeString(StripNulls(ReadIniString(file, kSection, settings::keys::profile::Password)));
+  profile.port = ReadIniString(file, kSection, settings::keys::profile::Port);
+  profile.security = settings::SiteSecurityFromText(ReadIniString(file, kSection, settings::keys::profile::Security));
   return profile;
 }
 

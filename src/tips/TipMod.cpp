@@ -1,6 +1,7 @@
 #include "tips/TipMod.h"
 
 #include "settings/Globals.h"
+#include "settings/SettingsKeys.h"
 
 #include <QLabel>
 #include <QTime>
@@ -59,18 +60,18 @@ double DrawFromTimeOfDay() {
 
 void ShowRandomTip(QLabel* target) { target->setText(TipTable().at(TipIndexForDraw(DrawFromTimeOfDay()))); }
 
-QString TipsFilePath() { return settings::AppFilePath(QStringLiteral("Ini/Settings.ini")); }
+QString TipsFilePath() { return settings::AppFilePath(settings::keys::tips::File); }
 
 bool TipsFileExists() { return settings::FileExists(TipsFilePath()); }
 
 QString ReadTipsReport() {
-  return settings::ReadIniString(TipsFilePath(), QStringLiteral("TipSettings"), QStringLiteral("Report"));
+  return settings::ReadIniString(TipsFilePath(), settings::keys::tips::Section, settings::keys::tips::Report);
 }
 
 void WriteTipsReport(bool show) {
   // The folder belongs to the installation: no folder, no choice kept.
   if (!settings::FolderExists(settings::AppFilePath(QStringLiteral("Ini")))) return;
-  settings::WriteIniString(QStringLiteral("TipSettings"), QStringLiteral("Report"),
+  settings::WriteIniString(settings::keys::tips::Section, settings::keys::tips::Report,
                            show ? QStringLiteral("1") : QStringLiteral("0"), TipsFilePath());
 }
 

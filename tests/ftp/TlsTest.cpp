@@ -31,7 +31,7 @@ struct Certificates {
   TestCertificate signedByAuthority;
   Certificates() {
     selfSigned = makeCertificate(dir.path(), QStringLiteral("self"), {});
-    CertificateSpec ca;
+    CertificateTerms ca;
     ca.commonName = QStringLiteral("Tidewick test authority");
     ca.addresses = {};
     ca.authority = true;

@@ -48,7 +48,7 @@ QString fingerprint(X509* certificate) {
 
 } // namespace
 
-TestCertificate makeCertificate(const QString& folder, const QString& name, const CertificateSpec& spec,
+TestCertificate makeCertificate(const QString& folder, const QString& name, const CertificateTerms& terms,
                                 const TestCertificate* issuer) {
   TestCertificate out;
   Owned<EVP_PKEY> key(EVP_EC_gen("P-256"));
@@ -61,13 +61,13 @@ TestCertificate makeCertificate(const QString& folder, const QString& name, cons
   BIGNUM* number = BN_bin2bn(serial, sizeof serial, nullptr);
   BN_to_ASN1_INTEGER(number, X509_get_serialNumber(certificate.get()));
   BN_free(number);
-  X509_gmtime_adj(X509_getm_notBefore(certificate.get()), long(spec.validFromDays) * 86400);
-  X509_gmtime_adj(X509_getm_notAfter(certificate.get()), long(spec.validUntilDays) * 86400);
+  X509_gmtime_adj(X509_getm_notBefore(certificate.get()), long(terms.validFromDays) * 86400);
+  X509_gmtime_adj(X509_getm_notAfter(certificate.get()), long(terms.validUntilDays) * 86400);
   X509_set_pubkey(certificate.get(), key.get());
   X509_NAME* subject = X509_get_subject_name(certificate.get());
   X509_NAME_add_entry_by_txt(subject, "O", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>("Tidewick tests"), -1,
                              -1, 0);
-  const QByteArray commonName = spec.commonName.toUtf8();
+  const QByteArray commonName = terms.commonName.toUtf8();
   X509_NAME_add_entry_by_txt(subject, "CN", MBSTRING_UTF8, reinterpret_cast<const unsigned char*>(commonName.data()),
                              -1, -1, 0);
 
@@ -86,14 +86,14 @@ TestCertificate makeCertificate(const QString& folder, const QString& name, cons
   X509* signer = issuer ? issuerCertificate.get() : certificate.get();
 
   QStringList names;
-  for (const QString& dns : spec.dnsNames) names << QStringLiteral("DNS:") + dns;
-  for (const QString& address : spec.addresses) names << QStringLiteral("IP:") + address;
+  for (const QString& dns : terms.dnsNames) names << QStringLiteral("DNS:") + dns;
+  for (const QString& address : terms.addresses) names << QStringLiteral("IP:") + address;
   const bool ok =
       addExtension(certificate.get(), signer, NID_basic_constraints,
-                   spec.authority ? QStringLiteral("critical,CA:TRUE") : QStringLiteral("CA:FALSE")) &&
+                   terms.authority ? QStringLiteral("critical,CA:TRUE") : QStringLiteral("CA:FALSE")) &&
       addExtension(certificate.get(), signer, NID_key_usage,
-                   spec.authority ? QStringLiteral("critical,keyCertSign,cRLSign")
-                                  : QStringLiteral("critical,digitalSignature,keyAgreement")) &&
+                   terms.authority ? QStringLiteral("critical,keyCertSign,cRLSign")
+                                   : QStringLiteral("critical,digitalSignature,keyAgreement")) &&
       addExtension(certificate.get(), signer, NID_subject_key_identifier, QStringLiteral("hash")) &&
       (names.isEmpty() || addExtension(certificate.get(), signer, NID_subject_alt_name, names.join(QLatin1Char(','))));
   if (!ok || X509_sign(certificate.get(), issuer ? issuerKey.get() : key.get(), EVP_sha256()) == 0) return out;
@@ -112,7 +112,7 @@ TestCertificate makeCertificate(const QString& folder, const QString& name, cons
   out.certificateFile = certificatePath;
   out.keyFile = keyPath;
   out.sha256 = fingerprint(certificate.get());
-  out.subject = QStringLiteral("CN=") + spec.commonName + QStringLiteral(",O=Tidewick tests");
+  out.subject = QStringLiteral("CN=") + terms.commonName + QStringLiteral(",O=Tidewick tests");
   return out;
 }
 

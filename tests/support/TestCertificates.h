@@ -14,7 +14,7 @@ struct TestCertificate {
   QString subject;         // "CN=..."
 };
 
-struct CertificateSpec {
+struct CertificateTerms {
   QString commonName = QStringLiteral("Tidewick test server");
   QStringList dnsNames;
   QStringList addresses = {QStringLiteral("127.0.0.1"), QStringLiteral("::1")};
@@ -25,7 +25,7 @@ struct CertificateSpec {
 
 // Writes <name>.pem and <name>.key into `folder`. Signed by `issuer` when given, else by itself.
 // An empty certificateFile means OpenSSL failed.
-TestCertificate makeCertificate(const QString& folder, const QString& name, const CertificateSpec& spec,
+TestCertificate makeCertificate(const QString& folder, const QString& name, const CertificateTerms& terms,
                                 const TestCertificate* issuer = nullptr);
 
 } // namespace tidewick::test
