@@ -24,6 +24,7 @@
 #include "ftp/listing/ListingParser.h"
 #include "ftp/proto/Command.h"
 #include "ftp/proto/Paths.h"
+#include "ftp/session/FolderWalk.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -34,14 +35,9 @@ namespace tidewick::ftp {
 
 namespace {
 
-constexpr int maxDepth = 64;
 constexpr int fileKind = static_cast<int>(ItemKind::File);
 constexpr int folderKind = static_cast<int>(ItemKind::Folder);
 constexpr int linkKind = static_cast<int>(ItemKind::Link);
-
-QString localJoin(const QString& folder, const QString& name) {
-  return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
 
 // A remote folder path in one spelling ("/a/b/" and "/a/./b" are "/a/b"); other servers' paths as
 // they are.
@@ -59,11 +55,6 @@ const Visit* metBefore(const std::vector<Visit>& trail, const Visit& visit) {
     if (!visit.unique.isEmpty() && earlier.unique == visit.unique) return &earlier;
   }
   return nullptr;
-}
-
-bool isSkippable(const FtpError& e) {
-  return e.kind() == FailureKind::CommandRefused || e.kind() == FailureKind::LocalFileFailed ||
-         e.kind() == FailureKind::UnsafeInput;
 }
 
 } // namespace
@@ -136,6 +127,7 @@ void Session::reportLinkLoop(const QString& link, const QString& into, const QSt
 void Session::receiveTree(const QString& pattern, const QString& localFolder, bool recursive,
                           std::vector<FolderVisit>& trail) {
   const QString here = trail.back().path;
+  const WalkReport report{[this](const QString& line) { log(line); }, m_events};
   bool byMlsd = false;
   const std::vector<FolderItem> items = listAll(&byMlsd);
   std::vector<const FolderItem*> folders; // folders, and links that lead to one
@@ -197,10 +189,7 @@ void Session::receiveTree(const QString& pattern, const QString& localFolder, bo
       receiveFileImpl(item.name, 0, localJoin(localFolder, item.name), listed);
     } catch (const FtpError& e) {
       if (!isSkippable(e) || !m_loggedIn || m_abort.load()) throw;
-      log(QStringLiteral("Skipped %1: %2").arg(remotePath, e.description()));
-      m_events.fileSkipped(
-          remotePath, QString(),
-          e.kind() == FailureKind::LocalFileFailed ? SkipReason::LocalFileUnusable : SkipReason::ServerRefusedSend);
+      reportSkippedFile(report, e, remotePath, QString());
     }
   }
   for (const FolderItem* item : folders) {
@@ -211,8 +200,10 @@ void Session::receiveTree(const QString& pattern, const QString& localFolder, bo
       m_events.fileSkipped(remotePath, QString(), SkipReason::UnsafeName);
       continue;
     }
-    if (std::ssize(trail) > maxDepth) {
-      log(QStringLiteral("Skipped the folder %1: folders nest deeper than %2 levels").arg(remotePath).arg(maxDepth));
+    if (std::ssize(trail) > maxFolderDepth) {
+      log(QStringLiteral("Skipped the folder %1: folders nest deeper than %2 levels")
+              .arg(remotePath)
+              .arg(maxFolderDepth));
       m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotEntered);
       continue;
     }
@@ -239,15 +230,7 @@ void Session::receiveTree(const QString& pattern, const QString& localFolder, bo
       continue;
     }
     const QString target = localJoin(localFolder, item->name);
-    if (QFileInfo(target).isSymLink()) {
-      log(QStringLiteral("Skipped the folder %1: %2 is a symbolic link; not followed").arg(remotePath, target));
-      m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotCreated);
-      goBack();
-      continue;
-    }
-    if (!QDir().mkpath(target)) {
-      log(QStringLiteral("Skipped the folder %1: cannot create %2").arg(remotePath, target));
-      m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotCreated);
+    if (!prepareLocalFolder(report, remotePath, target)) {
       goBack();
       continue;
     }
@@ -286,78 +269,27 @@ void Session::sendMatching(const QString& localMask, const QString& remoteFolder
 }
 
 void Session::sendTree(const QString& localFolder, const QString& pattern, bool recursive, QStringList& trail) {
-  const QString here = workingFolder();
-  QDir dir(localFolder);
-  if (!dir.isReadable())
-    throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("Cannot read the local folder %1").arg(localFolder));
-  const QFileInfoList files =
-      dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QFileInfo& info : files) {
-    const QString name = info.fileName();
-    if (!proto::wildcardMatch(pattern, name)) continue;
-    const QString localPath = info.filePath();
-    if (!info.isFile()) {
-      log(QStringLiteral("Skipped %1: not a regular file").arg(localPath));
-      m_events.fileSkipped(QString(), localPath, SkipReason::NotRegularFile);
-      continue;
-    }
-    if (proto::hasLineBreakOrNul(name.toStdString())) {
-      log(QStringLiteral("Skipped %1: the name holds a line break").arg(localPath));
-      m_events.fileSkipped(QString(), localPath, SkipReason::UnsafeName);
-      continue;
-    }
-    try {
-      sendFileImpl(localPath, 0, name, false);
-    } catch (const FtpError& e) {
-      if (!isSkippable(e) || !m_loggedIn || m_abort.load()) throw;
-      log(QStringLiteral("Skipped %1: %2").arg(localPath, e.description()));
-      m_events.fileSkipped(
-          QString(), localPath,
-          e.kind() == FailureKind::LocalFileFailed ? SkipReason::LocalFileUnusable : SkipReason::ServerRefusedStore);
-    }
-  }
-  if (!recursive) return;
-  // Linked folders included: they are walked like the remote ones.
-  const QFileInfoList folders =
-      dir.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QFileInfo& info : folders) {
-    const QString name = info.fileName();
-    const QString localPath = info.filePath();
-    if (proto::hasLineBreakOrNul(name.toStdString())) {
-      log(QStringLiteral("Skipped the folder %1: the name holds a line break").arg(localPath));
-      m_events.fileSkipped(QString(), localPath, SkipReason::UnsafeName);
-      continue;
-    }
-    const QString real = info.canonicalFilePath();
-    if (const qsizetype earlier = trail.indexOf(real); earlier >= 0) {
-      reportLinkLoop(localPath, trail.at(earlier), QString(), localPath);
-      continue;
-    }
-    if (std::ssize(trail) > maxDepth) {
-      log(QStringLiteral("Skipped the folder %1: folders nest deeper than %2 levels").arg(localPath).arg(maxDepth));
-      m_events.fileSkipped(QString(), localPath, SkipReason::FolderNotEntered);
-      continue;
-    }
-    if (!QDir(localPath).isReadable()) {
-      log(QStringLiteral("Skipped the folder %1: it cannot be read").arg(localPath));
-      m_events.fileSkipped(QString(), localPath, SkipReason::LocalFolderUnreadable);
-      continue;
-    }
-    const QString remotePath = proto::joinRemote(here, name);
+  // Files go by name into the current folder; a subfolder is entered (made when missing) and
+  // left again by CWD, so its files' names stay plain too.
+  UploadSteps steps;
+  steps.sendFile = [&](const QString& localPath, const QString&, const QString& name) {
+    sendFileImpl(localPath, 0, name, false);
+  };
+  steps.enterFolder = [&](const QString& remotePath) -> std::optional<QString> {
     if (!changeFolderQuietly(remotePath)) {
       const proto::Reply made = command("MKD", remotePath);
-      if (!made.isPositive() || !changeFolderQuietly(remotePath)) {
-        log(QStringLiteral("Skipped the folder %1: cannot create %2 on the server").arg(localPath, remotePath));
-        m_events.fileSkipped(QString(), localPath, SkipReason::FolderNotCreated);
-        continue;
-      }
+      if (!made.isPositive() || !changeFolderQuietly(remotePath)) return std::nullopt;
     }
-    trail.push_back(real);
-    sendTree(localPath, pattern, true, trail);
-    trail.pop_back();
+    return workingFolder();
+  };
+  steps.leaveFolder = [&](const QString& here) {
     const proto::Reply back = command("CWD", here);
     if (!back.isPositive()) refused("CWD " + here.toStdString(), back);
-  }
+  };
+  steps.canGoOn = [&] { return m_loggedIn && !m_abort.load(); };
+  steps.lineBreaksUnsendable = true;
+  sendLocalTree(steps, {[this](const QString& line) { log(line); }, m_events}, localFolder, workingFolder(), pattern,
+                recursive, trail);
 }
 
 } // namespace tidewick::ftp

@@ -120,24 +120,9 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
     if (reply.code == 213) size = proto::parseSize(reply.lastLine()).value_or(-1);
   }
 
-  // The local file is opened (and created if need be) before asking the server, so a target
-  // that cannot be written costs no transfer; it is cut to the start offset only once the
-  // server has agreed to send, so a refused download leaves an existing file as it was.
-  QFile file(local);
-  const bool existed = !openDownloadTarget(file, local);
-  if (startOffset > 0 && file.size() < startOffset)
-    throw FtpError(FailureKind::LocalFileFailed,
-                   QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")
-                       .arg(local)
-                       .arg(file.size())
-                       .arg(startOffset));
-  struct RemoveIfUnused {
-    const QString& path;
-    bool armed;
-    ~RemoveIfUnused() {
-      if (armed) QFile::remove(path);
-    }
-  } removeIfUnused{local, !existed};
+  // Opened before the server is asked, kept and cut to the offset only once it agrees to send.
+  DownloadTarget target(local, startOffset);
+  QFile& file = target.file();
 
   m_events.receivingFile(remote);
   if (startOffset > 0 || m_restPending) {
@@ -149,11 +134,7 @@ void Session::receiveFileImpl(const QString& remote, qint64 startOffset, const Q
       commandLine.empty() ? startTransfer("RETR", remoteWire, transfer) : startTransfer(commandLine, {}, transfer);
   m_restPending = false;
   if (start.isNegative()) refused("RETR " + remoteWire, start);
-  removeIfUnused.armed = false;
-  // A file made just now is empty and open at its start already.
-  if (existed && (!file.resize(startOffset) || !file.seek(startOffset)))
-    throw FtpError(FailureKind::LocalFileFailed,
-                   QStringLiteral("Cannot prepare the local file %1: %2").arg(local, file.errorString()));
+  target.start();
   if (size < 0 && startOffset == 0 && !ascii) size = proto::parseAnnouncedSize(start.lastLine()).value_or(-1);
 
   char* const buffer = this->buffer();
@@ -295,19 +276,10 @@ void Session::sendFileImpl(const QString& local, qint64 startOffset, const QStri
   const std::string remoteWire = toWire(remote);
   checkSendable(remoteWire);
 
-  const QFileInfo info(local);
-  if (!info.exists())
-    throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("The local file %1 does not exist").arg(local));
-  if (!info.isFile()) throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("%1 is not a file").arg(local));
   QFile file(local);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-    throw FtpError(FailureKind::LocalFileFailed,
-                   QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
-  const qint64 size = file.size();
   const qint64 start = resume ? startOffset : 0;
-  if (start < 0 || start > size)
-    throw FtpError(FailureKind::InvalidArgument,
-                   QStringLiteral("The resume offset %1 lies outside %2 (%3 bytes)").arg(start).arg(local).arg(size));
+  openUploadSource(file, local, start);
+  const qint64 size = file.size();
 
   const bool ascii = m_settings.ascii;
   ensureType(ascii);

@@ -89,23 +89,9 @@ void SftpSession::receiveImpl(const QString& remote, qint64 startOffset, const Q
   const QString path = resolve(remote);
   const std::string pathWire = wire(path);
 
-  // As with FTP: the target is opened first, so one that cannot be written costs no transfer, and
-  // an existing file is only cut to the offset once the server has agreed to send.
-  QFile file(local);
-  const bool existed = !openDownloadTarget(file, local);
-  if (startOffset > 0 && file.size() < startOffset)
-    throw FtpError(FailureKind::LocalFileFailed,
-                   QStringLiteral("The local file %1 holds %2 bytes, fewer than the resume offset %3")
-                       .arg(local)
-                       .arg(file.size())
-                       .arg(startOffset));
-  struct RemoveIfUnused {
-    const QString& path;
-    bool armed;
-    ~RemoveIfUnused() {
-      if (armed) QFile::remove(path);
-    }
-  } removeIfUnused{local, !existed};
+  // Opened before the server is asked, kept and cut to the offset only once it agrees to send.
+  DownloadTarget target(local, startOffset);
+  QFile& file = target.file();
 
   const std::string handle = openHandle(path, open_flags::read, QStringLiteral("Opening %1").arg(path));
   Attributes attributes;
@@ -123,11 +109,11 @@ void SftpSession::receiveImpl(const QString& remote, qint64 startOffset, const Q
   const bool sizeKnown = attributes.flags & Attributes::hasSize;
   const auto size = static_cast<qint64>(attributes.size);
   m_events.receivingFile(remote);
-  removeIfUnused.armed = false;
-  if (existed && !file.resize(startOffset)) {
+  try {
+    target.start();
+  } catch (...) {
     closeQuietly(handle);
-    throw FtpError(FailureKind::LocalFileFailed,
-                   QStringLiteral("Cannot prepare the local file %1: %2").arg(local, file.errorString()));
+    throw;
   }
 
   const int fd = file.handle();
@@ -247,19 +233,10 @@ void SftpSession::sendImpl(const QString& local, qint64 startOffset, const QStri
   checkArgument(remote, "remote file name");
   const QString path = resolve(remote);
   const std::string pathWire = wire(path);
-  const QFileInfo info(local);
-  if (!info.exists())
-    throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("The local file %1 does not exist").arg(local));
-  if (!info.isFile()) throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("%1 is not a file").arg(local));
   QFile file(local);
-  if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
-    throw FtpError(FailureKind::LocalFileFailed,
-                   QStringLiteral("Cannot read the local file %1: %2").arg(local, file.errorString()));
-  const qint64 size = file.size();
   const qint64 start = resume ? startOffset : 0;
-  if (start < 0 || start > size)
-    throw FtpError(FailureKind::InvalidArgument,
-                   QStringLiteral("The resume offset %1 lies outside %2 (%3 bytes)").arg(start).arg(local).arg(size));
+  openUploadSource(file, local, start);
+  const qint64 size = file.size();
 
   const std::uint32_t flags =
       open_flags::write | open_flags::create | (start == 0 ? open_flags::truncate : std::uint32_t{0});
@@ -344,7 +321,7 @@ void SftpSession::sendImpl(const QString& local, qint64 startOffset, const QStri
     if (m_settings.keepDates) {
       Attributes times;
       times.flags = Attributes::hasTimes;
-      times.mtime = static_cast<std::uint32_t>(std::max<qint64>(0, info.lastModified().toSecsSinceEpoch()));
+      times.mtime = static_cast<std::uint32_t>(std::max<qint64>(0, QFileInfo(file).lastModified().toSecsSinceEpoch()));
       times.atime = times.mtime;
       const Reply set = call(std::move(request(Packet::Fsetstat).string(handle).attributes(times)));
       if (set.type != Packet::Status || parseStatus(set).code != StatusCode::Ok)

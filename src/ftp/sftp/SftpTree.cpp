@@ -11,26 +11,12 @@
 #include "ftp/sftp/SftpSession.h"
 
 #include "ftp/proto/Paths.h"
+#include "ftp/session/FolderWalk.h"
 
 #include <QDir>
 #include <QFileInfo>
 
 namespace tidewick::ftp::sftp {
-
-namespace {
-
-constexpr int maxDepth = 64;
-
-QString localJoin(const QString& folder, const QString& name) {
-  return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
-}
-
-bool isSkippable(const FtpError& e) {
-  return e.kind() == FailureKind::CommandRefused || e.kind() == FailureKind::LocalFileFailed ||
-         e.kind() == FailureKind::UnsafeInput;
-}
-
-} // namespace
 
 void SftpSession::receiveMatching(const QString& remoteMask, const QString& localFolder, bool recursive) {
   requireConnected();
@@ -50,6 +36,7 @@ void SftpSession::receiveMatching(const QString& remoteMask, const QString& loca
 
 void SftpSession::receiveTree(const QString& here, const QString& pattern, const QString& localFolder, bool recursive,
                               QStringList& trail) {
+  const WalkReport report{[this](const QString& line) { log(line); }, m_events};
   std::vector<NameEntry> entries;
   readFolder(here, [&](NameEntry&& entry) {
     if (entry.name != "." && entry.name != "..") entries.push_back(std::move(entry));
@@ -85,16 +72,15 @@ void SftpSession::receiveTree(const QString& here, const QString& pattern, const
       receiveImpl(remotePath, 0, localJoin(localFolder, name), entry.attributes.isLink() ? nullptr : &attributes);
     } catch (const FtpError& e) {
       if (!isSkippable(e) || !m_connected || m_abort.load()) throw;
-      log(QStringLiteral("Skipped %1: %2").arg(remotePath, e.description()));
-      m_events.fileSkipped(
-          remotePath, QString(),
-          e.kind() == FailureKind::LocalFileFailed ? SkipReason::LocalFileUnusable : SkipReason::ServerRefusedSend);
+      reportSkippedFile(report, e, remotePath, QString());
     }
   }
   for (const QString& name : folders) {
     const QString remotePath = proto::joinRemote(here, name);
-    if (trail.size() > maxDepth) {
-      log(QStringLiteral("Skipped the folder %1: folders nest deeper than %2 levels").arg(remotePath).arg(maxDepth));
+    if (trail.size() > maxFolderDepth) {
+      log(QStringLiteral("Skipped the folder %1: folders nest deeper than %2 levels")
+              .arg(remotePath)
+              .arg(maxFolderDepth));
       m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotEntered);
       continue;
     }
@@ -105,16 +91,7 @@ void SftpSession::receiveTree(const QString& here, const QString& pattern, const
       continue;
     }
     const QString target = localJoin(localFolder, name);
-    if (QFileInfo(target).isSymLink()) {
-      log(QStringLiteral("Skipped the folder %1: %2 is a symbolic link; not followed").arg(remotePath, target));
-      m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotCreated);
-      continue;
-    }
-    if (!QDir().mkpath(target)) {
-      log(QStringLiteral("Skipped the folder %1: cannot create %2").arg(remotePath, target));
-      m_events.fileSkipped(remotePath, QString(), SkipReason::FolderNotCreated);
-      continue;
-    }
+    if (!prepareLocalFolder(report, remotePath, target)) continue;
     trail.push_back(real);
     try {
       receiveTree(real, pattern, target, true, trail);
@@ -159,64 +136,19 @@ void SftpSession::sendMatching(const QString& localMask, const QString& remoteFo
 
 void SftpSession::sendTree(const QString& localFolder, const QString& here, const QString& pattern, bool recursive,
                            QStringList& trail) {
-  QDir dir(localFolder);
-  if (!dir.isReadable())
-    throw FtpError(FailureKind::LocalFileFailed, QStringLiteral("Cannot read the local folder %1").arg(localFolder));
-  const QFileInfoList files =
-      dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QFileInfo& info : files) {
-    const QString name = info.fileName();
-    if (!proto::wildcardMatch(pattern, name)) continue;
-    const QString localPath = info.filePath();
-    if (!info.isFile()) {
-      log(QStringLiteral("Skipped %1: not a regular file").arg(localPath));
-      m_events.fileSkipped(QString(), localPath, SkipReason::NotRegularFile);
-      continue;
-    }
-    try {
-      sendImpl(localPath, 0, proto::joinRemote(here, name), false);
-    } catch (const FtpError& e) {
-      if (!isSkippable(e) || !m_connected || m_abort.load()) throw;
-      log(QStringLiteral("Skipped %1: %2").arg(localPath, e.description()));
-      m_events.fileSkipped(
-          QString(), localPath,
-          e.kind() == FailureKind::LocalFileFailed ? SkipReason::LocalFileUnusable : SkipReason::ServerRefusedStore);
-    }
-  }
-  if (!recursive) return;
-  const QFileInfoList folders =
-      dir.entryInfoList(QDir::Dirs | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Name);
-  for (const QFileInfo& info : folders) {
-    const QString localPath = info.filePath();
-    const QString real = info.canonicalFilePath();
-    if (const qsizetype earlier = trail.indexOf(real); earlier >= 0) {
-      log(QStringLiteral("%1 is a link back into %2; skipped").arg(localPath, trail.at(earlier)));
-      m_events.fileSkipped(QString(), localPath, SkipReason::LinkLoop);
-      continue;
-    }
-    if (trail.size() > maxDepth) {
-      log(QStringLiteral("Skipped the folder %1: folders nest deeper than %2 levels").arg(localPath).arg(maxDepth));
-      m_events.fileSkipped(QString(), localPath, SkipReason::FolderNotEntered);
-      continue;
-    }
-    if (!QDir(localPath).isReadable()) {
-      log(QStringLiteral("Skipped the folder %1: it cannot be read").arg(localPath));
-      m_events.fileSkipped(QString(), localPath, SkipReason::LocalFolderUnreadable);
-      continue;
-    }
-    const QString remotePath = proto::joinRemote(here, info.fileName());
-    if (!isFolder(remotePath)) {
-      const Reply made = call(std::move(request(Packet::Mkdir).string(wire(remotePath)).attributes({})));
-      if (made.type != Packet::Status || parseStatus(made).code != StatusCode::Ok) {
-        log(QStringLiteral("Skipped the folder %1: cannot create %2 on the server").arg(localPath, remotePath));
-        m_events.fileSkipped(QString(), localPath, SkipReason::FolderNotCreated);
-        continue;
-      }
-    }
-    trail.push_back(real);
-    sendTree(localPath, remotePath, pattern, true, trail);
-    trail.pop_back();
-  }
+  UploadSteps steps;
+  steps.sendFile = [&](const QString& localPath, const QString& folder, const QString& name) {
+    sendImpl(localPath, 0, proto::joinRemote(folder, name), false);
+  };
+  steps.enterFolder = [&](const QString& remotePath) -> std::optional<QString> {
+    if (isFolder(remotePath)) return remotePath;
+    const Reply made = call(std::move(request(Packet::Mkdir).string(wire(remotePath)).attributes({})));
+    if (made.type != Packet::Status || parseStatus(made).code != StatusCode::Ok) return std::nullopt;
+    return remotePath;
+  };
+  steps.canGoOn = [&] { return m_connected && !m_abort.load(); };
+  sendLocalTree(steps, {[this](const QString& line) { log(line); }, m_events}, localFolder, here, pattern, recursive,
+                trail);
 }
 
 } // namespace tidewick::ftp::sftp
