@@ -14,8 +14,8 @@
 # Takes several minutes.
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build-bench}
+BENCH_TAG=bench
+. "$(dirname "$0")/lib.sh"
 PAIRS_BIG=${PAIRS_BIG:-5}    # 1 GiB transfers
 PAIRS_SMALL=${PAIRS_SMALL:-15} # sub-second work
 PAIRS_TREE=${PAIRS_TREE:-9}  # the 2000-file folders
@@ -23,75 +23,33 @@ PAIRS_TREE=${PAIRS_TREE:-9}  # the 2000-file folders
 # of the two logins, for another series of a figure that came out close.
 ONLY=${ONLY:-}
 want() { [ -z "$ONLY" ] || [[ ",$ONLY," == *",$1,"* ]]; }
-# The local user is made for this run alone (another run at the same time must not reset its
-# password) and removed again at the end.
-BENCH_USER=twbench$(head -c 4 /dev/urandom | od -An -tx1 | tr -d ' \n')
 
-if [ "$(id -u)" -ne 0 ]; then
-  echo "bench/run.sh: run as root (vsftpd needs it)" >&2
-  exit 1
-fi
-for tool in /usr/sbin/vsftpd lftp curl /usr/bin/time /usr/bin/python3; do
-  command -v "$tool" >/dev/null || { echo "bench/run.sh: $tool is missing (scripts/deps installs it)" >&2; exit 1; }
-done
-
-if [ ! -x "$BUILD/src/tidewick" ] || [ ! -x "$BUILD/bench/list_folder_bench" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDEWICK_BENCH=ON -DTIDEWICK_TESTS=OFF >/dev/null
-  cmake --build "$BUILD" -j2 --target tidewick list_folder_bench listing_bench
-fi
+need_root
+need_tools /usr/sbin/vsftpd lftp curl /usr/bin/time /usr/bin/python3
+build tidewick list_folder_bench listing_bench
 TIDEWICK=$BUILD/src/tidewick
 LISTER=$BUILD/bench/list_folder_bench
-
-WORK=$(mktemp -d /tmp/tidewick-bench.XXXXXX)
-VSFTPD_PID=""
-MADE_USER=""
-cleanup() {
-  [ -n "$VSFTPD_PID" ] && kill "$VSFTPD_PID" 2>/dev/null || true
-  [ -n "$MADE_USER" ] && userdel "$BENCH_USER" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
 
 # --- server ------------------------------------------------------------------------------------
 # Anonymous access ("ftp", any password) to $WORK/root, and the local user $BENCH_USER whose home
 # it is; /up is writable and may be overwritten.
 chmod 755 "$WORK"
-mkdir -p "$WORK/root/pub" "$WORK/root/up" "$WORK/root/tree" "$WORK/root/flat" "$WORK/root/big" "$WORK/root/none" \
-  "$WORK/empty" "$WORK/src" "$WORK/dl"
-useradd --no-create-home --home-dir "$WORK/root" --shell /bin/sh "$BENCH_USER"
-MADE_USER=yes
-BENCH_PASSWORD=$(head -c 12 /dev/urandom | od -An -tx1 | tr -d ' \n')
-echo "$BENCH_USER:$BENCH_PASSWORD" | chpasswd
+mkdir -p "$WORK/root/pub" "$WORK/root/up" "$WORK/root/big" "$WORK/root/none" "$WORK/src" "$WORK/dl"
+local_user "$WORK/root"
 chmod 777 "$WORK/root/up" # both users upload there
 echo "Preparing files..."
-head -c $((1024 * 1024 * 1024)) /dev/urandom >"$WORK/root/pub/big.bin"
-cp "$WORK/root/pub/big.bin" "$WORK/src/big.bin"
-/usr/bin/python3 - "$WORK/root" <<'PY'
+big_file "$WORK/root/pub/big.bin" "$WORK/src/big.bin"
+small_files "$WORK/root/tree" tree
+small_files "$WORK/root/flat"
+/usr/bin/python3 -c '
 import os, sys
-root = sys.argv[1]
-for i in range(2000):
-    sub = os.path.join(root, "tree", "d%02d" % (i // 100))
-    os.makedirs(sub, exist_ok=True)
-    data = os.urandom(4096)
-    for path in (os.path.join(sub, "f%04d.dat" % i), os.path.join(root, "flat", "f%04d.dat" % i)):
-        with open(path, "wb") as f:
-            f.write(data)
 for i in range(100000):
-    open(os.path.join(root, "big", "entry_%06d.txt" % i), "wb").close()
-PY
+    open(os.path.join(sys.argv[1], "entry_%06d.txt" % i), "wb").close()
+' "$WORK/root/big"
 chmod -R a+rX "$WORK/root"
 sync
 
-PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-cat >"$WORK/vsftpd.conf" <<CONF
-listen=YES
-listen_ipv6=NO
-listen_address=127.0.0.1
-listen_port=$PORT
-background=NO
-anonymous_enable=YES
-no_anon_password=YES
-anon_root=$WORK/root
+start_vsftpd <<CONF
 local_enable=YES
 local_umask=022
 chroot_local_user=NO
@@ -100,104 +58,31 @@ anon_upload_enable=YES
 anon_mkdir_write_enable=YES
 anon_other_write_enable=YES
 anon_umask=022
-allow_writeable_chroot=YES
-secure_chroot_dir=$WORK/empty
-seccomp_sandbox=NO
-isolate=NO
-isolate_network=NO
-xferlog_enable=NO
-use_localtime=NO
-connect_from_port_20=NO
-pasv_enable=YES
 CONF
-/usr/sbin/vsftpd "$WORK/vsftpd.conf" >"$WORK/vsftpd.log" 2>&1 &
-VSFTPD_PID=$!
-for _ in $(seq 50); do
-  curl -s --max-time 1 --user ftp:bench "ftp://127.0.0.1:$PORT/" -o /dev/null && break
-  sleep 0.1
-done
-echo "vsftpd on 127.0.0.1:$PORT"
 
 # --- queue files for the runner -----------------------------------------------------------------
-# queue FILE NAME LOCAL_FOLDER REMOTE_FOLDER COMMAND TYPE USER PASSWORD
-queue() {
-  /usr/bin/python3 - "$@" "$PORT" <<'PY'
-import sys
-path, name, local, remote, command, kind, user, password, port = sys.argv[1:10]
-enc = lambda s: "".join(chr(b + 10) for b in s.encode())
-cols = [name, local, remote, "127.0.0.1", "0", command, "Binary", kind, enc(user), enc(password), port]
-with open(path, "w", encoding="utf-8") as f:
-    f.write("[LISTQUE]\nLISTCOUNT=1\n")
-    for j, v in enumerate(cols):
-        f.write("ROW1.%d=%s\n" % (j, v))
-PY
-}
-# Per server: its name, the login, and where the shared folder lies in its view (the anonymous
-# user sees it as /, the local user by its real path).
 SERVERS=${SERVERS:-"anonymous local"}
-login_anonymous="ftp bench@"
-root_anonymous=""
-login_local="$BENCH_USER $BENCH_PASSWORD"
-root_local="$WORK/root"
 for server in $SERVERS; do
-  login=login_$server
-  root=root_$server
-  read -r user password <<<"${!login}"
-  r=${!root}
-  queue "$WORK/get-$server.que" big.bin "$WORK/dl/" "$r/pub" Download File "$user" "$password"
-  queue "$WORK/put-$server.que" big.bin "$WORK/src/" "$r/up" Upload File "$user" "$password"
-  queue "$WORK/tree-$server.que" tree "$WORK/dl/tw/" "$r/" Download Dir "$user" "$password"
-  queue "$WORK/flat-$server.que" flat "$WORK/dl/tw/" "$r/" Download Dir "$user" "$password"
+  use_server "$server"
+  queue_row big.bin "$WORK/dl/" "$r/pub" 0 Download File "$user" "$password" | queue_file "$WORK/get-$server.que"
+  queue_row big.bin "$WORK/src/" "$r/up" 0 Upload File "$user" "$password" | queue_file "$WORK/put-$server.que"
+  queue_row tree "$WORK/dl/tw/" "$r/" 0 Download Dir "$user" "$password" | queue_file "$WORK/tree-$server.que"
+  queue_row flat "$WORK/dl/tw/" "$r/" 0 Download Dir "$user" "$password" | queue_file "$WORK/flat-$server.que"
 done
 
 # --- measuring ----------------------------------------------------------------------------------
-# elapsed CMD...: runs CMD with output discarded, prints its wall time in seconds.
-elapsed() {
-  local start end
-  start=$(date +%s%N)
-  "$@" >/dev/null 2>>"$WORK/errors.log" || { echo "bench/run.sh: failed: $*" >&2; tail -5 "$WORK/errors.log" >&2; exit 1; }
-  end=$(date +%s%N)
-  /usr/bin/python3 -c "print(($end - $start) / 1e9)"
-}
-
-# pairs LABEL N PREPARE A_CMD -- B_CMD: alternates A and B N times, PREPARE before each run.
 RESULTS=$WORK/results.txt
-pairs() {
-  local label=$1 n=$2 prepare=$3; shift 3
-  local a=() b=()
-  while [ "$1" != "--" ]; do a+=("$1"); shift; done
-  shift
-  b=("$@")
-  local ta=() tb=()
-  for _ in $(seq "$n"); do
-    $prepare; ta+=("$(elapsed "${a[@]}")")
-    $prepare; tb+=("$(elapsed "${b[@]}")")
-  done
-  /usr/bin/python3 - "$label" "${#ta[@]}" "${ta[@]}" "${tb[@]}" <<'PY' | tee -a "$RESULTS"
-import statistics, sys
-label, n = sys.argv[1], int(sys.argv[2])
-a = [float(x) for x in sys.argv[3:3 + n]]
-b = [float(x) for x in sys.argv[3 + n:3 + 2 * n]]
-ratios = [x / y for x, y in zip(a, b)]
-print("%-44s ratio %.2f  (Tidewick median %.3f s, peer %.3f s, %d pairs, ratios %.2f..%.2f)"
-      % (label, statistics.median(ratios), statistics.median(a), statistics.median(b), n, min(ratios), max(ratios)))
-PY
-}
 
 # Each run starts without the last run's dirty pages still being written back.
 clear_dl() { rm -rf "$WORK/dl" && mkdir -p "$WORK/dl/tw" && sync; }
 clear_up() { rm -f "$WORK/root/up/big.bin" && sync; }
 nothing() { :; }
 
-check_same() {
-  cmp -s "$1" "$2" || { echo "bench/run.sh: $2 differs from $1" >&2; exit 1; }
-}
+check_same() { cmp -s "$1" "$2" || die "$2 differs from $1"; }
 
 echo "Checking the transfers once..."
 for server in $SERVERS; do
-  login=login_$server
-  root=root_$server
-  read -r user password <<<"${!login}"
+  use_server "$server"
   clear_dl
   "$TIDEWICK" --run-queue "$WORK/get-$server.que" >/dev/null
   check_same "$WORK/root/pub/big.bin" "$WORK/dl/big.bin"
@@ -206,21 +91,17 @@ for server in $SERVERS; do
   check_same "$WORK/src/big.bin" "$WORK/root/up/big.bin"
   for folder in tree flat; do
     "$TIDEWICK" --run-queue "$WORK/$folder-$server.que" >/dev/null
-    diff -r "$WORK/root/$folder" "$WORK/dl/tw/$folder" >/dev/null ||
-      { echo "bench/run.sh: $server folder download of $folder differs" >&2; exit 1; }
+    diff -r "$WORK/root/$folder" "$WORK/dl/tw/$folder" >/dev/null || die "$server folder download of $folder differs"
   done
-  entries=$("$LISTER" 127.0.0.1 "$PORT" "$user" "$password" "${!root}/big")
-  [ "$entries" = 100000 ] || { echo "bench/run.sh: listing gave $entries entries, not 100000" >&2; exit 1; }
+  entries=$("$LISTER" 127.0.0.1 "$PORT" "$user" "$password" "$r/big")
+  [ "$entries" = 100000 ] || die "listing gave $entries entries, not 100000"
 done
 
 echo
 echo "Ratios (Tidewick / peer, median of pairs; goal in brackets):"
 : >"$RESULTS"
 for server in $SERVERS; do
-  login=login_$server
-  root=root_$server
-  read -r user password <<<"${!login}"
-  r=${!root}
+  use_server "$server"
   want get && pairs "[$server] 1 GiB download vs lftp get [<= 1.0]" "$PAIRS_BIG" clear_dl \
     "$TIDEWICK" --run-queue "$WORK/get-$server.que" -- \
     lftp -u "$user,$password" -p "$PORT" -e "get $r/pub/big.bin -o $WORK/dl/big.bin; quit" 127.0.0.1

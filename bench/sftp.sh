@@ -12,27 +12,14 @@
 # Needs sshd (openssh-server), sftp and ssh-keygen (openssh-client), lftp.
 set -euo pipefail
 
-ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-$ROOT/build-bench}
+BENCH_TAG=sftp-bench
+. "$(dirname "$0")/lib.sh"
 PAIRS_BIG=${PAIRS_BIG:-5}
 PAIRS_TREE=${PAIRS_TREE:-9}
 
-for tool in /usr/sbin/sshd sftp ssh-keygen lftp /usr/bin/python3; do
-  command -v "$tool" >/dev/null || { echo "bench/sftp.sh: $tool is missing (scripts/deps installs it)" >&2; exit 1; }
-done
-if [ ! -x "$BUILD/bench/sftp_transfer_bench" ]; then
-  cmake -S "$ROOT" -B "$BUILD" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTIDEWICK_BENCH=ON -DTIDEWICK_TESTS=OFF >/dev/null
-  cmake --build "$BUILD" -j2 --target sftp_transfer_bench
-fi
+need_tools /usr/sbin/sshd sftp ssh-keygen lftp /usr/bin/python3
+build sftp_transfer_bench
 ENGINE=$BUILD/bench/sftp_transfer_bench
-
-WORK=$(mktemp -d /tmp/tidewick-sftp-bench.XXXXXX)
-SSHD_PID=""
-cleanup() {
-  [ -n "$SSHD_PID" ] && kill "$SSHD_PID" 2>/dev/null || true
-  rm -rf "$WORK"
-}
-trap cleanup EXIT
 
 # --- server and client keys ---------------------------------------------------------------------
 mkdir -p "$WORK/home/.ssh" "$WORK/files/tree" "$WORK/dl" "$WORK/up"
@@ -41,7 +28,7 @@ ssh-keygen -q -t ed25519 -N "" -f "$WORK/host_key"
 ssh-keygen -q -t ed25519 -N "" -f "$WORK/home/.ssh/id_ed25519"
 cp "$WORK/home/.ssh/id_ed25519.pub" "$WORK/authorized_keys"
 [ "$(id -u)" -eq 0 ] && mkdir -p /run/sshd
-PORT=$(/usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
+PORT=$(free_port)
 cat > "$WORK/sshd_config" <<CONF
 Port $PORT
 ListenAddress 127.0.0.1
@@ -57,7 +44,7 @@ Subsystem sftp internal-sftp
 LogLevel ERROR
 CONF
 /usr/sbin/sshd -D -e -f "$WORK/sshd_config" &
-SSHD_PID=$!
+SERVER_PID=$!
 echo "[127.0.0.1]:$PORT $(cut -d' ' -f1,2 "$WORK/host_key.pub")" > "$WORK/home/.ssh/known_hosts"
 export HOME=$WORK/home
 unset SSH_AUTH_SOCK
