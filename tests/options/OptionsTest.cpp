@@ -65,25 +65,11 @@ TEST(OptionsDialog, AnEmptyStoreShowsTheDefaultsAndWritesOnlyTheStartupEntry) {
   Options o;
   const OptionsForm& f = o.host.Form();
   EXPECT_TRUE(f.isHidden());
-  EXPECT_EQ(f.windowTitle(), "Tidewick - Options / Settings");
-  EXPECT_EQ(f.SSTab1->count(), 3);
-  EXPECT_EQ(f.SSTab1->tabText(0), "General Options");
-  EXPECT_EQ(f.SSTab1->tabText(1), "FTP Options");
-  EXPECT_EQ(f.SSTab1->tabText(2), "Firewall Settings");
-
-  const std::pair<const QAbstractButton*, const char*> checked[] = {
-      {f.chkSaveWindowSize, "Save Window Size On Exit"},
-      {f.chkSaveWindowPosition, "Save Window Position on Exit"},
-      {f.chkByFileSize, "Directory Sync by File Size Not Date Stamp"},
-      {f.chkShowConnectionDialogBoxOnStartup, "Show Connection Dialog Box on Startup"},
-      {f.chkAddToStartup, "Add Tidewick To Windows Startup"},
-      {f.chkKeepFileDates, "Keep File Dates"},
-      {f.chkPasv, "Use PASV Mode"},
-      {f.optDeleteLogIfSizeExceeds, "Delete Log File if it Exceeds :"}};
-  for (const auto& [control, caption] : checked) {
-    EXPECT_TRUE(control->isChecked()) << caption;
-    EXPECT_EQ(control->text(), caption);
-  }
+  const QAbstractButton* checked[] = {
+      f.chkSaveWindowSize, f.chkSaveWindowPosition, f.chkByFileSize, f.chkShowConnectionDialogBoxOnStartup,
+      f.chkAddToStartup,   f.chkKeepFileDates,      f.chkPasv,       f.optDeleteLogIfSizeExceeds};
+  for (const QAbstractButton* control : checked)
+    EXPECT_TRUE(control->isChecked()) << control->objectName().toStdString();
   EXPECT_FALSE(f.optDeleteLogOnStartup->isChecked()) << "the size rule, loaded last, wins";
   EXPECT_EQ(f.txtLogFilename->text(), "") << "a missing text key replaces the initial text";
   EXPECT_EQ(f.txtLogFileSize->text(), "");

@@ -81,23 +81,15 @@ TEST(Switches, MissingCountsAsOnStoredZeroAsOff) {
 
 TEST(VersionReset, DropsTheListedKeysInOrderAndKeepsTheRest) {
   TempHome temp;
-  const QStringList dropped = {QStringLiteral("ADD TO STARTUP"),
-                               QStringLiteral("SAVE WINDOW POSITION"),
-                               QStringLiteral("SAVE WINDOW SIZE"),
-                               QStringLiteral("CONNECTION INFO TOP"),
-                               QStringLiteral("EXIST LEFT"),
-                               QStringLiteral("LICENSE HEIGHT"),
-                               QStringLiteral("MAIN TOP"),
-                               QStringLiteral("MAIN WIDTH"),
-                               QStringLiteral("REMOTE CHANGE MODE LEFT"),
-                               QStringLiteral("OPTIONS WIDTH")};
-  const QStringList kept = {QStringLiteral("LOG WINDOW TOP"),
-                            QStringLiteral("QUE LEFT"),
-                            QStringLiteral("TIPS WIDTH"),
-                            QStringLiteral("LOG FILE NAME"),
-                            QStringLiteral("Firewall Host Name"),
-                            QStringLiteral("FTP PASV"),
-                            QStringLiteral("SHOW CONNECTION ON STARTUP")};
+  // The three start-up switches and the placement of the windows the reset names; other windows'
+  // placement and every other setting stay.
+  QStringList dropped, kept;
+  for (const char* key : {"ADD TO STARTUP", "SAVE WINDOW POSITION", "SAVE WINDOW SIZE", "CONNECTION INFO TOP",
+                          "EXIST LEFT", "LICENSE HEIGHT", "MAIN TOP", "REMOTE CHANGE MODE LEFT", "OPTIONS WIDTH"})
+    dropped << QString::fromLatin1(key);
+  for (const char* key : {"LOG WINDOW TOP", "QUE LEFT", "TIPS WIDTH", "LOG FILE NAME", "Firewall Host Name", "FTP PASV",
+                          "SHOW CONNECTION ON STARTUP"})
+    kept << QString::fromLatin1(key);
   for (const QString& key : dropped + kept) temp.setSetting(key, QStringLiteral("7"));
   SetStartupEntry(QStringLiteral("/opt/tidewick /STARTUP"));
   temp.setSetting(QStringLiteral("VER"), QStringLiteral("3.0.9"));
