@@ -176,10 +176,8 @@ TEST(HelpMenu, LicenceAgreementAndAboutBox) {
   UrlRecorder urls;
   m.prompts.modalAnswers.push_back([](QDialog* dialog) {
     auto* license = static_cast<tidewick::help::FrmLicense*>(dialog);
-    EXPECT_EQ(license->windowTitle(), "Tidewick - License Agreement");
     EXPECT_TRUE(license->LicenseText->isReadOnly());
     EXPECT_TRUE(license->LicenseText->toPlainText().contains(QStringLiteral("Tidewick")));
-    EXPECT_EQ(license->OKCmd->toolTip(), "Close window");
     license->OKCmd->click();
     return license->result();
   });
@@ -189,7 +187,6 @@ TEST(HelpMenu, LicenceAgreementAndAboutBox) {
   // The about box: its links open the pages only while the machine is connected.
   m.prompts.modalAnswers.push_back([&](QDialog* dialog) {
     auto* about = static_cast<tidewick::tips::frmAbout*>(dialog);
-    EXPECT_EQ(about->lblProduct->text(), "Tidewick");
     EXPECT_EQ(about->lblVersion->text(), "Version 3.1");
     EXPECT_TRUE(about->lblContact->text().contains(QStringLiteral("https://www.tidewick.org/")));
     emit about->lblContact->linkActivated(QStringLiteral("https://www.tidewick.org/"));

@@ -39,12 +39,7 @@ TEST(TipDraw, ScaledByFourteenAndRoundedHalfToEven) {
         Case{12.5 / 14, 12}, Case{13.49 / 14, 13}, Case{13.5 / 14, 14}, Case{0.999999, 14}})
     EXPECT_EQ(tips::TipIndexForDraw(c.r), c.index) << "r = " << c.r;
 
-  const QStringList table = tips::TipTable();
-  ASSERT_EQ(table.size(), 15);
-  EXPECT_EQ(table.first(),
-            "Double clicking on any file on the remote side will transfer the file to the local "
-            "directory and vice versa.");
-  EXPECT_EQ(table.last(), "By using the shortcut Ctrl+O, you can popup the Tidewick options window.");
+  EXPECT_EQ(tips::TipTable().size(), 15) << "every index the draw gives has its tip";
   for (int i = 0; i < 50; ++i) {
     const double r = tips::DrawFromTimeOfDay();
     EXPECT_GE(r, 0.0);
