@@ -121,23 +121,38 @@ done
 want memory || exit 0
 echo
 echo "Peak memory (max RSS) [< 40 MiB]:"
-# peak LABEL CMD...: prints and records the peak memory of CMD in MiB (the command may fail).
-peak() {
-  local label=$1; shift
-  /usr/bin/time -f %M -o "$WORK/rss.txt" "$@" >/dev/null 2>>"$WORK/errors.log" || true
+# The first chosen login: its queue files are the ones written above.
+read -r memory_server _ <<<"$SERVERS"
+use_server "$memory_server"
+# peak_of EXPECT LABEL CMD...: prints and records the peak memory of CMD in MiB. EXPECT is "ok" for
+# a command that must succeed and "stopped" for one that must fail (the listing bound stopping an
+# endless listing); the script exits otherwise, since the memory of a run that went wrong says
+# nothing.
+peak_of() {
+  local expect=$1 label=$2 status=0
+  shift 2
+  /usr/bin/time -f %M -o "$WORK/rss.txt" "$@" >/dev/null 2>>"$WORK/errors.log" || status=$?
+  if [ "$expect" = ok ] && [ "$status" -ne 0 ]; then
+    echo "$BENCH_NAME: failed ($status): $*" >&2
+    tail -5 "$WORK/errors.log" >&2
+    exit 1
+  fi
+  [ "$expect" = ok ] || [ "$status" -ne 0 ] || die "not stopped: $*"
   PEAK_KIB=$(tail -1 "$WORK/rss.txt")
   printf '%-44s %6.1f MiB\n' "$label" "$(/usr/bin/python3 -c "print($PEAK_KIB / 1024)")" | tee -a "$RESULTS"
 }
 clear_dl
-peak "runner, 1 GiB download" "$TIDEWICK" --run-queue "$WORK/get-anonymous.que"
+peak_of ok "[$memory_server] runner, 1 GiB download" "$TIDEWICK" --run-queue "$WORK/get-$memory_server.que"
+check_same "$WORK/root/pub/big.bin" "$WORK/dl/big.bin"
 clear_up
-peak "runner, 1 GiB upload" "$TIDEWICK" --run-queue "$WORK/put-anonymous.que"
-peak "GetFolderContents, 100,000 entries" "$LISTER" 127.0.0.1 "$PORT" ftp bench /big
+peak_of ok "[$memory_server] runner, 1 GiB upload" "$TIDEWICK" --run-queue "$WORK/put-$memory_server.que"
+check_same "$WORK/src/big.bin" "$WORK/root/up/big.bin"
+peak_of ok "GetFolderContents, 100,000 entries" "$LISTER" 127.0.0.1 "$PORT" "$user" "$password" "$r/big"
 full=$PEAK_KIB
-peak "GetFolderContents, an empty folder" "$LISTER" 127.0.0.1 "$PORT" ftp bench /none
+peak_of ok "GetFolderContents, an empty folder" "$LISTER" 127.0.0.1 "$PORT" "$user" "$password" "$r/none"
 printf '%-44s %6.0f bytes [< 120]\n' "  so per listed entry" "$(/usr/bin/python3 -c "print(($full - $PEAK_KIB) * 1024 / 100000)")" |
   tee -a "$RESULTS"
-peak "for scale: lftp get, 1 GiB" lftp -u ftp,bench -p "$PORT" -e "get /pub/big.bin -o $WORK/dl/big2.bin; quit" 127.0.0.1
+peak_of ok "for scale: lftp get, 1 GiB" lftp -u "$user,$password" -p "$PORT" -e "get $r/pub/big.bin -o $WORK/dl/big2.bin; quit" 127.0.0.1
 
 echo
 echo "A server streaming a listing without end, stopped at the bound [< 256 MiB]:"
@@ -184,7 +199,7 @@ for length in 8 200; do
   coproc ENDLESS { /usr/bin/python3 -u "$WORK/endless.py" "$length"; }
   endless_pid=$ENDLESS_PID
   read -r endless_port <&"${ENDLESS[0]}"
-  peak "names of $((length + 11)) characters" "$LISTER" 127.0.0.1 "$endless_port" ftp bench /
+  peak_of stopped "names of $((length + 11)) characters" "$LISTER" 127.0.0.1 "$endless_port" ftp bench /
   grep -o 'The listing is larger than [^;]*' "$WORK/errors.log" | tail -1 | sed 's/^/  /' | tee -a "$RESULTS"
   wait "$endless_pid" 2>/dev/null || true
 done
