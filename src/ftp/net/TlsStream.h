@@ -63,7 +63,7 @@ struct TlsOptions {
   std::shared_ptr<TlsSessionPool> sessions;
   // Resume a session taken from `sessions`.
   bool resume = false;
-  // Reads ahead in large blocks and hands over all that is decrypted: for data connections.
+  // Each read hands over every record that has arrived, not one at a time: for data connections.
   bool bulk = false;
 };
 
