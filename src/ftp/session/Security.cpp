@@ -65,16 +65,15 @@ void Session::protectDataConnections() {
   refused("Protecting the data connections (PROT P)", prot, FailureKind::TlsFailed);
 }
 
-void Session::secureControl() {
-  const QString host = m_settings.host.trimmed();
+net::TlsStream* Session::startTls(std::unique_ptr<net::Stream>& connection, net::TlsOptions options,
+                                  const QString& what) {
   net::TlsStream* tls = nullptr;
   try {
+    // Under the lock requestAbort() takes, so that an abort always finds the layer in place.
     std::lock_guard lock(m_streamMutex);
-    m_tlsSessions = std::make_shared<net::TlsSessionPool>();
-    auto secured = m_connector.secure(std::move(m_control), {toWire(host), m_tlsSessions, false, false});
+    auto secured = m_connector.secure(std::move(connection), std::move(options));
     tls = secured.get();
-    m_control = std::move(secured);
-    m_controlTls = tls;
+    connection = std::move(secured);
   } catch (const net::NetError& e) {
     throw FtpError(FailureKind::TlsFailed, QString::fromStdString(e.what()));
   }
@@ -83,8 +82,19 @@ void Session::secureControl() {
     tls->handshake();
   } catch (const net::NetError& e) {
     if (e.kind() == net::NetError::Kind::Interrupted) throw;
-    throw FtpError(FailureKind::TlsFailed,
-                   QStringLiteral("TLS with %1 failed: %2").arg(host, QString::fromStdString(e.what())));
+    throw FtpError(FailureKind::TlsFailed, QStringLiteral("%1 failed: %2").arg(what, QString::fromStdString(e.what())));
+  }
+  return tls;
+}
+
+void Session::secureControl() {
+  const QString host = m_settings.host.trimmed();
+  m_tlsSessions = std::make_shared<net::TlsSessionPool>();
+  net::TlsStream* const tls =
+      startTls(m_control, {toWire(host), m_tlsSessions, false, false}, QStringLiteral("TLS with %1").arg(host));
+  {
+    std::lock_guard lock(m_streamMutex);
+    m_controlTls = tls;
   }
 
   const net::PeerCertificate peer = tls->peerCertificate();
@@ -116,24 +126,8 @@ void Session::secureControl() {
 }
 
 void Session::secureData() {
-  net::TlsStream* tls = nullptr;
-  try {
-    std::lock_guard lock(m_streamMutex);
-    net::TlsOptions options{toWire(m_settings.host.trimmed()), m_tlsSessions, true, true};
-    auto secured = m_connector.secure(std::move(m_data), std::move(options));
-    tls = secured.get();
-    m_data = std::move(secured);
-  } catch (const net::NetError& e) {
-    throw FtpError(FailureKind::TlsFailed, QString::fromStdString(e.what()));
-  }
-  if (m_abort.load()) tls->interrupt();
-  try {
-    tls->handshake();
-  } catch (const net::NetError& e) {
-    if (e.kind() == net::NetError::Kind::Interrupted) throw;
-    throw FtpError(FailureKind::TlsFailed,
-                   QStringLiteral("TLS on the data connection failed: %1").arg(QString::fromStdString(e.what())));
-  }
+  net::TlsStream* const tls = startTls(m_data, {toWire(m_settings.host.trimmed()), m_tlsSessions, true, true},
+                                       QStringLiteral("TLS on the data connection"));
   const net::PeerCertificate peer = tls->peerCertificate();
   if (!peer.problems.empty() && peer.sha256 != m_trustedCertificate)
     throw FtpError(FailureKind::CertificateRejected,

@@ -158,6 +158,9 @@ private:
   // AUTH TLS where the settings ask for it (before the login), and PBSZ and PROT (after it).
   void negotiateTls();
   void protectDataConnections();
+  // Puts TLS over `connection` (m_control or m_data) and shakes hands. `what` begins the message
+  // of a failure ("TLS with ftp.example.org"). Returns the TLS layer, which `connection` now holds.
+  net::TlsStream* startTls(std::unique_ptr<net::Stream>& connection, net::TlsOptions options, const QString& what);
   // Puts TLS over the control connection and decides whether its certificate is trusted.
   void secureControl();
   // Puts TLS over the data connection just opened, resuming the control connection's session.
