@@ -313,6 +313,31 @@ void FtpClient::ReceiveMatchingFiles(const QString& remoteMask, const QString& l
       [=](RemoteSession& s) { s.receiveMatching(remoteMask, localFolder, includeSubfolders); });
 }
 
+void FtpClient::TransferFiles(const std::function<std::optional<FileTransfer>()>& next,
+                              const std::function<void(const FileTransfer&, qint64)>& finished) {
+  Worker& worker = *m_worker;
+  run(ClientState::Transferring, [&next, &finished, &worker](RemoteSession& s) {
+    // The operation's running total (from 0 at its start) tells each file's bytes; a file that
+    // reported no progress moved none.
+    quint64 seen = 0;
+    worker.latestProgress(&seen);
+    qint64 before = 0;
+    while (const std::optional<FileTransfer> file = next()) {
+      if (file->upload) s.sendFile(file->local, 0, file->remote, false);
+      else s.receiveFile(file->remote, 0, file->local);
+      quint64 sequence = 0;
+      const qint64 total = worker.latestProgress(&sequence)[2];
+      qint64 bytes = 0;
+      if (sequence != seen) {
+        bytes = total - before;
+        before = total;
+        seen = sequence;
+      }
+      finished(*file, bytes);
+    }
+  });
+}
+
 void FtpClient::SetPermissions(const QString& name, int mode) {
   run(ClientState::Busy, [name, mode](RemoteSession& s) { s.setPermissions(name, mode); });
 }

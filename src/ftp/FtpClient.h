@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class QTimer;
@@ -151,6 +152,14 @@ public:
   // Receives the remote files matching the mask ("folder/*") into localFolder (created when
   // missing), with subfolders when asked.
   void ReceiveMatchingFiles(const QString& remoteMask, const QString& localFolder, bool includeSubfolders = false);
+  // Moves files one after the other as one operation: the worker asks `next` for each file and
+  // goes straight on to it, without waiting for this thread in between, until `next` has none
+  // left. Many small files then cost what their transfers cost, not a round of thread hand-offs
+  // each. `next` and `finished` (the file just moved and its bytes) are called on the worker
+  // thread. The first failure ends the operation and is thrown here, as from ReceiveFile or
+  // SendFile; the files before it were each reported to `finished`.
+  void TransferFiles(const std::function<std::optional<FileTransfer>()>& next,
+                     const std::function<void(const FileTransfer& file, qint64 bytes)>& finished);
   QString GetSkipReason(int reasonCode) const;
   // Sends one raw command line; a refusal by the server is logged, not raised. LIST, NLST and
   // MLSD get a data connection and their lines go to the log. Returns the server's reply.

@@ -144,4 +144,12 @@ enum class Protocol : int { Ftp = 0, Sftp = 1 };
 // TransferMode values: how file contents travel.
 enum class TransferType : int { Binary = 0, Ascii = 1 };
 
+// One file of FtpClient::TransferFiles: downloaded from `remote` into `local`, or uploaded from
+// `local` to `remote`, whole, as ReceiveFile and SendFile do from offset 0.
+struct FileTransfer {
+  bool upload = false;
+  QString local;
+  QString remote;
+};
+
 } // namespace tidewick::ftp

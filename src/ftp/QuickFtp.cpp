@@ -139,4 +139,29 @@ qint64 QuickFtp::QuickSendFiles(const QString& host, int port, const QString& us
   });
 }
 
+qint64 QuickFtp::QuickTransferFiles(const QString& host, int port, const QString& user, const QString& password,
+                                    bool ascii, const std::function<std::optional<FileTransfer>()>& next,
+                                    const std::function<void(const FileTransfer&, qint64)>& finished) {
+  // The file handed out but not yet moved, kept across a retry on a new connection.
+  std::optional<FileTransfer> pending;
+  qint64 moved = 0;
+  session(host, port, user, password, ascii, [&](FtpClient& c) {
+    c.TransferFiles(
+        [&]() -> std::optional<FileTransfer> {
+          if (!pending) {
+            pending = next();
+            if (pending) pending->remote = remotePath(pending->remote);
+          }
+          return pending;
+        },
+        [&](const FileTransfer& file, qint64 bytes) {
+          pending.reset();
+          moved += bytes;
+          finished(file, bytes);
+        });
+  });
+  m_bytes = moved;
+  return moved;
+}
+
 } // namespace tidewick::ftp

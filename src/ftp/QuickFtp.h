@@ -7,7 +7,9 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 namespace tidewick::ftp {
 
@@ -41,6 +43,16 @@ public:
                        const QString& localFile, const QString& remoteFile, bool ascii);
   qint64 QuickSendFiles(const QString& host, int port, const QString& user, const QString& password,
                         const QString& localMask, bool includeSubfolders, const QString& remoteFolder, bool ascii);
+
+  // Many single files to or from one server: each as QuickReceiveFile or QuickSendFile would move
+  // it, one after the other on one connection and without coming back here between them (see
+  // FtpClient::TransferFiles; `next` and `finished` are called on the engine's thread). Stops at
+  // the first failure and throws it, the files before it having been reported to `finished`. A
+  // kept connection found closed before anything moved is replaced and the file tried again, so a
+  // file `next` gave is never lost. Paths are joined and read as in the other calls.
+  qint64 QuickTransferFiles(const QString& host, int port, const QString& user, const QString& password, bool ascii,
+                            const std::function<std::optional<FileTransfer>()>& next,
+                            const std::function<void(const FileTransfer& file, qint64 bytes)>& finished);
 
   qint64 BytesTransferred() const { return m_bytes; }
 

@@ -9,7 +9,11 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 
+#include <functional>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 using namespace tidewick::test;
 using tidewick::ftp::FailureKind;
@@ -150,9 +154,63 @@ TEST(QuickFtp, AKeptConnectionServesOnlyTheNextCallsOfTheSameLogin) {
   EXPECT_EQ(quits(), 4);
 }
 
+// The files a series asks for, one at a time, and what it reported done.
+struct Series {
+  std::vector<tidewick::ftp::FileTransfer> files;
+  std::size_t asked = 0;
+  std::vector<std::pair<QString, qint64>> done;
+  std::function<std::optional<tidewick::ftp::FileTransfer>()> next() {
+    return [this]() -> std::optional<tidewick::ftp::FileTransfer> {
+      if (asked == files.size()) return std::nullopt;
+      return files[asked++];
+    };
+  }
+  std::function<void(const tidewick::ftp::FileTransfer&, qint64)> finished() {
+    return [this](const tidewick::ftp::FileTransfer& file, qint64 bytes) {
+      done.emplace_back(file.upload ? file.local : file.remote, bytes);
+    };
+  }
+};
+
+TEST(QuickFtp, ASeriesOfFilesGoesOnOneLoginAndStopsAtTheFirstFailure) {
+  FtpServerFixture server;
+  ASSERT_TRUE(server.start());
+  QTemporaryDir dir;
+  server.writeFile(QStringLiteral("pub/a.txt"), "a");
+  server.writeFile(QStringLiteral("pub/c.txt"), "ccc");
+  const QString up = dir.filePath(QStringLiteral("up.txt"));
+  QFile upFile(up);
+  ASSERT_TRUE(upFile.open(QIODevice::WriteOnly));
+  upFile.write("upload");
+  upFile.close();
+
+  QuickFtp quick;
+  quick.setKeepConnection(true);
+  Series series;
+  series.files = {{false, dir.filePath(QStringLiteral("a.txt")), QStringLiteral("/pub\\a.txt")},
+                  {true, up, QStringLiteral("/pub/up.txt")},
+                  {false, dir.filePath(QStringLiteral("missing.txt")), QStringLiteral("/pub/missing.txt")},
+                  {false, dir.filePath(QStringLiteral("c.txt")), QStringLiteral("/pub/c.txt")}};
+  try {
+    quick.QuickTransferFiles(QStringLiteral("127.0.0.1"), server.port(), QStringLiteral("demo"), QStringLiteral("demo"),
+                             false, series.next(), series.finished());
+    ADD_FAILURE() << "no failure raised";
+  } catch (const FtpFailure& failure) {
+    EXPECT_TRUE(failure.description().contains(QStringLiteral("550"))) << failure.description().toStdString();
+  }
+  // The files before the failure were done and reported, each with its own bytes; none after it
+  // was asked for.
+  EXPECT_EQ(series.done, (std::vector<std::pair<QString, qint64>>{{"/pub/a.txt", 1}, {up, 6}}));
+  EXPECT_EQ(series.asked, 3u);
+  EXPECT_EQ(readLocal(dir.filePath(QStringLiteral("a.txt"))), QByteArray("a"));
+  EXPECT_EQ(server.readFile(QStringLiteral("pub/up.txt")), "upload");
+  EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("c.txt"))));
+  EXPECT_EQ(server.receivedCommands().filter(QRegularExpression(QStringLiteral("^USER "))).size(), 1);
+}
+
 TEST(QuickFtp, AKeptConnectionTheServerDropsIsReplacedWithoutFailingTheCall) {
   FakeFtpServer server;
-  server.files = {{"/a.txt", "first"}, {"/b.txt", "second"}};
+  server.files = {{"/a.txt", "first"}, {"/b.txt", "second"}, {"/c.txt", "third"}};
   int passives = 0;
   // The first connection goes away when its second transfer begins, as after a server's idle timeout.
   server.on("EPSV", [&](FakeFtpServer::Control& c, const std::string&) {
@@ -165,9 +223,15 @@ TEST(QuickFtp, AKeptConnectionTheServerDropsIsReplacedWithoutFailingTheCall) {
   const QString host = QStringLiteral("127.0.0.1");
   quick.QuickReceiveFile(host, server.port(), QStringLiteral("u"), QStringLiteral("p"), QStringLiteral("/a.txt"),
                          dir.filePath(QStringLiteral("a.txt")), false);
-  EXPECT_EQ(quick.QuickReceiveFile(host, server.port(), QStringLiteral("u"), QStringLiteral("p"),
-                                   QStringLiteral("/b.txt"), dir.filePath(QStringLiteral("b.txt")), false),
-            6);
+  // A series begun on it loses none of its files: the one it was given is tried again.
+  Series series;
+  series.files = {{false, dir.filePath(QStringLiteral("b.txt")), QStringLiteral("/b.txt")},
+                  {false, dir.filePath(QStringLiteral("c.txt")), QStringLiteral("/c.txt")}};
+  EXPECT_EQ(quick.QuickTransferFiles(host, server.port(), QStringLiteral("u"), QStringLiteral("p"), false,
+                                     series.next(), series.finished()),
+            11);
+  EXPECT_EQ(series.done, (std::vector<std::pair<QString, qint64>>{{"/b.txt", 6}, {"/c.txt", 5}}));
   EXPECT_EQ(readLocal(dir.filePath(QStringLiteral("b.txt"))), QByteArray("second"));
+  EXPECT_EQ(readLocal(dir.filePath(QStringLiteral("c.txt"))), QByteArray("third"));
   EXPECT_EQ(server.connections(), 2);
 }
