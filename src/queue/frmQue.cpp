@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <unordered_set>
 
 namespace tidewick::queue {
 
@@ -136,6 +137,11 @@ void frmQue::BuildControls() {
   layout->addWidget(client);
 
   m_model = new QueueModel(this);
+  // A running queue takes its next row from the list as it is now: sorted, or with rows added.
+  // Rows removed are those done, which never run again anyway.
+  connect(m_model, &QueueModel::rowsInserted, this, [this] { PublishRows(); });
+  connect(m_model, &QueueModel::modelReset, this, [this] { PublishRows(); });
+  connect(m_model, &QueueModel::layoutChanged, this, [this] { PublishRows(); });
   lstQue = new QTreeView(client);
   lstQue->setObjectName(QStringLiteral("lstQue"));
   lstQue->setAccessibleName(QStringLiteral("Queued transfers"));
@@ -428,6 +434,10 @@ void frmQue::ProcessQue() {
   prgQue->setTextVisible(true);
   m_showTimer->start();
 
+  // The engine's thread goes from row to row on its own; the window catches up with it on its
+  // timer.
+  m_runRows = std::make_unique<transfer::RunRows>();
+  PublishRows();
   QString failure;
   int done = 0;
   if (const std::optional<QString> refused = m_runner->Begin()) failure = *refused;
@@ -436,36 +446,23 @@ void frmQue::ProcessQue() {
       failure = QStringLiteral("The queue was aborted");
       break;
     }
-    // Always the first row shown that has not run: sorting meanwhile changes which row comes next.
-    // Rows already done may still be listed until the window next catches up.
-    int next = 0;
-    while (next < m_model->rowCount() && m_shown.finished.count(m_model->id(next)) > 0) ++next;
-    if (next == m_model->rowCount()) break;
-    const quint64 id = m_model->id(next);
-    const QueueRow row = m_model->row(next);
-    const qint64 size = byteCount(row.size);
-    const bool oneFile = row.type != QStringLiteral("Dir") && row.type != QStringLiteral("Link");
-    m_shown.running = id;
-    m_shown.runningSize = oneFile ? size : -1;
-    moving((row.command == QStringLiteral("Download") ? QStringLiteral("Receiving ") : QStringLiteral("Sending ")) +
-           row.name);
-
-    const transfer::RowResult result = m_runner->Run(row);
+    int ran = 0;
+    const transfer::RowResult result = m_runner->RunSeries(*m_runRows, &ran);
+    done += ran;
     if (!result.ok) {
       failure = result.error;
       break;
     }
     doneBytes += result.bytes;
-    ++done;
-    m_total -= size;
-    m_shown.totalChanged = true;
-    m_shown.finished.insert(id);
+    if (ran == 0 && !m_abortRequested) break;
   }
   m_runner->End();
   m_runner.reset();
   m_showTimer->stop();
-  m_shown.running = 0;
+  m_runRows->stop();
   ShowRun();
+  m_runRows.reset();
+  m_model->setRunningRow(0);
   m_progress.reset();
   m_services.mainProgress.reset();
   prgQue->setTextVisible(false);
@@ -487,22 +484,32 @@ void frmQue::ProcessQue() {
 }
 
 void frmQue::ShowRun() {
+  if (!m_runRows) return;
   RunShown& shown = m_shown;
-  if (!shown.finished.empty()) {
+  quint64 running = 0;
+  const std::vector<quint64> finished = m_runRows->takeFinished(&running);
+  if (!finished.empty()) {
+    const std::unordered_set<quint64> gone(finished.begin(), finished.end());
     std::vector<int> positions;
-    for (int p = 0; p < m_model->rowCount(); ++p)
-      if (shown.finished.count(m_model->id(p)) > 0) positions.push_back(p);
-    shown.finished.clear();
+    qint64 total = m_total;
+    for (int p = 0; p < m_model->rowCount(); ++p) {
+      if (gone.count(m_model->id(p)) == 0) continue;
+      positions.push_back(p);
+      total -= byteCount(m_model->row(p).size);
+    }
     m_model->remove(std::move(positions));
+    SetTotal(total);
   }
-  if (shown.running != m_model->runningRow()) {
-    m_model->setRunningRow(shown.running);
-    const int position = shown.running ? m_model->positionOf(shown.running) : -1;
-    if (position >= 0) lstQue->scrollTo(m_model->index(position, 0));
-  }
-  if (shown.totalChanged) {
-    shown.totalChanged = false;
-    SetTotal(m_total);
+  if (running != m_model->runningRow()) {
+    m_model->setRunningRow(running);
+    const int position = running ? m_model->positionOf(running) : -1;
+    shown.runningSize = -1;
+    if (position >= 0) {
+      lstQue->scrollTo(m_model->index(position, 0));
+      const QueueRow& row = m_model->row(position);
+      if (row.type != QStringLiteral("Dir") && row.type != QStringLiteral("Link"))
+        shown.runningSize = byteCount(row.size);
+    }
   }
   if (shown.actionChanged) {
     shown.actionChanged = false;
@@ -518,9 +525,18 @@ void frmQue::ShowRun() {
   }
 }
 
+void frmQue::PublishRows() {
+  if (!m_runRows) return;
+  std::vector<transfer::RunRows::Entry> rows;
+  rows.reserve(static_cast<size_t>(m_model->rowCount()));
+  for (int p = 0; p < m_model->rowCount(); ++p) rows.push_back({m_model->id(p), m_model->row(p)});
+  m_runRows->setRows(std::move(rows));
+}
+
 void frmQue::AbortQue() {
   if (!m_running) return;
   m_abortRequested = true;
+  if (m_runRows) m_runRows->stop();
   if (m_runner) m_runner->Abort();
 }
 

@@ -23,7 +23,6 @@
 #include <functional>
 #include <memory>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 class QAction;
@@ -41,7 +40,8 @@ class FtpClient;
 }
 namespace tidewick::transfer {
 class QueueRowRunner;
-}
+class RunRows;
+} // namespace tidewick::transfer
 namespace tidewick::ui {
 class ControlResizer;
 class UserPrompts;
@@ -147,6 +147,8 @@ private:
   void ShowStatus(const QString& text);
   // Brings the list and the figures up to what the running queue has done.
   void ShowRun();
+  // Hands the rows as listed now to the running queue.
+  void PublishRows();
   // Reads a queue file chosen in the open dialog; nothing when none was chosen or it was refused
   // (the user has been told why).
   std::optional<transfer::LoadedQueue> ReadChosenFile(const QString& title);
@@ -158,6 +160,8 @@ private:
   QueueModel* m_model = nullptr;
   std::unique_ptr<ui::ControlResizer> m_resizer;
   std::unique_ptr<transfer::QueueRowRunner> m_runner;
+  // The rows as listed, for the engine's thread to take the next from while a run goes on.
+  std::unique_ptr<transfer::RunRows> m_runRows;
   transfer::ProgressPanels m_progress;
   qint64 m_total = 0;
   bool m_running = false;
@@ -165,13 +169,10 @@ private:
   bool m_unloadRequested = false; // the close box was used during a run
   bool m_unloaded = false;
 
-  // What a run has done that the window has yet to show (see ShowRun).
+  // What the running row has reported that the window has yet to show (see ShowRun).
   struct RunShown {
-    std::unordered_set<quint64> finished; // done, still listed
-    quint64 running = 0;
     QString action;
     bool actionChanged = false;
-    bool totalChanged = false;
     bool progressChanged = false;
     qint64 runningSize = -1; // the running file's size when known
     qint64 fileSize = -1;    // that of the file the progress figures belong to

@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <exception>
+#include <utility>
 
 namespace tidewick::transfer {
 
@@ -47,34 +48,109 @@ void ApplyConnectionSettings(QuickFtp& ftp) {
   settings::applyConnectionSettings(connection, ftp);
 }
 
-qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row) {
+namespace {
+
+// What a row asks for, once its name and port were found usable.
+struct RowPlan {
+  int port = 0;
+  bool ascii = false;
+  bool folder = false;
+  bool download = false;
+  QString remoteFile, localFile; // the item in its two folders
+};
+
+// Throws FtpFailure for a name that is not a single name and a port that is no port.
+RowPlan planRow(const QueueRow& row) {
   if (!isSingleName(row.name))
     throw FtpFailure(
         QStringLiteral("The queued name \"%1\" is not a single file or folder name; the row was not run").arg(row.name),
         FailureKind::InvalidArgument);
   const std::optional<int> port = rowPort(row.port);
   if (!port) throw FtpFailure(portFailure(QStringLiteral("port number"), row.port), FailureKind::InvalidArgument);
-  const bool ascii = row.transferMode != QStringLiteral("Binary");
-  const bool folder = row.type == QStringLiteral("Link") || row.type == QStringLiteral("Dir");
+  RowPlan plan;
+  plan.port = *port;
+  plan.ascii = row.transferMode != QStringLiteral("Binary");
+  plan.folder = row.type == QStringLiteral("Link") || row.type == QStringLiteral("Dir");
+  plan.download = row.command == QStringLiteral("Download");
+  plan.remoteFile = withTrailingSlash(row.remotePath) + row.name;
+  plan.localFile = withTrailingSlash(row.localPath) + row.name;
+  return plan;
+}
+
+ftp::FileTransfer fileTransfer(const RowPlan& plan) { return {!plan.download, plan.localFile, plan.remoteFile}; }
+
+RowResult failed(const QueueRow& row, const FtpFailure& failure) {
+  RowResult result;
+  result.kind = failure.kind();
+  result.error = failure.description().isEmpty()
+                     ? QStringLiteral("%1 %2 failed (%3)").arg(row.command, row.name).arg(failure.number())
+                     : failure.description();
+  return result;
+}
+
+// Anything else thrown (out of memory, say) fails the row too, with what it says.
+RowResult failed(const std::exception& failure) {
+  RowResult result;
+  result.kind = FailureKind::TransferFailed;
+  result.error = QString::fromLocal8Bit(failure.what());
+  return result;
+}
+
+} // namespace
+
+qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row) {
+  const RowPlan plan = planRow(row);
   const bool withSubfolders = true; // a queued folder always goes whole
-
-  const QString remoteFolder = withTrailingSlash(row.remotePath);
-  const QString localFolder = withTrailingSlash(row.localPath);
-  const QString remoteFile = remoteFolder + row.name;
-  const QString localFile = localFolder + row.name;
-
-  if (row.command == QStringLiteral("Download")) {
-    if (folder)
-      return ftp.QuickReceiveFiles(row.hostAddress, *port, row.userName, row.password,
-                                   remoteFolder + withTrailingSlash(row.name) + QStringLiteral("*"), withSubfolders,
-                                   localFile, ascii);
-    return ftp.QuickReceiveFile(row.hostAddress, *port, row.userName, row.password, remoteFile, localFile, ascii);
+  if (plan.download) {
+    if (plan.folder)
+      return ftp.QuickReceiveFiles(row.hostAddress, plan.port, row.userName, row.password,
+                                   withTrailingSlash(plan.remoteFile) + QStringLiteral("*"), withSubfolders,
+                                   plan.localFile, plan.ascii);
+    return ftp.QuickReceiveFile(row.hostAddress, plan.port, row.userName, row.password, plan.remoteFile, plan.localFile,
+                                plan.ascii);
   }
-  if (folder)
-    return ftp.QuickSendFiles(row.hostAddress, *port, row.userName, row.password,
-                              localFolder + withTrailingSlash(row.name) + QStringLiteral("*"), withSubfolders,
-                              remoteFile, ascii);
-  return ftp.QuickSendFile(row.hostAddress, *port, row.userName, row.password, localFile, remoteFile, ascii);
+  if (plan.folder)
+    return ftp.QuickSendFiles(row.hostAddress, plan.port, row.userName, row.password,
+                              withTrailingSlash(plan.localFile) + QStringLiteral("*"), withSubfolders, plan.remoteFile,
+                              plan.ascii);
+  return ftp.QuickSendFile(row.hostAddress, plan.port, row.userName, row.password, plan.localFile, plan.remoteFile,
+                           plan.ascii);
+}
+
+void RunRows::setRows(std::vector<Entry> rows) {
+  std::lock_guard lock(m_mutex);
+  m_rows = std::move(rows);
+  m_first = 0;
+}
+
+std::optional<RunRows::Entry> RunRows::next(const std::function<bool(const QueueRow&)>& fits) {
+  std::lock_guard lock(m_mutex);
+  if (m_stopped) return std::nullopt;
+  while (m_first < m_rows.size() && m_done.count(m_rows[m_first].id) > 0) ++m_first;
+  if (m_first == m_rows.size()) return std::nullopt;
+  const Entry& entry = m_rows[m_first];
+  if (fits && !fits(entry.row)) return std::nullopt;
+  m_running = entry.id;
+  return entry;
+}
+
+void RunRows::finished() {
+  std::lock_guard lock(m_mutex);
+  if (m_running == 0) return;
+  m_done.insert(m_running);
+  m_doneUnseen.push_back(m_running);
+  m_running = 0;
+}
+
+void RunRows::stop() {
+  std::lock_guard lock(m_mutex);
+  m_stopped = true;
+}
+
+std::vector<quint64> RunRows::takeFinished(quint64* running) {
+  std::lock_guard lock(m_mutex);
+  *running = m_running;
+  return std::exchange(m_doneUnseen, {});
 }
 
 QueueRowRunner::QueueRowRunner(QObject* parent) : QObject(parent), m_ftp(std::make_unique<QuickFtp>()) {
@@ -105,22 +181,77 @@ RowResult QueueRowRunner::Run(const QueueRow& row) {
   try {
     result.bytes = RunQueueRow(*m_ftp, row);
   } catch (const FtpFailure& failure) {
-    result.kind = failure.kind();
-    result.error = failure.description().isEmpty()
-                       ? QStringLiteral("%1 %2 failed (%3)").arg(row.command, row.name).arg(failure.number())
-                       : failure.description();
-    return result;
+    return failed(row, failure);
   } catch (const std::exception& failure) {
     m_ftp->CloseConnection();
-    result.kind = FailureKind::TransferFailed;
-    result.error = QString::fromLocal8Bit(failure.what());
-    return result;
+    return failed(failure);
   }
   // A folder row that left files behind did not do its job.
   if (m_skipped > 0) {
     result.kind = FailureKind::TransferFailed;
     result.error = QStringLiteral("%1 %2: %3 item(s) skipped").arg(row.command, row.name).arg(m_skipped);
     return result;
+  }
+  result.ok = true;
+  return result;
+}
+
+RowResult QueueRowRunner::RunSeries(RunRows& rows, int* ran) {
+  *ran = 0;
+  const std::optional<RunRows::Entry> first = rows.next();
+  if (!first) return {true};
+  std::optional<RowPlan> plan;
+  try {
+    plan = planRow(first->row);
+  } catch (const FtpFailure&) {
+    // Run() says why.
+  }
+  if (!plan || plan->folder) {
+    RowResult result = Run(first->row);
+    if (result.ok) {
+      rows.finished();
+      *ran = 1;
+    }
+    return result;
+  }
+
+  // The rows that may follow on the same connection: single files of the same login and mode.
+  const QueueRow& lead = first->row;
+  const auto fits = [&lead, ascii = plan->ascii, port = plan->port](const QueueRow& row) {
+    if (row.hostAddress != lead.hostAddress || row.userName != lead.userName || row.password != lead.password)
+      return false;
+    try {
+      const RowPlan next = planRow(row);
+      return !next.folder && next.ascii == ascii && next.port == port;
+    } catch (const FtpFailure&) {
+      return false; // it fails on its own, with its reason
+    }
+  };
+  QueueRow current = lead;
+  bool firstGiven = false;
+  RowResult result;
+  try {
+    result.bytes = m_ftp->QuickTransferFiles(
+        lead.hostAddress, plan->port, lead.userName, lead.password, plan->ascii,
+        [&]() -> std::optional<ftp::FileTransfer> {
+          if (!firstGiven) {
+            firstGiven = true;
+            return fileTransfer(*plan);
+          }
+          const std::optional<RunRows::Entry> entry = rows.next(fits);
+          if (!entry) return std::nullopt;
+          current = entry->row;
+          return fileTransfer(planRow(current));
+        },
+        [&](const ftp::FileTransfer&, qint64) {
+          rows.finished();
+          ++*ran;
+        });
+  } catch (const FtpFailure& failure) {
+    return failed(current, failure);
+  } catch (const std::exception& failure) {
+    m_ftp->CloseConnection();
+    return failed(failure);
   }
   result.ok = true;
   return result;

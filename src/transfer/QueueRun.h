@@ -7,6 +7,8 @@
 // Rows run through one quick component that keeps its connection from one row to the next while
 // the server, port, user and password stay the same, so a queue of many small files logs in once
 // instead of once a file. A row that fails closes that connection; the next row starts afresh.
+// The window goes further (RunSeries): consecutive file rows of one login are handed to the
+// engine's thread together, which goes from one to the next without waiting for the window.
 
 #include "transfer/QueueFile.h"
 
@@ -15,8 +17,12 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
+#include <unordered_set>
+#include <vector>
 
 namespace tidewick::ftp {
 class QuickFtp;
@@ -49,6 +55,38 @@ struct RowResult {
   ftp::FailureKind kind = ftp::FailureKind::None;
 };
 
+// The rows of a run as the queue window lists them, shared by the window and the engine's thread
+// that runs them; every member may be called from either. The next row is always the first one
+// listed that has not run, so a list sorted during the run changes what comes next, and a row
+// done but still listed (the window catches up a few times a second) never runs again.
+class RunRows {
+public:
+  struct Entry {
+    quint64 id = 0;
+    QueueRow row;
+  };
+
+  // The rows as listed now, in order: at the start, and whenever the list changes.
+  void setRows(std::vector<Entry> rows);
+  // The first listed row that has not run yet, when `fits` takes it; it becomes the running row.
+  std::optional<Entry> next(const std::function<bool(const QueueRow&)>& fits = {});
+  // The running row is done.
+  void finished();
+  // No more rows are handed out (an abort).
+  void stop();
+  // The rows done since the last call, and the running row (0 when none).
+  std::vector<quint64> takeFinished(quint64* running);
+
+private:
+  std::mutex m_mutex;
+  std::vector<Entry> m_rows;
+  std::size_t m_first = 0; // every row before it has run
+  std::unordered_set<quint64> m_done;
+  std::vector<quint64> m_doneUnseen;
+  quint64 m_running = 0;
+  bool m_stopped = false;
+};
+
 class QueueRowRunner : public QObject {
   Q_OBJECT
 
@@ -65,6 +103,12 @@ public:
   // Runs one row. A folder row that left files behind has failed, except for links that lead back
   // into the folder being copied (their content is in the copy already).
   RowResult Run(const QueueRow& row);
+  // Runs the first row `rows` offers and, while the rows after it are files to or from the same
+  // server with the same login and mode, those as well, each as Run() would, without coming back
+  // between them. Stops at the first failure, whose result it returns, the failing row still
+  // running in `rows`; otherwise ok, with the bytes of all the rows run. `ran` counts the rows that
+  // were done (0 when `rows` had none left).
+  RowResult RunSeries(RunRows& rows, int* ran);
   // Stops the running row (it fails with FailureKind::Aborted).
   void Abort();
   // Quits the connection kept for the next row.
