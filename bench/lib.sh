@@ -46,12 +46,23 @@ build() {
 WORK=$(mktemp -d "/tmp/tidewick-${BENCH_TAG:-bench}.XXXXXX")
 SERVER_PID=""
 BENCH_USER=""
+MOUNTED=()
 cleanup() {
   [ -n "$SERVER_PID" ] && kill "$SERVER_PID" 2>/dev/null || true
   [ -n "$BENCH_USER" ] && userdel "$BENCH_USER" 2>/dev/null || true
+  local folder
+  for folder in "${MOUNTED[@]}"; do umount "$folder" 2>/dev/null || true; done
   rm -rf "$WORK"
 }
 trap cleanup EXIT
+
+# tmpfs_folder PATH SIZE: a tmpfs of SIZE (as mount takes it) on the new folder PATH, unmounted at
+# the end. Files created and deleted there cost no disk work that could spill into the next run.
+tmpfs_folder() {
+  mkdir -p "$1"
+  mount -t tmpfs -o "size=$2,mode=755" "tidewick-$BENCH_TAG" "$1" || die "could not mount a tmpfs on $1"
+  MOUNTED+=("$1")
+}
 
 free_port() { /usr/bin/python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])'; }
 
@@ -186,6 +197,8 @@ line = "%-*s ratio %.2f  (%s median %.3f s, %s %.3f s, %d pairs, ratios %.2f..%.
     min(ratios), max(ratios))
 if stalls:
     line += "; longest UI stall %d ms" % max(stalls)
+with open("/proc/loadavg") as f:
+    line += "; load %s" % f.read().split()[0]
 print(line)
 PY
 }

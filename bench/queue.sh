@@ -11,6 +11,12 @@
 # that of Process Que, from the command until the last row is gone; lftp's is its whole process.
 # As in run.sh, both run as the anonymous user (locked into the server's root) and as a local user
 # with a password. Needs root (vsftpd, the local user), vsftpd, lftp and /usr/bin/python3.
+#
+# Two things keep the figures steady without favouring either side: both download into a tmpfs made
+# for the run (creating and deleting 2000 files on the disk cost as much CPU as the transfers, and
+# the journal's work spilled from one run into the next), emptied the same way before every run;
+# and every other pair runs lftp first, so neither side always follows the other. DL_ON_DISK=1
+# downloads onto the disk instead; SERVERS=anonymous or SERVERS=local measures one of the two.
 set -euo pipefail
 
 BENCH_TAG=queue-bench
@@ -24,7 +30,8 @@ WINDOW=$BUILD/bench/queue_window_bench
 
 # --- server: anonymous access to $WORK/root, and the local user whose home it is ---------------
 chmod 755 "$WORK"
-mkdir -p "$WORK/root" "$WORK/dl"
+mkdir -p "$WORK/root"
+if [ "${DL_ON_DISK:-0}" = 1 ]; then mkdir -p "$WORK/dl"; else tmpfs_folder "$WORK/dl" 256m; fi
 local_user "$WORK/root"
 echo "Preparing files..."
 small_files "$WORK/root/flat"
@@ -38,7 +45,7 @@ chroot_local_user=NO
 CONF
 
 # One Download row per file of the folder, for each login.
-SERVERS="anonymous local"
+SERVERS=${SERVERS:-"anonymous local"}
 for server in $SERVERS; do
   use_server "$server"
   for file in "$WORK/root/flat"/*; do
@@ -46,7 +53,7 @@ for server in $SERVERS; do
   done | queue_file "$WORK/$server.que"
 done
 
-clear_dl() { rm -rf "$WORK/dl" && mkdir -p "$WORK/dl/flat" && sync; }
+clear_dl() { rm -rf "$WORK/dl/flat" && mkdir -p "$WORK/dl/flat" && sync; }
 
 # window FILE: processes the queue file from the window, prints "SECONDS STALL_MS".
 window() {
@@ -68,13 +75,24 @@ echo "Ratios (window / lftp mirror, median of pairs; goal <= 1.0):"
 for server in $SERVERS; do
   use_server "$server"
   tw=() tp=() stalls=()
-  for _ in $(seq "$PAIRS"); do
+  run_window() {
     clear_dl
     read -r seconds stall <<<"$(window "$WORK/$server.que")"
     tw+=("$seconds")
     stalls+=("$stall")
+  }
+  run_lftp() {
     clear_dl
     tp+=("$(elapsed lftp -u "$user,$password" -p "$PORT" -e "mirror $r/flat $WORK/dl/flat; quit" 127.0.0.1)")
+  }
+  for pair in $(seq "$PAIRS"); do
+    if [ $((pair % 2)) -eq 1 ]; then
+      run_window
+      run_lftp
+    else
+      run_lftp
+      run_window
+    fi
   done
   summary 40 window lftp "[$server] 2000-row queue vs lftp mirror" "$PAIRS" "${tw[@]}" "${tp[@]}" "${stalls[@]}"
 done
