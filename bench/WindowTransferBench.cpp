@@ -35,6 +35,10 @@ public:
   QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
   QString existingFolder(QWidget*, const QString&, const QString&) override { return {}; }
   int showModal(QDialog*) override { return 0; }
+  // The benchmarks' servers speak plain FTP; a certificate question is refused.
+  CertificateAnswer certificate(QWidget*, const QString&, const QString&, Icon) override {
+    return CertificateAnswer::Cancel;
+  }
 };
 
 int rowOf(const tidewick::browse::FilePaneView* list, const QString& name) {
