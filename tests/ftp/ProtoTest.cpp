@@ -66,13 +66,10 @@ TEST(ReplyReader, RefusesWhatCannotBeAReply) {
 }
 
 TEST(Command, RefusesLineBreaksAndNulAndMasksPasswords) {
-  EXPECT_EQ(formatCommand("CWD", "pub"), "CWD pub\r\n");
-  EXPECT_EQ(formatCommand("PWD"), "PWD\r\n");
   EXPECT_THROW(formatCommand("CWD", "a\r\nDELE b"), UnsafeCommand);
   EXPECT_THROW(formatCommand("RETR", "a\nb"), UnsafeCommand);
   EXPECT_THROW(formatCommand("RETR", std::string("a\0b", 3)), UnsafeCommand);
   EXPECT_THROW(formatRawLine("NOOP\rQUIT"), UnsafeCommand);
-  EXPECT_EQ(formatRawLine("SITE chmod 755 a.txt"), "SITE chmod 755 a.txt\r\n");
 
   EXPECT_EQ(loggedCommand("PASS secret\r\n"), "PASS ****");
   EXPECT_EQ(loggedCommand("pass secret"), "pass ****");
@@ -125,9 +122,6 @@ TEST(Parse, FolderSizesAndFeatures) {
   EXPECT_TRUE(features.has("UTF8"));
   EXPECT_FALSE(features.has("SIZE"));
   EXPECT_EQ(Features::parse(Reply{500, {"500 no"}}).size(), 0u);
-
-  EXPECT_EQ(eprtArgument("::1", true, 2021), "|2|::1|2021|");
-  EXPECT_EQ(portArgument("127.0.0.1", 0x1234), "127,0,0,1,18,52");
 }
 
 TEST(Paths, WildcardsMasksAndUnsafeNames) {

@@ -171,15 +171,14 @@ TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
 }
 
 TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
-  for (const QString& port : {QStringLiteral("0"), QStringLiteral("65536")}) {
-    chooseSite(QStringLiteral("demo"),
-               [port](QDialog* d) { d->findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(port); });
-    window->ConnectWithDialog();
-    EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|The port \"" + port +
-                                             "\" is not a whole number from 1 to 65535.\nNothing was connected.");
-    EXPECT_EQ(window->ftp().CurrentState(), 0);
-    EXPECT_TRUE(window->ftp().ServerAddress().isEmpty()) << "nothing was set on the component";
-  }
+  // The rule's edges are the settings' to test; here, that the window holds to it.
+  chooseSite(QStringLiteral("demo"),
+             [](QDialog* d) { d->findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(QStringLiteral("65536")); });
+  window->ConnectWithDialog();
+  EXPECT_EQ(prompts.messages().back(),
+            "Tidewick [Notice]|The port \"65536\" is not a whole number from 1 to 65535.\nNothing was connected.");
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_TRUE(window->ftp().ServerAddress().isEmpty()) << "nothing was set on the component";
 
   temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("1"));
   temp.setSetting(QStringLiteral("Firewall Proxy Port"), QStringLiteral("socks"));

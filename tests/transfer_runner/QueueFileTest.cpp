@@ -105,18 +105,6 @@ TEST(QueueFile, SavingOverALongerFileKeepsOldRowsUnread) {
   EXPECT_EQ((*rows)[1].name, "b");
 }
 
-TEST(QueueFile, ReadsFilesFromOtherEditors) {
-  // A byte-order mark, CR LF and lone CR line ends.
-  TempHome home;
-  const QString file =
-      home.writeFile("edited.que", "\xEF\xBB\xBF[LISTQUE]\r\nLISTCOUNT=1\r\nROW1.0=a.txt\rROW1.5=Download\r");
-  const auto rows = ReadQueueFile(file);
-  ASSERT_TRUE(rows);
-  ASSERT_EQ(rows->size(), 1u);
-  EXPECT_EQ((*rows)[0].name, "a.txt");
-  EXPECT_EQ((*rows)[0].command, "Download");
-}
-
 TEST(QueueFile, AValueThatWouldBreakItsLineIsRefusedAndNothingWritten) {
   TempHome home;
   const QString file = home.root() + "/q.que";
