@@ -120,15 +120,9 @@ TEST_F(HostileServer, TlsThatCannotBeTrustedSendsNoLogin) {
 
 TEST_F(HostileServer, SilentOrDrippingServerTimesOut) {
   client.setIdleTimeout(1500); // short, yet long enough for a loaded test machine
-  server.on("USER", [](FakeFtpServer::Control&, const std::string&) {});
-  FtpFailure failure = harness.failureOf([&] { client.Connect(); });
-  EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
-  EXPECT_EQ(client.CurrentState(), NotConnected);
-
-  server.on("USER", [](FakeFtpServer::Control& c, const std::string&) { c.reply("331 Password required"); });
   server.on("CWD", [](FakeFtpServer::Control&, const std::string&) {}); // never answers
   connectOk();
-  failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("pub")); });
+  FtpFailure failure = harness.failureOf([&] { client.ChangeCurrentFolder(QStringLiteral("pub")); });
   EXPECT_EQ(failure.number(), failureNumber(FailureKind::Timeout));
   EXPECT_TRUE(failure.description().contains(QStringLiteral("did not answer within 1.5 seconds")))
       << failure.description().toStdString();
