@@ -224,7 +224,12 @@ void RemotePane::PathTyped(const QString& typed) {
     ShowCurrentFolderInPathBox();
     return;
   }
+  // GoToFolder lists the folder itself; the history entry it adds on the way must not change
+  // into the folder and list it a second time.
+  const bool locked = NavigationLocked();
+  SetNavigationLock(true);
   GoToFolder(folder);
+  SetNavigationLock(locked);
 }
 
 void RemotePane::ShowCurrentFolderInPathBox() {

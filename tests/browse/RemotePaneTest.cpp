@@ -191,7 +191,13 @@ TEST_F(RemotePaneTest, HeaderClicksToggleOneOrderAndLaterListingsStaySorted) {
 // Enter in the path box goes where the text says, or says why not and names the listed folder
 // again: whatever the box names is where the server is, so a new folder lands there.
 TEST_F(RemotePaneTest, ThePathBoxAlwaysNamesTheFolderListed) {
-  const auto enter = [this](const QString& text) {
+  QStringList sent;
+  QObject::connect(&ftp, &FtpClient::LogMessage, [&sent](const QString& line) {
+    for (const char* verb : {"CWD ", "LIST", "MLSD", "NLST"})
+      if (line.startsWith(QLatin1String(verb))) sent << line.left(4);
+  });
+  const auto enter = [this, &sent](const QString& text) {
+    sent.clear();
     box.lineEdit()->clear();
     QTest::keyClicks(box.lineEdit(), text);
     QTest::keyClick(box.lineEdit(), Qt::Key_Return);
@@ -201,6 +207,13 @@ TEST_F(RemotePaneTest, ThePathBoxAlwaysNamesTheFolderListed) {
   EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
   EXPECT_EQ(box.currentText(), "/docs");
   EXPECT_EQ(history(), (QStringList{"/", "/docs"}));
+  ASSERT_EQ(sent.size(), 2) << "one change of folder and one listing: " << sent.join(' ').toStdString();
+  EXPECT_EQ(sent.first(), "CWD ");
+  enter(QStringLiteral("/"));
+  EXPECT_EQ(sent.size(), 2) << "a folder already in the history likewise: " << sent.join(' ').toStdString();
+  enter(QStringLiteral("docs"));
+  EXPECT_EQ(current, "/docs");
+  EXPECT_FALSE(pane->NavigationLocked());
   ftp.CreateFolder(QStringLiteral("made"));
   EXPECT_TRUE(QFileInfo(server.path(QStringLiteral("docs/made"))).isDir());
 
