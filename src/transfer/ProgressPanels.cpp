@@ -42,13 +42,22 @@ void ProgressPanels::reset() {
 
 void ProgressPanels::beginFile(qint64 size) { m_fileSize = size; }
 
-QString ProgressPanels::speedText(double bytesPerSecond, qint64 remaining) {
+qint64 ProgressPanels::secondsLeft(double bytesPerSecond, qint64 fileBytes, qint64 fileSize, int percent) {
+  if (!(bytesPerSecond > 0) || percent >= 100) return -1;
+  double remaining = 0;
+  // A listed size can be stale (a file that grew, a queue row without a size, a link's own size):
+  // once the file has passed it, only the engine's percentage still tells how far it has come.
+  if (fileSize > fileBytes) remaining = static_cast<double>(fileSize - fileBytes);
+  else if (percent > 0) remaining = static_cast<double>(fileBytes) * (100 - percent) / percent;
+  if (!(remaining > 0)) return -1;
+  const double seconds = std::ceil(remaining / bytesPerSecond);
+  return seconds < 1e12 ? static_cast<qint64>(seconds) : -1;
+}
+
+QString ProgressPanels::speedText(double bytesPerSecond, qint64 secondsLeft) {
   const QLocale locale;
   QString text = locale.formattedDataSize(static_cast<qint64>(std::llround(bytesPerSecond)), 1) + QStringLiteral("/s");
-  if (remaining >= 0 && bytesPerSecond > 0)
-    text += QStringLiteral(", ") +
-            durationText(static_cast<qint64>(std::ceil(static_cast<double>(remaining) / bytesPerSecond))) +
-            QStringLiteral(" left");
+  if (secondsLeft > 0) text += QStringLiteral(", ") + durationText(secondsLeft) + QStringLiteral(" left");
   return text;
 }
 
@@ -71,11 +80,7 @@ void ProgressPanels::update(qint64 fileBytes, qint64 totalBytes, int percent) {
   m_lastSpeedUpdateMs = now;
 
   const double rate = static_cast<double>(totalBytes - first.total) * 1000.0 / static_cast<double>(span);
-  qint64 remaining = -1;
-  if (m_fileSize >= 0) remaining = std::max<qint64>(0, m_fileSize - fileBytes);
-  else if (percent > 0 && percent < 100) remaining = fileBytes * (100 - percent) / percent;
-  else if (percent >= 100) remaining = 0;
-  m_speed->setText(speedText(rate, remaining));
+  m_speed->setText(speedText(rate, secondsLeft(rate, fileBytes, m_fileSize, percent)));
 }
 
 } // namespace tidewick::transfer

@@ -26,8 +26,12 @@ public:
   // the bytes moved by the running operation, the file's percentage.
   void update(qint64 fileBytes, qint64 totalBytes, int percent);
 
-  // The speed panel's text for a rate and the bytes still to come (exposed for tests).
-  static QString speedText(double bytesPerSecond, qint64 remaining);
+  // Whole seconds the running file still needs at `bytesPerSecond`, or -1 when that cannot be
+  // told: no speed yet, no size known, the file done, or a size the file has already outgrown.
+  // `fileSize` is what the listing said (-1 when unknown); `percent` is the engine's own figure.
+  static qint64 secondsLeft(double bytesPerSecond, qint64 fileBytes, qint64 fileSize, int percent);
+  // The speed panel's text: the speed, and the time left when it is known (secondsLeft > 0).
+  static QString speedText(double bytesPerSecond, qint64 secondsLeft);
 
 private:
   struct Sample {

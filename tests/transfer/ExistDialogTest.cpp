@@ -44,9 +44,40 @@ TEST(ProgressFigures, SizesBeyond32BitsAndLongTimesShowWhole) {
   EXPECT_EQ(bytes.text(), "3000000000");
   EXPECT_EQ(total.text(), "Total : 4000000000");
   EXPECT_EQ(bar.value(), 55);
-  EXPECT_EQ(ProgressPanels::speedText(1024, 3 * 3600 * 1024 + 1024), "1.0 KiB/s, 3:00:01 left");
+  EXPECT_EQ(ProgressPanels::speedText(1024, ProgressPanels::secondsLeft(1024, 0, 3 * 3600 * 1024 + 1024, 0)),
+            "1.0 KiB/s, 3:00:01 left");
   panels.reset();
   EXPECT_TRUE(bytes.text().isEmpty() && total.text().isEmpty() && bar.value() == 0);
+}
+
+// The time left is said only when it can be told; a file still moving never reads "0:00 left".
+TEST(ProgressFigures, TimeLeftOnlyWhenItCanBeTold) {
+  using P = ProgressPanels;
+  EXPECT_EQ(P::secondsLeft(100, 0, 1000, 0), 10);
+  EXPECT_EQ(P::secondsLeft(100, 999, 1000, 99), 1) << "the last byte still takes a second, rounded up";
+  EXPECT_EQ(P::secondsLeft(0, 100, 1000, 10), -1) << "no speed yet (a stall, or the first figures)";
+  EXPECT_EQ(P::secondsLeft(-5, 100, 1000, 10), -1);
+  EXPECT_EQ(P::secondsLeft(100, 1000, 1000, 100), -1) << "done: nothing left to tell";
+  EXPECT_EQ(P::secondsLeft(100, 500, -1, 0), -1) << "neither a size nor a percentage";
+  EXPECT_EQ(P::secondsLeft(100, 500, -1, 50), 5);
+  // A listed size the file has outgrown (a link's own size, a queue row without one, a file that
+  // grew since it was listed) gives way to the engine's percentage, or to nothing.
+  EXPECT_EQ(P::secondsLeft(1000, 6000000000LL, 20, 60), 4000000);
+  EXPECT_EQ(P::secondsLeft(1000, 5000, 0, 0), -1);
+  EXPECT_EQ(P::secondsLeft(1000, 5000, 5000, 100), -1);
+  EXPECT_EQ(P::secondsLeft(1e-9, 0, 1LL << 50, 0), -1) << "beyond any sensible time";
+  EXPECT_EQ(P::speedText(2048, -1), "2.0 KiB/s");
+  EXPECT_EQ(P::speedText(2048, 0), "2.0 KiB/s");
+
+  // Through the panels: a download announced with its link's 20 bytes, half done.
+  QLabel speed;
+  ProgressPanels panels(nullptr, nullptr, nullptr, &speed);
+  panels.beginFile(20);
+  panels.update(0, 0, 0);
+  QTest::qWait(600);
+  panels.update(100000, 100000, 50);
+  EXPECT_TRUE(speed.text().endsWith(QStringLiteral(" left"))) << speed.text().toStdString();
+  EXPECT_FALSE(speed.text().contains(QStringLiteral("0:00 left"))) << speed.text().toStdString();
 }
 
 TEST(ListedDates, CompareAtThePrecisionBothSidesHave) {
