@@ -28,8 +28,9 @@ QString CertificateQuestionText(const ftp::CertificateInfo& certificate, const Q
   QStringList lines;
   if (!trustedSha256.isEmpty()) {
     lines << QStringLiteral("WARNING: THE CERTIFICATE OF %1 HAS CHANGED.").arg(server(certificate))
-          << QStringLiteral("You chose to always trust another certificate for this server (SHA-256 %1).")
-                 .arg(trustedSha256)
+          << QStringLiteral(
+                 "You chose to always trust another certificate for this server (its fingerprint "
+                 "is below the new one).")
           << QStringLiteral(
                  "Someone may be listening in on the connection, or the server's certificate was "
                  "replaced. Trust the new one only if you know why it changed.")
@@ -41,7 +42,9 @@ QString CertificateQuestionText(const ftp::CertificateInfo& certificate, const Q
         << QStringLiteral("Issuer: ") + certificate.issuer
         << QStringLiteral("Valid from: ") + dateText(certificate.validFrom)
         << QStringLiteral("Valid until: ") + dateText(certificate.validUntil)
-        << QStringLiteral("SHA-256 fingerprint: ") + certificate.sha256 << QString()
+        << QStringLiteral("SHA-256 fingerprint: ") + certificate.sha256;
+  if (!trustedSha256.isEmpty()) lines << QStringLiteral("Fingerprint trusted until now: ") + trustedSha256;
+  lines << QString()
         << QStringLiteral("Trust once connects this time only; Always trust remembers this certificate for %1.")
                .arg(server(certificate));
   return lines.join(QLatin1Char('\n'));

@@ -1,5 +1,7 @@
 #include "ui/UserPrompts.h"
 
+#include "ui/TrustQuestion.h"
+
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
@@ -72,22 +74,13 @@ int QtUserPrompts::showModal(QDialog* dialog) { return dialog->exec(); }
 
 UserPrompts::CertificateAnswer QtUserPrompts::certificate(QWidget* parent, const QString& title, const QString& text,
                                                           Icon icon) {
-  QMessageBox box(parent);
-  box.setObjectName(QStringLiteral("frmCertificate"));
-  box.setWindowTitle(title);
-  box.setText(text);
-  box.setIcon(icon == Icon::Critical ? QMessageBox::Critical : QMessageBox::Warning);
-  QPushButton* once = box.addButton(QStringLiteral("Trust &once"), QMessageBox::AcceptRole);
-  once->setObjectName(QStringLiteral("cmdTrustOnce"));
-  QPushButton* always = box.addButton(QStringLiteral("&Always trust"), QMessageBox::AcceptRole);
-  always->setObjectName(QStringLiteral("cmdAlwaysTrust"));
-  QPushButton* cancel = box.addButton(QMessageBox::Cancel);
-  cancel->setObjectName(QStringLiteral("cmdCancel"));
-  box.setDefaultButton(cancel);
-  box.setEscapeButton(cancel);
-  box.exec();
-  if (box.clickedButton() == once) return CertificateAnswer::TrustOnce;
-  if (box.clickedButton() == always) return CertificateAnswer::AlwaysTrust;
+  TrustQuestion question(parent, title, text, icon == Icon::Critical);
+  question.exec();
+  switch (question.answer()) {
+    case TrustQuestion::Answer::TrustOnce: return CertificateAnswer::TrustOnce;
+    case TrustQuestion::Answer::AlwaysTrust: return CertificateAnswer::AlwaysTrust;
+    case TrustQuestion::Answer::Cancel: break;
+  }
   return CertificateAnswer::Cancel;
 }
 
