@@ -8,6 +8,7 @@
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
+#include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QListView>
@@ -250,6 +251,12 @@ void FilePaneView::setAcceptDrops(bool accept) {
 }
 
 bool FilePaneView::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::FocusIn && (watched == m_details || watched == m_icons)) {
+    // A click that brings the list into focus (from the other pane, or into the window) is the
+    // first click the list sees, whatever was selected before it.
+    const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+    m_focusingClick = reason == Qt::MouseFocusReason || reason == Qt::ActiveWindowFocusReason;
+  }
   if ((watched == m_details || watched == m_icons) && event->type() == QEvent::KeyPress) {
     // A name being edited has the keys to itself; this is the list's own Delete.
     auto* key = static_cast<QKeyEvent*>(event);
@@ -266,8 +273,9 @@ bool FilePaneView::eventFilter(QObject* watched, QEvent* event) {
       auto* mouse = static_cast<QMouseEvent*>(event);
       m_slowClick.stop();
       m_slowClickRow = -1;
+      const bool focusing = std::exchange(m_focusingClick, false);
       const QModelIndex index = currentView()->indexAt(mouse->position().toPoint());
-      if (mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::NoModifier && index.isValid() &&
+      if (!focusing && mouse->button() == Qt::LeftButton && mouse->modifiers() == Qt::NoModifier && index.isValid() &&
           selectedRows() == std::vector<int>{index.row()} && m_selection->currentIndex().row() == index.row())
         m_slowClickRow = index.row();
       break;

@@ -81,6 +81,9 @@ private:
   // second click within it makes a double-click, anything else lets the edit begin.
   QTimer m_slowClick;
   int m_slowClickRow = -1;
+  // The list has just been given the focus by a click (or by its window coming to the front): the
+  // press that follows is a first click, not a second one.
+  bool m_focusingClick = false;
 };
 
 } // namespace tidewick::browse

@@ -3,6 +3,7 @@
 #include "browse/FilePaneView.h"
 
 #include <QApplication>
+#include <QFocusEvent>
 #include <QMouseEvent>
 #include <QSignalSpy>
 #include <QTest>
@@ -56,6 +57,18 @@ TEST(FilePaneView, RenamingStartsWithF2OrASlowSecondClickNeverWithADoubleClick) 
   EXPECT_EQ(edits.at(0).at(0).toInt(), 1);
   list.detailsView()->closePersistentEditor(model.index(1, 0));
   QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : viewport, Qt::Key_Escape);
+
+  // Back from the other pane: the click that brings the list into focus is its first one, even on
+  // the row that stayed selected.
+  QFocusEvent focusedByClick(QEvent::FocusIn, Qt::MouseFocusReason);
+  QApplication::sendEvent(list.detailsView(), &focusedByClick);
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(1));
+  waitPastDoubleClick();
+  EXPECT_EQ(edits.count(), 1) << "the click that focuses the list does not edit";
+  QTest::mouseClick(viewport, Qt::LeftButton, {}, centre(1));
+  waitPastDoubleClick();
+  EXPECT_EQ(edits.count(), 2);
+  list.detailsView()->closePersistentEditor(model.index(1, 0));
 
   FilePaneView other(&model);
   QSignalSpy keyEdits(&other, &FilePaneView::editStarted);
