@@ -1,6 +1,7 @@
 #include "browse/PathBox.h"
 
 #include <QComboBox>
+#include <QCompleter>
 #include <QFocusEvent>
 #include <QLineEdit>
 
@@ -41,6 +42,9 @@ void setUpPathBox(QComboBox* box, std::function<void(const QString& typed)> ente
   // A typed path joins the history only once the pane has gone there.
   box->setInsertPolicy(QComboBox::NoInsert);
   QLineEdit* edit = box->lineEdit();
+  // The history is offered below the box as the user types, never filled into the text: a folder
+  // completed in place would be the one Enter goes to, typed or not ("/pub" becoming "/pub/docs").
+  if (QCompleter* completer = box->completer()) completer->setCompletionMode(QCompleter::PopupCompletion);
   QObject::connect(edit, &QLineEdit::returnPressed, box, [edit, entered] {
     edit->setModified(false);
     entered(edit->text());

@@ -211,6 +211,9 @@ TEST_F(RemotePaneTest, ThePathBoxAlwaysNamesTheFolderListed) {
   EXPECT_EQ(sent.first(), "CWD ");
   enter(QStringLiteral("/"));
   EXPECT_EQ(sent.size(), 2) << "a folder already in the history likewise: " << sent.join(' ').toStdString();
+  enter(QStringLiteral("/doc"));
+  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << "the folder typed, not one of the history";
+  EXPECT_EQ(current, "/");
   enter(QStringLiteral("docs"));
   EXPECT_EQ(current, "/docs");
   EXPECT_FALSE(pane->NavigationLocked());
