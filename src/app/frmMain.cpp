@@ -23,6 +23,7 @@
 #include "ui/CertificateTrust.h"
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
+#include "ui/SshQuestions.h"
 #include "ui/UserPrompts.h"
 
 #include <QApplication>
@@ -68,6 +69,7 @@ frmMain::frmMain(ui::UserPrompts& prompts, QStringList commandLine, QWidget* par
   connect(xFtp, &FtpClient::AccountRequired, this, &frmMain::xFtp_AccountRequired);
   connect(xFtp, &FtpClient::PasswordRequired, this, &frmMain::xFtp_PasswordRequired);
   ui::AnswerCertificates(*xFtp, &m_prompts, this);
+  ui::AnswerSshQuestions(*xFtp, m_prompts, this);
 
   BuildControls();
   CreateTransfers();

@@ -277,6 +277,11 @@ void frmMain::SetConnectedState(bool connected) {
     ToolbarButton(Toolbar4, QString::fromLatin1(key))->setEnabled(connected);
   ToolbarButton(Toolbar4, QStringLiteral("Connect"))->setEnabled(!connected);
   ToolbarButtonAt(Toolbar5, 4)->setEnabled(connected); // "Upload selection"
+
+  // SFTP carries no FTP commands; its permission change has an attribute call of its own.
+  const bool ftpCommands = connected && !xFtp->isSftp();
+  for (const char* name : {"mnuRemoteSendCommand", "mnuRemoteFtpCommands"})
+    menuEntry(QString::fromLatin1(name))->setEnabled(ftpCommands);
 }
 
 void frmMain::SetAbortEnabled(bool busy) {

@@ -62,7 +62,8 @@ void frmMain::ConnectWithDialog() {
       xFtp->setUserName(Connection.anonymous ? QStringLiteral("anonymous") : Connection.userName);
       xFtp->setPassword(Connection.anonymous ? kAnonymousPassword : Connection.password);
       applyConnectionSettings(connection, *xFtp);
-      xFtp->setSecurity(static_cast<int>(Connection.security));
+      xFtp->setProtocol(settings::IsSftp(Connection.security) ? ftp::Protocol::Sftp : ftp::Protocol::Ftp);
+      xFtp->setSecurity(settings::FtpSecurityOf(Connection.security));
       ConnectToServer();
       ListAfterConnecting();
     }

@@ -159,6 +159,10 @@ void RemoteCommands::ChangeRemoteMode() {
                                 UserPrompts::OkOnly, UserPrompts::Icon::Warning);
     return;
   }
+  if (m_ftp.isSftp()) {
+    SetPermissions(value.toInt(nullptr, 8));
+    return;
+  }
   for (const QString& name : m_services.SelectedRemoteNames()) {
     const QString command = QStringLiteral("SITE chmod ") + value + QLatin1Char(' ') + name;
     QString reply;
@@ -175,6 +179,23 @@ void RemoteCommands::ChangeRemoteMode() {
     // Only a reply that says it was done counts; a refusal is named and the next item follows.
     if (isDone(reply)) m_services.DisplayMessage(QStringLiteral("Change Permission Complete"));
     else LogFailure(reply.isEmpty() ? QStringLiteral("the server gave no reply") : reply.simplified());
+  }
+  m_services.UpdateAction(QString());
+  m_services.RefreshRemoteList();
+}
+
+void RemoteCommands::SetPermissions(int mode) {
+  for (const QString& name : m_services.SelectedRemoteNames()) {
+    try {
+      BusyCursor busy;
+      m_ftp.SetPermissions(name, mode);
+    } catch (const FtpFailure& failure) {
+      LogFailure(failure.description());
+      // A refused item spoils only itself; a lost connection ends the command.
+      if (failure.kind() == ftp::FailureKind::CommandRefused) continue;
+      return;
+    }
+    m_services.DisplayMessage(QStringLiteral("Change Permission Complete"));
   }
   m_services.UpdateAction(QString());
   m_services.RefreshRemoteList();

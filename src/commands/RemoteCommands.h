@@ -54,7 +54,8 @@ public:
   // local folder.
   void ManualFileReceive();
   void ManualFileSend();
-  // "SITE chmod <value> <name>" for every selected remote row, with the value from the dialog.
+  // "SITE chmod <value> <name>" for every selected remote row, with the value from the dialog; over
+  // SFTP the same through its attribute call.
   void ChangeRemoteMode();
 
   // The permission dialog while it is loaded (hidden between uses), else nullptr.
@@ -70,6 +71,7 @@ private:
   void ReceiveNamedFile(const QString& name, const QString& commandLine = {});
   void SendNamedFile(const QString& name, const QString& commandLine = {});
   void LogFailure(const QString& description);
+  void SetPermissions(int mode);
 
   ftp::FtpClient& m_ftp;
   const QString& m_currentLocalFolder;

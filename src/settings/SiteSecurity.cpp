@@ -4,7 +4,16 @@ namespace tidewick::settings {
 
 QStringList SiteSecurityCaptions() {
   return {QStringLiteral("Plain FTP"), QStringLiteral("FTP over TLS if available"),
-          QStringLiteral("Require FTP over TLS"), QStringLiteral("Implicit FTP over TLS")};
+          QStringLiteral("Require FTP over TLS"), QStringLiteral("Implicit FTP over TLS"),
+          QStringLiteral("SFTP (SSH)")};
+}
+
+QString UsualPort(SiteSecurity security) {
+  switch (security) {
+    case SiteSecurity::TlsImplicit: return QLatin1String(kImplicitTlsPort);
+    case SiteSecurity::Sftp: return QLatin1String(kSftpPort);
+    default: return QLatin1String(kFtpPort);
+  }
 }
 
 QString SiteSecurityCaption(SiteSecurity security) {

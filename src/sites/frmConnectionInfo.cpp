@@ -223,15 +223,14 @@ settings::SiteSecurity frmConnectionInfo::Security() const {
   return static_cast<settings::SiteSecurity>(std::max(0, cboSecurity->currentIndex()));
 }
 
-// Implicit TLS has a port of its own: choosing it moves the usual FTP port there, and choosing
-// anything else moves it back. A port the user typed otherwise stays.
+// Implicit TLS and SFTP have ports of their own: choosing one moves a usual port (the FTP one or
+// another choice's) to it, and choosing plain or explicit TLS moves it back. A port the user typed
+// otherwise stays.
 void frmConnectionInfo::SecurityChosen() {
   const QString port = txtPort->text().trimmed();
-  const bool implicit = Security() == settings::SiteSecurity::TlsImplicit;
-  if (implicit && (port.isEmpty() || port == QLatin1String(settings::kFtpPort)))
-    txtPort->setText(QLatin1String(settings::kImplicitTlsPort));
-  else if (!implicit && port == QLatin1String(settings::kImplicitTlsPort))
-    txtPort->setText(QLatin1String(settings::kFtpPort));
+  const bool usual = port.isEmpty() || port == QLatin1String(settings::kFtpPort) ||
+                     port == QLatin1String(settings::kImplicitTlsPort) || port == QLatin1String(settings::kSftpPort);
+  if (usual) txtPort->setText(settings::UsualPort(Security()));
 }
 
 void frmConnectionInfo::RefreshProfileTree() {

@@ -401,6 +401,8 @@ StateTable tabled(const frmMain& w) {
                      entry("mnuLocalUpload"),
                      entry("mnuLocalTransferToQue"),
                      entry("miCreateRemoteFolder"),
+                     entry("mnuRemoteSendCommand"), // FTP's own: greyed out over SFTP too
+                     entry("mnuRemoteFtpCommands"),
                      w.miTransfer->menuAction(),
                      w.miRemote->menuAction(),
                      w.optAscii,

@@ -82,13 +82,17 @@ TEST(ConnectionDialog, ConnectHandsBackTrimmedValues) {
     EXPECT_TRUE(child<QRadioButton>(d, "optNormal")->isChecked());
     auto* choice = child<QComboBox>(d, "cboSecurity");
     EXPECT_EQ(choice->currentText(), "Require FTP over TLS");
-    // Implicit TLS takes the usual FTP port to its own and back; a port typed by hand stays.
+    // Implicit TLS and SFTP take the usual FTP port to their own and back; a port typed by hand
+    // stays.
     auto choose = [choice](int index) {
       choice->setCurrentIndex(index);
       Q_EMIT choice->activated(index);
     };
     choose(3);
     EXPECT_EQ(text(d, "txtPort"), "990");
+    choose(4);
+    EXPECT_EQ(choice->currentText(), "SFTP (SSH)");
+    EXPECT_EQ(text(d, "txtPort"), "22");
     choose(1);
     EXPECT_EQ(text(d, "txtPort"), "21");
     type(d, "txtPort", QStringLiteral(" 2121 "));

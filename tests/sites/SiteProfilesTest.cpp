@@ -75,6 +75,7 @@ TEST(SiteProfiles, ReadsFilesWrittenByHand) {
   // The choice in any case; one this version does not know never protects less than TLS required.
   const std::pair<QByteArray, tidewick::settings::SiteSecurity> choices[] = {
       {" implicit ftp over TLS ", tidewick::settings::SiteSecurity::TlsImplicit},
+      {"sftp (ssh)", tidewick::settings::SiteSecurity::Sftp},
       {"SFTP over the moon", tidewick::settings::SiteSecurity::TlsRequired}};
   for (const auto& [stored, expected] : choices) {
     temp.writeFile(QStringLiteral("home/Profiles/s.Tidewick"), "[PROFILE]\nadresa=h\nsecurity=" + stored + "\n");

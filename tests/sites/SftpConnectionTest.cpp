@@ -1,0 +1,171 @@
+// Connecting from the main window to an SFTP site: the host-key question and what its answers do,
+// the status bar, the FTP-only commands greyed out, and the permission dialog going through SFTP's
+// attribute call. A real OpenSSH server with its own host key; the client's ~/.ssh is the test's.
+#include "app/frmMain.h"
+#include "browse/FileListModel.h"
+#include "browse/FilePaneView.h"
+#include "browse/RemotePane.h"
+#include "commands/frmRemoteChangeMode.h"
+#include "ftp/FtpClient.h"
+#include "log/LogList.h"
+#include "sites/SiteProfiles.h"
+#include "support/ScriptedPrompts.h"
+#include "support/SshdFixture.h"
+#include "support/TempHome.h"
+
+#include <QAction>
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTreeWidget>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include <sys/stat.h>
+
+using tidewick::settings::SiteSecurity;
+using tidewick::test::ClientHome;
+using tidewick::test::SshdFixture;
+using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
+
+namespace sites = tidewick::sites;
+
+namespace {
+
+class SftpConnection : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    server = new SshdFixture();
+    started = server->start();
+  }
+  static void TearDownTestSuite() {
+    delete server;
+    server = nullptr;
+  }
+
+  void SetUp() override {
+    if (!QFileInfo(QStringLiteral("/usr/sbin/sshd")).isExecutable())
+      GTEST_SKIP() << "sshd cannot run here: /usr/sbin/sshd is missing (scripts/deps installs openssh-server)";
+    ASSERT_TRUE(started);
+    home = std::make_unique<ClientHome>(server->clientHome());
+    temp.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
+    temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
+    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    window->setEndProgram([] {});
+    window->Load();
+  }
+  void TearDown() override {
+    window.reset();
+    home.reset();
+  }
+
+  void connectToSite() {
+    sites::SaveProfile({QStringLiteral("ssh"), server->host(), SshdFixture::userName(), QString(),
+                        QString::number(server->port()), SiteSecurity::Sftp},
+                       false);
+    prompts.modalAnswers.push_back([](QDialog* d) {
+      auto* tree = d->findChild<QTreeWidget*>(QStringLiteral("TView1"));
+      tree->setCurrentItem(tree->findItems(QStringLiteral("ssh.Tidewick"), Qt::MatchRecursive).value(0));
+      d->findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
+      return d->result();
+    });
+    window->ConnectWithDialog();
+  }
+
+  std::vector<QString> hostKeyQuestions() {
+    std::vector<QString> texts;
+    for (const auto& a : prompts.asked)
+      if (a.kind == ScriptedPrompts::Kind::Certificate) texts.push_back(a.text);
+    prompts.clear();
+    return texts;
+  }
+  bool logged(const QString& text) const {
+    for (int i = 0; i < window->logList()->count(); ++i)
+      if (window->logList()->line(i).contains(text)) return true;
+    return false;
+  }
+  bool enabled(const char* entry) const { return window->menuEntry(QString::fromLatin1(entry))->isEnabled(); }
+  static QByteArray knownHosts() {
+    QFile file(server->knownHosts());
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+  }
+
+  static SshdFixture* server;
+  static ::testing::AssertionResult started;
+  std::unique_ptr<ClientHome> home;
+  TempHome temp;
+  ScriptedPrompts prompts;
+  std::unique_ptr<tidewick::app::frmMain> window;
+};
+
+SshdFixture* SftpConnection::server = nullptr;
+::testing::AssertionResult SftpConnection::started = ::testing::AssertionFailure();
+
+} // namespace
+
+TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
+  ASSERT_TRUE(QFile::resize(server->knownHosts(), 0));
+
+  // Cancel: the key type and fingerprint were shown, nothing connected, known_hosts untouched.
+  connectToSite();
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  auto asked = hostKeyQuestions();
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_TRUE(asked[0].contains(QStringLiteral("Key type: ssh-ed25519"))) << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].contains(QStringLiteral("SHA-256 fingerprint: ") + server->hostKeyFingerprint()))
+      << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].contains(server->knownHosts()));
+  EXPECT_TRUE(logged(QStringLiteral("Error: ")));
+  EXPECT_TRUE(knownHosts().isEmpty());
+
+  // Always trust: connected over SSH, the key on file, and the next connection asks nothing.
+  prompts.certificateAnswers = {Answer::AlwaysTrust};
+  connectToSite();
+  ASSERT_EQ(window->ftp().CurrentState(), 2);
+  EXPECT_EQ(hostKeyQuestions().size(), 1u);
+  EXPECT_TRUE(knownHosts().contains(server->hostKeyLine()));
+  EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("stbEncryption"))->text().startsWith("Encrypted: SSH-2"));
+
+  // FTP's own commands have no meaning here; the permission change has.
+  EXPECT_FALSE(enabled("mnuRemoteSendCommand"));
+  EXPECT_FALSE(enabled("mnuRemoteFtpCommands"));
+  EXPECT_TRUE(enabled("mnuRemoteChangeMode"));
+
+  const QString folder = server->root() + QStringLiteral("/window");
+  ASSERT_TRUE(QDir().mkpath(folder));
+  const QString file = folder + QStringLiteral("/script.sh");
+  {
+    QFile made(file);
+    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
+  }
+  ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+  ASSERT_TRUE(window->remotePane()->GoToFolder(folder));
+  auto* list = window->lstRemoteFileList;
+  ASSERT_EQ(list->model()->rowCount(), 1);
+  EXPECT_EQ(list->model()->row(0).name, "script.sh");
+  list->selectRow(0, true);
+  prompts.modalAnswers.push_back([](QDialog* d) {
+    auto* dialog = qobject_cast<tidewick::commands::frmRemoteChangeMode*>(d);
+    EXPECT_TRUE(dialog);
+    if (!dialog) return 0;
+    dialog->txtNumericValue->setText(QStringLiteral("750"));
+    dialog->CmdOK->click();
+    return 0;
+  });
+  window->ChangeRemoteMode();
+  struct stat status {};
+  ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);
+  EXPECT_EQ(status.st_mode & 07777, 0750u);
+  EXPECT_TRUE(logged(QStringLiteral("Change Permission Complete")));
+
+  window->DisconnectFromServer();
+  connectToSite();
+  ASSERT_EQ(window->ftp().CurrentState(), 2);
+  EXPECT_TRUE(hostKeyQuestions().empty());
+}
