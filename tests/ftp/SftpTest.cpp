@@ -1,7 +1,7 @@
 // The engine over SFTP against a real OpenSSH server on loopback: host keys (unknown, trusted once
-// or always, hashed, changed, nobody to ask), logins with keys and passphrases, folder commands
-// and listings from attributes, transfers compared byte for byte, resume both ways, abort, folder
-// trees both ways, and permissions.
+// or always, hashed, changed, nobody to ask), logins with keys, passphrases, the agent, passwords
+// and keyboard-interactive prompts, folder commands and listings from attributes, transfers compared byte for byte,
+// resume both ways, abort, folder trees both ways, and permissions.
 
 #include "ClientHarness.h"
 
@@ -195,6 +195,64 @@ TEST_F(Sftp, KeyLoginsAskForAPassphraseAndWrongPasswordsAreRefused) {
   const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
   EXPECT_EQ(failure.kind(), FailureKind::LoginFailed);
   EXPECT_TRUE(harness.logContains(QStringLiteral("The password was refused")));
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+}
+
+TEST_F(Sftp, AKeyFromTheAgentLogsInBeforeTheKeyFiles) {
+  const QString key = local(QStringLiteral("agent_key"));
+  ASSERT_TRUE(SshdFixture::makeKey(key));
+  ASSERT_TRUE(server->authorize(key));
+  const QString socket = server->startAgent(key);
+  ASSERT_FALSE(socket.isEmpty()) << "ssh-agent or ssh-add (openssh-client) did not start";
+  qputenv("SSH_AUTH_SOCK", QFile::encodeName(socket)); // ClientHome puts the runner's back
+  connectOk();
+  EXPECT_TRUE(harness.logContains(QStringLiteral("Logged in with a key from the SSH agent")));
+}
+
+// sshd checks passwords against the system's password file; this server sees a copy of its own.
+TEST(SftpPasswords, PasswordAndKeyboardInteractiveLogins) {
+  SshdFixture server;
+  const ::testing::AssertionResult started = server.startWithPassword(QStringLiteral("open sesame"));
+  if (!started) GTEST_SKIP() << "password logins cannot be tried here: " << started.message();
+  ClientHome home(server.clientHome());
+  ASSERT_TRUE(QFile::remove(server.clientHome() + QStringLiteral("/.ssh/id_ed25519"))); // only passwords log in
+  ASSERT_TRUE(writeLocal(server.knownHosts(),
+                         QStringLiteral("[127.0.0.1]:%1 ").arg(server.port()).toUtf8() + server.hostKeyLine() + '\n'));
+  FtpClient client;
+  ClientHarness harness{client};
+  client.setProtocol(Protocol::Sftp);
+  client.setServerAddress(server.host());
+  client.setServerPort(server.port());
+  client.setUserName(SshdFixture::userName());
+  QStringList answers;
+  std::vector<SecretRequest> asked;
+  QObject::connect(&client, &FtpClient::SecretRequired,
+                   [&](const SecretRequest& request, QString& answer, bool& given) {
+                     asked.push_back(request);
+                     given = !answers.isEmpty();
+                     if (given) answer = answers.takeFirst();
+                   });
+
+  client.setPassword(QStringLiteral("open sesame"));
+  ASSERT_NO_THROW(client.Connect());
+  EXPECT_EQ(client.CurrentState(), Idle);
+  EXPECT_TRUE(harness.logContains(QStringLiteral("with a password")));
+  EXPECT_TRUE(asked.empty());
+  client.Disconnect();
+
+  // Without a password the server's own prompts are the way in, and the user answers them.
+  client.setPassword(QString());
+  answers = {QStringLiteral("open sesame")};
+  ASSERT_NO_THROW(client.Connect());
+  EXPECT_EQ(client.CurrentState(), Idle);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].kind, SecretRequest::Kind::Interactive);
+  EXPECT_FALSE(asked[0].echo);
+  EXPECT_TRUE(asked[0].prompt.contains(QStringLiteral("assword"))) << asked[0].prompt.toStdString();
+  client.Disconnect();
+
+  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.kind(), FailureKind::LoginFailed) << "nobody answered the prompt";
   EXPECT_EQ(client.CurrentState(), NotConnected);
 }
 

@@ -5,6 +5,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcessEnvironment>
+#include <QThread>
 
 #include <pwd.h>
 #include <sys/stat.h>
@@ -16,10 +18,13 @@ namespace {
 
 const QString kProgram = QStringLiteral("/usr/sbin/sshd");
 
-bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr) {
+bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
+         const QByteArray& input = {}) {
   QProcess process;
   process.setProcessChannelMode(QProcess::MergedChannels);
   process.start(program, arguments);
+  if (!input.isEmpty() && process.waitForStarted(20000)) process.write(input);
+  process.closeWriteChannel();
   if (!process.waitForFinished(20000)) return false;
   if (output) *output = process.readAll();
   return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
@@ -101,22 +106,35 @@ SshdFixture::~SshdFixture() { stop(); }
           "PidFile none\n"
           "AuthorizedKeysFile %3\n"
           "StrictModes no\n"
-          "UsePAM no\n"
+          "UsePAM %4\n"
           "PermitRootLogin yes\n"
           "PasswordAuthentication yes\n"
-          "KbdInteractiveAuthentication no\n"
+          "KbdInteractiveAuthentication %4\n"
           "MaxAuthTries 20\n"
           "Subsystem sftp internal-sftp\n"
           "LogLevel ERROR\n")
           .arg(port)
-          .arg(m_dir.filePath(QStringLiteral("host_ed25519")), m_dir.filePath(QStringLiteral("authorized_keys")));
+          .arg(m_dir.filePath(QStringLiteral("host_ed25519")), m_dir.filePath(QStringLiteral("authorized_keys")),
+               m_withPassword ? QStringLiteral("yes") : QStringLiteral("no"));
   const QString configPath = m_dir.filePath(QStringLiteral("sshd_config"));
   if (!writeText(configPath, config.toUtf8(), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
     return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
 
   m_process = std::make_unique<QProcess>();
   m_process->setProcessChannelMode(QProcess::MergedChannels);
-  m_process->start(kProgram, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configPath});
+  if (m_withPassword) {
+    // /etc/shadow and sshd's PAM service are replaced by our copies for sshd's eyes only.
+    m_process->start(QStringLiteral("unshare"),
+                     {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                      QStringLiteral("/bin/sh"), QStringLiteral("-c"),
+                      QStringLiteral("mount --bind \"$1\" /etc/shadow && mount --bind \"$2\" /etc/pam.d/sshd && "
+                                     "exec %1 -D -e -f \"$3\"")
+                          .arg(kProgram),
+                      QStringLiteral("sh"), m_dir.filePath(QStringLiteral("shadow")),
+                      m_dir.filePath(QStringLiteral("pam")), configPath});
+  } else {
+    m_process->start(kProgram, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configPath});
+  }
   if (!m_process->waitForStarted(5000)) return ::testing::AssertionFailure() << "cannot start sshd";
   ::testing::AssertionResult listening = waitUntilListening(*m_process, port, "sshd");
   if (listening) m_port = port;
@@ -124,7 +142,61 @@ SshdFixture::~SshdFixture() { stop(); }
   return listening;
 }
 
-void SshdFixture::stop() { stopServer(m_process); }
+::testing::AssertionResult SshdFixture::startWithPassword(const QString& password) {
+  if (::geteuid() != 0) return ::testing::AssertionFailure() << "only root can give sshd a password file of its own";
+  if (!QFileInfo::exists(QStringLiteral("/etc/pam.d/sshd")))
+    return ::testing::AssertionFailure() << "/etc/pam.d/sshd is missing (openssh-server installs it)";
+  if (!m_dir.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary folder";
+  QByteArray hash;
+  if (!run(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-6"), QStringLiteral("-stdin")}, &hash,
+           password.toUtf8() + '\n'))
+    return ::testing::AssertionFailure() << "openssl cannot make a password hash";
+  QFile system(QStringLiteral("/etc/shadow"));
+  if (!system.open(QIODevice::ReadOnly)) return ::testing::AssertionFailure() << "cannot read /etc/shadow";
+  QByteArray shadow;
+  bool found = false;
+  const QByteArray user = userName().toLocal8Bit();
+  for (const QByteArray& line : system.readAll().split('\n')) {
+    QList<QByteArray> fields = line.split(':');
+    if (fields.size() > 2 && fields[0] == user) {
+      fields[1] = hash.trimmed();
+      found = true;
+    }
+    if (!line.isEmpty()) shadow += fields.join(':') + '\n';
+  }
+  if (!found) return ::testing::AssertionFailure() << "no /etc/shadow entry for " << user.constData();
+  const QByteArray pam =
+      "auth required pam_unix.so\naccount required pam_permit.so\n"
+      "session required pam_permit.so\npassword required pam_deny.so\n";
+  if (!writeText(m_dir.filePath(QStringLiteral("shadow")), shadow, QFileDevice::ReadOwner) ||
+      !writeText(m_dir.filePath(QStringLiteral("pam")), pam,
+                 QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther))
+    return ::testing::AssertionFailure() << "cannot write the password files";
+  if (!run(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}))
+    return ::testing::AssertionFailure() << "unshare cannot make a mount namespace here";
+  m_withPassword = true;
+  return start();
+}
+
+QString SshdFixture::startAgent(const QString& privateKey) {
+  const QString socket = m_dir.filePath(QStringLiteral("agent.sock"));
+  m_agent = std::make_unique<QProcess>();
+  m_agent->start(QStringLiteral("ssh-agent"), {QStringLiteral("-D"), QStringLiteral("-a"), socket});
+  if (!m_agent->waitForStarted(5000)) return {};
+  for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i) QThread::msleep(50);
+  QProcess add;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert(QStringLiteral("SSH_AUTH_SOCK"), socket);
+  add.setProcessEnvironment(environment);
+  add.start(QStringLiteral("ssh-add"), {privateKey});
+  if (!add.waitForFinished(20000) || add.exitCode() != 0) return {};
+  return socket;
+}
+
+void SshdFixture::stop() {
+  stopServer(m_process);
+  stopServer(m_agent);
+}
 
 ClientHome::ClientHome(const QString& home)
     : m_saved(qgetenv("HOME")), m_had(qEnvironmentVariableIsSet("HOME")), m_agent(qgetenv("SSH_AUTH_SOCK")),
@@ -137,6 +209,7 @@ ClientHome::~ClientHome() {
   if (m_had) qputenv("HOME", m_saved);
   else qunsetenv("HOME");
   if (m_hadAgent) qputenv("SSH_AUTH_SOCK", m_agent);
+  else qunsetenv("SSH_AUTH_SOCK");
 }
 
 } // namespace tidewick::test

@@ -18,8 +18,8 @@ namespace tidewick::test {
 //
 // The fixture also makes a home for the client: HOME points there while a test runs (see
 // ClientHome), with ~/.ssh/id_ed25519 authorised on the server and an empty known_hosts. Logins
-// use the current user's name. sshd without PAM checks passwords against the system's password
-// file, so a password login can only be refused here, never accepted.
+// use the current user's name. sshd checks passwords against the system's password file, so
+// start() accepts no password at all; startWithPassword() runs sshd where that file says otherwise.
 class SshdFixture {
 public:
   SshdFixture() = default;
@@ -28,7 +28,14 @@ public:
   SshdFixture& operator=(const SshdFixture&) = delete;
 
   ::testing::AssertionResult start();
+  // Starts sshd so that it accepts `password` for userName(), by password and by keyboard-interactive
+  // login (through PAM). It runs in a mount namespace of its own in which /etc/shadow is a copy
+  // that holds the password, so nothing outside it changes. Needs root and unshare; the result
+  // says why it cannot start otherwise.
+  ::testing::AssertionResult startWithPassword(const QString& password);
   void stop();
+  // An ssh-agent that holds the key `privateKey`; its socket, or nothing when it cannot start.
+  QString startAgent(const QString& privateKey);
 
   QString host() const { return QStringLiteral("127.0.0.1"); }
   quint16 port() const { return m_port; }
@@ -51,6 +58,8 @@ private:
 
   QTemporaryDir m_dir;
   std::unique_ptr<QProcess> m_process;
+  std::unique_ptr<QProcess> m_agent;
+  bool m_withPassword = false;
   quint16 m_port = 0;
   QByteArray m_hostKey;
   QString m_fingerprint;
