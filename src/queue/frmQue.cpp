@@ -6,10 +6,12 @@
 #include "queue/QueueModel.h"
 #include "settings/Globals.h"
 #include "settings/SettingsKeys.h"
+#include "settings/SiteSecurity.h"
 #include "transfer/QueueRun.h"
 #include "ui/BusyCursor.h"
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
+#include "ui/SshQuestions.h"
 #include "ui/UserPrompts.h"
 
 #include <QAction>
@@ -159,7 +161,7 @@ void frmQue::BuildControls() {
   header->setSortIndicatorShown(true);
   header->setSortIndicator(-1, Qt::AscendingOrder);
   header->setStretchLastSection(false);
-  const int widths[QueueRow::ColumnCount] = {150, 170, 150, 110, 90, 75, 90, 95, 90, 80, 85};
+  const int widths[QueueRow::ColumnCount] = {150, 170, 150, 110, 90, 75, 90, 95, 90, 80, 85, 120};
   for (int column = 0; column < QueueRow::ColumnCount; ++column) header->resizeSection(column, widths[column]);
   connect(header, &QHeaderView::sectionClicked, this, &frmQue::HeaderClicked);
   lstQue->viewport()->installEventFilter(this);
@@ -293,6 +295,8 @@ void frmQue::AddTransfers(QueueDirection direction, const std::vector<PaneItem>&
       row.userName = ftp.UserName();
       row.password = ftp.Password();
       row.port = QString::number(ftp.ServerPort());
+      row.security = settings::SiteSecurityCaption(ftp.isSftp() ? settings::SiteSecurity::Sftp
+                                                                : static_cast<settings::SiteSecurity>(ftp.Security()));
       total += byteCount(row.size);
       rows.push_back(std::move(row));
     }
@@ -407,6 +411,8 @@ void frmQue::ProcessQue() {
   m_runner = std::make_unique<transfer::QueueRowRunner>();
   ftp::QuickFtp& quick = m_runner->ftp();
   m_shown = RunShown();
+  // SFTP rows: an unknown host key or a key's passphrase is put to the user sitting here.
+  if (m_services.prompts) ui::AnswerSshQuestions(quick, *m_services.prompts, this);
 
   // The figures count the whole run, so the speed holds steady from one small file to the next.
   qint64 doneBytes = 0;

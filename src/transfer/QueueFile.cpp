@@ -25,7 +25,10 @@ bool isEncoded(int column) { return column == UserNameColumn || column == Passwo
 
 const char* const ColumnCaptions[QueueRow::ColumnCount] = {
     "File / Dir Name", "Local Path",      "Remote Path", "Host Address", "Size (Bytes)", "Command",
-    "Transfer Mode",   "File / Dir Type", "User Name",   "Password",     "Port Number"};
+    "Transfer Mode",   "File / Dir Type", "User Name",   "Password",     "Port Number",  "Security"};
+
+// The columns every queue file has had; a row without a later one is not incomplete.
+constexpr int FirstColumns = 11;
 
 } // namespace
 
@@ -42,6 +45,7 @@ QString QueueRow::column(int j) const {
     case 8: return userName;
     case 9: return password;
     case 10: return port;
+    case 11: return security;
     default: return {};
   }
 }
@@ -59,6 +63,7 @@ void QueueRow::setColumn(int j, const QString& value) {
     case 8: userName = value; break;
     case 9: password = value; break;
     case 10: port = value; break;
+    case 11: security = value; break;
     default: break;
   }
 }
@@ -171,9 +176,9 @@ std::optional<std::vector<QueueRow>> readRows(const QString& file, QString* prob
     rows[size_t(i - 1)].setColumn(j, decoded);
   }
   if (incomplete) {
-    constexpr quint16 all = (1u << QueueRow::ColumnCount) - 1;
+    constexpr quint16 all = (1u << FirstColumns) - 1;
     for (size_t i = 0; i < found.size(); ++i)
-      if (found[i] != all) incomplete->push_back(int(i + 1));
+      if ((found[i] & all) != all) incomplete->push_back(int(i + 1));
   }
   return rows;
 }

@@ -3,8 +3,9 @@
 //
 //   LISTCOUNT = number of rows
 //   ROW<i>.0  = row i's name, i from 1
-//   ROW<i>.<j> = row i's column j, j from 1 to 10 (8 and 9, user name and password, shifted with
-//                EncodeString)
+//   ROW<i>.<j> = row i's column j, j from 1 to 11 (8 and 9, user name and password, shifted with
+//                EncodeString; 11, how the site is reached, is missing from files written before
+//                it existed, whose rows run in plain FTP as they always did)
 //
 // The file is read once, its section in one pass, and written once; values follow the rules of
 // ReadIniString and WriteIniString. Saving updates an existing file key by key, so a file saved over an older, longer
@@ -20,7 +21,7 @@ namespace tidewick::transfer {
 
 // One queued transfer, all text, as the queue window shows it.
 struct QueueRow {
-  static constexpr int ColumnCount = 11; // the name and columns 1 to 10
+  static constexpr int ColumnCount = 12; // the name and columns 1 to 11
 
   QString name;         // 0  "File / Dir Name"
   QString localPath;    // 1  "Local Path", a folder ending with "/"
@@ -33,6 +34,7 @@ struct QueueRow {
   QString userName;     // 8  "User Name", plain text here, encoded in the file
   QString password;     // 9  "Password", plain text here, encoded in the file
   QString port;         // 10 "Port Number", decimal text
+  QString security;     // 11 "Security": the connection dialog's words ("SFTP (SSH)"); empty: plain FTP
 
   // Column j (0 is the name); out of range reads as empty and writes nothing.
   QString column(int j) const;

@@ -4,6 +4,7 @@
 #include "ftp/QuickFtp.h"
 #include "settings/ConnectionSettings.h"
 #include "settings/Globals.h"
+#include "settings/SiteSecurity.h"
 
 #include <cmath>
 #include <exception>
@@ -53,6 +54,7 @@ namespace {
 // What a row asks for, once its name and port were found usable.
 struct RowPlan {
   int port = 0;
+  settings::SiteSecurity security = settings::SiteSecurity::Plain; // FTP, FTP over TLS or SFTP
   bool ascii = false;
   bool folder = false;
   bool download = false;
@@ -69,12 +71,19 @@ RowPlan planRow(const QueueRow& row) {
   if (!port) throw FtpFailure(portFailure(QStringLiteral("port number"), row.port), FailureKind::InvalidArgument);
   RowPlan plan;
   plan.port = *port;
+  plan.security = settings::SiteSecurityFromText(row.security);
   plan.ascii = row.transferMode != QStringLiteral("Binary");
   plan.folder = row.type == QStringLiteral("Link") || row.type == QStringLiteral("Dir");
   plan.download = row.command == QStringLiteral("Download");
   plan.remoteFile = withTrailingSlash(row.remotePath) + row.name;
   plan.localFile = withTrailingSlash(row.localPath) + row.name;
   return plan;
+}
+
+// The protocol and the protection the row's site is reached with, for the next connection.
+void reachAs(QuickFtp& ftp, const RowPlan& plan) {
+  ftp.setProtocol(static_cast<int>(settings::IsSftp(plan.security) ? ftp::Protocol::Sftp : ftp::Protocol::Ftp));
+  ftp.setSecurity(settings::FtpSecurityOf(plan.security));
 }
 
 ftp::FileTransfer fileTransfer(const RowPlan& plan) { return {!plan.download, plan.localFile, plan.remoteFile}; }
@@ -100,6 +109,7 @@ RowResult failed(const std::exception& failure) {
 
 qint64 RunQueueRow(QuickFtp& ftp, const QueueRow& row) {
   const RowPlan plan = planRow(row);
+  reachAs(ftp, plan);
   const bool withSubfolders = true; // a queued folder always goes whole
   if (plan.download) {
     if (plan.folder)
@@ -217,12 +227,12 @@ RowResult QueueRowRunner::RunSeries(RunRows& rows, int* ran) {
 
   // The rows that may follow on the same connection: single files of the same login and mode.
   const QueueRow& lead = first->row;
-  const auto fits = [&lead, ascii = plan->ascii, port = plan->port](const QueueRow& row) {
+  const auto fits = [&lead, ascii = plan->ascii, port = plan->port, security = plan->security](const QueueRow& row) {
     if (row.hostAddress != lead.hostAddress || row.userName != lead.userName || row.password != lead.password)
       return false;
     try {
       const RowPlan next = planRow(row);
-      return !next.folder && next.ascii == ascii && next.port == port;
+      return !next.folder && next.ascii == ascii && next.port == port && next.security == security;
     } catch (const FtpFailure&) {
       return false; // it fails on its own, with its reason
     }
@@ -230,6 +240,7 @@ RowResult QueueRowRunner::RunSeries(RunRows& rows, int* ran) {
   QueueRow current = lead;
   bool firstGiven = false;
   RowResult result;
+  reachAs(*m_ftp, *plan);
   try {
     result.bytes = m_ftp->QuickTransferFiles(
         lead.hostAddress, plan->port, lead.userName, lead.password, plan->ascii,

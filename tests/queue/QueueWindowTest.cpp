@@ -121,11 +121,12 @@ TEST_F(QueueWindow, TransferToQueueTakesTheSelectionWithTheConnection) {
   ASSERT_EQ(names(), QStringList({"up.bin", "dir", "r.txt", "sub", "lnk"}));
   const QString port = QString::number(server->port());
   const std::vector<QStringList> expected = {
-      {"up.bin", localFolder(), "/pub", "127.0.0.1", "5000", "Upload", "Binary", "File", "demo", "demo", port},
-      {"dir", localFolder(), "/pub", "127.0.0.1", "0", "Upload", "Binary", "Dir", "demo", "demo", port},
-      {"r.txt", "/tmp/", "/pub", "127.0.0.1", "10", "Download", "Ascii", "File", "demo", "demo", port},
-      {"sub", "/tmp/", "/pub", "127.0.0.1", "4096", "Download", "Ascii", "Dir", "demo", "demo", port},
-      {"lnk", "/tmp/", "/pub", "127.0.0.1", "7", "Download", "Ascii", "Link", "demo", "demo", port},
+      {"up.bin", localFolder(), "/pub", "127.0.0.1", "5000", "Upload", "Binary", "File", "demo", "demo", port,
+       "Plain FTP"},
+      {"dir", localFolder(), "/pub", "127.0.0.1", "0", "Upload", "Binary", "Dir", "demo", "demo", port, "Plain FTP"},
+      {"r.txt", "/tmp/", "/pub", "127.0.0.1", "10", "Download", "Ascii", "File", "demo", "demo", port, "Plain FTP"},
+      {"sub", "/tmp/", "/pub", "127.0.0.1", "4096", "Download", "Ascii", "Dir", "demo", "demo", port, "Plain FTP"},
+      {"lnk", "/tmp/", "/pub", "127.0.0.1", "7", "Download", "Ascii", "Link", "demo", "demo", port, "Plain FTP"},
   };
   for (int r = 0; r < 5; ++r)
     for (int j = 0; j < QueueRow::ColumnCount; ++j)
@@ -269,8 +270,9 @@ TEST_F(QueueWindow, HandWrittenFilesLoadAndMissingKeysAreNamed) {
   prompts.textAnswers = {example};
   window->mnuFileLoadQue->trigger();
   ASSERT_EQ(model().rowCount(), 1);
-  const QStringList expected = {"report.txt", "/data/", "/pub", "ftp.example.org", "2048", "Upload", "Binary", "File",
-                                "abc",        "",       "21"};
+  const QStringList expected = {"report.txt", "/data/", "/pub",   "ftp.example.org",
+                                "2048",       "Upload", "Binary", "File",
+                                "abc",        "",       "21",     "" /* written before the column */};
   for (int j = 0; j < QueueRow::ColumnCount; ++j) EXPECT_EQ(model().row(0).column(j), expected[j]) << j;
   EXPECT_TRUE(prompts.messages().empty());
 

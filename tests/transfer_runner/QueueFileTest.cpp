@@ -41,7 +41,9 @@ QString raw(const QString& file, const QString& key) {
 TEST(QueueFile, WritesTheDocumentedKeys) {
   TempHome home;
   const QString file = home.root() + "/one.que";
-  ASSERT_TRUE(WriteQueueFile(file, {row("report.txt", "abc", "")}));
+  QueueRow sftp = row("report.txt", "abc", "");
+  sftp.security = "SFTP (SSH)";
+  ASSERT_TRUE(WriteQueueFile(file, {sftp}));
 
   EXPECT_EQ(raw(file, "LISTCOUNT"), "1");
   EXPECT_EQ(raw(file, "ROW1.0"), "report.txt");
@@ -53,7 +55,8 @@ TEST(QueueFile, WritesTheDocumentedKeys) {
   EXPECT_EQ(raw(file, "ROW1.8"), "klm"); // every byte shifted by 10
   EXPECT_EQ(raw(file, "ROW1.9"), "");
   EXPECT_EQ(raw(file, "ROW1.10"), "21");
-  EXPECT_EQ(raw(file, "ROW1.11"), "<missing>");
+  EXPECT_EQ(raw(file, "ROW1.11"), "SFTP (SSH)");
+  EXPECT_EQ(raw(file, "ROW1.12"), "<missing>");
 
   // An empty queue holds the count alone.
   const QString empty = home.root() + "/empty.que";

@@ -6,6 +6,7 @@
 #include "settings/Globals.h"
 #include "support/FtpServerFixture.h"
 #include "support/SocksProxyFixture.h"
+#include "support/SshdFixture.h"
 #include "support/TempHome.h"
 
 #include "support/QtPrint.h"
@@ -27,8 +28,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+using tidewick::test::ClientHome;
 using tidewick::test::FtpServerFixture;
 using tidewick::test::SocksProxyFixture;
+using tidewick::test::SshdFixture;
 using tidewick::transfer::QueueRow;
 using tidewick::transfer::WriteQueueFile;
 
@@ -82,6 +85,11 @@ QueueRow makeRow(const QString& command, const QString& type, const QString& nam
   row.password = password;
   row.port = QString::number(port);
   return row;
+}
+
+bool writeAt(const QString& path, const QByteArray& bytes) {
+  QFile file(path);
+  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
 }
 
 // A port on which nothing listens: bound, then released.
@@ -267,6 +275,49 @@ TEST_F(QueueRunnerOnServer, DownloadsAndUploadsFilesByteForByte) {
                             .arg(QString::fromUtf8("grüße.bin"))
                             .arg(localBytes.size()));
   EXPECT_TRUE(result.err.isEmpty()) << result.err.toStdString();
+}
+
+// Each row is reached the way its Security column says, so FTP and SFTP rows share a queue. The
+// runner asks nobody: an SSH server whose host key is not on file fails its row saying what to do.
+TEST_F(QueueRunnerOnServer, FtpAndSftpRowsRunInOneQueue) {
+  if (!QFileInfo(QStringLiteral("/usr/sbin/sshd")).isExecutable())
+    GTEST_SKIP() << "sshd cannot run here: /usr/sbin/sshd is missing (scripts/deps installs openssh-server)";
+  SshdFixture sshd;
+  ASSERT_TRUE(sshd.start());
+  ClientHome client(sshd.clientHome()); // the runner's ~/.ssh
+  const QByteArray known = QStringLiteral("[127.0.0.1]:%1 ").arg(sshd.port()).toUtf8() + sshd.hostKeyLine() + '\n';
+  ASSERT_TRUE(writeAt(sshd.knownHosts(), known));
+  const QByteArray ftpBytes = awkwardBytes(300000, 4);
+  const QByteArray sshBytes = awkwardBytes(700000, 5);
+  server.writeFile("pub/by ftp.bin", ftpBytes);
+  ASSERT_TRUE(writeAt(sshd.root() + "/by ssh.bin", sshBytes));
+  writeLocal("up/up.bin", ftpBytes + sshBytes);
+  QDir().mkpath(local("down"));
+  const auto overSsh = [&](QueueRow r) {
+    r.port = QString::number(sshd.port());
+    r.userName = SshdFixture::userName();
+    r.password.clear();
+    r.security = "SFTP (SSH)";
+    return r;
+  };
+
+  RunResult result = runQueue({
+      row("Download", "File", "by ftp.bin", local("down/"), "/pub"),
+      overSsh(row("Download", "File", "by ssh.bin", local("down/"), sshd.root())),
+      overSsh(row("Upload", "File", "up.bin", local("up/"), sshd.root())),
+      row("Upload", "File", "up.bin", local("up/"), "/pub"),
+  });
+  EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
+  EXPECT_EQ(TempHome::readFile(local("down/by ftp.bin")), ftpBytes);
+  EXPECT_EQ(TempHome::readFile(local("down/by ssh.bin")), sshBytes);
+  EXPECT_EQ(TempHome::readFile(sshd.root() + "/up.bin"), ftpBytes + sshBytes);
+  EXPECT_EQ(server.readFile("pub/up.bin"), ftpBytes + sshBytes);
+
+  ASSERT_TRUE(writeAt(sshd.knownHosts(), {}));
+  result = runQueue({overSsh(row("Download", "File", "by ssh.bin", local("down/"), sshd.root()))});
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_TRUE(result.err.contains(sshd.hostKeyFingerprint()) && result.err.contains("Always trust"))
+      << result.err.toStdString();
 }
 
 TEST_F(QueueRunnerOnServer, FoldersGoWholeBothWays) {
