@@ -9,6 +9,7 @@
 #include "settings/SiteSecurity.h"
 #include "transfer/QueueRun.h"
 #include "ui/BusyCursor.h"
+#include "ui/CertificateTrust.h"
 #include "ui/ControlResizer.h"
 #include "ui/Placement.h"
 #include "ui/SshQuestions.h"
@@ -411,7 +412,9 @@ void frmQue::ProcessQue() {
   m_runner = std::make_unique<transfer::QueueRowRunner>();
   ftp::QuickFtp& quick = m_runner->ftp();
   m_shown = RunShown();
-  // SFTP rows: an unknown host key or a key's passphrase is put to the user sitting here.
+  // A certificate nobody vouches for, an unknown host key or a key's passphrase is put to the user
+  // sitting here, as the main window does.
+  ui::AnswerCertificates(quick, m_services.prompts, this);
   if (m_services.prompts) ui::AnswerSshQuestions(quick, *m_services.prompts, this);
 
   // The figures count the whole run, so the speed holds steady from one small file to the next.

@@ -6,7 +6,9 @@
 #include "queue/frmQue.h"
 #include "support/FtpServerFixture.h"
 #include "support/ScriptedPrompts.h"
+#include "support/SshdFixture.h"
 #include "support/TempHome.h"
+#include "support/TestCertificates.h"
 #include "transfer/QueueFile.h"
 
 #include <QAction>
@@ -39,8 +41,11 @@ using tidewick::queue::QueueDirection;
 using tidewick::queue::QueueModel;
 using tidewick::test::FtpServerFixture;
 using tidewick::test::FtpServerOptions;
+using tidewick::test::SshdFixture;
+using tidewick::test::TestCertificate;
 using tidewick::transfer::QueueRow;
 using Icon = tidewick::ui::UserPrompts::Icon;
+using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
 
 constexpr int kFile = 1, kLink = 10, kFolder = 11;
 
@@ -416,6 +421,98 @@ TEST_F(QueueWindowTwoUsers, EachRowRunsWithItsOwnLoginAndMode) {
   EXPECT_EQ(type["b.txt"], "A");
   EXPECT_EQ(type["c.txt"], "I");
   for (const char* name : {"a.txt", "b.txt", "c.txt"}) EXPECT_EQ(TempHome::readFile(localFolder() + name), "text\n");
+}
+
+// A row over TLS or SFTP puts the certificate or host-key question to the user at the queue
+// window, as the main window does. The headless runner asks nobody and takes only what was always
+// trusted, saying what to do about the rest.
+TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
+  if (!QFileInfo(QStringLiteral("/usr/sbin/sshd")).isExecutable())
+    GTEST_SKIP() << "sshd cannot run here: /usr/sbin/sshd is missing (scripts/deps installs openssh-server)";
+  QTemporaryDir certificates;
+  const TestCertificate certificate = tidewick::test::makeCertificate(certificates.path(), QStringLiteral("self"), {});
+  ASSERT_FALSE(certificate.certificateFile.isEmpty());
+  FtpServerFixture tls{FtpServerOptions{.tlsCertificate = certificate.certificateFile, .tlsKey = certificate.keyFile}};
+  ASSERT_TRUE(tls.start());
+  tls.writeFile("pub/by tls.txt", "over TLS");
+  SshdFixture sshd;
+  ASSERT_TRUE(sshd.start());
+  tidewick::test::ClientHome client(sshd.clientHome()); // known_hosts starts empty
+  QFile sshFile(sshd.root() + "/by ssh.txt");
+  ASSERT_TRUE(sshFile.open(QIODevice::WriteOnly) && sshFile.write("over SSH") == 8);
+  sshFile.close();
+
+  QueueRow overTls{"by tls.txt",
+                   localFolder(),
+                   "/pub",
+                   tls.host(),
+                   "8",
+                   "Download",
+                   "Binary",
+                   "File",
+                   "demo",
+                   "demo",
+                   QString::number(tls.port()),
+                   "Require FTP over TLS"};
+  QueueRow overSsh{"by ssh.txt",
+                   localFolder(),
+                   sshd.root(),
+                   sshd.host(),
+                   "8",
+                   "Download",
+                   "Binary",
+                   "File",
+                   SshdFixture::userName(),
+                   "",
+                   QString::number(sshd.port()),
+                   "SFTP (SSH)"};
+  const QString file = home.root() + "/secure.que";
+  ASSERT_TRUE(tidewick::transfer::WriteQueueFile(file, {overTls, overSsh}));
+  const auto runHeadless = [&] {
+    QProcess runner;
+    runner.start(QStringLiteral(TIDEWICK_EXECUTABLE), {QStringLiteral("--run-queue"), file});
+    EXPECT_TRUE(runner.waitForFinished(60000));
+    EXPECT_EQ(runner.exitCode(), 1);
+    return std::pair{QString::fromUtf8(runner.readAllStandardOutput()),
+                     QString::fromUtf8(runner.readAllStandardError())};
+  };
+  const auto questions = [&] {
+    QStringList texts;
+    for (const auto& a : prompts.asked)
+      if (a.kind == ScriptedPrompts::Kind::Certificate) texts << a.text;
+    prompts.clear();
+    return texts;
+  };
+
+  auto [out, err] = runHeadless();
+  EXPECT_EQ(out, "");
+  EXPECT_TRUE(err.contains("not trusted") && err.contains("Always trust")) << err.toStdString();
+  EXPECT_FALSE(QFile::exists(localFolder() + "by tls.txt"));
+
+  prompts.textAnswers = {file};
+  window->mnuFileLoadQue->trigger();
+  prompts.certificateAnswers = {Answer::Cancel};
+  window->mnuFileRunQue->trigger();
+  QStringList asked = questions();
+  ASSERT_EQ(asked.size(), 1);
+  EXPECT_TRUE(asked[0].contains(certificate.sha256)) << asked[0].toStdString();
+  EXPECT_EQ(model().rowCount(), 2);
+  EXPECT_EQ(errors(), 1);
+  EXPECT_FALSE(QFile::exists(localFolder() + "by tls.txt"));
+
+  prompts.certificateAnswers = {Answer::AlwaysTrust, Answer::TrustOnce};
+  window->mnuFileRunQue->trigger();
+  asked = questions();
+  ASSERT_EQ(asked.size(), 2);
+  EXPECT_TRUE(asked[1].contains(sshd.hostKeyFingerprint())) << asked[1].toStdString();
+  EXPECT_EQ(model().rowCount(), 0) << log.join('\n').toStdString();
+  EXPECT_EQ(TempHome::readFile(localFolder() + "by tls.txt"), "over TLS");
+  EXPECT_EQ(TempHome::readFile(localFolder() + "by ssh.txt"), "over SSH");
+
+  // The certificate is trusted for good now; the host key was trusted once only.
+  std::tie(out, err) = runHeadless();
+  EXPECT_EQ(out, "Download\tby tls.txt\t8\n");
+  EXPECT_TRUE(err.contains(sshd.hostKeyFingerprint()) && err.contains("Always trust")) << err.toStdString();
 }
 
 class QueueWindowSlowServer : public QueueWindow {
