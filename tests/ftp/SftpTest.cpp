@@ -254,6 +254,16 @@ TEST(SftpPasswords, PasswordAndKeyboardInteractiveLogins) {
   const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
   EXPECT_EQ(failure.kind(), FailureKind::LoginFailed) << "nobody answered the prompt";
   EXPECT_EQ(client.CurrentState(), NotConnected);
+
+  // A wrong site password is refused at the server's prompt, the user's answer logs in, and the
+  // connection then carries SFTP (sshd with PAM used to cut it off once the channel opened).
+  client.setPassword(QStringLiteral("not the password"));
+  answers = {QStringLiteral("open sesame")};
+  asked.clear();
+  ASSERT_NO_THROW(client.Connect());
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_NO_THROW(client.GetFolderContents());
+  EXPECT_EQ(client.CurrentState(), Idle);
 }
 
 TEST_F(Sftp, FolderCommandsAndListingsFromAttributes) {

@@ -9,7 +9,8 @@
 //
 // The login tries what OpenSSH tries, in its order: the agent, the key files ~/.ssh/id_* (a key is
 // only opened, and its passphrase only asked for, when the server says it would take it), the
-// site's password, and keyboard-interactive prompts.
+// server's keyboard-interactive prompts (a lone hidden one answered with the site's password), and
+// the password method.
 
 #include "ftp/sftp/SshConnection.h"
 
@@ -266,8 +267,24 @@ void SshConnection::authenticate(const SessionSettings& settings) {
   if (methods & SSH_AUTH_METHOD_PUBLICKEY) {
     if (tryAgent() || tryKeyFiles(settings)) return;
   }
-  bool passwordTried = false;
-  if ((methods & SSH_AUTH_METHOD_PASSWORD) && !settings.password.isEmpty()) {
+  // The server's own prompts come before the password method. Besides being OpenSSH's order, this
+  // keeps the login whole on sshd with PAM: a refused password method stays on record for the
+  // connection, and a keyboard-interactive login that succeeds after it is cut off as soon as the
+  // channel opens.
+  const bool havePassword = !settings.password.isEmpty();
+  bool passwordRefused = false;
+  bool cancelled = false;
+  if (methods & SSH_AUTH_METHOD_INTERACTIVE) {
+    Interactive result = tryKeyboardInteractive(settings, havePassword);
+    if (result == Interactive::PasswordRefused) {
+      // The site's password answered the server's prompt and was refused: the user answers now.
+      passwordRefused = true;
+      result = tryKeyboardInteractive(settings, false);
+    }
+    if (result == Interactive::LoggedIn) return;
+    cancelled = result == Interactive::Cancelled;
+  }
+  if ((methods & SSH_AUTH_METHOD_PASSWORD) && havePassword && !passwordRefused) {
     m_log(QStringLiteral("Logging in as %1 with a password").arg(settings.user));
     rc = ssh_userauth_password(m_session, nullptr, settings.password.toUtf8().constData());
     checkAbort();
@@ -275,9 +292,8 @@ void SshConnection::authenticate(const SessionSettings& settings) {
     if (rc == SSH_AUTH_ERROR)
       throw FtpError(FailureKind::ConnectionLost, libsshError(QStringLiteral("The login broke off")));
     m_log(QStringLiteral("The password was refused"));
-    passwordTried = true;
   }
-  if ((methods & SSH_AUTH_METHOD_INTERACTIVE) && tryKeyboardInteractive(settings, passwordTried)) return;
+  if (cancelled) throw FtpError(FailureKind::LoginFailed, QStringLiteral("The login was cancelled"));
   throw FtpError(
       FailureKind::LoginFailed,
       QStringLiteral("The server refused the login of %1 (it accepts: %2)").arg(settings.user, methodNames(methods)));
@@ -347,9 +363,9 @@ bool SshConnection::tryKeyFiles(const SessionSettings& settings) {
   return false;
 }
 
-bool SshConnection::tryKeyboardInteractive(const SessionSettings& settings, bool passwordTried) {
+SshConnection::Interactive SshConnection::tryKeyboardInteractive(const SessionSettings& settings, bool offerPassword) {
   int rc = ssh_userauth_kbdint(m_session, nullptr, nullptr);
-  bool passwordUsed = passwordTried;
+  bool passwordSent = false;
   for (int round = 0; rc == SSH_AUTH_INFO && round < 10; ++round) {
     const int count = ssh_userauth_kbdint_getnprompts(m_session);
     const QString name = fromUtf8(ssh_userauth_kbdint_getname(m_session));
@@ -359,9 +375,10 @@ bool SshConnection::tryKeyboardInteractive(const SessionSettings& settings, bool
       const QString prompt = fromUtf8(ssh_userauth_kbdint_getprompt(m_session, static_cast<unsigned>(i), &echo));
       QString answer;
       // A lone hidden prompt is the server asking for the password the site holds.
-      if (!passwordUsed && count == 1 && !echo && !settings.password.isEmpty()) {
+      if (offerPassword && !passwordSent && count == 1 && !echo) {
+        m_log(QStringLiteral("Logging in as %1 with a password, as the server asks for one").arg(settings.user));
         answer = settings.password;
-        passwordUsed = true;
+        passwordSent = true;
       } else {
         SecretRequest request;
         request.kind = SecretRequest::Kind::Interactive;
@@ -372,7 +389,7 @@ bool SshConnection::tryKeyboardInteractive(const SessionSettings& settings, bool
         request.echo = echo != 0;
         const std::optional<QString> given = m_prompts.askSecret(request);
         checkAbort();
-        if (!given) throw FtpError(FailureKind::LoginFailed, QStringLiteral("The login was cancelled"));
+        if (!given) return Interactive::Cancelled;
         answer = *given;
       }
       ssh_userauth_kbdint_setanswer(m_session, static_cast<unsigned>(i), answer.toUtf8().constData());
@@ -382,8 +399,15 @@ bool SshConnection::tryKeyboardInteractive(const SessionSettings& settings, bool
   }
   if (rc == SSH_AUTH_ERROR)
     throw FtpError(FailureKind::ConnectionLost, libsshError(QStringLiteral("The login broke off")));
-  if (rc == SSH_AUTH_SUCCESS) m_log(QStringLiteral("Logged in as %1").arg(settings.user));
-  return rc == SSH_AUTH_SUCCESS;
+  if (rc == SSH_AUTH_SUCCESS) {
+    m_log(QStringLiteral("Logged in as %1").arg(settings.user));
+    return Interactive::LoggedIn;
+  }
+  if (passwordSent) {
+    m_log(QStringLiteral("The password was refused"));
+    return Interactive::PasswordRefused;
+  }
+  return Interactive::Refused;
 }
 
 void SshConnection::startSubsystem() {

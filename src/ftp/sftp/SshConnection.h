@@ -73,7 +73,9 @@ private:
   void authenticate(const SessionSettings& settings);
   bool tryAgent();
   bool tryKeyFiles(const SessionSettings& settings);
-  bool tryKeyboardInteractive(const SessionSettings& settings, bool passwordTried);
+  enum class Interactive { LoggedIn, Refused, PasswordRefused, Cancelled };
+  // `offerPassword`: a lone hidden prompt gets the site's password instead of going to the user.
+  Interactive tryKeyboardInteractive(const SessionSettings& settings, bool offerPassword);
   void startSubsystem();
   // Reads what the channel holds into the packet reader; waits up to `wait` for something.
   // Returns false when nothing came.
