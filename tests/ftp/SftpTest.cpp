@@ -6,6 +6,7 @@
 #include "ClientHarness.h"
 
 #include "support/QtPrint.h"
+#include "support/SocksProxyFixture.h"
 #include "support/SshdFixture.h"
 
 #include <QProcess>
@@ -207,6 +208,22 @@ TEST_F(Sftp, AKeyFromTheAgentLogsInBeforeTheKeyFiles) {
   qputenv("SSH_AUTH_SOCK", QFile::encodeName(socket)); // ClientHome puts the runner's back
   connectOk();
   EXPECT_TRUE(harness.logContains(QStringLiteral("Logged in with a key from the SSH agent")));
+}
+
+// The SSH connection goes through the SOCKS proxy as FTP's do; a proxy without an address is
+// refused rather than passed by.
+TEST_F(Sftp, ConnectsThroughASocksProxy) {
+  SocksProxyFixture proxy;
+  ASSERT_TRUE(proxy.start(true));
+  client.setProxyType(5);
+  client.setProxyPort(proxy.port());
+  client.setProxyUserName(SocksProxyFixture::userName());
+  client.setProxyPassword(SocksProxyFixture::password());
+  EXPECT_EQ(harness.failureOf([&] { client.Connect(); }).kind(), FailureKind::InvalidArgument);
+  client.setProxyAddress(QStringLiteral("127.0.0.1"));
+  connectOk();
+  EXPECT_NO_THROW(client.GetFolderContents());
+  EXPECT_FALSE(harness.logContains(SocksProxyFixture::password()));
 }
 
 // sshd checks passwords against the system's password file; this server sees a copy of its own.

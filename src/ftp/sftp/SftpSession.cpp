@@ -87,6 +87,8 @@ void SftpSession::connect() {
   if (m_settings.host.isEmpty()) throw FtpError(FailureKind::InvalidArgument, QStringLiteral("No server was given"));
   if (m_settings.port < 1 || m_settings.port > 65535)
     throw FtpError(FailureKind::InvalidArgument, QStringLiteral("The port %1 is not valid").arg(m_settings.port));
+  if (m_settings.proxy.kind != ProxyKind::None && m_settings.proxy.host.empty())
+    throw FtpError(FailureKind::InvalidArgument, QStringLiteral("No proxy address is set"));
   log(QStringLiteral("Connecting to %1 port %2 (SFTP)").arg(m_settings.host).arg(m_settings.port));
   m_ssh.open(m_settings);
   try {

@@ -1,6 +1,6 @@
-// The SSH side of an SFTP connection. The TCP connection is ours (the engine's abortable connect,
-// and its SOCKS negotiation when a proxy is set); libssh gets the connected socket and does the
-// key exchange, the login and the channel.
+// The SSH side of an SFTP connection. The TCP connection comes from the engine's connector, as
+// FTP's do (abortable, through the SOCKS proxy when one is set); libssh gets the connected socket
+// and does the key exchange, the login and the channel.
 //
 // Host keys follow OpenSSH's rules and its file: ~/.ssh/known_hosts, hashed entries included, is
 // read by libssh. An unknown key is put to the user with its type and SHA-256 fingerprint; a key
@@ -14,8 +14,7 @@
 
 #include "ftp/sftp/SshConnection.h"
 
-#include "ftp/net/Socks.h"
-#include "ftp/net/TcpStream.h"
+#include "ftp/net/Connector.h"
 #include "ftp/session/FtpError.h"
 #include "ftp/session/Session.h"
 
@@ -106,20 +105,17 @@ void SshConnection::open(const SessionSettings& settings) {
   const auto port = static_cast<std::uint16_t>(settings.port);
   m_hostLabel = settings.port == 22 ? settings.host : QStringLiteral("[%1]:%2").arg(settings.host).arg(settings.port);
 
-  auto tcp = std::make_unique<net::TcpStream>();
+  net::Connector connector;
+  connector.configure(settings.proxy, settings.connectTimeout);
+  auto tcp = net::Connector::newStream();
   net::TcpStream* stream = tcp.get();
   {
     std::lock_guard lock(m_socketMutex);
     m_socket = std::move(tcp);
   }
-  const bool proxied = settings.proxy.kind != ProxyKind::None && !settings.proxy.host.empty();
+  if (m_abort.load()) stream->interrupt();
   try {
-    if (proxied) {
-      stream->connect(settings.proxy.host, settings.proxy.port, settings.connectTimeout);
-      net::socksConnect(*stream, settings.proxy, host, port);
-    } else {
-      stream->connect(host, port, settings.connectTimeout);
-    }
+    connector.connect(*stream, host, port);
   } catch (const net::NetError& e) {
     close();
     checkAbort();
