@@ -58,18 +58,25 @@ struct FolderItemDetails : QSharedData {
 };
 
 // One entry of a remote folder, as GetFolderContents returns it and ListingFolderItem reports it.
+// A folder may hold a million of these, so the size shares its word with the kind and the date's
+// precision: 48 bytes an item, plus the name's text.
 struct FolderItem {
+  // The largest size an item holds (32 PiB); whoever fills `size` from a server's figure clamps
+  // it here, since anything larger would not fit the field.
+  static constexpr qint64 maxSize = (qint64(1) << 55) - 1;
+
   QString name;
   QDateTime date;
-  qint64 size = 0;
-  int kind = 0; // an ItemKind
-  DatePrecision datePrecision = DatePrecision::Unknown;
+  qint64 size : 56 = 0;
+  int kind : 4 = 0; // an ItemKind
+  DatePrecision datePrecision : 4 = DatePrecision::Unknown;
   QExplicitlySharedDataPointer<FolderItemDetails> details; // null when the listing told none
 
   QString permissions() const { return details ? details->permissions : QString(); }
   QString linkTarget() const { return details ? details->linkTarget : QString(); }
   QString unique() const { return details ? details->unique : QString(); }
 };
+static_assert(sizeof(void*) != 8 || sizeof(FolderItem) == 48, "FolderItem grew");
 
 // How much one listing may bring before it stops with a failure, whichever bound comes first.
 // `bytes` counts the text as received and, on top, what the entries kept from it hold in memory
@@ -80,7 +87,7 @@ struct ListingLimit {
 };
 
 // A million entries is far beyond any folder a person browses; with usual names it comes well
-// before the byte bound (about 70 bytes of text and 120 held an entry), which stops a server that
+// before the byte bound (about 70 bytes of text and 110 held an entry), which stops a server that
 // streams without end or lists very long names.
 inline constexpr ListingLimit defaultListingLimit{1'000'000, 256LL * 1024 * 1024};
 

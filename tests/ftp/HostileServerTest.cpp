@@ -352,6 +352,49 @@ TEST_F(HostileServer, OversizedListingStopsAtItsLimit) {
   EXPECT_EQ(client.GetFolderContents().size(), 3000u);
 }
 
+// An item keeps its size, kind and date precision in one word: sizes past what it holds (32 PiB)
+// are capped there, and no figure spills into the others.
+TEST_F(HostileServer, AbsurdSizesAreCappedAndLeaveTheOtherFactsAlone) {
+  server.listing =
+      "-rw-r--r-- 1 ftp ftp 36028797018963967 Jan 01 12:34 at-the-cap\r\n"
+      "lrwxrwxrwx 1 ftp ftp 36028797018963968 Jan 01 2020 past-the-cap -> target\r\n"
+      "drwxr-xr-x 1 ftp ftp 9223372036854775807 Jan 01 2020 far-past\r\n"
+      "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 small\r\n";
+  connectOk();
+  const auto items = client.GetFolderContents();
+  ASSERT_EQ(items.size(), 4u);
+  constexpr qint64 cap = (qint64(1) << 55) - 1;
+  using tidewick::ftp::DatePrecision;
+  using tidewick::ftp::ItemKind;
+  struct Expected {
+    qint64 size;
+    ItemKind kind;
+    DatePrecision precision;
+  };
+  const Expected expected[] = {{cap, ItemKind::File, DatePrecision::Minute},
+                               {cap, ItemKind::Link, DatePrecision::Day},
+                               {cap, ItemKind::Folder, DatePrecision::Day},
+                               {5, ItemKind::File, DatePrecision::Day}};
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    SCOPED_TRACE(items[i].name.toStdString());
+    EXPECT_EQ(items[i].size, expected[i].size);
+    EXPECT_EQ(items[i].kind, int(expected[i].kind));
+    EXPECT_EQ(items[i].datePrecision, expected[i].precision);
+    EXPECT_EQ(items[i].date.date().dayOfYear(), 1);
+  }
+  EXPECT_EQ(items[0].date.time(), QTime(12, 34));
+  EXPECT_EQ(items[1].linkTarget(), QStringLiteral("target"));
+  EXPECT_EQ(items[2].permissions(), QStringLiteral("drwxr-xr-x"));
+
+  // The same items reported one by one.
+  client.ListFolderContents();
+  ASSERT_EQ(harness.items.size(), 4u);
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    EXPECT_EQ(harness.items[i].size, expected[i].size);
+    EXPECT_EQ(harness.items[i].kind, int(expected[i].kind));
+  }
+}
+
 TEST_F(HostileServer, HostileNamesNeverLeaveTheTargetFolder) {
   server.listing =
       "-rw-r--r-- 1 ftp ftp 4 Jan 01 2020 good.txt\r\n"

@@ -13,6 +13,7 @@
 #include "ftp/proto/Command.h"
 #include "ftp/proto/Paths.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
@@ -96,9 +97,13 @@ public:
   QExplicitlySharedDataPointer<FolderItemDetails> get(QString&& permissions, QString&& linkTarget, QString&& unique) {
     const bool own = !linkTarget.isEmpty() || !unique.isEmpty();
     if (permissions.isEmpty() && !own) return {};
+    // The parser hands out one shared text for each permission string, so the same text is
+    // mostly the same string.
     if (!own)
       for (const auto& details : m_recent)
-        if (details && details->permissions == permissions) return details;
+        if (details &&
+            (details->permissions.constData() == permissions.constData() || details->permissions == permissions))
+          return details;
     QExplicitlySharedDataPointer<FolderItemDetails> details(new FolderItemDetails);
     details->permissions = std::move(permissions);
     details->linkTarget = std::move(linkTarget);
@@ -262,6 +267,7 @@ bool Session::listImpl(const QString& pattern, const std::function<void(FolderIt
   });
   ListingBudget budget(m_settings.listingLimit);
   DetailsCache details;
+  const bool matchAll = pattern.isEmpty();
   const auto handle = [&](std::string_view line) {
     if (line.empty()) return;
     std::optional<ListEntry> entry = mlsd ? parseMlsdLine(line) : parser.parseLine(line);
@@ -269,15 +275,15 @@ bool Session::listImpl(const QString& pattern, const std::function<void(FolderIt
       if (mlsd) log(QStringLiteral("Could not read the listing line: %1").arg(fromWire(line)));
       return;
     }
-    if (entry->name == QLatin1String(".") || entry->name == QLatin1String("..")) return;
-    if (!proto::wildcardMatch(pattern, entry->name)) {
+    if (entry->name.size() <= 2 && (entry->name == QLatin1String(".") || entry->name == QLatin1String(".."))) return;
+    if (!matchAll && !proto::wildcardMatch(pattern, entry->name)) {
       budget.entry(0);
       return;
     }
     FolderItem item;
     item.name = std::move(entry->name);
     item.date = std::move(entry->modified);
-    item.size = entry->size;
+    item.size = std::min(entry->size, FolderItem::maxSize);
     item.kind = entry->kind;
     item.datePrecision = precisionOf(entry->precision);
     item.details = details.get(std::move(entry->permissions), std::move(entry->linkTarget),
