@@ -1,80 +1,99 @@
 #include "ftp/listing/ListingCommon.h"
 
+#include <algorithm>
+#include <bit>
 #include <cstring>
-
 #include <limits>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tidewick::ftp::listing {
 
+namespace {
+
+constexpr std::uint64_t everyByte(unsigned char c) { return 0x0101010101010101ULL * c; }
+
+// One bit for each of the (at most 64) bytes at p that is a space or a tab; the bits past `length`
+// are set too, so that a word running to the end of the line ends there.
+std::uint64_t blankBits(const char* p, std::size_t length) {
+  std::uint64_t bits = length < 64 ? ~std::uint64_t(0) << length : 0;
+  std::size_t i = 0;
+#if defined(__SSE2__)
+  const __m128i space = _mm_set1_epi8(' ');
+  const __m128i tab = _mm_set1_epi8('\t');
+  for (; i + 16 <= length; i += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
+    const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab));
+    bits |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(blank)) & 0xffffu) << i;
+  }
+#endif
+  for (; i < length; ++i) bits |= std::uint64_t(isBlank(p[i])) << i;
+  return bits;
+}
+
+} // namespace
+
+// Works on 64 bytes at a time: their blanks as bits, and the words' starts and ends as the
+// changes between blank and not.
 Tokens::Tokens(std::string_view line) {
-  const char* p = line.data();
-  const char* const end = p + line.size();
-  while (p < end && count < MaxTokens) {
-    // ls pads its columns with long runs of spaces: skip them eight at a time.
-    for (std::uint64_t word = 0; end - p >= 8 && (std::memcpy(&word, p, 8), word == 0x2020202020202020ULL);) p += 8;
-    while (p < end && isBlank(*p)) ++p;
-    if (p == end) break;
-    const char* const start = p;
-    while (p < end && !isBlank(*p)) ++p;
-    m_start[count] = start;
-    m_length[count] = static_cast<std::size_t>(p - start);
-    ++count;
+  const char* const base = line.data();
+  const std::size_t size = line.size();
+  int starts = 0;
+  int ends = 0;
+  bool inWord = false;
+  for (std::size_t offset = 0; offset < size && ends < MaxTokens; offset += 64) {
+    const std::uint64_t word = ~blankBits(base + offset, std::min<std::size_t>(64, size - offset));
+    const std::uint64_t before = (word << 1) | std::uint64_t(inWord);
+    // A word's end is the blank after it, so within a block every end follows its start.
+    for (std::uint64_t bits = word & ~before; bits != 0 && starts < MaxTokens; bits &= bits - 1)
+      m_start[starts++] = base + offset + std::countr_zero(bits);
+    for (std::uint64_t bits = ~word & before; bits != 0 && ends < MaxTokens; bits &= bits - 1, ++ends)
+      m_length[ends] = static_cast<std::size_t>(base + offset + std::countr_zero(bits) - m_start[ends]);
+    inWord = (word >> 63) & 1;
   }
-}
-
-bool parseUnsigned(std::string_view text, std::uint64_t& value) {
-  if (text.empty()) return false;
-  std::uint64_t v = 0;
-  for (char c : text) {
-    if (!isDigit(c)) return false;
-    const unsigned digit = unsigned(c - '0');
-    if (v > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return false;
-    v = v * 10 + digit;
+  if (ends < starts) {
+    m_length[ends] = static_cast<std::size_t>(base + size - m_start[ends]);
+    ++ends;
   }
-  value = v;
-  return true;
-}
-
-bool parseSize(std::string_view text, qint64& value) {
-  std::uint64_t v = 0;
-  if (!parseUnsigned(text, v) || v > std::uint64_t(std::numeric_limits<qint64>::max())) return false;
-  value = qint64(v);
-  return true;
-}
-
-bool parseNumber(std::string_view text, int& value, int maxDigits) {
-  if (text.empty() || text.size() > size_t(maxDigits)) return false;
-  int v = 0;
-  for (char c : text) {
-    if (!isDigit(c)) return false;
-    v = v * 10 + (c - '0');
-  }
-  value = v;
-  return true;
+  count = ends;
 }
 
 int monthFromName(std::string_view text) {
   if (text.size() < 3) return 0;
   auto lower = [](char c) { return char((c >= 'A' && c <= 'Z') ? c + 32 : c); };
-  const char a = lower(text[0]), b = lower(text[1]), c = lower(text[2]);
   static constexpr const char* names[12] = {"january", "february", "march",     "april",   "may",      "june",
                                             "july",    "august",   "september", "october", "november", "december"};
-  for (int m = 0; m < 12; ++m) {
-    const char* name = names[m];
-    if (name[0] != a || name[1] != b || name[2] != c) continue;
-    // "Mar", "March", "Sept" are fine; "Marble" is not a month.
-    const std::string_view full(name);
-    if (text.size() == 3) return m + 1;
-    if (text.size() == 4 && m == 8 && lower(text[3]) == 't') return 9;
-    if (text.size() == 4 && text[3] == '.') return m + 1;
-    if (text.size() == full.size()) {
-      for (size_t i = 3; i < full.size(); ++i)
-        if (lower(text[i]) != full[i]) return 0;
-      return m + 1;
-    }
-    return 0;
+  // Most tokens tried here are numbers and owner names: the three first letters decide at once.
+  constexpr auto key = [](char a, char b, char c) {
+    return std::uint32_t(std::uint8_t(a)) << 16 | std::uint32_t(std::uint8_t(b)) << 8 | std::uint8_t(c);
+  };
+  int m = 0;
+  switch (key(lower(text[0]), lower(text[1]), lower(text[2]))) {
+    case key('j', 'a', 'n'): m = 0; break;
+    case key('f', 'e', 'b'): m = 1; break;
+    case key('m', 'a', 'r'): m = 2; break;
+    case key('a', 'p', 'r'): m = 3; break;
+    case key('m', 'a', 'y'): m = 4; break;
+    case key('j', 'u', 'n'): m = 5; break;
+    case key('j', 'u', 'l'): m = 6; break;
+    case key('a', 'u', 'g'): m = 7; break;
+    case key('s', 'e', 'p'): m = 8; break;
+    case key('o', 'c', 't'): m = 9; break;
+    case key('n', 'o', 'v'): m = 10; break;
+    case key('d', 'e', 'c'): m = 11; break;
+    default: return 0;
   }
-  return 0;
+  // "Mar", "March", "Sept" are fine; "Marble" is not a month.
+  const std::string_view full(names[m]);
+  if (text.size() == 3) return m + 1;
+  if (text.size() == 4 && m == 8 && lower(text[3]) == 't') return 9;
+  if (text.size() == 4 && text[3] == '.') return m + 1;
+  if (text.size() != full.size()) return 0;
+  for (size_t i = 3; i < full.size(); ++i)
+    if (lower(text[i]) != full[i]) return 0;
+  return m + 1;
 }
 
 bool parseClock(std::string_view text, int& hour, int& minute, int& second, bool& hasSeconds) {
@@ -150,14 +169,16 @@ bool isValidUtf8(std::string_view s) {
 
 QString decodeName(std::string_view bytes) {
   const qsizetype size = qsizetype(bytes.size());
-  bool ascii = true;
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) >= 0x80) {
-      ascii = false;
-      break;
-    }
+  // Names are mostly ASCII: look at eight bytes at a time for a byte with its top bit set.
+  const char* p = bytes.data();
+  const char* const end = p + bytes.size();
+  std::uint64_t high = 0;
+  for (std::uint64_t word = 0; end - p >= 8 && high == 0; p += 8) {
+    std::memcpy(&word, p, 8);
+    high = word & everyByte(0x80);
   }
-  if (ascii || !isValidUtf8(bytes)) return QString::fromLatin1(bytes.data(), size);
+  for (; p < end && high == 0; ++p) high = static_cast<unsigned char>(*p) & 0x80;
+  if (high == 0 || !isValidUtf8(bytes)) return QString::fromLatin1(bytes.data(), size);
   return QString::fromUtf8(bytes.data(), size);
 }
 

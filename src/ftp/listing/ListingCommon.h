@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 namespace tidewick::ftp::listing {
@@ -41,11 +42,41 @@ inline std::string_view trimLineEnd(std::string_view line) {
   return line;
 }
 
-// Digits only; false on anything else or on overflow.
-bool parseUnsigned(std::string_view text, std::uint64_t& value);
+// Digits only; false on anything else or on overflow. These run several times for every line of a
+// listing, so they are inline.
+inline bool parseUnsigned(std::string_view text, std::uint64_t& value) {
+  if (text.empty()) return false;
+  std::uint64_t v = 0;
+  for (char c : text) {
+    if (!isDigit(c)) return false;
+    const unsigned digit = unsigned(c - '0');
+    // Nineteen digits always fit; only longer numbers need the check.
+    if (text.size() > 19 && v > (std::numeric_limits<std::uint64_t>::max() - digit) / 10) return false;
+    v = v * 10 + digit;
+  }
+  value = v;
+  return true;
+}
+
 // Size in bytes: digits, at most what a qint64 holds.
-bool parseSize(std::string_view text, qint64& value);
-bool parseNumber(std::string_view text, int& value, int maxDigits = 9);
+inline bool parseSize(std::string_view text, qint64& value) {
+  std::uint64_t v = 0;
+  if (!parseUnsigned(text, v) || v > std::uint64_t(std::numeric_limits<qint64>::max())) return false;
+  value = qint64(v);
+  return true;
+}
+
+// Digits only, at most maxDigits of them.
+inline bool parseNumber(std::string_view text, int& value, int maxDigits = 9) {
+  if (text.empty() || text.size() > size_t(maxDigits)) return false;
+  int v = 0;
+  for (char c : text) {
+    if (!isDigit(c)) return false;
+    v = v * 10 + (c - '0');
+  }
+  value = v;
+  return true;
+}
 
 // 1..12 for an English month name or abbreviation (any case), 0 otherwise.
 int monthFromName(std::string_view text);

@@ -13,6 +13,8 @@
 
 #include "ftp/listing/ListingCommon.h"
 
+#include <array>
+
 namespace tidewick::ftp::listing {
 namespace {
 
@@ -33,24 +35,14 @@ bool isTypeChar(char c) {
   }
 }
 
-bool isPermissionChar(char c) {
-  switch (c) {
-    case 'r':
-    case 'w':
-    case 'x':
-    case 's':
-    case 'S':
-    case 't':
-    case 'T':
-    case 'l':
-    case 'L':
-    case '-':
-    case '?':
-    case 'A':
-    case 'X': return true;
-    default: return false;
-  }
-}
+// Looked up nine times for every line of a listing.
+constexpr std::array<bool, 256> permissionChars = [] {
+  std::array<bool, 256> table{};
+  for (const char c : std::string_view("rwxsStTlL-?AX")) table[static_cast<unsigned char>(c)] = true;
+  return table;
+}();
+
+bool isPermissionChar(char c) { return permissionChars[static_cast<unsigned char>(c)]; }
 
 bool isUnixPermissions(std::string_view t) {
   if (t.size() < 10 || t.size() > 11 || !isTypeChar(t[0])) return false;
