@@ -7,6 +7,8 @@
 
 #include <QMap>
 
+#include <algorithm>
+
 namespace tidewick::ftp::sftp {
 
 namespace {
@@ -252,7 +254,8 @@ FolderItem SftpSession::itemOf(const NameEntry& entry) {
   FolderItem item;
   item.name = fromWire(entry.name);
   const Attributes& a = entry.attributes;
-  if (a.flags & Attributes::hasSize) item.size = static_cast<qint64>(a.size);
+  if (a.flags & Attributes::hasSize)
+    item.size = static_cast<qint64>(std::min<std::uint64_t>(a.size, FolderItem::maxSize));
   if (a.flags & Attributes::hasTimes) {
     item.date = QDateTime::fromSecsSinceEpoch(a.mtime, Qt::UTC);
     item.datePrecision = DatePrecision::Second;
