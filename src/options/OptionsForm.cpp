@@ -187,8 +187,8 @@ void OptionsForm::BuildFtpTab(QWidget* page) {
   QLabel* lblLogFilename = label(fraLogFile, "lblLogFilename", QStringLiteral("Log Filename:"), txtLogFilename);
   optDeleteLogOnStartup =
       named(new QRadioButton(QStringLiteral("Delete Log File on Startup?"), fraLogFile), "optDeleteLogOnStartup");
-  optDeleteLogIfSizeExceeds = named(new QRadioButton(QStringLiteral("Delete Log File if it Exceeds :"), fraLogFile),
-                                    "optDeleteLogIfSizeExceeds");
+  optDeleteLogIfTooLarge =
+      named(new QRadioButton(QStringLiteral("Delete Log File if it Exceeds :"), fraLogFile), "optDeleteLogIfTooLarge");
   txtLogFileSize = named(new QLineEdit(fraLogFile), "txtLogFileSize", QStringLiteral("Log file size in kb"));
   QLabel* lblKb = label(fraLogFile, "lblKb", QStringLiteral("kb"), nullptr);
   chkPasv = named(new QCheckBox(QStringLiteral("Use PASV Mode"), page), "chkPasv");
@@ -198,9 +198,9 @@ void OptionsForm::BuildFtpTab(QWidget* page) {
   auto* logOptions = new QButtonGroup(this);
   logOptions->setObjectName(QStringLiteral("grpLogOptions"));
   logOptions->addButton(optDeleteLogOnStartup);
-  logOptions->addButton(optDeleteLogIfSizeExceeds);
+  logOptions->addButton(optDeleteLogIfTooLarge);
   // Choosing the size rule enables the size field; choosing deletion at start disables it.
-  connect(optDeleteLogIfSizeExceeds, &QRadioButton::toggled, this, [this](bool on) {
+  connect(optDeleteLogIfTooLarge, &QRadioButton::toggled, this, [this](bool on) {
     if (on) txtLogFileSize->setEnabled(true);
   });
   connect(optDeleteLogOnStartup, &QRadioButton::toggled, this, [this](bool on) {
@@ -216,7 +216,7 @@ void OptionsForm::BuildFtpTab(QWidget* page) {
   place(optDeleteLogOnStartup, kMargin, y);
   y += fieldHeight + kGap / 2;
   const int optionRight =
-      place(optDeleteLogIfSizeExceeds, kMargin, y + (fieldHeight - optDeleteLogIfSizeExceeds->sizeHint().height()) / 2);
+      place(optDeleteLogIfTooLarge, kMargin, y + (fieldHeight - optDeleteLogIfTooLarge->sizeHint().height()) / 2);
   const int sizeRight = place(txtLogFileSize, optionRight + kGap, y, kShortFieldWidth);
   place(lblKb, sizeRight + kGap / 2, y + (fieldHeight - lblKb->sizeHint().height()) / 2);
   const QSize frame = extentOf(fraLogFile);
@@ -300,7 +300,7 @@ void OptionsForm::LoadGeneralSettings() {
   txtLogFilename->setText(stored(keys::LogFileName, ""));
   // Both may say true: the size rule, set last, is the one that stays selected.
   SetLogOption(optDeleteLogOnStartup, selectedFrom(stored(keys::DeleteLogOnStartup, "1")));
-  SetLogOption(optDeleteLogIfSizeExceeds, selectedFrom(stored(keys::DeleteLogIfTooLarge, "1")));
+  SetLogOption(optDeleteLogIfTooLarge, selectedFrom(stored(keys::DeleteLogIfTooLarge, "1")));
   txtLogFileSize->setText(stored(keys::LogFileSize, ""));
   chkSaveWindowPosition->setChecked(checkedFrom(stored(keys::SaveWindowPosition, "1")));
   chkSaveWindowSize->setChecked(checkedFrom(stored(keys::SaveWindowSize, "1")));
@@ -355,7 +355,7 @@ void OptionsForm::SaveGeneralSettings() {
   settings::setValue(keys::ShowConnectionOnStartup, checkText(chkShowConnectionDialogBoxOnStartup));
   settings::setValue(keys::LogFileName, txtLogFilename->text());
   settings::setValue(keys::DeleteLogOnStartup, optionText(optDeleteLogOnStartup));
-  settings::setValue(keys::DeleteLogIfTooLarge, optionText(optDeleteLogIfSizeExceeds));
+  settings::setValue(keys::DeleteLogIfTooLarge, optionText(optDeleteLogIfTooLarge));
   settings::setValue(keys::LogFileSize, txtLogFileSize->text());
   settings::setValue(keys::SaveWindowPosition, checkText(chkSaveWindowPosition));
   settings::setValue(keys::SaveWindowSize, checkText(chkSaveWindowSize));
@@ -391,7 +391,7 @@ bool OptionsForm::DiffersFromStore() const {
     if (checkedFrom(stored(b.key, b.missing)) != b.box->isChecked()) return true;
   if (keepDatesFrom(stored(keys::KeepFileDates, "1")) != chkKeepFileDates->isChecked()) return true;
   if (selectedFrom(stored(keys::DeleteLogOnStartup, "1")) != optDeleteLogOnStartup->isChecked()) return true;
-  if (selectedFrom(stored(keys::DeleteLogIfTooLarge, "1")) != optDeleteLogIfSizeExceeds->isChecked()) return true;
+  if (selectedFrom(stored(keys::DeleteLogIfTooLarge, "1")) != optDeleteLogIfTooLarge->isChecked()) return true;
   const std::pair<QLatin1String, QString> texts[] = {
       {keys::LogFileName, txtLogFilename->text()},
       {keys::LogFileSize, txtLogFileSize->text()},
@@ -449,7 +449,7 @@ std::optional<bool> OptionsForm::ControlChecked(const QString& key) const {
       {keys::ShowConnectionOnStartup, chkShowConnectionDialogBoxOnStartup},
       {keys::DirSyncByFileSize, chkByFileSize},
       {keys::DeleteLogOnStartup, optDeleteLogOnStartup},
-      {keys::DeleteLogIfTooLarge, optDeleteLogIfSizeExceeds},
+      {keys::DeleteLogIfTooLarge, optDeleteLogIfTooLarge},
   };
   for (const auto& [name, control] : controls)
     if (key.compare(name, Qt::CaseInsensitive) == 0) return control->isChecked();

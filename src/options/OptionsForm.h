@@ -96,7 +96,7 @@ public:
   QGroupBox* fraLogFile = nullptr;
   QLineEdit* txtLogFilename = nullptr;
   QRadioButton* optDeleteLogOnStartup = nullptr;
-  QRadioButton* optDeleteLogIfSizeExceeds = nullptr;
+  QRadioButton* optDeleteLogIfTooLarge = nullptr;
   QLineEdit* txtLogFileSize = nullptr;
   QCheckBox* chkPasv = nullptr;
   // Firewall Settings

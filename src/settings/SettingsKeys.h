@@ -99,4 +99,19 @@ constexpr QLatin1String Section("TipSettings");
 constexpr QLatin1String Report("Report");
 } // namespace tips
 
+// A queue file: one section, its row count, and a key "ROW<i>.<j>" for each cell.
+namespace queue {
+constexpr QLatin1String Section("LISTQUE");
+constexpr QLatin1String Count("LISTCOUNT");
+constexpr QLatin1String RowPrefix("ROW");
+} // namespace queue
+
+// The trusted-certificates file of the Tidewick home: a section "host:port" each, these keys.
+namespace trust {
+constexpr QLatin1String File("trusted-certificates");
+constexpr QLatin1String Sha256("sha256");
+constexpr QLatin1String Subject("subject");
+constexpr QLatin1String ValidUntil("valid until");
+} // namespace trust
+
 } // namespace tidewick::settings::keys

@@ -2,6 +2,7 @@
 
 #include "settings/Globals.h"
 #include "settings/IniFile.h"
+#include "settings/SettingsKeys.h"
 
 namespace tidewick::settings {
 
@@ -15,16 +16,15 @@ QString sectionOf(const QString& host, int port) {
 
 } // namespace
 
-QString TrustedCertificatesFile() { return AppFilePath(QStringLiteral("trusted-certificates")); }
+QString TrustedCertificatesFile() { return AppFilePath(keys::trust::File); }
 
 TrustedCertificate TrustedCertificateFor(const QString& host, int port) {
   const ini::Document file = ini::Document::load(TrustedCertificatesFile());
   const QString section = sectionOf(host, port);
   TrustedCertificate out;
-  out.sha256 = file.value(section, QStringLiteral("sha256")).value_or(QString()).trimmed().toUpper();
-  out.subject = file.value(section, QStringLiteral("subject")).value_or(QString());
-  out.validUntil =
-      QDateTime::fromString(file.value(section, QStringLiteral("valid until")).value_or(QString()), Qt::ISODate);
+  out.sha256 = file.value(section, keys::trust::Sha256).value_or(QString()).trimmed().toUpper();
+  out.subject = file.value(section, keys::trust::Subject).value_or(QString());
+  out.validUntil = QDateTime::fromString(file.value(section, keys::trust::ValidUntil).value_or(QString()), Qt::ISODate);
   return out;
 }
 
@@ -36,9 +36,9 @@ bool StoreTrustedCertificate(const QString& host, int port, const TrustedCertifi
   QString subject = certificate.subject;
   if (subject.contains(QLatin1Char('\n')) || subject.contains(QLatin1Char('\r')) || subject.contains(QChar(0)))
     subject.clear();
-  return file.setValue(section, QStringLiteral("sha256"), certificate.sha256) &&
-         file.setValue(section, QStringLiteral("subject"), subject) &&
-         file.setValue(section, QStringLiteral("valid until"), certificate.validUntil.toUTC().toString(Qt::ISODate)) &&
+  return file.setValue(section, keys::trust::Sha256, certificate.sha256) &&
+         file.setValue(section, keys::trust::Subject, subject) &&
+         file.setValue(section, keys::trust::ValidUntil, certificate.validUntil.toUTC().toString(Qt::ISODate)) &&
          file.save(path);
 }
 

@@ -73,7 +73,7 @@ QString QueueColumnCaption(int column) {
 }
 
 QString QueueRowKey(int row, int column) {
-  return QStringLiteral("ROW") + QString::number(row) + QLatin1Char('.') + QString::number(column);
+  return QString(settings::keys::queue::RowPrefix) + QString::number(row) + QLatin1Char('.') + QString::number(column);
 }
 
 std::optional<int> QueueRowCount(const QString& countText) {
@@ -108,7 +108,8 @@ bool isNumber(const QString& text) {
 // Row i and column j of a key named "ROW<i>.<j>" in any case, both decimal without leading zeros
 // (the names QueueRowKey makes); nothing for any other name.
 std::optional<std::pair<int, int>> rowKeyCell(const QString& name) {
-  if (name.size() < 6 || name.left(3).compare(QLatin1String("ROW"), Qt::CaseInsensitive) != 0) return std::nullopt;
+  if (name.size() < 6 || name.left(3).compare(settings::keys::queue::RowPrefix, Qt::CaseInsensitive) != 0)
+    return std::nullopt;
   auto number = [&name](qsizetype& at, int digits) -> std::optional<int> {
     const qsizetype from = at;
     int value = 0;

@@ -12,6 +12,8 @@
 // one keeps the older rows' keys; reading stops at LISTCOUNT and never sees them.
 // The queue window and the headless runner share this model.
 
+#include "settings/SettingsKeys.h"
+
 #include <QString>
 
 #include <optional>
@@ -46,8 +48,8 @@ struct QueueRow {
 // The caption of column j as the queue window shows it ("File / Dir Name" ... "Port Number").
 QString QueueColumnCaption(int column);
 
-inline const QString QueueSection = QStringLiteral("LISTQUE");
-inline const QString QueueCountKey = QStringLiteral("LISTCOUNT");
+inline const QString QueueSection = settings::keys::queue::Section;
+inline const QString QueueCountKey = settings::keys::queue::Count;
 // "ROW" + i + "." + j, decimal without padding.
 QString QueueRowKey(int row, int column);
 

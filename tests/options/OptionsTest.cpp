@@ -67,7 +67,7 @@ TEST(OptionsDialog, AnEmptyStoreShowsTheDefaultsAndWritesOnlyTheStartupEntry) {
   EXPECT_TRUE(f.isHidden());
   const QAbstractButton* checked[] = {
       f.chkSaveWindowSize, f.chkSaveWindowPosition, f.chkByFileSize, f.chkShowConnectionDialogBoxOnStartup,
-      f.chkAddToStartup,   f.chkKeepFileDates,      f.chkPasv,       f.optDeleteLogIfSizeExceeds};
+      f.chkAddToStartup,   f.chkKeepFileDates,      f.chkPasv,       f.optDeleteLogIfTooLarge};
   for (const QAbstractButton* control : checked)
     EXPECT_TRUE(control->isChecked()) << control->objectName().toStdString();
   EXPECT_FALSE(f.optDeleteLogOnStartup->isChecked()) << "the size rule, loaded last, wins";
@@ -145,7 +145,7 @@ TEST(OptionsDialog, SaveWritesTheDescribedFormsAndReopeningShowsExactlyThat) {
   EXPECT_FALSE(f.chkByFileSize->isChecked());
   EXPECT_FALSE(f.chkKeepFileDates->isChecked());
   EXPECT_TRUE(f.optDeleteLogOnStartup->isChecked());
-  EXPECT_FALSE(f.optDeleteLogIfSizeExceeds->isChecked());
+  EXPECT_FALSE(f.optDeleteLogIfTooLarge->isChecked());
   EXPECT_FALSE(f.txtLogFileSize->isEnabled()) << "deleting at start needs no size";
   EXPECT_EQ(f.txtLogFilename->text(), " my log.txt ");
   EXPECT_EQ(f.txtLogFileSize->text(), "12x");
@@ -217,7 +217,7 @@ TEST(OptionsDialog, StoredValuesThatAreNoNumberOrBooleanLoadUncheckedAndTheDialo
         EXPECT_FALSE(f.chkFirewall->isChecked());
         EXPECT_FALSE(f.txtFirewallHostName->isEnabled());
         EXPECT_FALSE(f.optDeleteLogOnStartup->isChecked());
-        EXPECT_FALSE(f.optDeleteLogIfSizeExceeds->isChecked()) << "a stored False clears the option";
+        EXPECT_FALSE(f.optDeleteLogIfTooLarge->isChecked()) << "a stored False clears the option";
       },
       "mnuClose");
   EXPECT_FALSE(o.asked()) << "what loaded unchecked matches what the store says";
@@ -232,14 +232,14 @@ TEST(OptionsDialog, TheLogOptionsStayOneChoiceAndTheFirewallBoxGovernsItsFields)
   o.temp.setSetting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS"), QStringLiteral("True"));
   OptionsForm& f = o.host.Form();
   EXPECT_FALSE(f.optDeleteLogOnStartup->isChecked());
-  EXPECT_TRUE(f.optDeleteLogIfSizeExceeds->isChecked());
+  EXPECT_TRUE(f.optDeleteLogIfTooLarge->isChecked());
 
   f.optDeleteLogOnStartup->click();
-  EXPECT_FALSE(f.optDeleteLogIfSizeExceeds->isChecked());
+  EXPECT_FALSE(f.optDeleteLogIfTooLarge->isChecked());
   EXPECT_FALSE(f.txtLogFileSize->isEnabled());
   f.optDeleteLogOnStartup->click();
   EXPECT_TRUE(f.optDeleteLogOnStartup->isChecked()) << "a chosen option stays chosen when clicked again";
-  f.optDeleteLogIfSizeExceeds->click();
+  f.optDeleteLogIfTooLarge->click();
   EXPECT_TRUE(f.txtLogFileSize->isEnabled());
 
   f.chkFirewall->click();
