@@ -226,7 +226,7 @@ TEST_F(Sftp, ConnectsThroughASocksProxy) {
   EXPECT_FALSE(harness.logContains(SocksProxyFixture::password()));
 }
 
-// sshd checks passwords against the system's password file; this server sees a copy of its own.
+// A server whose PAM takes one password, through the password method and through its own prompts.
 TEST(SftpPasswords, PasswordAndKeyboardInteractiveLogins) {
   SshdFixture server;
   const ::testing::AssertionResult started = server.startWithPassword(QStringLiteral("open sesame"));
@@ -256,6 +256,32 @@ TEST(SftpPasswords, PasswordAndKeyboardInteractiveLogins) {
   EXPECT_TRUE(harness.logContains(QStringLiteral("with a password")));
   EXPECT_TRUE(asked.empty());
   client.Disconnect();
+
+  // Without a password the server's own prompts are the way in, and the user answers them.
+  client.setPassword(QString());
+  answers = {QStringLiteral("open sesame")};
+  ASSERT_NO_THROW(client.Connect());
+  EXPECT_EQ(client.CurrentState(), Idle);
+  ASSERT_EQ(asked.size(), 1u);
+  EXPECT_EQ(asked[0].kind, SecretRequest::Kind::Interactive);
+  EXPECT_FALSE(asked[0].echo);
+  EXPECT_TRUE(asked[0].prompt.contains(QStringLiteral("assword"))) << asked[0].prompt.toStdString();
+  client.Disconnect();
+
+  const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
+  EXPECT_EQ(failure.kind(), FailureKind::LoginFailed) << "nobody answered the prompt";
+  EXPECT_EQ(client.CurrentState(), NotConnected);
+
+  // A wrong site password is refused at the server's prompt, the user's answer logs in, and the
+  // connection then carries SFTP. Had the site's password gone through the password method, sshd's
+  // PAM would keep that failure and cut the connection once the channel opened.
+  client.setPassword(QStringLiteral("not the password"));
+  answers = {QStringLiteral("open sesame")};
+  asked.clear();
+  ASSERT_NO_THROW(client.Connect());
+  EXPECT_EQ(asked.size(), 1u);
+  EXPECT_NO_THROW(client.GetFolderContents());
+  EXPECT_EQ(client.CurrentState(), Idle);
 }
 
 TEST_F(Sftp, FolderCommandsAndListingsFromAttributes) {

@@ -123,15 +123,14 @@ SshdFixture::~SshdFixture() { stop(); }
   m_process = std::make_unique<QProcess>();
   m_process->setProcessChannelMode(QProcess::MergedChannels);
   if (m_withPassword) {
-    // /etc/shadow and sshd's PAM service are replaced by our copies for sshd's eyes only.
+    // sshd's PAM services are replaced by ours for sshd's eyes only. The whole folder is mounted,
+    // not single files: a file mounted over is let go as soon as a tool elsewhere replaces it (as
+    // useradd and chpasswd replace /etc/shadow), and sshd would then see the system's file again.
     m_process->start(QStringLiteral("unshare"),
                      {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
                       QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                      QStringLiteral("mount --bind \"$1\" /etc/shadow && mount --bind \"$2\" /etc/pam.d/sshd && "
-                                     "exec %1 -D -e -f \"$3\"")
-                          .arg(kProgram),
-                      QStringLiteral("sh"), m_dir.filePath(QStringLiteral("shadow")),
-                      m_dir.filePath(QStringLiteral("pam")), configPath});
+                      QStringLiteral("mount --bind \"$1\" /etc/pam.d && exec %1 -D -e -f \"$2\"").arg(kProgram),
+                      QStringLiteral("sh"), m_dir.filePath(QStringLiteral("pam.d")), configPath});
   } else {
     m_process->start(kProgram, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configPath});
   }
@@ -143,35 +142,26 @@ SshdFixture::~SshdFixture() { stop(); }
 }
 
 ::testing::AssertionResult SshdFixture::startWithPassword(const QString& password) {
-  if (::geteuid() != 0) return ::testing::AssertionFailure() << "only root can give sshd a password file of its own";
-  if (!QFileInfo::exists(QStringLiteral("/etc/pam.d/sshd")))
-    return ::testing::AssertionFailure() << "/etc/pam.d/sshd is missing (openssh-server installs it)";
+  if (::geteuid() != 0) return ::testing::AssertionFailure() << "only root can give sshd PAM services of its own";
   if (!m_dir.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary folder";
-  QByteArray hash;
-  if (!run(QStringLiteral("openssl"), {QStringLiteral("passwd"), QStringLiteral("-6"), QStringLiteral("-stdin")}, &hash,
-           password.toUtf8() + '\n'))
-    return ::testing::AssertionFailure() << "openssl cannot make a password hash";
-  QFile system(QStringLiteral("/etc/shadow"));
-  if (!system.open(QIODevice::ReadOnly)) return ::testing::AssertionFailure() << "cannot read /etc/shadow";
-  QByteArray shadow;
-  bool found = false;
-  const QByteArray user = userName().toLocal8Bit();
-  for (const QByteArray& line : system.readAll().split('\n')) {
-    QList<QByteArray> fields = line.split(':');
-    if (fields.size() > 2 && fields[0] == user) {
-      fields[1] = hash.trimmed();
-      found = true;
-    }
-    if (!line.isEmpty()) shadow += fields.join(':') + '\n';
-  }
-  if (!found) return ::testing::AssertionFailure() << "no /etc/shadow entry for " << user.constData();
+  // PAM hands the answer to a check against the fixture's own file, so no system account changes.
+  // pam_exec sends the password with a closing NUL. It takes no part in setting credentials, which
+  // fails when no module does; pam_permit does.
+  const QString check = m_dir.filePath(QStringLiteral("check-password"));
+  const QString expected = m_dir.filePath(QStringLiteral("password"));
+  if (check.contains(QLatin1Char(' ')))
+    return ::testing::AssertionFailure() << "the temporary folder's path holds a space, which PAM's files cannot take";
   const QByteArray pam =
-      "auth required pam_unix.so\naccount required pam_permit.so\n"
-      "session required pam_permit.so\npassword required pam_deny.so\n";
-  if (!writeText(m_dir.filePath(QStringLiteral("shadow")), shadow, QFileDevice::ReadOwner) ||
-      !writeText(m_dir.filePath(QStringLiteral("pam")), pam,
-                 QFileDevice::ReadOwner | QFileDevice::ReadGroup | QFileDevice::ReadOther))
-    return ::testing::AssertionFailure() << "cannot write the password files";
+      "auth required pam_exec.so quiet expose_authtok /bin/sh " + QFile::encodeName(check) + ' ' +
+      QFile::encodeName(expected) +
+      "\nauth optional pam_permit.so\naccount required pam_permit.so\nsession required pam_permit.so\n"
+      "password required pam_deny.so\n";
+  const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+  if (!QDir().mkpath(m_dir.filePath(QStringLiteral("pam.d"))) ||
+      !writeText(m_dir.filePath(QStringLiteral("pam.d/sshd")), pam,
+                 owner | QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
+      !writeText(check, "tr -d '\\000' | cmp -s - \"$1\"\n", owner) || !writeText(expected, password.toUtf8(), owner))
+    return ::testing::AssertionFailure() << "cannot write the PAM files";
   if (!run(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}))
     return ::testing::AssertionFailure() << "unshare cannot make a mount namespace here";
   m_withPassword = true;

@@ -18,8 +18,7 @@ namespace tidewick::test {
 //
 // The fixture also makes a home for the client: HOME points there while a test runs (see
 // ClientHome), with ~/.ssh/id_ed25519 authorised on the server and an empty known_hosts. Logins
-// use the current user's name. sshd checks passwords against the system's password file, so
-// start() accepts no password at all; startWithPassword() runs sshd where that file says otherwise.
+// use the current user's name. start() accepts no password at all; startWithPassword() does.
 class SshdFixture {
 public:
   SshdFixture() = default;
@@ -29,9 +28,9 @@ public:
 
   ::testing::AssertionResult start();
   // Starts sshd so that it accepts `password` for userName(), by password and by keyboard-interactive
-  // login (through PAM). It runs in a mount namespace of its own in which /etc/shadow is a copy
-  // that holds the password, so nothing outside it changes. Needs root and unshare; the result
-  // says why it cannot start otherwise.
+  // login (through PAM). It runs in a mount namespace of its own whose PAM services check the
+  // password against a file in the temporary folder, so nothing outside it changes. Needs root and
+  // unshare; the result says why it cannot start otherwise.
   ::testing::AssertionResult startWithPassword(const QString& password);
   void stop();
   // An ssh-agent that holds the key `privateKey`; its socket, or nothing when it cannot start.
