@@ -26,24 +26,13 @@ namespace {
 constexpr int Idle = 2;
 constexpr int NotConnected = 0;
 
-class Sftp : public ::testing::Test {
+class Sftp : public SshdTest {
 protected:
-  static void SetUpTestSuite() {
-    server = new SshdFixture();
-    startResult = server->start();
-  }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
-
   void SetUp() override {
-    if (!QFileInfo(QStringLiteral("/usr/sbin/sshd")).isExecutable())
-      GTEST_SKIP() << "sshd cannot run here: /usr/sbin/sshd is missing (scripts/deps installs openssh-server)";
-    ASSERT_TRUE(startResult);
+    SshdTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(dir.isValid());
-    home = std::make_unique<ClientHome>(server->clientHome());
-    setKnownHosts(label() + ' ' + server->hostKeyLine() + '\n');
+    ASSERT_TRUE(server->trustHostKey());
     configure(client);
     QObject::connect(&client, &FtpClient::HostKeyUnknown, [this](const HostKeyInfo& key, int& answer) {
       asked.push_back(key);
@@ -59,7 +48,7 @@ protected:
   }
   void TearDown() override {
     client.Disconnect();
-    home.reset();
+    SshdTest::TearDown();
   }
 
   static void configure(FtpClient& c) {
@@ -69,7 +58,6 @@ protected:
     c.setUserName(SshdFixture::userName());
     c.setPassword(QString());
   }
-  static QByteArray label() { return QStringLiteral("[127.0.0.1]:%1").arg(server->port()).toUtf8(); }
   static void setKnownHosts(const QByteArray& text) { ASSERT_TRUE(writeLocal(server->knownHosts(), text)); }
 
   void connectOk() {
@@ -87,9 +75,6 @@ protected:
   }
   QString local(const QString& name) const { return dir.filePath(name); }
 
-  static SshdFixture* server;
-  static ::testing::AssertionResult startResult;
-  std::unique_ptr<ClientHome> home;
   QTemporaryDir dir;
   FtpClient client;
   ClientHarness harness{client};
@@ -98,9 +83,6 @@ protected:
   QStringList secretAnswers;
   std::vector<SecretRequest> secrets;
 };
-
-SshdFixture* Sftp::server = nullptr;
-::testing::AssertionResult Sftp::startResult = ::testing::AssertionFailure();
 
 TEST_F(Sftp, AnUnknownHostKeyIsShownAndTrustedOnlyAsAnswered) {
   setKnownHosts({});
@@ -153,7 +135,7 @@ TEST_F(Sftp, KnownKeysAreFoundHashedAndAChangedKeyIsRefusedNamingBoth) {
   const QString other = local(QStringLiteral("other_key"));
   ASSERT_TRUE(SshdFixture::makeKey(other));
   const QList<QByteArray> otherKey = readLocal(other + QStringLiteral(".pub")).split(' ');
-  setKnownHosts(label() + ' ' + otherKey[0] + ' ' + otherKey[1] + '\n');
+  setKnownHosts(server->hostLabel() + ' ' + otherKey[0] + ' ' + otherKey[1] + '\n');
   const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
   EXPECT_EQ(failure.kind(), FailureKind::HostKeyRejected);
   EXPECT_TRUE(failure.description().contains(QStringLiteral("CHANGED")));
@@ -233,8 +215,7 @@ TEST(SftpPasswords, PasswordAndKeyboardInteractiveLogins) {
   if (!started) GTEST_SKIP() << "password logins cannot be tried here: " << started.message();
   ClientHome home(server.clientHome());
   ASSERT_TRUE(QFile::remove(server.clientHome() + QStringLiteral("/.ssh/id_ed25519"))); // only passwords log in
-  ASSERT_TRUE(writeLocal(server.knownHosts(),
-                         QStringLiteral("[127.0.0.1]:%1 ").arg(server.port()).toUtf8() + server.hostKeyLine() + '\n'));
+  ASSERT_TRUE(server.trustHostKey());
   FtpClient client;
   ClientHarness harness{client};
   client.setProtocol(Protocol::Sftp);

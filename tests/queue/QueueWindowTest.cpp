@@ -427,14 +427,13 @@ TEST_F(QueueWindowTwoUsers, EachRowRunsWithItsOwnLoginAndMode) {
 // window, as the main window does. The headless runner asks nobody and takes only what was always
 // trusted, saying what to do about the rest.
 TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
-  if (!QFileInfo(QStringLiteral("/usr/sbin/sshd")).isExecutable())
-    GTEST_SKIP() << "sshd cannot run here: /usr/sbin/sshd is missing (scripts/deps installs openssh-server)";
   QTemporaryDir certificates;
   const TestCertificate certificate = tidewick::test::makeCertificate(certificates.path(), QStringLiteral("self"), {});
   ASSERT_FALSE(certificate.certificateFile.isEmpty());
   FtpServerFixture tls{FtpServerOptions{.tlsCertificate = certificate.certificateFile, .tlsKey = certificate.keyFile}};
   ASSERT_TRUE(tls.start());
   tls.writeFile("pub/by tls.txt", "over TLS");
+  if (!SshdFixture::installed()) GTEST_SKIP() << SshdFixture::notInstalled;
   SshdFixture sshd;
   ASSERT_TRUE(sshd.start());
   tidewick::test::ClientHome client(sshd.clientHome()); // known_hosts starts empty

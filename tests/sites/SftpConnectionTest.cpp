@@ -30,7 +30,6 @@
 #include <sys/stat.h>
 
 using tidewick::settings::SiteSecurity;
-using tidewick::test::ClientHome;
 using tidewick::test::SshdFixture;
 using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
 
@@ -38,22 +37,11 @@ namespace sites = tidewick::sites;
 
 namespace {
 
-class SftpConnection : public ::testing::Test {
+class SftpConnection : public tidewick::test::SshdTest {
 protected:
-  static void SetUpTestSuite() {
-    server = new SshdFixture();
-    started = server->start();
-  }
-  static void TearDownTestSuite() {
-    delete server;
-    server = nullptr;
-  }
-
   void SetUp() override {
-    if (!QFileInfo(QStringLiteral("/usr/sbin/sshd")).isExecutable())
-      GTEST_SKIP() << "sshd cannot run here: /usr/sbin/sshd is missing (scripts/deps installs openssh-server)";
-    ASSERT_TRUE(started);
-    home = std::make_unique<ClientHome>(server->clientHome());
+    SshdTest::SetUp();
+    if (IsSkipped() || HasFatalFailure()) return;
     temp.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
     temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
     window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
@@ -62,7 +50,7 @@ protected:
   }
   void TearDown() override {
     window.reset();
-    home.reset();
+    SshdTest::TearDown();
   }
 
   void connectToSite() {
@@ -96,16 +84,10 @@ protected:
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
   }
 
-  static SshdFixture* server;
-  static ::testing::AssertionResult started;
-  std::unique_ptr<ClientHome> home;
   TempHome temp;
   ScriptedPrompts prompts;
   std::unique_ptr<tidewick::app::frmMain> window;
 };
-
-SshdFixture* SftpConnection::server = nullptr;
-::testing::AssertionResult SftpConnection::started = ::testing::AssertionFailure();
 
 } // namespace
 

@@ -70,10 +70,17 @@ bool SshdFixture::authorize(const QString& privateKey) const {
 
 SshdFixture::~SshdFixture() { stop(); }
 
+bool SshdFixture::installed() { return QFileInfo(kProgram).isExecutable(); }
+
+QByteArray SshdFixture::hostLabel() const { return QStringLiteral("[%1]:%2").arg(host()).arg(m_port).toUtf8(); }
+
+bool SshdFixture::trustHostKey() const {
+  return writeText(knownHosts(), hostLabel() + ' ' + m_hostKey + '\n',
+                   QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+}
+
 ::testing::AssertionResult SshdFixture::start() {
-  if (!QFileInfo(kProgram).isExecutable())
-    return ::testing::AssertionFailure() << kProgram.toStdString()
-                                         << " is missing (scripts/deps installs openssh-server)";
+  if (!installed()) return ::testing::AssertionFailure() << notInstalled;
   if (!m_dir.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary folder";
   if (::geteuid() == 0 && !QFileInfo::exists(QStringLiteral("/run/sshd")) && ::mkdir("/run/sshd", 0755) != 0)
     return ::testing::AssertionFailure() << "cannot create /run/sshd, which sshd needs when run by root";
@@ -200,6 +207,25 @@ ClientHome::~ClientHome() {
   else qunsetenv("HOME");
   if (m_hadAgent) qputenv("SSH_AUTH_SOCK", m_agent);
   else qunsetenv("SSH_AUTH_SOCK");
+}
+
+SshdFixture* SshdTest::server = nullptr;
+::testing::AssertionResult SshdTest::started = ::testing::AssertionFailure();
+
+void SshdTest::SetUpTestSuite() {
+  server = new SshdFixture();
+  started = server->start();
+}
+
+void SshdTest::TearDownTestSuite() {
+  delete server;
+  server = nullptr;
+}
+
+void SshdTest::SetUp() {
+  if (!SshdFixture::installed()) GTEST_SKIP() << SshdFixture::notInstalled;
+  ASSERT_TRUE(started);
+  home = std::make_unique<ClientHome>(server->clientHome());
 }
 
 } // namespace tidewick::test

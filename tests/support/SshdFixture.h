@@ -26,6 +26,11 @@ public:
   SshdFixture(const SshdFixture&) = delete;
   SshdFixture& operator=(const SshdFixture&) = delete;
 
+  // False where sshd is not installed; tests then skip, saying so.
+  static bool installed();
+  static constexpr const char* notInstalled =
+      "sshd cannot run here: /usr/sbin/sshd is missing (scripts/deps installs openssh-server)";
+
   ::testing::AssertionResult start();
   // Starts sshd so that it accepts `password` for userName(), by password and by keyboard-interactive
   // login (through PAM). It runs in a mount namespace of its own whose PAM services check the
@@ -44,6 +49,10 @@ public:
   QString knownHosts() const { return clientHome() + QStringLiteral("/.ssh/known_hosts"); }
   // The server's host key line as ssh-keyscan shows it ("ssh-ed25519 AAAA...").
   QByteArray hostKeyLine() const { return m_hostKey; }
+  // "[127.0.0.1]:port", as known_hosts names this server.
+  QByteArray hostLabel() const;
+  // Makes the client's known_hosts hold just this server's key, as if trusted before.
+  bool trustHostKey() const;
   // "SHA256:..." of the server's host key.
   QString hostKeyFingerprint() const { return m_fingerprint; }
   // A freshly made ed25519 key pair at `path` (and `path`.pub); true when ssh-keygen made it.
@@ -78,6 +87,23 @@ private:
   bool m_had;
   QByteArray m_agent;
   bool m_hadAgent;
+};
+
+// Tests that share one sshd, started with their suite. Each test runs with HOME at the client home
+// and skips where sshd is not installed; a derived SetUp() calls this one first and returns when
+// IsSkipped() or HasFatalFailure().
+class SshdTest : public ::testing::Test {
+protected:
+  static void SetUpTestSuite();
+  static void TearDownTestSuite();
+  void SetUp() override;
+  void TearDown() override { home.reset(); }
+
+  static SshdFixture* server;
+  std::unique_ptr<ClientHome> home;
+
+private:
+  static ::testing::AssertionResult started;
 };
 
 } // namespace tidewick::test
