@@ -7,7 +7,7 @@
 #
 # BUILD_DIR defaults to build-bench/ (configured as Release with -DTIDEWICK_BENCH=ON when it has no
 # sftp_transfer_bench yet). Every figure is a ratio measured in this run, Tidewick and its peer run
-# alternately (A B A B ...), the median of the per-pair ratios reported; below 1.0 means Tidewick
+# alternately (A B B A A B ...), the median of the per-pair ratios reported; below 1.0 means Tidewick
 # was faster. Each side's time is its whole process: start, SSH handshake, login, transfer.
 # Needs sshd (openssh-server), sftp and ssh-keygen (openssh-client), lftp.
 set -euo pipefail
@@ -80,11 +80,12 @@ ours_get && cmp "$WORK/files/big.bin" "$WORK/dl/big.bin"
 ours_put && cmp "$WORK/up.bin" "$WORK/up/big.bin"
 ours_tree && diff -r "$WORK/files/tree" "$WORK/dl/tree"
 
-# pairs NAME COUNT OURS PEER: alternating runs, then the median ratio and both median times.
+# pairs NAME COUNT OURS PEER: alternating runs, then the median ratio and both median times. Every
+# other pair starts with the peer, so neither side always finds the caches its way.
 pairs() {
-  local name=$1 count=$2 ours=$3 peer=$4 a b ratios="" as="" bs=""
-  for _ in $(seq "$count"); do
-    a=$(timed "$ours"); b=$(timed "$peer")
+  local name=$1 count=$2 ours=$3 peer=$4 a b i ratios="" as="" bs=""
+  for i in $(seq "$count"); do
+    if [ $((i % 2)) -eq 1 ]; then a=$(timed "$ours"); b=$(timed "$peer"); else b=$(timed "$peer"); a=$(timed "$ours"); fi
     ratios="$ratios $(echo "$a / $b" | bc -l)"; as="$as $a"; bs="$bs $b"
   done
   /usr/bin/python3 - "$name" "$ratios" "$as" "$bs" <<'PY'
