@@ -49,16 +49,22 @@ const QString kNoticeTitle = QStringLiteral("Tidewick [Notice]");
 // How often the window catches up with a running queue.
 constexpr int kShowRunMs = 100;
 
-// A size or total as a whole number of bytes: a whole-number text exactly (64 bits), anything else
-// as the nearest whole number to the number it starts with.
+// Sizes and totals stay within 0..4e18 bytes, far beyond any real queue, so that no sum overflows
+// and no total goes below zero, whatever sizes a queue file holds.
+constexpr qint64 kByteLimit = 4'000'000'000'000'000'000;
+
+// A size or total as a whole number of bytes: a whole-number text exactly, anything else as the
+// nearest whole number to the number it starts with.
 qint64 byteCount(const QString& text) {
   bool whole = false;
   const qint64 exact = text.trimmed().toLongLong(&whole);
-  if (whole) return exact;
+  if (whole) return std::clamp(exact, qint64{0}, kByteLimit);
   const double value = std::nearbyint(settings::LeadingNumber(text));
-  constexpr double limit = 4.0e18;
-  return static_cast<qint64>(std::clamp(value, -limit, limit));
+  constexpr double limit = static_cast<double>(kByteLimit);
+  return static_cast<qint64>(std::clamp(value, 0.0, limit));
 }
+
+qint64 withBytes(qint64 total, qint64 bytes) { return std::clamp(total + bytes, qint64{0}, kByteLimit); }
 
 QString rowList(const std::vector<int>& rows) {
   QStringList shown;
@@ -298,7 +304,7 @@ void frmQue::AddTransfers(QueueDirection direction, const std::vector<PaneItem>&
       row.port = QString::number(ftp.ServerPort());
       row.security = settings::SiteSecurityCaption(ftp.isSftp() ? settings::SiteSecurity::Sftp
                                                                 : static_cast<settings::SiteSecurity>(ftp.Security()));
-      total += byteCount(row.size);
+      total = withBytes(total, byteCount(row.size));
       rows.push_back(std::move(row));
     }
   } catch (const ftp::FtpFailure& failure) {
@@ -334,7 +340,7 @@ void frmQue::RemoveSelection() {
   }
   std::sort(positions.begin(), positions.end());
   positions.erase(std::unique(positions.begin(), positions.end()), positions.end());
-  for (int row : positions) total -= byteCount(m_model->row(row).size);
+  for (int row : positions) total = withBytes(total, -byteCount(m_model->row(row).size));
   m_model->remove(std::move(positions));
   SetTotal(total);
   lstQue->viewport()->update();
@@ -385,11 +391,14 @@ void frmQue::AddFromFile(const QString& title, bool replace) {
   if (m_running) return;
   std::optional<transfer::LoadedQueue> loaded = ReadChosenFile(title);
   if (!loaded) return;
-  // A loaded queue replaces this one only now that a file was chosen and read. The total stays as
-  // it was either way.
+  // A loaded queue replaces this one only now that a file was chosen and read. The total counts the
+  // loaded rows, since running or removing them takes their sizes off again.
+  qint64 total = replace ? 0 : m_total;
+  for (const QueueRow& row : loaded->rows) total = withBytes(total, byteCount(row.size));
   if (replace) m_model->clear();
   const std::vector<int> incomplete = loaded->incompleteRows;
   m_model->append(std::move(loaded->rows));
+  SetTotal(total);
   if (!incomplete.empty())
     m_services.prompts->message(
         this, kNoticeTitle,
@@ -504,7 +513,7 @@ void frmQue::ShowRun() {
     for (int p = 0; p < m_model->rowCount(); ++p) {
       if (gone.count(m_model->id(p)) == 0) continue;
       positions.push_back(p);
-      total -= byteCount(m_model->row(p).size);
+      total = withBytes(total, -byteCount(m_model->row(p).size));
     }
     m_model->remove(std::move(positions));
     SetTotal(total);
