@@ -323,10 +323,11 @@ TEST_F(HostileServer, OversizedListingStopsAtItsLimit) {
   for (int i = 0; i < 3000; ++i) listing += "-rw-r--r-- 1 ftp ftp 5 Jan 01 2020 file" + std::to_string(i) + ".txt\r\n";
   server.listing = listing;
   connectOk();
-  client.setListingLimit({1000, 64 * 1024 * 1024});
+  // One entry over the limit stops the listing; exactly at it (the last case) passes.
+  client.setListingLimit({2999, 64 * 1024 * 1024});
   FtpFailure failure = harness.failureOf([&] { client.GetFolderContents(); });
   EXPECT_EQ(failure.number(), failureNumber(FailureKind::TransferFailed));
-  EXPECT_EQ(failure.description(), QStringLiteral("The listing is larger than 1000 entries; it was stopped there"));
+  EXPECT_EQ(failure.description(), QStringLiteral("The listing is larger than 2999 entries; it was stopped there"));
   EXPECT_EQ(client.CurrentState(), Idle);
   EXPECT_EQ(client.GetCurrentFolder(), QStringLiteral("/"));
 

@@ -269,11 +269,16 @@ TEST_F(RealServer, UploadAndDownloadByteForByteWithResume) {
   ASSERT_EQ(listed.size(), 1u);
   EXPECT_EQ(listed[0].name, unicode);
 
-  // A resume offset beyond the local file would leave a hole of zeros: refused before anything is sent.
+  // A resume offset one past the end of the local file would leave a hole: refused before anything
+  // is sent, either way. An offset at the end resumes with nothing left to send.
   ASSERT_TRUE(writeLocal(small, "tiny"));
-  EXPECT_EQ(harness.failureOf([&] { client.ReceiveFile(QStringLiteral("up.bin"), 10, small); }).number(),
+  EXPECT_EQ(harness.failureOf([&] { client.ReceiveFile(QStringLiteral("up.bin"), 5, small); }).number(),
             failureNumber(FailureKind::LocalFileFailed));
   EXPECT_EQ(readLocal(small), QByteArray("tiny"));
+  EXPECT_EQ(harness.failureOf([&] { client.SendFile(small, 5, QStringLiteral("long.bin"), true); }).number(),
+            failureNumber(FailureKind::InvalidArgument));
+  client.SendFile(small, 4, QStringLiteral("long.bin"), true);
+  EXPECT_EQ(server->readFile(own + QStringLiteral("/long.bin")), QByteArray("tiny"));
 
   // A refused download leaves an existing local file alone.
   ASSERT_TRUE(writeLocal(small, "keep me"));

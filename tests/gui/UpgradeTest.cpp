@@ -161,14 +161,19 @@ TEST(UpgradeWizard, AFailedDownloadIsShownAndClosesTheWizard) {
   EXPECT_GT(w.prompts.messages()[0].size(), 12) << "the failure's description";
   EXPECT_EQ(w.closed->count(), 1);
 
-  Wizard badPort;
-  badPort.home.setSetting(QStringLiteral("UPDATE PORT"), QStringLiteral("70000"));
-  badPort.next();
-  badPort.next();
-  badPort.next();
-  EXPECT_EQ(badPort.closed->count(), 1);
-  ASSERT_EQ(badPort.prompts.messages().size(), 1u);
-  EXPECT_TRUE(badPort.prompts.messages()[0].contains(QStringLiteral("70000")));
+  // A port just outside 1 to 65535 is refused before anything connects.
+  for (const char* port : {"0", "65536"}) {
+    Wizard badPort;
+    badPort.home.setSetting(QStringLiteral("UPDATE PORT"), QString::fromLatin1(port));
+    badPort.next();
+    badPort.next();
+    badPort.next();
+    EXPECT_EQ(badPort.closed->count(), 1);
+    EXPECT_EQ(badPort.prompts.messages(),
+              std::vector<QString>{QStringLiteral("Tidewick|The update server's port \"%1\" is not a whole number "
+                                                  "from 1 to 65535.")
+                                       .arg(QString::fromLatin1(port))});
+  }
 }
 
 TEST(UpgradeWizard, VisitSiteOpensThePageOnlyWhenConnected) {
