@@ -7,9 +7,9 @@
 #include "ClientHarness.h"
 
 #include "support/FtpServerFixture.h"
+#include "support/TempHome.h"
 #include "support/VsftpdFixture.h"
 
-#include <QDirIterator>
 #include <QTemporaryDir>
 
 #include <map>
@@ -67,15 +67,6 @@ const std::map<QString, QByteArray> kCopied = {
     {"to-folder/a.txt", "a"},
 };
 
-std::map<QString, QByteArray> filesBelow(const QString& root) {
-  std::map<QString, QByteArray> files;
-  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    const QString path = it.next();
-    files[QDir(root).relativeFilePath(path)] = readLocal(path);
-  }
-  return files;
-}
 
 QDateTime modified(const QString& path) { return QFileInfo(path).lastModified().toUTC(); }
 
@@ -137,7 +128,7 @@ TEST_P(FolderTrees, DownloadFollowsLinksSkipsLoopsAndKeepsDates) {
 
   const QString got = dir.filePath(QStringLiteral("got"));
   ASSERT_NO_THROW(client.ReceiveMatchingFiles(QStringLiteral("/tree/*"), got, true));
-  EXPECT_EQ(filesBelow(got), kCopied);
+  EXPECT_EQ(TempHome::filesBelow(got), kCopied);
   EXPECT_EQ(loopsReported(), (QStringList{"self", "up", "up"}));
   EXPECT_EQ(harness.log.filter(QStringLiteral(" is a link back into /tree; skipped")).size(), 3)
       << harness.log.join('\n').toStdString();
@@ -154,7 +145,7 @@ TEST_P(FolderTrees, UploadFollowsLinksSkipsLoopsAndKeepsDates) {
   if (HasFatalFailure()) return;
 
   ASSERT_NO_THROW(client.SendMatchingFiles(tree + QStringLiteral("/*"), QStringLiteral("/incoming/sent"), true, true));
-  EXPECT_EQ(filesBelow(serverRoot + QStringLiteral("/incoming/sent")), kCopied);
+  EXPECT_EQ(TempHome::filesBelow(serverRoot + QStringLiteral("/incoming/sent")), kCopied);
   EXPECT_EQ(loopsReported(), (QStringList{"self", "up", "up"}));
   EXPECT_EQ(harness.log.filter(QStringLiteral(" is a link back into ")).size(), 3);
 
@@ -209,7 +200,7 @@ TEST(LocalTargets, DownloadsNeverWriteThroughSymbolicLinks) {
 
   ASSERT_NO_THROW(client.ReceiveMatchingFiles(QStringLiteral("/pub/*"), target, true));
   EXPECT_EQ(readLocal(target + QStringLiteral("/plain.txt")), QByteArray("plain"));
-  EXPECT_EQ(filesBelow(outside), (std::map<QString, QByteArray>{{"secret.txt", "secret"}}));
+  EXPECT_EQ(TempHome::filesBelow(outside), (std::map<QString, QByteArray>{{"secret.txt", "secret"}}));
   std::map<QString, int> reasons;
   for (const Skipped& skip : harness.skipped) reasons[skip.remote] = skip.reason;
   EXPECT_EQ(reasons, (std::map<QString, int>{{"/pub/dangling.txt", int(SkipReason::LocalFileUnusable)},

@@ -13,7 +13,6 @@
 
 #include <QAction>
 #include <QDir>
-#include <QDirIterator>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -49,15 +48,6 @@ using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
 
 constexpr int kFile = 1, kLink = 10, kFolder = 11;
 
-std::map<QString, QByteArray> tree(const QString& root) {
-  std::map<QString, QByteArray> files;
-  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    const QString path = it.next();
-    files[QDir(root).relativeFilePath(path)] = TempHome::readFile(path);
-  }
-  return files;
-}
 
 class QueueWindow : public ::testing::Test {
 protected:
@@ -358,9 +348,9 @@ TEST_F(QueueWindow, QueueFilesPassBetweenTheWindowAndTheRunner) {
   EXPECT_EQ(runner.exitCode(), 0) << runner.readAllStandardError().toStdString();
   EXPECT_EQ(QString::fromUtf8(runner.readAllStandardOutput()),
             "Download\tphotos\t6\nDownload\tdown.txt\t15\nUpload\tdocs\t3\n");
-  EXPECT_EQ(tree(localFolder() + "photos"), tree(server->path("site/photos")));
-  EXPECT_EQ(tree(server->path("site/docs")), tree(local + "/docs"));
-  EXPECT_EQ(tree(server->path("site/docs")).size(), 2u);
+  EXPECT_EQ(TempHome::filesBelow(localFolder() + "photos"), TempHome::filesBelow(server->path("site/photos")));
+  EXPECT_EQ(TempHome::filesBelow(server->path("site/docs")), TempHome::filesBelow(local + "/docs"));
+  EXPECT_EQ(TempHome::filesBelow(server->path("site/docs")).size(), 2u);
   EXPECT_EQ(TempHome::readFile(localFolder() + "down.txt"), "from the server");
   EXPECT_EQ(TempHome::readFile(saved), savedText);
 

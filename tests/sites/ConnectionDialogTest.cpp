@@ -188,22 +188,4 @@ TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
             (QStringList{QStringLiteral("anon site.Tidewick"), QStringLiteral("fresh.Tidewick")}));
 }
 
-TEST(ConnectionDialog, ButtonsShareTheFrameEvenly) {
-  TempHome temp;
-  ScriptedPrompts prompts;
-  frmConnectionInfo d(prompts);
-  d.resize(900, 420);
-  d.show();
-  QApplication::processEvents();
-  QList<QPushButton*> row;
-  for (const char* name : {"cmdSaveSite", "cmdNewSite", "cmdDeleteSite", "cmdConnect", "cmdCancel"})
-    row.append(child<QPushButton>(&d, name));
-  const int gap = row[0]->x();
-  EXPECT_GT(gap, 0);
-  for (int i = 1; i < row.size(); ++i) {
-    EXPECT_NEAR(row[i]->x() - (row[i - 1]->x() + row[i - 1]->width()), gap, 1);
-    EXPECT_EQ(row[i]->y(), row[0]->y());
-  }
-}
-
 } // namespace

@@ -3,6 +3,7 @@
 #include "settings/IniFile.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 
@@ -57,4 +58,14 @@ QString TempHome::writeFile(const QString& relative, const QByteArray& bytes) co
 QByteArray TempHome::readFile(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+std::map<QString, QByteArray> TempHome::filesBelow(const QString& root) {
+  std::map<QString, QByteArray> files;
+  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) {
+    const QString path = it.next();
+    files[QDir(root).relativeFilePath(path)] = readFile(path);
+  }
+  return files;
 }

@@ -31,6 +31,8 @@ public:
   // Writes bytes to a file below the root, creating folders; returns its path.
   QString writeFile(const QString& relative, const QByteArray& bytes) const;
   static QByteArray readFile(const QString& path);
+  // Every file below `root` (hidden ones too), by its path relative to `root`, with its contents.
+  static std::map<QString, QByteArray> filesBelow(const QString& root);
 
 private:
   QTemporaryDir m_dir;

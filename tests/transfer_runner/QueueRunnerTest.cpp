@@ -16,7 +16,6 @@
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -212,16 +211,6 @@ QByteArray awkwardBytes(int size, quint32 seed) {
   return bytes;
 }
 
-// Every file below `root`, relative path -> content.
-std::map<QString, QByteArray> tree(const QString& root) {
-  std::map<QString, QByteArray> files;
-  QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-  while (it.hasNext()) {
-    const QString path = it.next();
-    files[QDir(root).relativeFilePath(path)] = TempHome::readFile(path);
-  }
-  return files;
-}
 
 class QueueRunnerOnServer : public ::testing::Test {
 protected:
@@ -325,10 +314,10 @@ TEST_F(QueueRunnerOnServer, FoldersGoWholeBothWays) {
       row("Upload", "Dir", "docs", local("mine/"), "/site"),
   });
   ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-  EXPECT_EQ(tree(local("got/photos")), tree(server.path("site/photos")));
-  EXPECT_EQ(tree(local("got/photos")).size(), 4u);
+  EXPECT_EQ(TempHome::filesBelow(local("got/photos")), TempHome::filesBelow(server.path("site/photos")));
+  EXPECT_EQ(TempHome::filesBelow(local("got/photos")).size(), 4u);
   // The uploaded folder lands as /site/docs, beside what was there.
-  EXPECT_EQ(tree(server.path("site/docs")), tree(local("mine/docs")));
+  EXPECT_EQ(TempHome::filesBelow(server.path("site/docs")), TempHome::filesBelow(local("mine/docs")));
   EXPECT_EQ(server.readFile("site/keep.txt"), "left alone");
   EXPECT_FALSE(QFile::exists(server.path("site/x.txt")));
   const qint64 downloaded = 70000 + 1234 + 5;
@@ -357,9 +346,9 @@ TEST_F(QueueRunnerOnServer, ARowNamedLikeAPathIsRefusedBeforeAnythingIsSent) {
       }
     }
   }
-  EXPECT_EQ(tree(local()), (std::map<QString, QByteArray>{{"up/x.txt", "x"}}));
+  EXPECT_EQ(TempHome::filesBelow(local()), (std::map<QString, QByteArray>{{"up/x.txt", "x"}}));
   EXPECT_FALSE(QFile::exists(home.root() + "/escape-row.txt"));
-  EXPECT_EQ(tree(server.path("")).size(), 3u) << "nothing was uploaded";
+  EXPECT_EQ(TempHome::filesBelow(server.path("")).size(), 3u) << "nothing was uploaded";
 }
 
 TEST_F(QueueRunnerOnServer, AFailingRowStopsTheRun) {
@@ -432,7 +421,7 @@ TEST_F(QueueRunnerOnServer, FolderRowsFollowLinksAndKeepDates) {
   // The loop is reported, but leaves nothing out, so the row passes.
   const RunResult result = runQueue({row("Download", "Dir", "tree", local("got/"), "/site")});
   EXPECT_EQ(result.exitCode, 0) << result.err.toStdString();
-  EXPECT_EQ(tree(local("got/tree")), copied);
+  EXPECT_EQ(TempHome::filesBelow(local("got/tree")), copied);
   EXPECT_TRUE(result.err.startsWith("Skipped: /site/tree/self: ")) << result.err.toStdString();
   EXPECT_EQ(result.out, "Download\ttree\t12\n");
   EXPECT_EQ(QFileInfo(local("got/tree/file.txt")).lastModified().toUTC(), date);
