@@ -4,7 +4,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempHome.h"
 
-#include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 
@@ -34,7 +33,6 @@ QString logFile(const TempHome& temp) { return temp.home() + QStringLiteral("Log
 TEST(StartSequence, FirstRunOnAnEmptyStore) {
   TempHome temp;
   Started run;
-  EXPECT_EQ(temp.setting(QStringLiteral("VER")), "3.1.0");
   EXPECT_EQ(temp.setting(QStringLiteral("LOG FILE NAME")), "TIDEWICK.LOG");
   EXPECT_EQ(temp.setting(QStringLiteral("LOG FILE SIZE")), "1000") << "the size rule counts as on";
   EXPECT_TRUE(QFile::exists(temp.autostartFile())) << "ADD TO STARTUP counts as on";
@@ -43,9 +41,6 @@ TEST(StartSequence, FirstRunOnAnEmptyStore) {
     EXPECT_TRUE(QFileInfo(temp.home() + QString::fromLatin1(folder)).isDir()) << folder;
   EXPECT_FALSE(temp.setting(QStringLiteral("MAIN TOP"))) << "loading writes no placement";
   EXPECT_EQ(run.window->logFilePath(), logFile(temp));
-  EXPECT_EQ(run.window->Connection.port, "21");
-  EXPECT_TRUE(run.window->Connection.anonymous);
-  EXPECT_FALSE(run.window->Connection.host.isEmpty());
   EXPECT_TRUE(run.window->CurrentLocalFolder.endsWith(QLatin1Char('/')));
   EXPECT_FALSE(run.window->StartsHidden());
   EXPECT_TRUE(gStartupFlag);

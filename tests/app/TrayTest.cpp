@@ -8,7 +8,6 @@
 #include "tray/TrayIcon.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QDialog>
 #include <QMenu>
 #include <QTest>

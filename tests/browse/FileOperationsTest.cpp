@@ -10,7 +10,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempHome.h"
 
-#include <QApplication>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -61,10 +60,7 @@ protected:
     ops = std::make_unique<FileOperations>(local, ftp, *localPane, *remotePane, localFolder, services);
 
     QObject::connect(&ftp, &FtpClient::LogMessage, [this](const QString& line) { wire << line; });
-    ftp.setServerAddress(server.host());
-    ftp.setServerPort(server.port());
-    ftp.setUserName(QStringLiteral("demo"));
-    ftp.setPassword(QStringLiteral("demo"));
+    server.loginFor(ftp);
     ftp.Connect();
     remotePane->SetNavigationLock(true);
     remoteFolder = remotePane->GetRemoteFolder();

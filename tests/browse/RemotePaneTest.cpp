@@ -52,10 +52,7 @@ protected:
     services.ApplyCommandStates = [this](const PaneCommandStates& s) { states = s; };
     pane = std::make_unique<RemotePane>(ftp, list.get(), &box, current, services);
 
-    ftp.setServerAddress(server.host());
-    ftp.setServerPort(server.port());
-    ftp.setUserName(QStringLiteral("demo"));
-    ftp.setPassword(QStringLiteral("demo"));
+    server.loginFor(ftp);
     ftp.Connect();
     pane->SetNavigationLock(true);
     current = pane->GetRemoteFolder();

@@ -6,7 +6,6 @@
 
 #include <QComboBox>
 #include <QFile>
-#include <QMenu>
 
 namespace {
 

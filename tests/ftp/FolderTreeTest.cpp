@@ -67,7 +67,6 @@ const std::map<QString, QByteArray> kCopied = {
     {"to-folder/a.txt", "a"},
 };
 
-
 QDateTime modified(const QString& path) { return QFileInfo(path).lastModified().toUTC(); }
 
 class FolderTrees : public ::testing::TestWithParam<Server> {
@@ -184,10 +183,7 @@ TEST(LocalTargets, DownloadsNeverWriteThroughSymbolicLinks) {
 
   FtpClient client;
   ClientHarness harness(client);
-  client.setServerAddress(server.host());
-  client.setServerPort(server.port());
-  client.setUserName(QStringLiteral("demo"));
-  client.setPassword(QStringLiteral("demo"));
+  server.loginFor(client);
   ASSERT_NO_THROW(client.Connect());
 
   for (const QString& name : {QStringLiteral("link.txt"), QStringLiteral("dangling.txt")}) {

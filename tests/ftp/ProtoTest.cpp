@@ -97,7 +97,10 @@ TEST(Parse, PassiveRepliesTakeOnlyWellFormedAddresses) {
 
   EXPECT_EQ(parseEpsv("229 Entering Extended Passive Mode (|||6446|)"), 6446);
   EXPECT_EQ(parseEpsv("229 ok (!!!2121!)"), 2121);
-  EXPECT_FALSE(parseEpsv("229 Entering Extended Passive Mode (|||70000|)"));
+  EXPECT_EQ(parseEpsv("229 ok (|||65535|)"), 65535);
+  EXPECT_EQ(parseEpsv("229 ok (|||1|)"), 1);
+  EXPECT_FALSE(parseEpsv("229 Entering Extended Passive Mode (|||65536|)"));
+  EXPECT_FALSE(parseEpsv("229 Entering Extended Passive Mode (|||0|)"));
   EXPECT_FALSE(parseEpsv("229 Entering Extended Passive Mode (||6446|)"));
   EXPECT_FALSE(parseEpsv("229 Entering Extended Passive Mode (|||port|)"));
   EXPECT_FALSE(parseEpsv("229 Entering Extended Passive Mode |||6446|"));

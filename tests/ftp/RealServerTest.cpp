@@ -7,10 +7,8 @@
 #include "support/FtpServerFixture.h"
 
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <algorithm>
-#include <memory>
 
 using namespace tidewick::test;
 using tidewick::ftp::FailureKind;
@@ -118,10 +116,7 @@ TEST(RealServerRename, NeverReplacesAnExistingName) {
     ASSERT_TRUE(server.start());
     FtpClient client;
     ClientHarness harness(client);
-    client.setServerAddress(server.host());
-    client.setServerPort(server.port());
-    client.setUserName(QStringLiteral("demo"));
-    client.setPassword(QStringLiteral("demo"));
+    server.loginFor(client);
     ASSERT_NO_THROW(client.Connect());
 
     FtpFailure failure =

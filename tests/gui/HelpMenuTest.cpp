@@ -12,16 +12,13 @@
 #include <QAction>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMenu>
-#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QTabWidget>
 #include <QTextBrowser>
 #include <QTimer>
 #include <QTreeWidget>

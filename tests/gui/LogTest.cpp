@@ -6,7 +6,6 @@
 #include "log/LogList.h"
 #include "log/frmLogWindow.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QCoreApplication>
 #include <QDir>

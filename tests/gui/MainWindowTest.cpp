@@ -12,20 +12,15 @@
 
 #include <QAbstractItemView>
 #include <QAction>
-#include <QApplication>
 #include <QComboBox>
-#include <QGroupBox>
 #include <QImage>
 #include <QMenu>
 #include <QMenuBar>
-#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSignalSpy>
-#include <QStatusBar>
 #include <QTest>
 #include <QToolBar>
-#include <QToolButton>
 
 #include <gtest/gtest.h>
 

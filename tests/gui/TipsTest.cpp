@@ -8,7 +8,6 @@
 #include "tips/TipMod.h"
 #include "tips/frmSplash.h"
 
-#include <QAction>
 #include <QCheckBox>
 #include <QDialog>
 #include <QDir>

@@ -12,11 +12,9 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
-#include <QGroupBox>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QRadioButton>
-#include <QTabBar>
 #include <QTabWidget>
 
 #include <gtest/gtest.h>

@@ -44,10 +44,7 @@ TEST(MainWindowQueue, TransferToQueueFillsTheWindowWhichCloseHidesAndTheCloseBox
   window.Load();
   QAction* localEntry = window.menuEntry(QStringLiteral("mnuLocalTransferToQue"));
   EXPECT_FALSE(localEntry->isEnabled()) << "nothing to queue without a connection";
-  window.ftp().setServerAddress(server.host());
-  window.ftp().setServerPort(server.port());
-  window.ftp().setUserName(QStringLiteral("demo"));
-  window.ftp().setPassword(QStringLiteral("demo"));
+  server.loginFor(window.ftp());
   window.Reconnect();
   EXPECT_TRUE(localEntry->isEnabled());
 
@@ -64,7 +61,6 @@ TEST(MainWindowQueue, TransferToQueueFillsTheWindowWhichCloseHidesAndTheCloseBox
     auto* queue = qobject_cast<frmQue*>(dialog);
     EXPECT_NE(queue, nullptr);
     if (!queue) return 0;
-    EXPECT_EQ(queue->windowTitle(), "Tidewick - Queue");
     shownRows = queue->model()->rowCount();
     EXPECT_EQ(queue->TxtTotalBytesQueued->text(), "8");
     queue->cmsCancel->click();

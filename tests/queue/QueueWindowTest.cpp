@@ -12,7 +12,6 @@
 #include "transfer/QueueFile.h"
 
 #include <QAction>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
@@ -48,7 +47,6 @@ using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
 
 constexpr int kFile = 1, kLink = 10, kFolder = 11;
 
-
 class QueueWindow : public ::testing::Test {
 protected:
   virtual FtpServerOptions serverOptions() const { return {}; }
@@ -56,10 +54,7 @@ protected:
   void SetUp() override {
     server = std::make_unique<FtpServerFixture>(serverOptions());
     ASSERT_TRUE(server->start());
-    ftp.setServerAddress(server->host());
-    ftp.setServerPort(server->port());
-    ftp.setUserName(QStringLiteral("demo"));
-    ftp.setPassword(QStringLiteral("demo"));
+    server->loginFor(ftp);
     ftp.Connect();
     tidewick::queue::QueueServices services;
     services.prompts = &prompts;
@@ -329,6 +324,7 @@ TEST_F(QueueWindow, QueueFilesPassBetweenTheWindowAndTheRunner) {
   // Folder rows and a file row, queued here from the server's folder and the local one.
   server->writeFile("site/photos/a.jpg", "aaaa");
   server->writeFile("site/photos/2023/b.jpg", "bb");
+  server->writeFile("site/photos/2023/empty file", "");
   server->writeFile("site/down.txt", "from the server");
   home.writeFile("local/docs/x.txt", "x");
   home.writeFile("local/docs/sub/y.txt", "yy");

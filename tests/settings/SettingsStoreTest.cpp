@@ -5,7 +5,6 @@
 #include "settings/Switches.h"
 #include "support/TempHome.h"
 
-#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>

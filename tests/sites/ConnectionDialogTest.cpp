@@ -4,7 +4,6 @@
 #include "support/ScriptedPrompts.h"
 #include "support/TempHome.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>

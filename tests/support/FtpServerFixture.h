@@ -53,6 +53,15 @@ public:
   QString writeFile(const QString& relative, const QByteArray& content) const;
   QByteArray readFile(const QString& relative) const;
 
+  // Points an FTP component at this server, to log in as demo (the default user).
+  template <class Client>
+  void loginFor(Client& client) const {
+    client.setServerAddress(host());
+    client.setServerPort(port());
+    client.setUserName(QStringLiteral("demo"));
+    client.setPassword(QStringLiteral("demo"));
+  }
+
   // Every command line the server received so far, exactly as received (PASS shows "PASS ****").
   QStringList receivedCommands() const;
 

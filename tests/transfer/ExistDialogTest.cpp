@@ -8,7 +8,6 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QTest>
 
 #include <gtest/gtest.h>

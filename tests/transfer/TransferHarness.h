@@ -44,10 +44,7 @@ protected:
     server = std::make_unique<FtpServerFixture>(serverOptions());
     ASSERT_TRUE(server->start());
     QObject::connect(&ftp, &FtpClient::LogMessage, [this](const QString& line) { wire << line; });
-    ftp.setServerAddress(server->host());
-    ftp.setServerPort(server->port());
-    ftp.setUserName(QStringLiteral("demo"));
-    ftp.setPassword(QStringLiteral("demo"));
+    server->loginFor(ftp);
     ftp.Connect();
 
     transfer::TransferServices s;

@@ -42,10 +42,7 @@ struct WindowRig {
     window->Load();
     window->CurrentLocalFolder = local.path() + QLatin1Char('/');
     window->RefreshLocalList();
-    window->ftp().setServerAddress(server.host());
-    window->ftp().setServerPort(server.port());
-    window->ftp().setUserName(QStringLiteral("demo"));
-    window->ftp().setPassword(QStringLiteral("demo"));
+    server.loginFor(window->ftp());
     window->Reconnect();
   }
   ~WindowRig() { window->QuickExit(); }

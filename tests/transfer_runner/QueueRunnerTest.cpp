@@ -211,7 +211,6 @@ QByteArray awkwardBytes(int size, quint32 seed) {
   return bytes;
 }
 
-
 class QueueRunnerOnServer : public ::testing::Test {
 protected:
   void SetUp() override {
@@ -300,30 +299,6 @@ TEST_F(QueueRunnerOnServer, FtpAndSftpRowsRunInOneQueue) {
   EXPECT_EQ(server.readFile("pub/up.bin"), ftpBytes + sshBytes);
 }
 
-TEST_F(QueueRunnerOnServer, FoldersGoWholeBothWays) {
-  server.writeFile("site/photos/a.jpg", awkwardBytes(70000, 3));
-  server.writeFile("site/photos/2023/b c.jpg", awkwardBytes(1234, 4));
-  server.writeFile("site/photos/2023/deep/d.txt", "deep\n");
-  server.writeFile("site/photos/empty.txt", "");
-  writeLocal("mine/docs/x.txt", "x\r\ny\n");
-  writeLocal("mine/docs/sub/y.bin", awkwardBytes(50000, 5));
-  server.writeFile("site/keep.txt", "left alone");
-
-  const RunResult result = runQueue({
-      row("Download", "Dir", "photos", local("got/"), "/site"),
-      row("Upload", "Dir", "docs", local("mine/"), "/site"),
-  });
-  ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-  EXPECT_EQ(TempHome::filesBelow(local("got/photos")), TempHome::filesBelow(server.path("site/photos")));
-  EXPECT_EQ(TempHome::filesBelow(local("got/photos")).size(), 4u);
-  // The uploaded folder lands as /site/docs, beside what was there.
-  EXPECT_EQ(TempHome::filesBelow(server.path("site/docs")), TempHome::filesBelow(local("mine/docs")));
-  EXPECT_EQ(server.readFile("site/keep.txt"), "left alone");
-  EXPECT_FALSE(QFile::exists(server.path("site/x.txt")));
-  const qint64 downloaded = 70000 + 1234 + 5;
-  EXPECT_EQ(result.out, QStringLiteral("Download\tphotos\t%1\nUpload\tdocs\t%2\n").arg(downloaded).arg(5 + 50000));
-}
-
 TEST_F(QueueRunnerOnServer, ARowNamedLikeAPathIsRefusedBeforeAnythingIsSent) {
   server.writeFile("escape-row.txt", "outside");
   server.writeFile("pub/a/b.txt", "inside a folder");
@@ -365,16 +340,6 @@ TEST_F(QueueRunnerOnServer, AFailingRowStopsTheRun) {
   EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
   EXPECT_EQ(TempHome::readFile(local("first.txt")), "first");
   EXPECT_FALSE(QFile::exists(local("third.txt"))) << "a row after the failure ran";
-}
-
-TEST_F(QueueRunnerOnServer, AWrongPasswordFails) {
-  server.writeFile("pub/a.txt", "a");
-  QueueRow wrong = row("Download", "File", "a.txt", local(), "/pub");
-  wrong.password = "not the password";
-  const RunResult result = runQueue({wrong});
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_TRUE(result.err.startsWith("Error: ")) << result.err.toStdString();
-  EXPECT_FALSE(QFile::exists(local("a.txt")));
 }
 
 TEST_F(QueueRunnerOnServer, VerboseLogsTheConversationWithoutThePassword) {
