@@ -428,17 +428,6 @@ TEST_F(QueueRunnerOnServer, TakesPassiveModeAndTheFirewallFromTheOptions) {
     EXPECT_TRUE(result.err.contains("99999")) << result.err.toStdString();
   }
 
-  SocksProxyFixture socks4;
-  ASSERT_TRUE(socks4.start(false));
-  home.setSetting("Firewall Type", "SOCKS 4");
-  home.setSetting("Firewall Proxy Port", QString::number(socks4.port()));
-  {
-    SCOPED_TRACE("SOCKS 4");
-    QFile::remove(local("a.bin"));
-    const RunResult result = runQueue(rows);
-    ASSERT_EQ(result.exitCode, 0) << result.err.toStdString();
-    EXPECT_EQ(TempHome::readFile(local("a.bin")), remoteBytes);
-  }
   {
     SCOPED_TRACE("a proxy that is not there is used when on");
     home.setSetting("Firewall Proxy Port", QString::number(closedPort()));
