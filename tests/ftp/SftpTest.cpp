@@ -26,6 +26,14 @@ namespace {
 constexpr int Idle = 2;
 constexpr int NotConnected = 0;
 
+void configure(FtpClient& c, const SshdFixture& server) {
+  c.setProtocol(Protocol::Sftp);
+  c.setServerAddress(server.host());
+  c.setServerPort(server.port());
+  c.setUserName(SshdFixture::userName());
+  c.setPassword(QString());
+}
+
 class Sftp : public SshdTest {
 protected:
   void SetUp() override {
@@ -33,7 +41,7 @@ protected:
     if (IsSkipped() || HasFatalFailure()) return;
     ASSERT_TRUE(dir.isValid());
     ASSERT_TRUE(server->trustHostKey());
-    configure(client);
+    configure(client, *server);
     QObject::connect(&client, &FtpClient::HostKeyUnknown, [this](const HostKeyInfo& key, int& answer) {
       asked.push_back(key);
       answer = static_cast<int>(hostKeyAnswer);
@@ -51,13 +59,6 @@ protected:
     SshdTest::TearDown();
   }
 
-  static void configure(FtpClient& c) {
-    c.setProtocol(Protocol::Sftp);
-    c.setServerAddress(server->host());
-    c.setServerPort(server->port());
-    c.setUserName(SshdFixture::userName());
-    c.setPassword(QString());
-  }
   static void setKnownHosts(const QByteArray& text) { ASSERT_TRUE(writeLocal(server->knownHosts(), text)); }
 
   void connectOk() {
@@ -115,7 +116,7 @@ TEST_F(Sftp, AnUnknownHostKeyIsShownAndTrustedOnlyAsAnswered) {
   client.Disconnect();
   setKnownHosts({});
   FtpClient headless;
-  configure(headless);
+  configure(headless, *server);
   ClientHarness quiet(headless);
   failure = quiet.failureOf([&] { headless.Connect(); });
   EXPECT_EQ(failure.kind(), FailureKind::HostKeyRejected);
@@ -218,10 +219,7 @@ TEST(SftpPasswords, PasswordAndKeyboardInteractiveLogins) {
   ASSERT_TRUE(server.trustHostKey());
   FtpClient client;
   ClientHarness harness{client};
-  client.setProtocol(Protocol::Sftp);
-  client.setServerAddress(server.host());
-  client.setServerPort(server.port());
-  client.setUserName(SshdFixture::userName());
+  configure(client, server);
   QStringList answers;
   std::vector<SecretRequest> asked;
   QObject::connect(&client, &FtpClient::SecretRequired,
