@@ -210,7 +210,10 @@ void SftpSession::receiveImpl(const QString& remote, qint64 startOffset, const Q
     if (e.kind() == FailureKind::Aborted || m_abort.load()) throw;
     throw FtpError(e.kind(), e.description() + partialNote());
   }
-  closeHandle(handle, QStringLiteral("Closing %1").arg(path));
+  // Every byte is here: the server's answer to closing a file it only read changes nothing, so it
+  // is passed over when it comes instead of waited for. A folder of small files saves a round trip
+  // per file.
+  send(std::move(request(Packet::Close).string(handle)));
   if (sizeKnown && static_cast<qint64>(arrived.whole()) < size) {
     keepWholePart();
     throw FtpError(FailureKind::TransferFailed,
