@@ -16,21 +16,37 @@ namespace {
 constexpr std::uint64_t everyByte(unsigned char c) { return 0x0101010101010101ULL * c; }
 
 // One bit for each of the (at most 64) bytes at p that is a space or a tab; the bits past `length`
-// are set too, so that a word running to the end of the line ends there.
-std::uint64_t blankBits(const char* p, std::size_t length) {
+// are set too, so that a word running to the end of the line ends there. `behind` is how many
+// bytes of the line come before p.
+std::uint64_t blankBits(const char* p, std::size_t length, std::size_t behind) {
   std::uint64_t bits = length < 64 ? ~std::uint64_t(0) << length : 0;
   std::size_t i = 0;
 #if defined(__SSE2__)
   const __m128i space = _mm_set1_epi8(' ');
   const __m128i tab = _mm_set1_epi8('\t');
-  for (; i + 16 <= length; i += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + i));
-    const __m128i blank = _mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab));
-    bits |= std::uint64_t(std::uint32_t(_mm_movemask_epi8(blank)) & 0xffffu) << i;
+  const auto blanks = [&](const char* at) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(at));
+    return std::uint64_t(
+        std::uint32_t(_mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, space), _mm_cmpeq_epi8(v, tab)))) & 0xffffu);
+  };
+  for (; i + 16 <= length; i += 16) bits |= blanks(p + i) << i;
+  if (const std::size_t left = length - i; left > 0) {
+    // The last few bytes: the 16 that end the line where the line is that long (nothing past its
+    // end is read), a zeroed copy of them otherwise.
+    if (behind + length >= 16) {
+      bits |= (blanks(p + length - 16) >> (16 - left)) << i;
+    } else {
+      alignas(16) char rest[16] = {};
+      std::memcpy(rest, p + i, left);
+      bits |= blanks(rest) << i;
+    }
   }
-#endif
+  return bits;
+#else
+  (void)behind;
   for (; i < length; ++i) bits |= std::uint64_t(isBlank(p[i])) << i;
   return bits;
+#endif
 }
 
 } // namespace
@@ -44,7 +60,7 @@ Tokens::Tokens(std::string_view line) {
   int ends = 0;
   bool inWord = false;
   for (std::size_t offset = 0; offset < size && ends < MaxTokens; offset += 64) {
-    const std::uint64_t word = ~blankBits(base + offset, std::min<std::size_t>(64, size - offset));
+    const std::uint64_t word = ~blankBits(base + offset, std::min<std::size_t>(64, size - offset), offset);
     const std::uint64_t before = (word << 1) | std::uint64_t(inWord);
     // A word's end is the blank after it, so within a block every end follows its start.
     for (std::uint64_t bits = word & ~before; bits != 0 && starts < MaxTokens; bits &= bits - 1)
@@ -184,7 +200,10 @@ QString decodeName(std::string_view bytes) {
 
 const QDateTime& DateCache::utc(int year, int month, int day, int hour, int minute, int second) {
   const std::array<int, 6> key{year, month, day, hour, minute, second};
-  if (!m_hasWhen || key != m_key) {
+  // Field by field: this runs for every line, and a call to compare 24 bytes costs more.
+  const bool same = m_hasWhen && key[0] == m_key[0] && key[1] == m_key[1] && key[2] == m_key[2] && key[3] == m_key[3] &&
+                    key[4] == m_key[4] && key[5] == m_key[5];
+  if (!same) {
     m_key = key;
     m_when = utcDateTime(year, month, day, hour, minute, second);
     m_hasWhen = true;

@@ -306,6 +306,22 @@ std::optional<ListEntry> parseExact(ListingParser& parser, const std::string& by
   return entry;
 }
 
+// Blanks are looked for 16 and 64 bytes at a time: the owner's width moves every later word across
+// those steps, and the line's last bytes are read apart from the rest.
+TEST(ListingRobustness, FieldsAtEveryOffset) {
+  for (int width = 1; width <= 80; ++width) {
+    const std::string line = "-rw-r--r-- 1 " + std::string(width, 'o') + " g 7 Feb  3 12:34 a  b";
+    SCOPED_TRACE(line);
+    ListingParser parser;
+    parser.setCurrentDate(kToday);
+    const auto entry = parseExact(parser, line, false);
+    ASSERT_TRUE(entry);
+    EXPECT_EQ(entry->size, 7);
+    EXPECT_EQ(entry->modified, QDateTime(QDate(2024, 2, 3), QTime(12, 34), Qt::UTC));
+    EXPECT_EQ(entry->name, "a  b");
+  }
+}
+
 TEST(ListingRobustness, StrayBytesAtEveryPosition) {
   const char* stray[] = {" ", "\t", "\r", "\n", std::string_view("\0", 1).data(), "\xff", "  ", ",", ";", ":"};
   const size_t strayLength[] = {1, 1, 1, 1, 1, 1, 2, 1, 1, 1};
