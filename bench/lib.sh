@@ -204,8 +204,9 @@ PY
 }
 
 # pairs LABEL N PREPARE A_CMD... -- B_CMD...: runs A and B alternately N times, PREPARE before each
-# run, and prints their summary (Tidewick is A), also appended to $RESULTS when that is set. The
-# label is padded to LABEL_WIDTH (44 unless set).
+# run, and prints their summary (Tidewick is A), also appended to $RESULTS when that is set. Every
+# other pair runs B first, so that neither side always follows the other. The label is padded to
+# LABEL_WIDTH (44 unless set).
 pairs() {
   local label=$1 n=$2 prepare=$3
   shift 3
@@ -216,11 +217,18 @@ pairs() {
   done
   shift
   b=("$@")
-  for _ in $(seq "$n"); do
-    $prepare
-    ta+=("$(elapsed "${a[@]}")")
+  local i
+  for i in $(seq "$n"); do
+    if ((i % 2)); then
+      $prepare
+      ta+=("$(elapsed "${a[@]}")")
+    fi
     $prepare
     tb+=("$(elapsed "${b[@]}")")
+    if ((i % 2 == 0)); then
+      $prepare
+      ta+=("$(elapsed "${a[@]}")")
+    fi
   done
   summary "${LABEL_WIDTH:-44}" Tidewick peer "$label" "$n" "${ta[@]}" "${tb[@]}" | tee -a "${RESULTS:-/dev/null}"
 }

@@ -5,7 +5,7 @@
 #
 # BUILD_DIR defaults to build-bench/ (configured here as Release with -DTIDEWICK_BENCH=ON when it
 # has no tidewick yet). Each figure is a ratio measured in this run, with Tidewick and its peer
-# run alternately (A B A B ...), because these machines drift by up to 2x between series.
+# run alternately (A B B A ...), because these machines drift by up to 2x between series.
 # The median of the per-pair ratios is reported; below 1.0 means Tidewick was faster.
 # Every transfer is measured twice: as the anonymous user, whom vsftpd locks into its root, and
 # as a local user with a password and no chroot (the way most sites are used), since either
