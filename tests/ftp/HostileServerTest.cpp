@@ -351,6 +351,16 @@ TEST_F(HostileServer, OversizedListingStopsAtItsLimit) {
   server.listing = listing;
   client.setListingLimit({3000, 64 * 1024 * 1024});
   EXPECT_EQ(client.GetFolderContents().size(), 3000u);
+
+  // Lines a pattern leaves out count by their text alone: exactly the byte bound passes, a byte more
+  // does not.
+  const qint64 size = qint64(listing.size());
+  client.setListingLimit({3000, size});
+  EXPECT_TRUE(client.GetFolderContents(QStringLiteral("*.none")).empty());
+  client.setListingLimit({3000, size - 1});
+  failure = harness.failureOf([&] { client.GetFolderContents(QStringLiteral("*.none")); });
+  EXPECT_EQ(failure.description(),
+            QStringLiteral("The listing is larger than %1 bytes; it was stopped there").arg(size - 1));
 }
 
 // An item keeps its size, kind and date precision in one word: sizes past what it holds (32 PiB)

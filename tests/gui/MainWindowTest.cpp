@@ -385,40 +385,21 @@ StateTable tabled(const frmMain& w) {
     return frmMain::ToolbarButton(bar, QString::fromLatin1(k));
   };
   StateTable t;
-  t.whenConnected = {w.cmdDisconnect,
-                     w.cmdSend,
-                     w.cmdUpFtp,
-                     w.cmdSyncDir,
-                     w.cmdDirSyncDown,
-                     w.cmdCreateRemoteFolder,
-                     entry("miDisconnect"),
-                     entry("miSend"),
-                     entry("mnuLocalUpload"),
-                     entry("mnuLocalTransferToQue"),
-                     entry("miCreateRemoteFolder"),
-                     entry("mnuRemoteSendCommand"), // FTP's own: greyed out over SFTP too
-                     entry("mnuRemoteFtpCommands"),
-                     w.miTransfer->menuAction(),
-                     w.miRemote->menuAction(),
-                     w.optAscii,
-                     w.optBinary,
-                     w.cboRemotePath,
-                     w.Toolbar3,
-                     w.Toolbar6,
-                     key(w.Toolbar1, "Disconnect"),
-                     key(w.Toolbar1, "Upload"),
-                     key(w.Toolbar1, "LocalDirSync"),
-                     key(w.Toolbar1, "RemoteDirSync"),
-                     key(w.Toolbar1, "Reload2"),
-                     key(w.Toolbar1, "NewFolder2"),
-                     key(w.Toolbar1, "DelFolder2"),
-                     key(w.Toolbar1, "DelFile2"),
-                     key(w.Toolbar1, "Rename2"),
-                     key(w.Toolbar4, "Disconnect"),
-                     key(w.Toolbar4, "Upload"),
-                     key(w.Toolbar4, "DirSyncUp"),
-                     key(w.Toolbar4, "DirSyncDown"),
-                     frmMain::ToolbarButtonAt(w.Toolbar5, 4)};
+  t.whenConnected = {
+      w.cmdDisconnect, w.cmdSend,   w.cmdUpFtp,      w.cmdSyncDir, w.cmdDirSyncDown, w.cmdCreateRemoteFolder,
+      w.optAscii,      w.optBinary, w.cboRemotePath, w.Toolbar3,   w.Toolbar6};
+  // "mnuRemoteSendCommand" is FTP's own: greyed out over SFTP too.
+  for (const char* name : {"miDisconnect", "miSend", "mnuLocalUpload", "mnuLocalTransferToQue", "miCreateRemoteFolder",
+                           "mnuRemoteSendCommand", "mnuRemoteFtpCommands"})
+    t.whenConnected.push_back(entry(name));
+  for (const char* k : {"Disconnect", "Upload", "LocalDirSync", "RemoteDirSync", "Reload2", "NewFolder2", "DelFolder2",
+                        "DelFile2", "Rename2"})
+    t.whenConnected.push_back(key(w.Toolbar1, k));
+  for (const char* k : {"Disconnect", "Upload", "DirSyncUp", "DirSyncDown"})
+    t.whenConnected.push_back(key(w.Toolbar4, k));
+  t.whenConnected.push_back(w.miTransfer->menuAction());
+  t.whenConnected.push_back(w.miRemote->menuAction());
+  t.whenConnected.push_back(frmMain::ToolbarButtonAt(w.Toolbar5, 4));
   t.whenDisconnected = {w.cmdConnect,
                         entry("miConnect"),
                         entry("miReconnect"),

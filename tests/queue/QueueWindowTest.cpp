@@ -440,30 +440,15 @@ TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
   ASSERT_TRUE(sshFile.open(QIODevice::WriteOnly) && sshFile.write("over SSH") == 8);
   sshFile.close();
 
-  QueueRow overTls{"by tls.txt",
-                   localFolder(),
-                   "/pub",
-                   tls.host(),
-                   "8",
-                   "Download",
-                   "Binary",
-                   "File",
-                   "demo",
-                   "demo",
-                   QString::number(tls.port()),
-                   "Require FTP over TLS"};
-  QueueRow overSsh{"by ssh.txt",
-                   localFolder(),
-                   sshd.root(),
-                   sshd.host(),
-                   "8",
-                   "Download",
-                   "Binary",
-                   "File",
-                   SshdFixture::userName(),
-                   "",
-                   QString::number(sshd.port()),
-                   "SFTP (SSH)"};
+  // Name, local and remote folder, host, size, command, mode, type, user, password, port, security.
+  const auto row = [&](const QString& name, const QString& folder, const QString& host, const QString& user,
+                       const QString& password, quint16 port, const QString& security) {
+    return QueueRow{name,     localFolder(),         folder,  host, "8", "Download", "Binary", "File", user,
+                    password, QString::number(port), security};
+  };
+  const QueueRow overTls = row("by tls.txt", "/pub", tls.host(), "demo", "demo", tls.port(), "Require FTP over TLS");
+  const QueueRow overSsh =
+      row("by ssh.txt", sshd.root(), sshd.host(), SshdFixture::userName(), "", sshd.port(), "SFTP (SSH)");
   const QString file = home.root() + "/secure.que";
   ASSERT_TRUE(tidewick::transfer::WriteQueueFile(file, {overTls, overSsh}));
   const auto runHeadless = [&] {

@@ -18,16 +18,10 @@ QString FtpServerFixture::scriptPath() { return QStringLiteral(TIDEWICK_SOURCE_D
   if (!QFileInfo(python).isExecutable())
     return ::testing::AssertionFailure() << "/usr/bin/python3 is missing (scripts/deps installs it)";
 
-  QStringList arguments = {scriptPath(),
-                           QStringLiteral("--root"),
-                           m_root.path(),
-                           QStringLiteral("--host"),
-                           m_options.host,
-                           QStringLiteral("--port"),
-                           QStringLiteral("0"),
-                           QStringLiteral("--watch-stdin"),
-                           QStringLiteral("--command-log"),
-                           m_scratch.filePath(QStringLiteral("commands.log"))};
+  QStringList arguments = {scriptPath(), QStringLiteral("--root"), m_root.path()};
+  arguments << QStringLiteral("--host") << m_options.host << QStringLiteral("--port") << QStringLiteral("0");
+  arguments << QStringLiteral("--watch-stdin") << QStringLiteral("--command-log")
+            << m_scratch.filePath(QStringLiteral("commands.log"));
   for (const auto& [name, password] : m_options.users)
     arguments << QStringLiteral("--user") << name + QLatin1Char(':') + password;
   if (m_options.anonymous) arguments << QStringLiteral("--anonymous");
