@@ -53,7 +53,7 @@ protected:
   QString root;
 };
 
-TEST_F(LocalFiles, ListsEveryEntryOnceWithoutDotRows) {
+TEST_F(LocalFiles, ListsEveryEntryOnceWithoutDotRowsAndAPatternFiltersFoldersToo) {
   Listing l = list(local, root);
   ASSERT_TRUE(l.ok);
   EXPECT_EQ(l.attributes.size(), 6u);
@@ -64,21 +64,18 @@ TEST_F(LocalFiles, ListsEveryEntryOnceWithoutDotRows) {
   EXPECT_EQ(l.attributes[QStringLiteral("dangling")], -1) << "unreadable attributes still list";
   EXPECT_EQ(l.sizes[QStringLiteral("photo.jpg")], 5000);
   EXPECT_EQ(l.paths, QStringList{root});
-}
 
-TEST_F(LocalFiles, APatternFiltersFoldersToo) {
-  Listing l = list(local, root, QStringLiteral("*.txt"));
+  l = list(local, root, QStringLiteral("*.txt"));
   ASSERT_TRUE(l.ok);
   QStringList names;
   for (const auto& [name, attrib] : l.attributes) names << name;
   EXPECT_EQ(names,
             (QStringList{QStringLiteral(".hidden.TXT"), QStringLiteral("docs.txt"), QStringLiteral("notes.txt")}));
   EXPECT_EQ(list(local, root, QStringLiteral("*.*")).attributes.size(), 6u);
-}
 
-TEST_F(LocalFiles, AFolderThatCannotBeReadReportsFailureAndNoPath) {
+  // A folder that cannot be read reports the failure and no path.
   for (const QString& bad : {root + QStringLiteral("nope/"), root + QStringLiteral("notes.txt/")}) {
-    Listing l = list(local, bad);
+    l = list(local, bad);
     EXPECT_FALSE(l.ok);
     EXPECT_TRUE(l.paths.isEmpty());
   }

@@ -51,7 +51,7 @@ struct TestWindow {
   }
 };
 
-TEST(ControlResizer, TakesPartOnlyNamedFreelyPlacedControls) {
+TEST(ControlResizer, TakesPartOnlyNamedFreelyPlacedControlsAndLeavesIgnoredAndLaterOnesAlone) {
   TestWindow t;
   ControlResizer resizer;
   resizer.prepare(t.window.get());
@@ -64,12 +64,7 @@ TEST(ControlResizer, TakesPartOnlyNamedFreelyPlacedControls) {
   EXPECT_FALSE(controls.contains(t.unnamed));
   for (QWidget* c : controls)
     EXPECT_FALSE(c->objectName().startsWith(QLatin1String("qt_"))) << "parts of the combo box are its own";
-}
 
-TEST(ControlResizer, IgnoredAndLaterControlsAreLeftAlone) {
-  TestWindow t;
-  ControlResizer resizer;
-  resizer.prepare(t.window.get());
   resizer.ignore(t.list);
   QWidget* later = child(t.window.get(), "lblLater", QRect(50, 50, 10, 10));
   t.window->resize(800, 600);
