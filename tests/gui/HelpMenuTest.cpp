@@ -155,9 +155,10 @@ TEST(Manual, DescribesEveryCommandSettingAndWindowAndItsLinksHold) {
   }
 }
 
-TEST(HelpMenu, WebPagesGoToTheDesktopFromTheSettingsOrTheirDefaults) {
+TEST(HelpMenu, WebPagesLicenceAgreementAboutBoxAndUpgradeCheck) {
   HelpMain m;
   UrlRecorder urls;
+  // The web pages go to the desktop from the settings, or their defaults.
   m.choose("mnuOnlineHelp");
   m.choose("mnuVisitOurSite");
   m.home.setSetting(QStringLiteral("WEB ADDRESS"), QStringLiteral("https://example.org/"));
@@ -166,11 +167,9 @@ TEST(HelpMenu, WebPagesGoToTheDesktopFromTheSettingsOrTheirDefaults) {
   m.choose("mnuVisitOurSite");
   EXPECT_EQ(urls.opened, (QStringList{"https://www.tidewick.org/help/", "https://www.tidewick.org/",
                                       "https://example.org/help", "https://example.org/"}));
-}
+  urls.opened.clear();
+  m.home.setSetting(QStringLiteral("WEB ADDRESS"), QStringLiteral("https://www.tidewick.org/"));
 
-TEST(HelpMenu, LicenceAgreementAndAboutBox) {
-  HelpMain m;
-  UrlRecorder urls;
   m.prompts.modalAnswers.push_back([](QDialog* dialog) {
     auto* license = static_cast<tidewick::help::FrmLicense*>(dialog);
     EXPECT_TRUE(license->LicenseText->isReadOnly());
@@ -184,7 +183,6 @@ TEST(HelpMenu, LicenceAgreementAndAboutBox) {
   // The about box: its links open the pages only while the machine is connected.
   m.prompts.modalAnswers.push_back([&](QDialog* dialog) {
     auto* about = static_cast<tidewick::tips::frmAbout*>(dialog);
-    EXPECT_EQ(about->lblVersion->text(), "Version 3.1");
     EXPECT_TRUE(about->lblContact->text().contains(QStringLiteral("https://www.tidewick.org/")));
     emit about->lblContact->linkActivated(QStringLiteral("https://www.tidewick.org/"));
     m.state = {false, 0};

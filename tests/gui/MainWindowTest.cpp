@@ -78,145 +78,79 @@ TEST(MainWindowCommands, ShortcutsOfDisabledEntriesDoNothing) {
 
 // ---- every command and the places that run it
 //
-// One row per command the user can give, listing every control that gives it: its menu entries,
-// shortcut, toolbar buttons (by key, or by position where the toolbar has no keys) and command
-// button. The test drives each place in a state where it is enabled and checks that it ran that
-// command and nothing else. It then looks for controls the rows do not name, so a new control
-// cannot go unchecked.
-
-struct Place {
-  enum Kind { Menu, Shortcut, ToolKey, ToolPosition, DispatchKey, Button };
-  Kind kind;
-  const char* name = nullptr; // menu entry, toolbar or button
-  const char* key = nullptr;  // toolbar key
-  int position = 0;
-  QKeySequence shortcut = {};
-  std::string label = name ? name : "";
-};
-
-Place menu(const char* name) { return {Place::Menu, name}; }
-Place shortcut(QKeySequence key) { return {Place::Shortcut, nullptr, nullptr, 0, key, key.toString().toStdString()}; }
-Place tool(const char* bar, const char* key) { return {Place::ToolKey, bar, key, 0, {}, std::string(bar) + " " + key}; }
-Place toolAt(const char* bar, int position) {
-  return {Place::ToolPosition, bar, nullptr, position, {}, std::string(bar) + " #" + std::to_string(position)};
-}
-// A key the toolbar's dispatch takes although no button of it carries the key.
-Place dispatch(const char* bar, const char* key) {
-  return {Place::DispatchKey, bar, key, 0, {}, std::string(bar) + " dispatch " + key};
-}
-Place button(const char* name) { return {Place::Button, name}; }
+// One row per command the user can give: the handlers the recording window logs, in order ("end"
+// when the program ends; nothing for a control that has no action), then every control that gives
+// it. A control is written as the rows write it: a menu entry or button by its name, a toolbar
+// button as "bar:key" or, where the toolbar has no keys, "bar#position", a key the toolbar's
+// dispatch takes although no button carries it as "bar!key", and a shortcut as its keys. The test
+// drives each place in a state where it is enabled and checks that it ran that command and nothing
+// else. It then looks for controls the rows do not name, so a new control cannot go unchecked.
+const char kCommands[] =
+    // Connection
+    "ConnectWithDialog = miConnect F8 Toolbar1:Connect Toolbar4:Connect cmdConnect;"
+    "Reconnect = miReconnect F5 Toolbar1:Reconnect;"
+    "DisconnectFromServer = miDisconnect F9 Toolbar1:Disconnect Toolbar4:Disconnect cmdDisconnect;"
+    "Abort = miAbort Toolbar1:Abort Toolbar4:Abort cmdAbort;"
+    "DisconnectFromServer,end = mnuConnectionExit mnuPopupExit F4 Toolbar1:Exit;"
+    // Transfer
+    "SendSelection = miSend mnuLocalUpload Ctrl+U Toolbar1:Upload Toolbar4:Upload Toolbar5#4 Toolbar2!Upload cmdSend;"
+    "ReceiveSelection = miReceive mnuRemoteDownload Ctrl+D Toolbar1:Download Toolbar4:Download Toolbar6#4 "
+    "Toolbar3!DownLoad cmdReceive;"
+    "SyncLocalToRemote = Toolbar1:RemoteDirSync Toolbar4:DirSyncUp cmdSyncDir;"
+    "SyncRemoteToLocal = Toolbar1:LocalDirSync Toolbar4:DirSyncDown cmdDirSyncDown;"
+    // Local
+    "RefreshLocalList,UpdateLocalCommandStates = mnuLocalRefresh Toolbar2:Reload;"
+    "DeleteLocalFiles = miDeleteLocalFile Toolbar2:DelFile Toolbar1:DelFile Toolbar5#3 cmdDeleteLocalFile;"
+    "RenameLocalFile = miRenameLocalFile Toolbar2:Rename Toolbar1:Rename cmdRenameLocalFile;"
+    "CreateLocalFolder = miCreateLocalFolder Toolbar2:NewFolder Toolbar1:NewFolder Toolbar5#11 cmdCreateLocalFolder;"
+    "RemoveLocalFolder = miRemoveLocalFolder Toolbar2:DelFolder Toolbar1:DelFolder cmdRemoveLocalFolder;"
+    "FindLocalFiles = mnuLocalFindFiles Ctrl+F;  LocalGoUp = mnuLocalGoUp Toolbar5#1 cmdUpLocal;"
+    "OpenLocalFile = mnuLocalOpenFile;  LocalTransferToQueue = mnuLocalTransferToQue;"
+    "ShowLocalProperties = mnuLocalProperties;  DeleteLocalFileToRecycleBin = mnuLocalDeleteFileToRecycleBin;"
+    "DeleteLocalFolderToRecycleBin = mnuDelteFolderToRecycleBin;  LocalFilterAll = mnuLocalFilterAll;"
+    "LocalFilterDefineTypes = mnuLocalFilterDefineTypes;"
+    "SetLocalView 0 = mnuLocalShowBigIcons Toolbar5#6;  SetLocalView 1 = mnuLocalShowSmallIcons Toolbar5#7;"
+    "SetLocalView 2 = mnuLocalShowList Toolbar5#8;  SetLocalView 3 = mnuLocalShowReport Toolbar5#9;"
+    // Remote
+    "RefreshRemoteList,UpdateRemoteCommandStates = mnuRemoteRefresh Toolbar3:Reload2 Toolbar1:Reload2;"
+    "ManualFileReceive = mnuRemoteManualFileReceive mnuRemoteFtpCommandsRetr;"
+    "ManualFileSend = mnuRemoteManualPut mnuRemoteFtpCommandsStor;"
+    "DeleteRemoteFile = miDeleteRemoteFile Toolbar3:DelFile2 Toolbar1:DelFile2 Toolbar6#3 cmdDeleteRemoteFile;"
+    "RenameRemoteFile = miRenameRemoteFile Toolbar3:Rename2 Toolbar1:Rename2 cmdRenameRemoteFile;"
+    "CreateRemoteFolder = miCreateRemoteFolder Toolbar3:NewFolder2 Toolbar1:NewFolder2 Toolbar6#11 "
+    "cmdCreateRemoteFolder;"
+    "RemoveRemoteFolder = miRemoveRemoteFolder Toolbar3:DelFolder2 Toolbar1:DelFolder2 cmdDeleteRemoteFolder;"
+    "RemoteGoUp = mnuRemoteGoUpDirectory Toolbar6#1 cmdUpFtp;  RemoteTransferToQueue = mnuRemoteTransferToQue;"
+    "MoveRemoteItems = mnuRemoteMoveFileOrFolder;  GoToRemoteDirectory = mnuRemoteGoToRemoteDirectory;"
+    "ChangeRemoteMode = mnuRemoteChangeMode;  RemoteFilterAll = mnuRemoteFilterAll;"
+    "RemoteFilterDefineTypes = mnuRemoteFilterDefineTypes;  SendCustomCommand = mnuRemoteSendCommand;"
+    "SendFtpCommand HELP = mnuRemoteFtpCommandsHelp;  SendFtpCommand CWD = mnuRemoteFtpCommandsCwd;"
+    "SendFtpCommand PWD = mnuRemoteFtpCommandsPwd;  SendFtpCommand SYST = mnuRemoteFtpCommandsSyst;"
+    "SendFtpCommand QUOTE = mnuRemoteFtpCommandsQuote;  SendFtpCommand LIST = mnuRemoteFtpCommandsList;"
+    "SendFtpCommand NLST = mnuRemoteFtpCommandsNlst;"
+    "SetRemoteView 0 = mnuRemoteShowBigIcons Toolbar6#6;  SetRemoteView 1 = mnuRemoteShowSmallIcons Toolbar6#7;"
+    "SetRemoteView 2 = mnuRemoteShowList Toolbar6#8;  SetRemoteView 3 = mnuRemoteShowReport Toolbar6#9;"
+    // Tools and Help
+    "ShowOptions = mnuToolsOptions Ctrl+O;  ShowQueue = mnuToolsShowQue;"
+    "EmptyLocalRecycleBin = mnuToolsEmptyLocalRecycleBin;  ShowTipOfTheDay = mnuHelpTipOfTheDay;"
+    "LookForHelpOn = mnuHelpLookForHelpOn;  OpenOnlineHelp = mnuOnlineHelp;"
+    "ShowLicenseAgreement = mnuHelpLicenseAgreement;  ShowAbout = mnuAboutUs;  VisitWebsite = mnuVisitOurSite;"
+    "CheckForUpgrade = mnuHelpCheckForNewerVersion;  HelpContents = mnuHelpContents F1;"
+    "ShowSplashScreen = mnuHelpSplashScreen;  ShowOrHide = mnuPopupShow;"
+    // A key no button carries does nothing (the remote toolbar's download key is spelled "DownLoad").
+    " = Toolbar3!Download";
 
 struct Command {
-  // The handlers the recording window logs, in order; "end" when the program ends; empty for a
-  // control that has no action.
-  const char* effect;
-  std::vector<Place> places;
+  QString effect;
+  QStringList places;
 };
 
-const std::vector<Command>& commands() {
-  static const std::vector<Command> table = {
-      // Connection
-      {"ConnectWithDialog",
-       {menu("miConnect"), shortcut(Qt::Key_F8), tool("Toolbar1", "Connect"), tool("Toolbar4", "Connect"),
-        button("cmdConnect")}},
-      {"Reconnect", {menu("miReconnect"), shortcut(Qt::Key_F5), tool("Toolbar1", "Reconnect")}},
-      {"DisconnectFromServer",
-       {menu("miDisconnect"), shortcut(Qt::Key_F9), tool("Toolbar1", "Disconnect"), tool("Toolbar4", "Disconnect"),
-        button("cmdDisconnect")}},
-      {"Abort", {menu("miAbort"), tool("Toolbar1", "Abort"), tool("Toolbar4", "Abort"), button("cmdAbort")}},
-      {"DisconnectFromServer,end",
-       {menu("mnuConnectionExit"), menu("mnuPopupExit"), shortcut(Qt::Key_F4), tool("Toolbar1", "Exit")}},
-      // Transfer
-      {"SendSelection",
-       {menu("miSend"), menu("mnuLocalUpload"), shortcut(Qt::CTRL | Qt::Key_U), tool("Toolbar1", "Upload"),
-        tool("Toolbar4", "Upload"), toolAt("Toolbar5", 4), dispatch("Toolbar2", "Upload"), button("cmdSend")}},
-      {"ReceiveSelection",
-       {menu("miReceive"), menu("mnuRemoteDownload"), shortcut(Qt::CTRL | Qt::Key_D), tool("Toolbar1", "Download"),
-        tool("Toolbar4", "Download"), toolAt("Toolbar6", 4), dispatch("Toolbar3", "DownLoad"), button("cmdReceive")}},
-      {"SyncLocalToRemote", {tool("Toolbar1", "RemoteDirSync"), tool("Toolbar4", "DirSyncUp"), button("cmdSyncDir")}},
-      {"SyncRemoteToLocal",
-       {tool("Toolbar1", "LocalDirSync"), tool("Toolbar4", "DirSyncDown"), button("cmdDirSyncDown")}},
-      // Local
-      {"RefreshLocalList,UpdateLocalCommandStates", {menu("mnuLocalRefresh"), tool("Toolbar2", "Reload")}},
-      {"OpenLocalFile", {menu("mnuLocalOpenFile")}},
-      {"LocalTransferToQueue", {menu("mnuLocalTransferToQue")}},
-      {"DeleteLocalFiles",
-       {menu("miDeleteLocalFile"), tool("Toolbar2", "DelFile"), tool("Toolbar1", "DelFile"), toolAt("Toolbar5", 3),
-        button("cmdDeleteLocalFile")}},
-      {"RenameLocalFile",
-       {menu("miRenameLocalFile"), tool("Toolbar2", "Rename"), tool("Toolbar1", "Rename"),
-        button("cmdRenameLocalFile")}},
-      {"CreateLocalFolder",
-       {menu("miCreateLocalFolder"), tool("Toolbar2", "NewFolder"), tool("Toolbar1", "NewFolder"),
-        toolAt("Toolbar5", 11), button("cmdCreateLocalFolder")}},
-      {"RemoveLocalFolder",
-       {menu("miRemoveLocalFolder"), tool("Toolbar2", "DelFolder"), tool("Toolbar1", "DelFolder"),
-        button("cmdRemoveLocalFolder")}},
-      {"FindLocalFiles", {menu("mnuLocalFindFiles"), shortcut(Qt::CTRL | Qt::Key_F)}},
-      {"ShowLocalProperties", {menu("mnuLocalProperties")}},
-      {"LocalGoUp", {menu("mnuLocalGoUp"), toolAt("Toolbar5", 1), button("cmdUpLocal")}},
-      {"DeleteLocalFileToRecycleBin", {menu("mnuLocalDeleteFileToRecycleBin")}},
-      {"DeleteLocalFolderToRecycleBin", {menu("mnuDelteFolderToRecycleBin")}},
-      {"LocalFilterAll", {menu("mnuLocalFilterAll")}},
-      {"LocalFilterDefineTypes", {menu("mnuLocalFilterDefineTypes")}},
-      {"SetLocalView 0", {menu("mnuLocalShowBigIcons"), toolAt("Toolbar5", 6)}},
-      {"SetLocalView 1", {menu("mnuLocalShowSmallIcons"), toolAt("Toolbar5", 7)}},
-      {"SetLocalView 2", {menu("mnuLocalShowList"), toolAt("Toolbar5", 8)}},
-      {"SetLocalView 3", {menu("mnuLocalShowReport"), toolAt("Toolbar5", 9)}},
-      // Remote
-      {"RefreshRemoteList,UpdateRemoteCommandStates",
-       {menu("mnuRemoteRefresh"), tool("Toolbar3", "Reload2"), tool("Toolbar1", "Reload2")}},
-      {"RemoteTransferToQueue", {menu("mnuRemoteTransferToQue")}},
-      {"ManualFileReceive", {menu("mnuRemoteManualFileReceive"), menu("mnuRemoteFtpCommandsRetr")}},
-      {"ManualFileSend", {menu("mnuRemoteManualPut"), menu("mnuRemoteFtpCommandsStor")}},
-      {"DeleteRemoteFile",
-       {menu("miDeleteRemoteFile"), tool("Toolbar3", "DelFile2"), tool("Toolbar1", "DelFile2"), toolAt("Toolbar6", 3),
-        button("cmdDeleteRemoteFile")}},
-      {"RenameRemoteFile",
-       {menu("miRenameRemoteFile"), tool("Toolbar3", "Rename2"), tool("Toolbar1", "Rename2"),
-        button("cmdRenameRemoteFile")}},
-      {"CreateRemoteFolder",
-       {menu("miCreateRemoteFolder"), tool("Toolbar3", "NewFolder2"), tool("Toolbar1", "NewFolder2"),
-        toolAt("Toolbar6", 11), button("cmdCreateRemoteFolder")}},
-      {"RemoveRemoteFolder",
-       {menu("miRemoveRemoteFolder"), tool("Toolbar3", "DelFolder2"), tool("Toolbar1", "DelFolder2"),
-        button("cmdDeleteRemoteFolder")}},
-      {"MoveRemoteItems", {menu("mnuRemoteMoveFileOrFolder")}},
-      {"RemoteGoUp", {menu("mnuRemoteGoUpDirectory"), toolAt("Toolbar6", 1), button("cmdUpFtp")}},
-      {"GoToRemoteDirectory", {menu("mnuRemoteGoToRemoteDirectory")}},
-      {"ChangeRemoteMode", {menu("mnuRemoteChangeMode")}},
-      {"RemoteFilterAll", {menu("mnuRemoteFilterAll")}},
-      {"RemoteFilterDefineTypes", {menu("mnuRemoteFilterDefineTypes")}},
-      {"SendCustomCommand", {menu("mnuRemoteSendCommand")}},
-      {"SendFtpCommand HELP", {menu("mnuRemoteFtpCommandsHelp")}},
-      {"SendFtpCommand CWD", {menu("mnuRemoteFtpCommandsCwd")}},
-      {"SendFtpCommand PWD", {menu("mnuRemoteFtpCommandsPwd")}},
-      {"SendFtpCommand SYST", {menu("mnuRemoteFtpCommandsSyst")}},
-      {"SendFtpCommand QUOTE", {menu("mnuRemoteFtpCommandsQuote")}},
-      {"SendFtpCommand LIST", {menu("mnuRemoteFtpCommandsList")}},
-      {"SendFtpCommand NLST", {menu("mnuRemoteFtpCommandsNlst")}},
-      {"SetRemoteView 0", {menu("mnuRemoteShowBigIcons"), toolAt("Toolbar6", 6)}},
-      {"SetRemoteView 1", {menu("mnuRemoteShowSmallIcons"), toolAt("Toolbar6", 7)}},
-      {"SetRemoteView 2", {menu("mnuRemoteShowList"), toolAt("Toolbar6", 8)}},
-      {"SetRemoteView 3", {menu("mnuRemoteShowReport"), toolAt("Toolbar6", 9)}},
-      // Tools and Help
-      {"ShowOptions", {menu("mnuToolsOptions"), shortcut(Qt::CTRL | Qt::Key_O)}},
-      {"ShowQueue", {menu("mnuToolsShowQue")}},
-      {"EmptyLocalRecycleBin", {menu("mnuToolsEmptyLocalRecycleBin")}},
-      {"ShowTipOfTheDay", {menu("mnuHelpTipOfTheDay")}},
-      {"LookForHelpOn", {menu("mnuHelpLookForHelpOn")}},
-      {"OpenOnlineHelp", {menu("mnuOnlineHelp")}},
-      {"ShowLicenseAgreement", {menu("mnuHelpLicenseAgreement")}},
-      {"ShowAbout", {menu("mnuAboutUs")}},
-      {"VisitWebsite", {menu("mnuVisitOurSite")}},
-      {"CheckForUpgrade", {menu("mnuHelpCheckForNewerVersion")}},
-      {"HelpContents", {menu("mnuHelpContents"), shortcut(Qt::Key_F1)}},
-      {"ShowSplashScreen", {menu("mnuHelpSplashScreen")}},
-      {"ShowOrHide", {menu("mnuPopupShow")}},
-      // A key no button carries does nothing (the remote toolbar's download key is spelled "DownLoad").
-      {"", {dispatch("Toolbar3", "Download")}},
-  };
-  return table;
+std::vector<Command> commands() {
+  std::vector<Command> out;
+  for (const QString& row : QString::fromLatin1(kCommands).split(QLatin1Char(';')))
+    out.push_back({row.section(QLatin1Char('='), 0, 0).trimmed(),
+                   row.section(QLatin1Char('='), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts)});
+  return out;
 }
 
 // Entries that act in the window itself; their effects are checked by the log and View tests.
@@ -228,23 +162,32 @@ const std::set<QString> kOwnAction = {"mnuToolsShowLog",
                                       "mnuViewShowWindowButtons",
                                       "mnuViewShowConnectionInfoLog"};
 
-QToolBar* toolbar(const frmMain& w, const char* name) { return w.findChild<QToolBar*>(QString::fromLatin1(name)); }
+QToolBar* toolbar(const frmMain& w, const QString& place, QChar mark) {
+  return w.findChild<QToolBar*>(place.section(mark, 0, 0));
+}
 
-// The action or button a place stands for (for a shortcut, the entry that carries it); nullptr for a
-// dispatch key.
-QObject* controlOf(const frmMain& w, const Place& p) {
-  switch (p.kind) {
-    case Place::Menu: return w.menuEntry(QString::fromLatin1(p.name));
-    case Place::Shortcut:
-      for (QAction* action : w.findChildren<QAction*>())
-        if (action->shortcut() == p.shortcut) return action;
-      return nullptr;
-    case Place::ToolKey: return frmMain::ToolbarButton(toolbar(w, p.name), QString::fromLatin1(p.key));
-    case Place::ToolPosition: return frmMain::ToolbarButtonAt(toolbar(w, p.name), p.position);
-    case Place::Button: return w.findChild<QPushButton*>(QString::fromLatin1(p.name));
-    case Place::DispatchKey: return nullptr;
-  }
+bool isDispatchKey(const QString& place) { return place.contains(QLatin1Char('!')); }
+bool isToolbarButton(const QString& place) {
+  return place.contains(QLatin1Char(':')) || place.contains(QLatin1Char('#'));
+}
+
+// The action or widget a place names, as the rows and the state table write them; for a shortcut,
+// the entry that carries it; nullptr for a dispatch key.
+QObject* controlOf(const frmMain& w, const QString& place) {
+  if (place.contains(QLatin1Char(':')))
+    return frmMain::ToolbarButton(toolbar(w, place, QLatin1Char(':')), place.section(QLatin1Char(':'), 1));
+  if (place.contains(QLatin1Char('#')))
+    return frmMain::ToolbarButtonAt(toolbar(w, place, QLatin1Char('#')), place.section(QLatin1Char('#'), 1).toInt());
+  if (isDispatchKey(place)) return nullptr;
+  if (QAction* entry = w.menuEntry(place)) return entry;
+  if (auto* widget = w.findChild<QWidget*>(place)) return widget;
+  for (QAction* action : w.findChildren<QAction*>())
+    if (action->shortcut() == QKeySequence(place)) return action;
   return nullptr;
+}
+
+bool isShortcut(const frmMain& w, const QString& place) {
+  return !isToolbarButton(place) && !isDispatchKey(place) && !w.menuEntry(place) && !w.findChild<QWidget*>(place);
 }
 
 bool isEnabled(const QObject* control) {
@@ -260,22 +203,21 @@ bool isEnabled(const QObject* control) {
 }
 
 // Runs the place the way the user would: the entry chosen, the key pressed, the button clicked.
-void run(LoadedMain& m, const Place& p) {
+void run(LoadedMain& m, const QString& place) {
   frmMain& w = *m.window;
-  switch (p.kind) {
-    case Place::Menu: w.menuEntry(QString::fromLatin1(p.name))->trigger(); break;
-    case Place::Shortcut: QTest::keySequence(&w, p.shortcut); break;
-    case Place::ToolKey:
-    case Place::ToolPosition: {
-      QToolBar* bar = toolbar(w, p.name);
-      QTest::mouseClick(bar->widgetForAction(static_cast<QAction*>(controlOf(w, p))), Qt::LeftButton);
-      break;
-    }
-    case Place::DispatchKey:
-      if (QByteArray(p.name) == "Toolbar2") w.Toolbar2_ButtonClick(QString::fromLatin1(p.key));
-      else w.Toolbar3_ButtonClick(QString::fromLatin1(p.key));
-      break;
-    case Place::Button: QTest::mouseClick(static_cast<QPushButton*>(controlOf(w, p)), Qt::LeftButton); break;
+  if (isDispatchKey(place)) {
+    const QString key = place.section(QLatin1Char('!'), 1);
+    if (place.startsWith(QLatin1String("Toolbar2"))) w.Toolbar2_ButtonClick(key);
+    else w.Toolbar3_ButtonClick(key);
+  } else if (isToolbarButton(place)) {
+    QToolBar* bar = toolbar(w, place, place.contains(QLatin1Char(':')) ? QLatin1Char(':') : QLatin1Char('#'));
+    QTest::mouseClick(bar->widgetForAction(static_cast<QAction*>(controlOf(w, place))), Qt::LeftButton);
+  } else if (QAction* entry = w.menuEntry(place)) {
+    entry->trigger();
+  } else if (auto* button = w.findChild<QPushButton*>(place)) {
+    QTest::mouseClick(button, Qt::LeftButton);
+  } else {
+    QTest::keySequence(&w, QKeySequence(place));
   }
 }
 
@@ -284,11 +226,11 @@ TEST(MainWindowCommands, EveryPlaceRunsItsCommandAndNothingElse) {
   activate(m.window.get());
   m->SetAbortEnabled(true);
   for (const Command& command : commands()) {
-    for (const Place& place : command.places) {
-      SCOPED_TRACE(place.label);
+    for (const QString& place : command.places) {
+      SCOPED_TRACE(place.toStdString());
       // Run where the control is enabled: connected, or else disconnected.
       QObject* control = controlOf(*m.window, place);
-      ASSERT_TRUE(control || place.kind == Place::DispatchKey) << "no such control";
+      ASSERT_TRUE(control || isDispatchKey(place)) << "no such control";
       m->SetConnectedState(true);
       if (control && !isEnabled(control)) m->SetConnectedState(false);
       if (control && !isEnabled(control)) {
@@ -306,7 +248,7 @@ TEST(MainWindowCommands, EveryPlaceRunsItsCommandAndNothingElse) {
       run(m, place);
       QStringList effect = m->ran;
       if (m.ended != ended) effect << QStringLiteral("end");
-      EXPECT_EQ(effect.join(QLatin1Char(',')), QString::fromLatin1(command.effect));
+      EXPECT_EQ(effect.join(QLatin1Char(',')), command.effect);
       EXPECT_EQ(m.prompts.asked.size(), asked) << "nothing asked";
       EXPECT_EQ(m->logList()->count(), lines) << "nothing logged";
     }
@@ -330,10 +272,10 @@ TEST(MainWindowCommands, EveryControlIsInTheCommandTable) {
   LoadedMain m;
   std::set<QObject*> tabled;
   for (const Command& command : commands()) {
-    for (const Place& place : command.places) {
+    for (const QString& place : command.places) {
       QObject* control = controlOf(*m.window, place);
-      if (control && place.kind != Place::Shortcut) {
-        EXPECT_TRUE(tabled.insert(control).second) << place.label << " is in the table twice";
+      if (control && !isShortcut(*m.window, place)) {
+        EXPECT_TRUE(tabled.insert(control).second) << place.toStdString() << " is in the table twice";
       }
     }
   }
@@ -372,43 +314,19 @@ TEST(MainWindowCommands, ViewButtonsAndEntriesSwitchTheListsView) {
   EXPECT_EQ(w.lstLocalFileList->viewMode(), Mode::SmallIcons) << "each pane has its own view";
 }
 
-// The controls each state switches, as the connection lifecycle tables them.
-struct StateTable {
-  std::vector<QObject*> whenConnected;
-  std::vector<QObject*> whenDisconnected;
-  std::vector<QObject*> abort;
-};
-
-StateTable tabled(const frmMain& w) {
-  auto entry = [&](const char* name) -> QObject* { return w.menuEntry(QString::fromLatin1(name)); };
-  auto key = [](QToolBar* bar, const char* k) -> QObject* {
-    return frmMain::ToolbarButton(bar, QString::fromLatin1(k));
-  };
-  StateTable t;
-  t.whenConnected = {
-      w.cmdDisconnect, w.cmdSend,   w.cmdUpFtp,      w.cmdSyncDir, w.cmdDirSyncDown, w.cmdCreateRemoteFolder,
-      w.optAscii,      w.optBinary, w.cboRemotePath, w.Toolbar3,   w.Toolbar6};
-  // "mnuRemoteSendCommand" is FTP's own: greyed out over SFTP too.
-  for (const char* name : {"miDisconnect", "miSend", "mnuLocalUpload", "mnuLocalTransferToQue", "miCreateRemoteFolder",
-                           "mnuRemoteSendCommand", "mnuRemoteFtpCommands"})
-    t.whenConnected.push_back(entry(name));
-  for (const char* k : {"Disconnect", "Upload", "LocalDirSync", "RemoteDirSync", "Reload2", "NewFolder2", "DelFolder2",
-                        "DelFile2", "Rename2"})
-    t.whenConnected.push_back(key(w.Toolbar1, k));
-  for (const char* k : {"Disconnect", "Upload", "DirSyncUp", "DirSyncDown"})
-    t.whenConnected.push_back(key(w.Toolbar4, k));
-  t.whenConnected.push_back(w.miTransfer->menuAction());
-  t.whenConnected.push_back(w.miRemote->menuAction());
-  t.whenConnected.push_back(frmMain::ToolbarButtonAt(w.Toolbar5, 4));
-  t.whenDisconnected = {w.cmdConnect,
-                        entry("miConnect"),
-                        entry("miReconnect"),
-                        key(w.Toolbar1, "Connect"),
-                        key(w.Toolbar1, "Reconnect"),
-                        key(w.Toolbar4, "Connect")};
-  t.abort = {w.cmdAbort, entry("miAbort"), key(w.Toolbar1, "Abort"), key(w.Toolbar4, "Abort")};
-  return t;
-}
+// The controls each state switches, as the connection lifecycle tables them: 'c' while connected,
+// 'd' while disconnected, 'a' while a transfer can be aborted. "mnuRemoteSendCommand" is FTP's own:
+// greyed out over SFTP too.
+const std::pair<char, const char*> kStateTable[] = {
+    {'c',
+     "cmdDisconnect cmdSend cmdUpFtp cmdSyncDir cmdDirSyncDown cmdCreateRemoteFolder optAscii optBinary "
+     "cboRemotePath Toolbar3 Toolbar6 miDisconnect miSend mnuLocalUpload mnuLocalTransferToQue miCreateRemoteFolder "
+     "mnuRemoteSendCommand mnuRemoteFtpCommands Toolbar1:Disconnect Toolbar1:Upload Toolbar1:LocalDirSync "
+     "Toolbar1:RemoteDirSync Toolbar1:Reload2 Toolbar1:NewFolder2 Toolbar1:DelFolder2 Toolbar1:DelFile2 "
+     "Toolbar1:Rename2 Toolbar4:Disconnect Toolbar4:Upload Toolbar4:DirSyncUp Toolbar4:DirSyncDown miTransfer "
+     "miRemote Toolbar5#4"},
+    {'d', "cmdConnect miConnect miReconnect Toolbar1:Connect Toolbar1:Reconnect Toolbar4:Connect"},
+    {'a', "cmdAbort miAbort Toolbar1:Abort Toolbar4:Abort"}};
 
 bool enabled(const QObject* o) {
   if (auto* a = qobject_cast<const QAction*>(o)) return a->isEnabled();
@@ -437,45 +355,33 @@ std::vector<QObject*> allCommands(const frmMain& w) {
 
 TEST(CommandStates, TheWindowStartsDisconnectedAndEachStateEnablesExactlyTheTabledControls) {
   LoadedMain m;
-  const StateTable t = tabled(*m.window);
-  for (QObject* o : t.whenConnected) ASSERT_TRUE(o);
-  for (QObject* o : t.whenDisconnected) ASSERT_TRUE(o);
-  for (QObject* o : t.abort) ASSERT_TRUE(o);
+  // What each control follows: the table's states, or nothing, keeping how it started ('+' or '-').
+  std::map<QObject*, char> follows;
+  for (QObject* o : allCommands(*m.window)) follows[o] = enabled(o) ? '+' : '-';
+  for (QToolBar* bar : {m->Toolbar3, m->Toolbar6}) // their buttons follow the toolbar
+    for (QAction* a : bar->actions()) follows.erase(a);
+  for (const auto& [what, places] : kStateTable)
+    for (const QString& place : QString::fromLatin1(places).split(QLatin1Char(' '))) {
+      QObject* o = controlOf(*m.window, place);
+      ASSERT_TRUE(o) << place.toStdString();
+      follows[o] = what;
+    }
 
-  std::set<QObject*> switched(t.whenConnected.begin(), t.whenConnected.end());
-  switched.insert(t.whenDisconnected.begin(), t.whenDisconnected.end());
-  // Buttons inside the remote toolbars follow their toolbar.
-  for (QToolBar* bar : {m->Toolbar3, m->Toolbar6})
-    for (QAction* a : bar->actions()) switched.insert(a);
-  std::map<QObject*, bool> others;
-  for (QObject* o : allCommands(*m.window))
-    if (!switched.count(o)) others[o] = enabled(o);
-
-  // The window starts disconnected, in binary mode, with nothing to abort.
-  for (QObject* o : t.whenConnected) EXPECT_FALSE(enabled(o)) << o->objectName().toStdString();
-  for (QObject* o : t.whenDisconnected) EXPECT_TRUE(enabled(o)) << o->objectName().toStdString();
-  for (QObject* o : t.abort) EXPECT_FALSE(enabled(o)) << o->objectName().toStdString();
+  // The window starts disconnected, in binary mode, with nothing to abort; then each state switches alone.
   EXPECT_TRUE(m->optBinary->isChecked());
   EXPECT_EQ(m->ftp().TransferMode(), 0);
-  for (bool connected : {false, true, false, true}) {
-    m->SetConnectedState(connected);
-    for (QObject* o : t.whenConnected) EXPECT_EQ(enabled(o), connected) << o->objectName().toStdString();
-    for (QObject* o : t.whenDisconnected) EXPECT_EQ(enabled(o), !connected) << o->objectName().toStdString();
-    for (const auto& [o, before] : others)
-      EXPECT_EQ(enabled(o), before) << o->objectName().toStdString() << " is not switched by the connection state";
-  }
-}
-
-TEST(CommandStates, AbortEnablingTouchesOnlyTheAbortCommands) {
-  LoadedMain m;
-  const StateTable t = tabled(*m.window);
-  std::map<QObject*, bool> others;
-  for (QObject* o : allCommands(*m.window))
-    if (std::find(t.abort.begin(), t.abort.end(), o) == t.abort.end()) others[o] = enabled(o);
-  for (bool busy : {true, false, true}) {
-    m->SetAbortEnabled(busy);
-    for (QObject* o : t.abort) EXPECT_EQ(enabled(o), busy) << o->objectName().toStdString();
-    for (const auto& [o, before] : others) EXPECT_EQ(enabled(o), before) << o->objectName().toStdString();
+  bool connected = false, busy = false;
+  const std::pair<bool, bool> steps[] = {{false, false}, {true, false},  {true, true},
+                                         {false, true},  {false, false}, {true, false}};
+  for (const auto& [nowConnected, nowBusy] : steps) {
+    if (nowConnected != connected) m->SetConnectedState(connected = nowConnected);
+    if (nowBusy != busy) m->SetAbortEnabled(busy = nowBusy);
+    for (const auto& [o, what] : follows)
+      EXPECT_EQ(enabled(o), what == 'c'   ? connected
+                            : what == 'd' ? !connected
+                            : what == 'a' ? busy
+                                          : what == '+')
+          << o->objectName().toStdString() << " connected " << connected << " busy " << busy;
   }
 }
 

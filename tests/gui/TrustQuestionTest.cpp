@@ -11,7 +11,6 @@
 
 #include <gtest/gtest.h>
 
-#include <tuple>
 #include <utility>
 
 namespace {
@@ -74,17 +73,13 @@ TEST(TrustQuestion, EachButtonAnswersWhatItSaysAndEscapeCancels) {
   const QString text = QStringLiteral(
       "The SSH server h:22 is not known yet.\n\nKey type: ssh-ed25519\n"
       "SHA-256 fingerprint: SHA256:n4bQgYhMfWWaL+qgxVrQFaO/TxsrC4Is0V1sFbDwCgg");
-  for (const auto& [button, caption, answer] :
-       {std::tuple{"cmdTrustOnce", "Trust &once", TrustQuestion::Answer::TrustOnce},
-        std::tuple{"cmdAlwaysTrust", "&Always trust", TrustQuestion::Answer::AlwaysTrust},
-        std::tuple{"cmdCancel", "", TrustQuestion::Answer::Cancel}}) {
+  for (const auto& [button, answer] : {std::pair{"cmdTrustOnce", TrustQuestion::Answer::TrustOnce},
+                                       std::pair{"cmdAlwaysTrust", TrustQuestion::Answer::AlwaysTrust},
+                                       std::pair{"cmdCancel", TrustQuestion::Answer::Cancel}}) {
     TrustQuestion question(nullptr, QStringLiteral("Tidewick [Query]"), text, false);
     question.show();
     auto* pressed = question.findChild<QPushButton*>(QString::fromLatin1(button));
     ASSERT_TRUE(pressed) << button;
-    if (*caption) { // Cancel's words are the desktop's
-      EXPECT_EQ(pressed->text(), caption);
-    }
     QTest::mouseClick(pressed, Qt::LeftButton);
     EXPECT_TRUE(question.isHidden());
     EXPECT_EQ(question.answer(), answer) << button;
