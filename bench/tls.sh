@@ -7,7 +7,7 @@
 #
 # BUILD_DIR defaults to build-bench/ (configured as Release with -DTIDEWICK_BENCH=ON when it has no
 # tls_transfer_bench yet). Every figure is a ratio measured in this run: Tidewick and its peer run alternately
-# (A B A B ...), and the median of the per-pair ratios is reported; below 1.0 means Tidewick was
+# (A B B A ...), and the median of the per-pair ratios is reported; below 1.0 means Tidewick was
 # faster. Each side's time is its whole process: start, TLS handshake, login, transfer. The server's
 # certificate is self-signed: the peers are told not to verify it, and Tidewick is given its
 # fingerprint, as if it had been always trusted in the window.
