@@ -17,6 +17,7 @@
 namespace tidewick::app {
 
 using ftp::ClientState;
+using ftp::FailureKind;
 using ftp::FtpFailure;
 using settings::ConnectionSettings;
 using ui::BusyCursor;
@@ -97,6 +98,10 @@ void frmMain::ConnectToServer() {
   } catch (const FtpFailure& failure) {
     if (!failure.description().isEmpty()) DisplayMessage(QStringLiteral("Error: ") + failure.description());
     UpdateAction(QString());
+    // A changed host key may mean someone is listening in: a log line alone is too easily missed.
+    if (failure.kind() == FailureKind::HostKeyChanged)
+      m_prompts.message(this, QStringLiteral("Tidewick"), failure.description(), UserPrompts::OkOnly,
+                        UserPrompts::Icon::Warning);
   }
 }
 

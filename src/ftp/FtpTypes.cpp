@@ -21,6 +21,7 @@ const char* failureKindName(FailureKind kind) {
     case FailureKind::Busy: return "Busy";
     case FailureKind::InvalidArgument: return "InvalidArgument";
     case FailureKind::HostKeyRejected: return "HostKeyRejected";
+    case FailureKind::HostKeyChanged: return "HostKeyChanged";
     case FailureKind::TlsFailed: return "TlsFailed";
     case FailureKind::CertificateRejected: return "CertificateRejected";
     case FailureKind::TargetExists: return "TargetExists";

@@ -30,6 +30,8 @@ enum class FailureKind : int {
   InvalidArgument = 15,
   // The SSH server's host key is not the one known for it, or nobody trusted an unknown one.
   HostKeyRejected = 18,
+  // The SSH server shows another host key than the one on file for it: refused, never asked.
+  HostKeyChanged = 19,
   // TLS could not be had: the server refused it where it was required, or the handshake failed.
   TlsFailed = 16,
   // The server's certificate was not trusted, or the data connection showed another one.

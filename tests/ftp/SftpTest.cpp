@@ -138,7 +138,7 @@ TEST_F(Sftp, KnownKeysAreFoundHashedAndAChangedKeyIsRefusedNamingBoth) {
   const QList<QByteArray> otherKey = readLocal(other + QStringLiteral(".pub")).split(' ');
   setKnownHosts(server->hostLabel() + ' ' + otherKey[0] + ' ' + otherKey[1] + '\n');
   const FtpFailure failure = harness.failureOf([&] { client.Connect(); });
-  EXPECT_EQ(failure.kind(), FailureKind::HostKeyRejected);
+  EXPECT_EQ(failure.kind(), FailureKind::HostKeyChanged);
   EXPECT_TRUE(failure.description().contains(QStringLiteral("CHANGED")));
   EXPECT_TRUE(failure.description().contains(SshdFixture::fingerprintOf(other + QStringLiteral(".pub"))))
       << failure.description().toStdString();

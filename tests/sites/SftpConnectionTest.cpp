@@ -150,4 +150,26 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   connectToSite();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   EXPECT_TRUE(hostKeyQuestions().empty());
+
+  // Another key on file: refused without a question, and a warning box names both keys.
+  window->DisconnectFromServer();
+  const QString other = temp.root() + QStringLiteral("/other_key");
+  ASSERT_TRUE(SshdFixture::makeKey(other));
+  QFile otherKey(other + QStringLiteral(".pub"));
+  ASSERT_TRUE(otherKey.open(QIODevice::ReadOnly));
+  const QList<QByteArray> fields = otherKey.readAll().split(' ');
+  QFile hosts(server->knownHosts());
+  ASSERT_TRUE(hosts.open(QIODevice::WriteOnly | QIODevice::Truncate));
+  hosts.write(server->hostLabel() + ' ' + fields[0] + ' ' + fields[1] + '\n');
+  hosts.close();
+  prompts.clear();
+  connectToSite();
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  const std::vector<QString> shown = prompts.messages();
+  EXPECT_TRUE(hostKeyQuestions().empty());
+  ASSERT_EQ(shown.size(), 1u);
+  EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Tidewick|WARNING: THE HOST KEY OF"))) << shown[0].toStdString();
+  EXPECT_TRUE(shown[0].contains(SshdFixture::fingerprintOf(other + QStringLiteral(".pub"))));
+  EXPECT_TRUE(shown[0].contains(server->hostKeyFingerprint()));
+  EXPECT_EQ(knownHosts(), server->hostLabel() + ' ' + fields[0] + ' ' + fields[1] + '\n');
 }

@@ -211,7 +211,7 @@ void SshConnection::verifyHostKey(const SessionSettings& settings) {
               "the change is expected, remove the old entry for %1 from %2 and connect again.")
               .arg(m_hostLabel, knownHosts, old, type, fingerprint);
       m_log(text);
-      throw FtpError(FailureKind::HostKeyRejected, text);
+      throw FtpError(FailureKind::HostKeyChanged, text);
     }
     case SSH_KNOWN_HOSTS_NOT_FOUND:
     case SSH_KNOWN_HOSTS_UNKNOWN: break;
