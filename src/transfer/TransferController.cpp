@@ -144,8 +144,10 @@ bool TransferController::AskSubfolders(const QString& question) {
                                      UserPrompts::Icon::Question) == UserPrompts::Yes;
 }
 
-int TransferController::Resolve(const QString& sourceLine, const QString& destinationLine) {
+int TransferController::Resolve(const QString& action, const QString& sourceLine, const QString& destinationLine) {
   if (m_applyToAll) return m_lastAnswer;
+  // Otherwise the status bar still names the file before, or the last run's outcome.
+  Action(action);
   if (!m_exist) m_exist = std::make_unique<frmExist>(m_services.window);
   m_exist->lblSource->setText(sourceLine);
   m_exist->lblDestination->setText(destinationLine);
@@ -235,8 +237,8 @@ void TransferController::SendOne(const SelectedRow& row, RunState& run) {
     named = true;
     const bool sameDate = compareListedDate(item.date, item.datePrecision, local->modified) == 0;
     if (item.size == local->size && sameDate) continue;
-    const int answer =
-        Resolve(FileLine("Source", local->size, local->modified), FileLine("Destination", item.size, item.date));
+    const int answer = Resolve(QStringLiteral("Sending ") + path, FileLine("Source", local->size, local->modified),
+                               FileLine("Destination", item.size, item.date));
     ApplyAnswer(answer, run, item.size, Direction::Upload);
     break;
   }
@@ -295,8 +297,8 @@ void TransferController::ReceiveOne(const SelectedRow& row, RunState& run) {
     }
     const bool sameDate = compareListedDate(item.date, item.datePrecision, local->modified) == 0;
     if (item.size == local->size && sameDate) continue;
-    const int answer =
-        Resolve(FileLine("Source", item.size, item.date), FileLine("Destination", local->size, local->modified));
+    const int answer = Resolve(QStringLiteral("Receiving ") + row.name, FileLine("Source", item.size, item.date),
+                               FileLine("Destination", local->size, local->modified));
     ApplyAnswer(answer, run, local->size, Direction::Download);
     break;
   }

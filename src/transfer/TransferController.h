@@ -114,7 +114,8 @@ private:
   void SendOne(const SelectedRow& row, RunState& run);
   void ReceiveOne(const SelectedRow& row, RunState& run);
   // Asks the File Exists dialog (unless "Apply To All" holds an answer) and returns the answer.
-  int Resolve(const QString& sourceLine, const QString& destinationLine);
+  // The dialog names no file, so the status bar says which one is asked about (`action`).
+  int Resolve(const QString& action, const QString& sourceLine, const QString& destinationLine);
   bool AskSubfolders(const QString& question);
   // A link row names a folder when the server lets us change into it and back.
   bool ProbeLink(const QString& name);

@@ -87,13 +87,14 @@ protected:
   void setRemoteTime(const QString& name, const QDateTime& when) const { setTime(server->path(name), when); }
 
   // The next File Exists dialog is answered with `button` (cmdOverwrite, ...), "Apply To All"
-  // set as `all`; the two lines it showed are kept.
+  // set as `all`; the two lines it showed, and the status bar's text meanwhile, are kept.
   void answer(const char* button, bool all = false) {
     prompts.modalAnswers.push_back([this, button, all](QDialog* dialog) {
       auto* exist = qobject_cast<frmExist*>(dialog);
       EXPECT_NE(exist, nullptr);
       if (!exist) return 0;
       shownLines << exist->lblSource->text() + QLatin1Char('|') + exist->lblDestination->text();
+      actionWhenShown << actions.value(actions.size() - 1);
       boxWhenShown << exist->chkAll->isChecked();
       exist->chkAll->setChecked(all);
       exist->findChild<QPushButton*>(QString::fromLatin1(button))->click();
@@ -126,7 +127,7 @@ protected:
   QProgressBar bar;
   QLabel bytes, total, speed;
   std::vector<SelectedRow> localRows, remoteRows;
-  QStringList log, actions, wire, shownLines;
+  QStringList log, actions, wire, shownLines, actionWhenShown;
   QList<bool> abortEnabled, boxWhenShown;
   int aborts = 0, localRefreshes = 0, remoteRefreshes = 0;
   std::unique_ptr<transfer::TransferController> controller;

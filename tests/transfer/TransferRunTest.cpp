@@ -73,6 +73,7 @@ TEST_F(Runs, EachAnswerDoesWhatItSaysInBothDirections) {
       SCOPED_TRACE(upload ? "upload" : "download");
       log.clear();
       shownLines.clear();
+      actionWhenShown.clear();
       aborts = 0;
       writeLocal(QStringLiteral("f.bin"), upload ? whole : part);
       server->writeFile(QStringLiteral("f.bin"), upload ? part : whole);
@@ -87,6 +88,9 @@ TEST_F(Runs, EachAnswerDoesWhatItSaysInBothDirections) {
       const QByteArray target = upload ? server->readFile(QStringLiteral("f.bin")) : readLocal(QStringLiteral("f.bin"));
       EXPECT_TRUE(target == c.expected) << "target holds " << target.size() << " bytes";
       ASSERT_EQ(shownLines.size(), 1);
+      // The dialog names no file: the status bar does, not the outcome of the run before.
+      EXPECT_EQ(actionWhenShown[0], upload ? QStringLiteral("Sending ") + localPath(QStringLiteral("f.bin"))
+                                           : QStringLiteral("Receiving f.bin"));
       EXPECT_TRUE(shownLines[0].startsWith(
           QStringLiteral("Source File Size: %1 Last Modified: ").arg(upload ? whole.size() : whole.size())));
       EXPECT_TRUE(
