@@ -74,6 +74,13 @@ void frmMain::CreatePanes() {
   connect(lstRemoteFileList, &FilePaneView::deleteKeyPressed, this, [this] {
     if (cmdDeleteRemoteFile->isEnabled() && xFtp->state() != ftp::ClientState::NotConnected) DeleteRemoteFile();
   });
+  // Backspace goes up one folder, where the up button would.
+  connect(lstLocalFileList, &FilePaneView::upKeyPressed, this, [this] {
+    if (cmdUpLocal->isEnabled()) LocalGoUp();
+  });
+  connect(lstRemoteFileList, &FilePaneView::upKeyPressed, this, [this] {
+    if (cmdUpFtp->isEnabled() && xFtp->state() != ftp::ClientState::NotConnected) RemoteGoUp();
+  });
 }
 
 void frmMain::ApplyLocalCommandStates(const PaneCommandStates& s) {

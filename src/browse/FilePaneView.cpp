@@ -258,13 +258,22 @@ bool FilePaneView::eventFilter(QObject* watched, QEvent* event) {
     m_focusingClick = reason == Qt::MouseFocusReason || reason == Qt::ActiveWindowFocusReason;
   }
   if ((watched == m_details || watched == m_icons) && event->type() == QEvent::KeyPress) {
-    // A name being edited has the keys to itself; this is the list's own Delete.
+    // A name being edited has the keys to itself; these are the list's own keys. Enter does what a
+    // double-click on the current row does, Backspace goes up one folder.
     auto* key = static_cast<QKeyEvent*>(event);
-    if (key->key() == Qt::Key_Delete && !(key->modifiers() & ~Qt::KeypadModifier)) {
-      emit deleteKeyPressed();
-      return true;
+    auto* view = static_cast<QAbstractItemView*>(watched);
+    const QModelIndex current = m_selection->currentIndex();
+    const bool editing = current.isValid() && view->indexWidget(view->model()->index(current.row(), 0));
+    if ((key->modifiers() & ~Qt::KeypadModifier) || editing) return QStackedWidget::eventFilter(watched, event);
+    switch (key->key()) {
+      case Qt::Key_Delete: emit deleteKeyPressed(); return true;
+      case Qt::Key_Backspace: emit upKeyPressed(); return true;
+      case Qt::Key_Return:
+      case Qt::Key_Enter:
+        if (current.isValid()) emit rowDoubleClicked(current.row());
+        return true;
+      default: return QStackedWidget::eventFilter(watched, event);
     }
-    return QStackedWidget::eventFilter(watched, event);
   }
   const bool ours = watched == m_details->viewport() || watched == m_icons->viewport();
   if (!ours) return QStackedWidget::eventFilter(watched, event);

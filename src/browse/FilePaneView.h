@@ -64,6 +64,8 @@ signals:
   void dragFinished();
   // The Delete key in the list (not while a name is being edited).
   void deleteKeyPressed();
+  // Backspace in the list: up one folder.
+  void upKeyPressed();
 
 protected:
   bool eventFilter(QObject* watched, QEvent* event) override;

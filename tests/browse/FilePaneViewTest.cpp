@@ -79,6 +79,26 @@ TEST(FilePaneView, RenamingStartsWithF2OrASlowSecondClickNeverWithADoubleClick) 
   other.setViewMode(FilePaneView::ViewMode::List);
   QTest::keyClick(other.currentView(), Qt::Key_Delete);
   EXPECT_EQ(deletes.count(), 1) << "the Delete key asks for the list's delete, in every view";
+
+  // Enter opens the current row as a double-click would, except while a name is edited, where it
+  // only ends the edit; Backspace asks to go up.
+  QSignalSpy opened(&other, &FilePaneView::rowDoubleClicked);
+  QSignalSpy ups(&other, &FilePaneView::upKeyPressed);
+  other.setViewMode(FilePaneView::ViewMode::Details);
+  other.selectRow(1);
+  QTest::keyClick(other.detailsView(), Qt::Key_F2);
+  QWidget* editor = other.detailsView()->indexWidget(model.index(1, 0));
+  ASSERT_NE(editor, nullptr);
+  QTest::keyClick(editor, Qt::Key_Return);
+  QApplication::processEvents(); // the editor closes once the event loop comes round
+  EXPECT_EQ(opened.count(), 0);
+  ASSERT_EQ(other.detailsView()->indexWidget(model.index(1, 0)), nullptr);
+  QTest::keyClick(other.currentView(), Qt::Key_Return);
+  QTest::keyClick(other.currentView(), Qt::Key_Enter, Qt::KeypadModifier);
+  QTest::keyClick(other.currentView(), Qt::Key_Backspace);
+  ASSERT_EQ(opened.count(), 2);
+  EXPECT_EQ(opened[0][0].toInt(), 1);
+  EXPECT_EQ(ups.count(), 1);
 }
 
 } // namespace

@@ -265,7 +265,11 @@ TEST(MainWindowCommands, TheDeleteKeyInAListGivesItsDeleteCommandWhereTheButtonW
   QTest::keyClick(m->lstLocalFileList->currentView(), Qt::Key_Delete);
   m->cmdDeleteRemoteFile->setEnabled(true);
   QTest::keyClick(m->lstRemoteFileList->currentView(), Qt::Key_Delete); // not connected
-  EXPECT_EQ(m->ran, QStringList{QStringLiteral("DeleteLocalFiles")});
+  // Backspace goes up where the up button would.
+  QTest::keyClick(m->lstLocalFileList->currentView(), Qt::Key_Backspace);
+  m->cmdUpFtp->setEnabled(true);
+  QTest::keyClick(m->lstRemoteFileList->currentView(), Qt::Key_Backspace); // not connected
+  EXPECT_EQ(m->ran, (QStringList{QStringLiteral("DeleteLocalFiles"), QStringLiteral("LocalGoUp")}));
 }
 
 TEST(MainWindowCommands, EveryControlIsInTheCommandTable) {
