@@ -326,6 +326,7 @@ void frmQue::ClearQue() {
   if (m_running) return;
   m_model->clear();
   SetTotal(0);
+  ShowStatus(QString());
 }
 
 void frmQue::RemoveSelection() {
@@ -397,8 +398,10 @@ void frmQue::AddFromFile(const QString& title, bool replace) {
   for (const QueueRow& row : loaded->rows) total = withBytes(total, byteCount(row.size));
   if (replace) m_model->clear();
   const std::vector<int> incomplete = loaded->incompleteRows;
+  const auto count = loaded->rows.size();
   m_model->append(std::move(loaded->rows));
   SetTotal(total);
+  ShowStatus((replace ? QStringLiteral("%1 row(s) loaded") : QStringLiteral("%1 row(s) appended")).arg(count));
   if (!incomplete.empty())
     m_services.prompts->message(
         this, kNoticeTitle,

@@ -199,10 +199,12 @@ TEST_F(QueueWindow, SaveLoadAndAppendThroughTheMenu) {
   EXPECT_EQ(QFileInfo(file).permissions() & (QFile::ReadGroup | QFile::ReadOther | QFile::WriteGroup), 0)
       << "the file is the owner's only";
   window->mnuFileClearQue->trigger();
+  EXPECT_EQ(window->lblStatus->text(), "") << "the save's line is no longer true";
   prompts.textAnswers = {file};
   window->mnuFileLoadQue->trigger();
   EXPECT_TRUE(model().rows() == rows);
   EXPECT_EQ(window->totalBytes(), 10) << "the loaded rows are counted, so running them ends at 0";
+  EXPECT_EQ(window->lblStatus->text(), "4 row(s) loaded") << "not the save's line any more";
 
   prompts.textAnswers = {file};
   window->mnuFileAppendQueFile->trigger();
