@@ -89,9 +89,7 @@ bool selectedFrom(const QString& text) { return settings::booleanFromText(text).
 bool keepDatesFrom(const QString& text) { return settings::booleanFromText(text).value_or(true); }
 
 QString checkText(const QCheckBox* box) { return box->isChecked() ? QStringLiteral("1") : QStringLiteral("0"); }
-QString optionText(const QRadioButton* option) {
-  return option->isChecked() ? QStringLiteral("True") : QStringLiteral("False");
-}
+QString optionText(const QRadioButton* option) { return settings::booleanText(option->isChecked()); }
 
 // The stored text of a key, or the dialog's own value for it when it is missing.
 QString stored(QLatin1String key, const char* missing) { return settings::value(key, QString::fromLatin1(missing)); }
@@ -188,7 +186,7 @@ void OptionsForm::BuildFtpTab(QWidget* page) {
   optDeleteLogOnStartup =
       named(new QRadioButton(QStringLiteral("Delete Log File on Startup?"), fraLogFile), "optDeleteLogOnStartup");
   optDeleteLogIfTooLarge =
-      named(new QRadioButton(QStringLiteral("Delete Log File if it Exceeds :"), fraLogFile), "optDeleteLogIfTooLarge");
+      named(new QRadioButton(QStringLiteral("Delete Log File if Larger Than :"), fraLogFile), "optDeleteLogIfTooLarge");
   txtLogFileSize = named(new QLineEdit(fraLogFile), "txtLogFileSize", QStringLiteral("Log file size in kb"));
   QLabel* lblKb = label(fraLogFile, "lblKb", QStringLiteral("kb"), nullptr);
   chkPasv = named(new QCheckBox(QStringLiteral("Use PASV Mode"), page), "chkPasv");
