@@ -33,10 +33,17 @@ std::optional<double> numberFromText(const QString& text) {
   return number;
 }
 
+namespace {
+const QLatin1String kTrue("True");
+const QLatin1String kFalse("False");
+} // namespace
+
+QString booleanText(bool on) { return on ? kTrue : kFalse; }
+
 std::optional<bool> booleanFromText(const QString& text) {
   const QString trimmed = text.trimmed();
-  if (trimmed.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0) return true;
-  if (trimmed.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0) return false;
+  if (trimmed.compare(kTrue, Qt::CaseInsensitive) == 0) return true;
+  if (trimmed.compare(kFalse, Qt::CaseInsensitive) == 0) return false;
   const std::optional<double> number = numberFromText(trimmed);
   if (!number) return std::nullopt;
   return *number != 0;

@@ -24,6 +24,8 @@ void setOptionControlReader(OptionControlReader reader);
 // number ("True"/"False", in any case, count as booleans; other numbers than 0 are true).
 std::optional<double> numberFromText(const QString& text);
 std::optional<bool> booleanFromText(const QString& text);
+// The text a boolean is stored as ("True" or "False"), as booleanFromText reads it back.
+QString booleanText(bool on);
 // The same for the stored value of a key.
 std::optional<double> storedNumber(const QString& key);
 std::optional<bool> storedBoolean(const QString& key);
