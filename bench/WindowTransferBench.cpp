@@ -31,6 +31,7 @@ class YesPrompts final : public tidewick::ui::UserPrompts {
 public:
   Button message(QWidget*, const QString&, const QString&, int, Icon) override { return Yes; }
   QString input(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
+  QString passwordInput(QWidget*, const QString&, const QString&) override { return {}; }
   QString openFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
   QString saveFileName(QWidget*, const QString&, const QString&, const QString&) override { return {}; }
   QString existingFolder(QWidget*, const QString&, const QString&) override { return {}; }
