@@ -6,7 +6,7 @@
 #   bench/queue.sh [BUILD_DIR]
 #
 # BUILD_DIR defaults to build-bench/ (configured as Release with -DTIDEWICK_BENCH=ON when it has
-# no queue_window_bench yet). The window and lftp run alternately (A B A B ...) and the median of
+# no queue_window_bench yet). The window and lftp run alternately (A B B A ...) and the median of
 # the per-pair ratios is reported; below 1.0 means the window was faster. The window's time is
 # that of Process Que, from the command until the last row is gone; lftp's is its whole process.
 # As in run.sh, both run as the anonymous user (locked into the server's root) and as a local user

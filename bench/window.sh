@@ -5,7 +5,7 @@
 #   bench/window.sh [BUILD_DIR]
 #
 # BUILD_DIR defaults to build-bench/ (configured as Release with -DTIDEWICK_BENCH=ON when it has
-# no window_transfer_bench yet). The window and its peer run alternately (A B A B ...) and the
+# no window_transfer_bench yet). The window and its peer run alternately (A B B A ...) and the
 # median of the per-pair ratios is reported; below 1.0 means the window was faster. The window's
 # time is that of the Download or Upload command, from the command to the end of the run (the
 # receiving pane listed again); the peers' is their whole process.
@@ -55,16 +55,21 @@ window() {
     { echo "$BENCH_NAME: window transfer failed: $*" >&2; tail -5 "$WORK/errors.log" >&2; exit 1; }
   sed -E 's/seconds=([0-9.]+) stall_ms=([0-9]+)/\1 \2/' <<<"$out"
 }
-# compare LABEL N PREPARE "WINDOW ARGS" PEER_CMD...: alternates the window and the peer N times.
+# compare LABEL N PREPARE "WINDOW ARGS" PEER_CMD...: alternates the window and the peer N times,
+# every other pair with the peer first.
 compare() {
   local label=$1 n=$2 prepare=$3 args=$4; shift 4
-  local tw=() stalls=() tp=()
-  for _ in $(seq "$n"); do
+  local tw=() stalls=() tp=() i
+  run_window() {
     $prepare
     read -r seconds stall <<<"$(window $args)"
     tw+=("$seconds"); stalls+=("$stall")
+  }
+  for i in $(seq "$n"); do
+    ((i % 2)) && run_window
     $prepare
     tp+=("$(elapsed "$@")")
+    ((i % 2)) || run_window
   done
   summary 46 window peer "$label" "$n" "${tw[@]}" "${tp[@]}" "${stalls[@]}"
 }
