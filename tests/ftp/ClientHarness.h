@@ -4,6 +4,7 @@
 
 #include "ftp/FtpClient.h"
 #include "ftp/FtpTypes.h"
+#include "support/QtPrint.h"
 
 #include <gtest/gtest.h>
 
@@ -15,15 +16,21 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QStringList>
+#include <QTemporaryDir>
 
+#include <algorithm>
 #include <cstdio>
 #include <functional>
 #include <vector>
 
 namespace tidewick::test {
 
+using ftp::FailureKind;
 using ftp::FtpClient;
 using ftp::FtpFailure;
+
+constexpr int NotConnected = 0;
+constexpr int Idle = 2;
 
 struct ListedItem {
   QString name;
@@ -73,19 +80,28 @@ public:
 
   // Runs `call` and returns the failure it raised (FailureKind::None and an empty text when none).
   template <typename Fn>
-  FtpFailure failureOf(Fn&& call) {
+  static FtpFailure failureOf(Fn&& call) {
     try {
       call();
     } catch (const FtpFailure& failure) {
       return failure;
     }
-    return FtpFailure(QString(), ftp::FailureKind::None);
+    return FtpFailure(QString(), FailureKind::None);
+  }
+
+  // Runs `call`; holds when it raised a failure of `kind` whose description contains each of `texts`.
+  template <typename Fn>
+  static ::testing::AssertionResult fails(Fn&& call, FailureKind kind, const QStringList& texts = {}) {
+    const FtpFailure failure = failureOf(call);
+    bool holds = failure.kind() == kind;
+    for (const QString& text : texts) holds = holds && failure.description().contains(text);
+    if (holds) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "failure " << failure.number() << ": "
+                                         << failure.description().toStdString();
   }
 
   bool logContains(const QString& text) const {
-    for (const QString& line : log)
-      if (line.contains(text)) return true;
-    return false;
+    return std::any_of(log.begin(), log.end(), [&](const QString& line) { return line.contains(text); });
   }
 
   // Lets queued events in until `done` holds or 10 s pass (a guard against hanging, not a timing).
@@ -94,6 +110,13 @@ public:
     timer.start();
     while (!done() && timer.elapsed() < 10000) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
     return done();
+  }
+
+  // Aborts the running transfer once its first bytes have been reported.
+  void abortOnFirstBytes() {
+    onProgress = [this] {
+      if (progress.back().bytes > 0) client.setAbort(true);
+    };
   }
 
   FtpClient& client;
@@ -117,9 +140,19 @@ public:
   QString accountAnswer;
 };
 
-inline int kindOf(const FtpFailure& failure) { return failure.number(); }
+// A client, what it reports, and a temporary folder of the test's own.
+class ClientTest : public ::testing::Test {
+protected:
+  void connectOk() {
+    ASSERT_NO_THROW(client.Connect());
+    ASSERT_EQ(client.CurrentState(), Idle);
+  }
+  QString local(const QString& name) const { return dir.filePath(name); }
 
-inline constexpr int failureNumber(tidewick::ftp::FailureKind kind) { return static_cast<int>(kind); }
+  QTemporaryDir dir;
+  FtpClient client;
+  ClientHarness harness{client};
+};
 
 inline QByteArray randomBytes(qsizetype size, quint32 seed) {
   QByteArray bytes(size, Qt::Uninitialized);
@@ -138,6 +171,11 @@ inline bool writeLocal(const QString& path, const QByteArray& content) {
 inline QByteArray readLocal(const QString& path) {
   QFile file(path);
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
+}
+
+// The names in a local folder, sorted, without "." and "..".
+inline QStringList entriesOf(const QString& path) {
+  return QDir(path).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
 }
 
 } // namespace tidewick::test

@@ -109,17 +109,14 @@ void FakeFtpServer::Control::closeData() {
 
 FakeFtpServer::FakeFtpServer() {
   m_listen = listenLoopback(&m_port);
-  on("USER", [](Control& c, const std::string&) { c.reply("331 Password required"); });
-  on("PASS", [](Control& c, const std::string&) { c.reply("230 Logged in"); });
-  on("SYST", [](Control& c, const std::string&) { c.reply("215 UNIX Type: L8"); });
-  on("FEAT", [](Control& c, const std::string&) { c.reply("500 FEAT not understood"); });
-  on("TYPE", [](Control& c, const std::string&) { c.reply("200 Type set"); });
-  on("PWD", [](Control& c, const std::string&) { c.reply("257 \"/\" is the current folder"); });
-  on("CWD", [](Control& c, const std::string&) { c.reply("250 Folder changed"); });
-  on("CDUP", [](Control& c, const std::string&) { c.reply("250 Folder changed"); });
-  on("NOOP", [](Control& c, const std::string&) { c.reply("200 NOOP ok"); });
-  on("ABOR", [](Control& c, const std::string&) { c.reply("226 ABOR ok"); });
-  on("REST", [](Control& c, const std::string&) { c.reply("350 Restarting"); });
+  // Verb, answer: enough for a plain session.
+  const char* defaults[] = {"USER", "331 Password required", "PASS", "230 Logged in",
+                            "SYST", "215 UNIX Type: L8",     "FEAT", "500 FEAT not understood",
+                            "TYPE", "200 Type set",          "PWD",  "257 \"/\" is the current folder",
+                            "CWD",  "250 Folder changed",    "CDUP", "250 Folder changed",
+                            "NOOP", "200 NOOP ok",           "ABOR", "226 ABOR ok",
+                            "REST", "350 Restarting"};
+  for (std::size_t i = 0; i < std::size(defaults); i += 2) answer(defaults[i], defaults[i + 1]);
   on("QUIT", [](Control& c, const std::string&) {
     c.reply("221 Bye");
     c.close();
@@ -177,6 +174,12 @@ FakeFtpServer::~FakeFtpServer() {
 }
 
 void FakeFtpServer::on(const std::string& verb, Handler handler) { m_handlers[verb] = std::move(handler); }
+
+void FakeFtpServer::answer(const std::string& verb, const std::string& line) {
+  on(verb, [line](Control& c, const std::string&) {
+    if (!line.empty()) c.reply(line);
+  });
+}
 
 std::vector<std::string> FakeFtpServer::transcript() const {
   std::lock_guard lock(m_mutex);

@@ -61,6 +61,8 @@ public:
   void setGreeting(const std::string& bytes) { m_greeting = bytes; }
   void setGreetingSlowly(bool slowly) { m_greetingSlowly = slowly; }
   void on(const std::string& verb, Handler handler);
+  // Answers `verb` with one fixed line ("" for no answer at all).
+  void answer(const std::string& verb, const std::string& line);
 
   // Served by the default LIST, RETR, STOR and APPE.
   std::string listing;

@@ -11,33 +11,22 @@
 #include "support/TestCertificates.h"
 #include "support/VsftpdFixture.h"
 
-#include <QTemporaryDir>
-
 using namespace tidewick::test;
 using tidewick::ftp::CertificateInfo;
-using tidewick::ftp::FailureKind;
 using tidewick::ftp::Security;
 
 namespace {
 
-const QString kUser = QStringLiteral("tlsuser");
-const QString kPassword = QStringLiteral("pw-never-in-clear");
+const QString kUser = "tlsuser";
+const QString kPassword = "pw-never-in-clear";
 
 // Certificates shared by the whole file: one self-signed, one from a test authority.
 struct Certificates {
   QTemporaryDir dir;
-  TestCertificate selfSigned;
-  TestCertificate authority;
-  TestCertificate signedByAuthority;
-  Certificates() {
-    selfSigned = makeCertificate(dir.path(), QStringLiteral("self"), {});
-    CertificateTerms ca;
-    ca.commonName = QStringLiteral("Tidewick test authority");
-    ca.addresses = {};
-    ca.authority = true;
-    authority = makeCertificate(dir.path(), QStringLiteral("ca"), ca);
-    signedByAuthority = makeCertificate(dir.path(), QStringLiteral("server"), {}, &authority);
-  }
+  TestCertificate selfSigned = makeCertificate(dir.path(), "self", {});
+  TestCertificate authority =
+      makeCertificate(dir.path(), "ca", {.commonName = "Tidewick test authority", .addresses = {}, .authority = true});
+  TestCertificate signedByAuthority = makeCertificate(dir.path(), "server", {}, &authority);
 };
 
 Certificates& certificates() {
@@ -63,7 +52,7 @@ struct TlsClient {
     client.setPassword(password);
     client.setSecurity(security);
     client.setProxyType(5);
-    client.setProxyAddress(QStringLiteral("127.0.0.1"));
+    client.setProxyAddress("127.0.0.1");
     client.setProxyPort(proxy.port());
     QObject::connect(&client, &FtpClient::CertificateNotTrusted, [this](const CertificateInfo& info, bool& answer) {
       asked.push_back(info);
@@ -71,8 +60,11 @@ struct TlsClient {
     });
   }
 
-  // What went out in clear, checked against everything that must not.
-  ::testing::AssertionResult nothingInClear(const std::vector<QByteArray>& secrets) const {
+  // What went out in clear, checked against the login (the commands with their blank: four
+  // letters alone turn up by chance in megabytes of ciphertext) and everything else that must not.
+  ::testing::AssertionResult nothingInClear(std::vector<QByteArray> secrets = {}, const QString& user = kUser,
+                                            const QString& password = kPassword) const {
+    secrets.insert(secrets.end(), {user.toUtf8(), password.toUtf8(), "USER ", "PASS "});
     const QByteArray wire = proxy.sent();
     for (const QByteArray& secret : secrets)
       if (wire.contains(secret)) return ::testing::AssertionFailure() << "sent in clear: " << secret.toStdString();
@@ -80,24 +72,18 @@ struct TlsClient {
   }
 };
 
-// The commands with their blank: four letters alone turn up by chance in megabytes of ciphertext.
-std::vector<QByteArray> loginSecrets(const QString& user = kUser, const QString& password = kPassword) {
-  return {user.toUtf8(), password.toUtf8(), QByteArrayLiteral("USER "), QByteArrayLiteral("PASS ")};
-}
-
 struct ServerCase {
   const char* name;
   bool implicit;
 };
 
+const auto kServerCases = ::testing::Values(ServerCase{"Explicit", false}, ServerCase{"Implicit", true});
+std::string caseName(const ::testing::TestParamInfo<ServerCase>& info) { return info.param.name; }
+
 class PyftpdlibTls : public ::testing::TestWithParam<ServerCase> {
 protected:
-  void SetUp() override {
-    ASSERT_FALSE(certificates().selfSigned.certificateFile.isEmpty());
-    ASSERT_TRUE(dir.isValid());
-  }
-
   std::unique_ptr<FtpServerFixture> startServer(const TestCertificate& certificate) {
+    EXPECT_FALSE(certificate.certificateFile.isEmpty());
     auto server = std::make_unique<FtpServerFixture>(FtpServerOptions{.users = {{kUser, kPassword}},
                                                                       .anonymous = false,
                                                                       .tlsCertificate = certificate.certificateFile,
@@ -118,55 +104,50 @@ protected:
 TEST_P(PyftpdlibTls, TransfersByteExactWithNothingInClear) {
   const auto server = startServer(certificates().selfSigned);
   const QByteArray content = randomBytes(3 * 1024 * 1024 + 17, 7);
-  server->writeFile(QStringLiteral("pub/down.bin"), content);
+  server->writeFile("pub/down.bin", content);
 
-  TlsClient c(QStringLiteral("127.0.0.1"), server->port(), security());
+  TlsClient c("127.0.0.1", server->port(), security());
   ASSERT_NO_THROW(c.client.Connect());
-  EXPECT_TRUE(c.client.Encryption().startsWith(QStringLiteral("TLSv1."))) << c.client.Encryption().toStdString();
-  EXPECT_TRUE(c.harness.logContains(QStringLiteral("The connection is encrypted: ") + c.client.Encryption()));
+  EXPECT_TRUE(c.client.Encryption().startsWith("TLSv1.")) << c.client.Encryption().toStdString();
+  EXPECT_TRUE(c.harness.logContains("The connection is encrypted: " + c.client.Encryption()));
 
   // The self-signed certificate is put to the user once, with what they need to judge it.
   ASSERT_EQ(c.asked.size(), 1u);
   const CertificateInfo& asked = c.asked.front();
   EXPECT_EQ(asked.sha256, certificates().selfSigned.sha256);
   EXPECT_EQ(asked.port, server->port());
-  EXPECT_TRUE(asked.subject.contains(QStringLiteral("CN=Tidewick test server"))) << asked.subject.toStdString();
+  EXPECT_TRUE(asked.subject.contains("CN=Tidewick test server")) << asked.subject.toStdString();
   EXPECT_EQ(asked.issuer, asked.subject);
   EXPECT_LT(asked.validFrom, QDateTime::currentDateTimeUtc());
   EXPECT_GT(asked.validUntil, QDateTime::currentDateTimeUtc().addDays(300));
   ASSERT_EQ(asked.problems.size(), 1);
-  EXPECT_TRUE(asked.problems[0].contains(QStringLiteral("self-signed"))) << asked.problems[0].toStdString();
+  EXPECT_TRUE(asked.problems[0].contains("self-signed")) << asked.problems[0].toStdString();
 
   // Three data connections, each resuming the control connection's session.
-  c.client.ChangeCurrentFolder(QStringLiteral("/pub"));
+  c.client.ChangeCurrentFolder("/pub");
   const auto items = c.client.GetFolderContents();
   ASSERT_EQ(items.size(), 1u);
   EXPECT_EQ(items[0].size, content.size());
-  const QString local = dir.filePath(QStringLiteral("down.bin"));
-  ASSERT_NO_THROW(c.client.ReceiveFile(QStringLiteral("down.bin"), 0, local));
+  const QString local = dir.filePath("down.bin");
+  ASSERT_NO_THROW(c.client.ReceiveFile("down.bin", 0, local));
   EXPECT_EQ(readLocal(local), content);
-  ASSERT_NO_THROW(c.client.SendFile(local, 0, QStringLiteral("up.bin"), false));
-  EXPECT_EQ(server->readFile(QStringLiteral("pub/up.bin")), content);
+  ASSERT_NO_THROW(c.client.SendFile(local, 0, "up.bin", false));
+  EXPECT_EQ(server->readFile("pub/up.bin"), content);
   c.client.Disconnect();
   EXPECT_TRUE(c.client.Encryption().isEmpty());
 
   EXPECT_GE(c.proxy.connections(), 4);
-  auto secrets = loginSecrets();
-  secrets.push_back(content.mid(1000, 64));
-  secrets.push_back(QByteArrayLiteral("down.bin"));
-  EXPECT_TRUE(c.nothingInClear(secrets));
+  EXPECT_TRUE(c.nothingInClear({content.mid(1000, 64), "down.bin"}));
 }
 
 TEST_P(PyftpdlibTls, RefusedCertificateEndsTheConnectionBeforeTheLogin) {
   const auto server = startServer(certificates().selfSigned);
-  TlsClient c(QStringLiteral("127.0.0.1"), server->port(), security());
+  TlsClient c("127.0.0.1", server->port(), security());
   c.trust = false;
-  const auto failure = c.harness.failureOf([&] { c.client.Connect(); });
-  EXPECT_EQ(kindOf(failure), failureNumber(FailureKind::CertificateRejected)) << failure.description().toStdString();
-  EXPECT_TRUE(failure.description().contains(QStringLiteral("self-signed"))) << failure.description().toStdString();
-  EXPECT_EQ(c.client.CurrentState(), 0);
-  EXPECT_FALSE(server->receivedCommands().contains(QStringLiteral("USER ") + kUser));
-  EXPECT_TRUE(c.nothingInClear(loginSecrets()));
+  EXPECT_TRUE(c.harness.fails([&] { c.client.Connect(); }, FailureKind::CertificateRejected, {"self-signed"}));
+  EXPECT_EQ(c.client.CurrentState(), NotConnected);
+  EXPECT_FALSE(server->receivedCommands().contains("USER " + kUser));
+  EXPECT_TRUE(c.nothingInClear());
 }
 
 TEST_P(PyftpdlibTls, AuthorityKnownToTheSystemAsksNothingButTheHostNameMustMatch) {
@@ -175,49 +156,42 @@ TEST_P(PyftpdlibTls, AuthorityKnownToTheSystemAsksNothingButTheHostNameMustMatch
   const QByteArray saved = qgetenv("SSL_CERT_FILE");
   qputenv("SSL_CERT_FILE", certificates().authority.certificateFile.toUtf8());
   {
-    TlsClient c(QStringLiteral("127.0.0.1"), server->port(), security());
+    TlsClient c("127.0.0.1", server->port(), security());
     ASSERT_NO_THROW(c.client.Connect());
     EXPECT_TRUE(c.asked.empty());
-    c.client.Disconnect();
   }
   {
     // Reached as "localhost" the same certificate is not for the host; the name goes out in SNI.
-    TlsClient c(QStringLiteral("localhost"), server->port(), security());
+    TlsClient c("localhost", server->port(), security());
     c.trust = false;
-    const auto failure = c.harness.failureOf([&] { c.client.Connect(); });
-    EXPECT_EQ(kindOf(failure), failureNumber(FailureKind::CertificateRejected));
+    EXPECT_TRUE(c.harness.fails([&] { c.client.Connect(); }, FailureKind::CertificateRejected));
     ASSERT_EQ(c.asked.size(), 1u);
-    EXPECT_EQ(c.asked[0].problems, QStringList{QStringLiteral("The certificate is not for the host localhost")});
+    EXPECT_EQ(c.asked[0].problems, QStringList{"The certificate is not for the host localhost"});
     EXPECT_TRUE(c.proxy.sent().contains("localhost"));
-    EXPECT_TRUE(c.nothingInClear(loginSecrets()));
+    EXPECT_TRUE(c.nothingInClear());
   }
   if (saved.isNull()) qunsetenv("SSL_CERT_FILE");
   else qputenv("SSL_CERT_FILE", saved);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tls, PyftpdlibTls,
-                         ::testing::Values(ServerCase{"Explicit", false}, ServerCase{"Implicit", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tls, PyftpdlibTls, kServerCases, caseName);
 
 // A server without TLS: "Require" never sends the login, "if available" goes on in clear and says so.
 TEST(PlainServerTls, RequireSendsNoLoginAndIfAvailableGoesOnInClear) {
   FtpServerFixture server(FtpServerOptions{.users = {{kUser, kPassword}}, .anonymous = false});
   ASSERT_TRUE(server.start());
   {
-    TlsClient c(QStringLiteral("127.0.0.1"), server.port(), Security::TlsRequired);
-    const auto failure = c.harness.failureOf([&] { c.client.Connect(); });
-    EXPECT_EQ(kindOf(failure), failureNumber(FailureKind::TlsFailed)) << failure.description().toStdString();
-    EXPECT_TRUE(failure.description().contains(QStringLiteral("without sending the user name or the password")));
-    EXPECT_EQ(c.client.CurrentState(), 0);
-    EXPECT_TRUE(c.nothingInClear(loginSecrets()));
+    TlsClient c("127.0.0.1", server.port(), Security::TlsRequired);
+    EXPECT_TRUE(c.harness.fails([&] { c.client.Connect(); }, FailureKind::TlsFailed,
+                                {"without sending the user name or the password"}));
+    EXPECT_EQ(c.client.CurrentState(), NotConnected);
+    EXPECT_TRUE(c.nothingInClear());
   }
-  EXPECT_EQ(server.receivedCommands(), QStringList{QStringLiteral("AUTH TLS")});
-  {
-    TlsClient c(QStringLiteral("127.0.0.1"), server.port(), Security::TlsIfAvailable);
-    ASSERT_NO_THROW(c.client.Connect());
-    EXPECT_TRUE(c.client.Encryption().isEmpty());
-    EXPECT_TRUE(c.harness.logContains(QStringLiteral("The connection is not encrypted")));
-  }
+  EXPECT_EQ(server.receivedCommands(), QStringList{"AUTH TLS"});
+  TlsClient c("127.0.0.1", server.port(), Security::TlsIfAvailable);
+  ASSERT_NO_THROW(c.client.Connect());
+  EXPECT_TRUE(c.client.Encryption().isEmpty());
+  EXPECT_TRUE(c.harness.logContains("The connection is not encrypted"));
 }
 
 // vsftpd refuses a data connection that does not resume the control connection's session, and an
@@ -229,10 +203,7 @@ TEST_P(VsftpdTls, ListsUploadsAndDownloadsByteExact) {
       VsftpdOptions{certificates().selfSigned.certificateFile, certificates().selfSigned.keyFile, GetParam().implicit});
   ASSERT_TRUE(vsftpd.start());
   const QByteArray content = randomBytes(5 * 1024 * 1024 + 1, 11);
-  {
-    QFile file(vsftpd.root() + QStringLiteral("/down.bin"));
-    ASSERT_TRUE(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
-  }
+  ASSERT_TRUE(writeLocal(vsftpd.root() + "/down.bin", content));
   QTemporaryDir dir;
   TlsClient c(vsftpd.host(), vsftpd.port(), GetParam().implicit ? Security::TlsImplicit : Security::TlsRequired,
               VsftpdFixture::userName(), VsftpdFixture::password());
@@ -242,23 +213,17 @@ TEST_P(VsftpdTls, ListsUploadsAndDownloadsByteExact) {
   QStringList names;
   for (const auto& item : c.client.GetFolderContents()) names << item.name;
   names.sort();
-  EXPECT_EQ(names, (QStringList{QStringLiteral("down.bin"), QStringLiteral("incoming")}));
-  const QString local = dir.filePath(QStringLiteral("down.bin"));
-  ASSERT_NO_THROW(c.client.ReceiveFile(QStringLiteral("down.bin"), 0, local));
+  EXPECT_EQ(names, (QStringList{"down.bin", "incoming"}));
+  const QString local = dir.filePath("down.bin");
+  ASSERT_NO_THROW(c.client.ReceiveFile("down.bin", 0, local));
   EXPECT_EQ(readLocal(local), content);
-  c.client.ChangeCurrentFolder(QStringLiteral("/incoming"));
-  ASSERT_NO_THROW(c.client.SendFile(local, 0, QStringLiteral("up.bin"), false));
-  ASSERT_NO_THROW(c.client.ReceiveFile(QStringLiteral("up.bin"), 0, dir.filePath(QStringLiteral("back.bin"))));
-  EXPECT_EQ(readLocal(dir.filePath(QStringLiteral("back.bin"))), content);
-  QFile uploaded(vsftpd.root() + QStringLiteral("/incoming/up.bin"));
-  ASSERT_TRUE(uploaded.open(QIODevice::ReadOnly));
-  EXPECT_EQ(uploaded.readAll(), content);
+  c.client.ChangeCurrentFolder("/incoming");
+  ASSERT_NO_THROW(c.client.SendFile(local, 0, "up.bin", false));
+  ASSERT_NO_THROW(c.client.ReceiveFile("up.bin", 0, dir.filePath("back.bin")));
+  EXPECT_EQ(readLocal(dir.filePath("back.bin")), content);
+  EXPECT_EQ(readLocal(vsftpd.root() + "/incoming/up.bin"), content);
   c.client.Disconnect();
-
-  auto secrets = loginSecrets(VsftpdFixture::userName(), VsftpdFixture::password());
-  secrets.push_back(content.mid(4096, 64));
-  EXPECT_TRUE(c.nothingInClear(secrets));
+  EXPECT_TRUE(c.nothingInClear({content.mid(4096, 64)}, VsftpdFixture::userName(), VsftpdFixture::password()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Tls, VsftpdTls, ::testing::Values(ServerCase{"Explicit", false}, ServerCase{"Implicit", true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Tls, VsftpdTls, kServerCases, caseName);
