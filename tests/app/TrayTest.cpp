@@ -26,11 +26,11 @@ public:
   FakeArea(std::shared_ptr<QStringList> calls, bool available) : m_calls(std::move(calls)), m_available(available) {}
   bool isAvailable() const override { return m_available; }
   void add(const QIcon& icon, const QString& tip) override {
-    *m_calls << QStringLiteral("add ") + tip + (icon.isNull() ? QStringLiteral(" without picture") : QString());
+    *m_calls << "add " + tip + (icon.isNull() ? " without picture" : QString());
     m_added = true;
   }
   void remove() override {
-    *m_calls << QStringLiteral("remove");
+    *m_calls << "remove";
     m_added = false;
   }
   bool isAdded() const override { return m_added; }
@@ -50,8 +50,8 @@ struct TrayMain {
   FakeArea* area = nullptr;
   int ended = 0;
 
-  explicit TrayMain(bool trayAvailable = true, QStringList args = {QStringLiteral("tidewick")}) {
-    home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
+  explicit TrayMain(bool trayAvailable = true, QStringList args = {"tidewick"}) {
+    home.setSetting("SHOW CONNECTION ON STARTUP", "0");
     window = std::make_unique<frmMain>(prompts, args);
     auto fake = std::make_unique<FakeArea>(calls, trayAvailable);
     area = fake.get();
@@ -65,40 +65,47 @@ struct TrayMain {
   }
 };
 
-const QStringList kAddedAndRemoved = {QStringLiteral("add Tidewick"), QStringLiteral("remove")};
-
-TEST(TrayIcon, AddedAfterTheConnectionDialogOfTheStartAndRemovedOnEveryWayOut) {
+TEST(TrayIcon, AddedAfterTheStartsConnectionDialogShowsOrHidesTheWindowAndGoesOnEveryWayOut) {
   {
     TrayMain m;
-    m.home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("1"));
-    QStringList whileDialogOpen = {QStringLiteral("not asked")};
+    m.home.setSetting("SHOW CONNECTION ON STARTUP", "1");
+    QStringList whileDialogOpen = {"not asked"};
     m.prompts.modalAnswers.push_back([&](QDialog*) {
       whileDialogOpen = *m.calls;
       return int(QDialog::Rejected);
     });
     m.start();
     EXPECT_TRUE(whileDialogOpen.isEmpty()) << "the icon comes after the start's connection dialog";
-    EXPECT_EQ(*m.calls, QStringList{QStringLiteral("add Tidewick")});
+    EXPECT_EQ(*m.calls, QStringList{"add Tidewick"});
     EXPECT_TRUE(m.window->HasTrayIcon());
+
+    // Show / Hide in the icon's menu flips the window; the right button opens that menu.
+    QAction* showHide = m.window->menuEntry("mnuPopupShow");
+    for (bool shown : {false, true, false, true}) {
+      showHide->trigger();
+      EXPECT_EQ(m.window->isVisible(), shown);
+      EXPECT_FALSE(m.window->isMinimized());
+    }
+
+    m.area->press(NotificationArea::Click::Right);
+    EXPECT_TRUE(m.window->mnuPopup->isVisible());
+    m.window->mnuPopup->hide();
+    EXPECT_EQ(m.ended, 0);
   }
 
-  struct WayOut {
-    const char* name;
-    std::function<void(frmMain&)> leave;
-  };
-  const WayOut ways[] = {
+  const std::pair<const char*, std::function<void(frmMain&)>> ways[] = {
       {"close box", [](frmMain& w) { w.close(); }},
-      {"Exit in the menu bar", [](frmMain& w) { w.menuEntry(QStringLiteral("mnuConnectionExit"))->trigger(); }},
-      {"Exit in the icon's menu", [](frmMain& w) { w.menuEntry(QStringLiteral("mnuPopupExit"))->trigger(); }},
+      {"Exit in the menu bar", [](frmMain& w) { w.menuEntry("mnuConnectionExit")->trigger(); }},
+      {"Exit in the icon's menu", [](frmMain& w) { w.menuEntry("mnuPopupExit")->trigger(); }},
       {"F4", [](frmMain& w) { QTest::keyClick(&w, Qt::Key_F4); }},
       {"the window going without its unload", [](frmMain&) {}},
   };
-  for (const WayOut& way : ways) {
+  for (const auto& [name, leave] : ways) {
     TrayMain m;
     m.start();
-    way.leave(*m.window);
+    leave(*m.window);
     m.window.reset();
-    EXPECT_EQ(*m.calls, kAddedAndRemoved) << way.name;
+    EXPECT_EQ(*m.calls, (QStringList{"add Tidewick", "remove"})) << name;
   }
 }
 
@@ -108,8 +115,8 @@ TEST(TrayIcon, MinimizingOrTheStartupSwitchHidesOnlyWhileAnIconCanBringTheWindow
   for (bool trayAvailable : {true, false})
     for (bool startupSwitch : {false, true}) {
       SCOPED_TRACE(std::string("tray ") + (trayAvailable ? "yes" : "no") + (startupSwitch ? ", /STARTUP" : ""));
-      QStringList args = {QStringLiteral("tidewick")};
-      if (startupSwitch) args << QStringLiteral("/STARTUP");
+      QStringList args = {"tidewick"};
+      if (startupSwitch) args << "/STARTUP";
       TrayMain m(trayAvailable, args);
       m.start();
       if (!startupSwitch) {
@@ -130,22 +137,6 @@ TEST(TrayIcon, MinimizingOrTheStartupSwitchHidesOnlyWhileAnIconCanBringTheWindow
       EXPECT_TRUE(m.window->isVisible());
       EXPECT_FALSE(m.window->isMinimized());
     }
-}
-
-TEST(TrayIcon, ShowHideFlipsVisibilityAndTheRightButtonOpensTheMenu) {
-  TrayMain m;
-  m.start();
-  QAction* showHide = m.window->menuEntry(QStringLiteral("mnuPopupShow"));
-  for (bool shown : {false, true, false, true}) {
-    showHide->trigger();
-    EXPECT_EQ(m.window->isVisible(), shown);
-    EXPECT_FALSE(m.window->isMinimized());
-  }
-
-  m.area->press(NotificationArea::Click::Right);
-  EXPECT_TRUE(m.window->mnuPopup->isVisible());
-  m.window->mnuPopup->hide();
-  EXPECT_EQ(m.ended, 0);
 }
 
 } // namespace

@@ -13,6 +13,7 @@
 #include "support/TempHome.h"
 
 #include <QDialog>
+#include <QFile>
 #include <QPushButton>
 #include <QTemporaryDir>
 
@@ -23,30 +24,32 @@
 class ConnectedMain : public ::testing::Test {
 protected:
   void SetUp() override {
-    server.writeFile(QStringLiteral("readme.txt"), "read me\n");
-    server.writeFile(QStringLiteral("a.txt"), "a");
-    server.writeFile(QStringLiteral("b/inside.txt"), "b");
+    server.writeFile("readme.txt", "read me\n");
+    server.writeFile("a.txt", "a");
+    server.writeFile("b/inside.txt", "b");
     ASSERT_TRUE(server.start());
-    temp.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-    temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
-    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    temp.setSettings({{"SHOW CONNECTION ON STARTUP", "0"}, {"ADD TO STARTUP", "0"}});
+    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{"tidewick"});
     window->setEndProgram([] {});
     window->Load();
-    window->Connection = {server.host(), QString::number(server.port()), QStringLiteral("demo"), QStringLiteral("demo"),
-                          false};
+    window->Connection = {server.host(), QString::number(server.port()), "demo", "demo", false};
     prompts.modalAnswers.push_back([](QDialog* d) {
-      d->findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
+      d->findChild<QPushButton*>("cmdConnect")->click();
       return d->result();
     });
     window->ConnectWithDialog();
     ASSERT_EQ(window->ftp().CurrentState(), 2);
-    ASSERT_TRUE(window->localPane()->ChangeCurrentLocalFolder(local.path() + QLatin1Char('/')));
+    ASSERT_TRUE(window->localPane()->ChangeCurrentLocalFolder(local.path() + '/'));
     prompts.clear();
     sentBefore = server.receivedCommands().size();
   }
 
   // The command lines the server received since the window logged in.
   QStringList sent() const { return server.receivedCommands().mid(sentBefore); }
+  void writeLocal(const QString& name, const QByteArray& bytes) const {
+    QFile file(local.filePath(name));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size());
+  }
   QStringList logLines() const {
     QStringList lines;
     for (int i = 0; i < window->logList()->count(); ++i) lines << window->logList()->line(i);

@@ -25,12 +25,12 @@ QStringList unnamedControls(QWidget* window) {
   QStringList unnamed;
   for (QWidget* widget : window->findChildren<QWidget*>())
     if (tidewick::ui::isNamedControl(widget, window) && accessible(widget)->text(QAccessible::Name).isEmpty())
-      unnamed << QString::fromLatin1(widget->metaObject()->className()) + QLatin1Char(' ') + widget->objectName() +
-                     QLatin1Char(' ') + widget->parentWidget()->objectName();
+      unnamed << QString::fromLatin1(widget->metaObject()->className()) + ' ' + widget->objectName() + ' ' +
+                     widget->parentWidget()->objectName();
   return unnamed;
 }
 
-TEST(Accessibility, EveryControlHasAName) {
+TEST(Accessibility, EveryControlHasANameTheLogItsLinesAndAListOnlyTheViewItShows) {
   LoadedMain m;
   EXPECT_EQ(unnamedControls(m.window.get()), QStringList());
   tidewick::sites::frmConnectionInfo dialog(m.prompts);
@@ -40,15 +40,12 @@ TEST(Accessibility, EveryControlHasAName) {
   // carries the name.
   EXPECT_EQ(accessible(m->cboRemotePath->lineEdit())->text(QAccessible::Name), "Remote Directory");
   for (QToolBar* bar : m->findChildren<QToolBar*>())
-    EXPECT_FALSE(accessible(bar)->text(QAccessible::Name).startsWith(QLatin1String("Toolbar")))
-        << accessible(bar)->text(QAccessible::Name).toStdString() << " " << bar->accessibleName().toStdString();
-}
+    EXPECT_FALSE(accessible(bar)->text(QAccessible::Name).startsWith("Toolbar"))
+        << accessible(bar)->text(QAccessible::Name).toStdString();
 
-TEST(Accessibility, TheLogExposesItsLinesAndAListOnlyTheViewItShows) {
-  LoadedMain m;
+  // The log exposes its lines; a file list only the view it shows.
   m->show();
-  for (const char* line : {"220 Welcome", "Error: refused", "Remote path now up one folder."})
-    m->DisplayMessage(QString::fromLatin1(line));
+  for (const char* line : {"220 Welcome", "Error: refused", "Remote path now up one folder."}) m->DisplayMessage(line);
   QCoreApplication::processEvents();
   QAccessibleInterface* log = accessible(m->logList());
   EXPECT_EQ(log->role(), QAccessible::List);

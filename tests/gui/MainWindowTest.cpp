@@ -1,6 +1,5 @@
-// The main window's shell: shortcuts, menus, toolbars and buttons reaching their commands, the
-// enabling of commands by connection state, the View toggles, the transfer mode, the arrangement
-// of the controls and their proportions when the window is resized, and the pictures.
+// The main window's shell: every control reaching its command, enabling by connection state, the
+// View toggles, the transfer mode, proportional resizing and the pictures.
 #include "RecordingMain.h"
 
 #include "browse/FilePaneView.h"
@@ -35,45 +34,6 @@ void activate(QWidget* window) {
   window->show();
   window->activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(window));
-}
-
-QList<QAction*> allEntries(const QMenu* menu) {
-  QList<QAction*> out;
-  for (QAction* action : menu->actions()) {
-    if (action->isSeparator()) continue;
-    if (action->menu()) out += allEntries(action->menu());
-    else out.append(action);
-  }
-  return out;
-}
-
-TEST(MainWindowCommands, AltKeysOpenTheMenusEvenWhereAButtonSharesTheLetter) {
-  LoadedMain m;
-  activate(m.window.get());
-  EXPECT_EQ(m->cmdConnect->text(), "&Connect");
-  QTest::keyClick(m.window.get(), Qt::Key_C, Qt::AltModifier);
-  EXPECT_TRUE(m->miConnection->isVisible());
-  m->miConnection->hide();
-  EXPECT_TRUE(m->ran.isEmpty());
-  QTest::keyClick(m.window.get(), Qt::Key_D, Qt::AltModifier); // "&Disconnect" is disabled while disconnected
-  m->SetAbortEnabled(true);
-  QSignalSpy clicked(m->cmdAbort, &QPushButton::clicked);
-  QTest::keyClick(m.window.get(), Qt::Key_A, Qt::AltModifier);
-  ASSERT_TRUE(clicked.count() || clicked.wait()) << "a button's own letter still presses it";
-  EXPECT_EQ(m->ran, QStringList{QStringLiteral("Abort")});
-}
-
-TEST(MainWindowCommands, ShortcutsOfDisabledEntriesDoNothing) {
-  LoadedMain m;
-  activate(m.window.get());
-  m->SetConnectedState(true);
-  QTest::keyClick(m.window.get(), Qt::Key_F8);
-  m->SetConnectedState(false);
-  QTest::keyClick(m.window.get(), Qt::Key_F9);
-  QTest::keySequence(m.window.get(), QKeySequence(Qt::CTRL | Qt::Key_U));
-  // Download stands in the Remote menu, which is disabled as a whole.
-  QTest::keySequence(m.window.get(), QKeySequence(Qt::CTRL | Qt::Key_D));
-  EXPECT_TRUE(m->ran.isEmpty()) << m->ran.join(QLatin1Char(',')).toStdString();
 }
 
 // ---- every command and the places that run it
@@ -147,9 +107,8 @@ struct Command {
 
 std::vector<Command> commands() {
   std::vector<Command> out;
-  for (const QString& row : QString::fromLatin1(kCommands).split(QLatin1Char(';')))
-    out.push_back({row.section(QLatin1Char('='), 0, 0).trimmed(),
-                   row.section(QLatin1Char('='), 1).split(QLatin1Char(' '), Qt::SkipEmptyParts)});
+  for (const QString& row : QString::fromLatin1(kCommands).split(';'))
+    out.push_back({row.section('=', 0, 0).trimmed(), row.section('=', 1).split(' ', Qt::SkipEmptyParts)});
   return out;
 }
 
@@ -166,18 +125,14 @@ QToolBar* toolbar(const frmMain& w, const QString& place, QChar mark) {
   return w.findChild<QToolBar*>(place.section(mark, 0, 0));
 }
 
-bool isDispatchKey(const QString& place) { return place.contains(QLatin1Char('!')); }
-bool isToolbarButton(const QString& place) {
-  return place.contains(QLatin1Char(':')) || place.contains(QLatin1Char('#'));
-}
+bool isDispatchKey(const QString& place) { return place.contains('!'); }
+bool isToolbarButton(const QString& place) { return place.contains(':') || place.contains('#'); }
 
 // The action or widget a place names, as the rows and the state table write them; for a shortcut,
 // the entry that carries it; nullptr for a dispatch key.
 QObject* controlOf(const frmMain& w, const QString& place) {
-  if (place.contains(QLatin1Char(':')))
-    return frmMain::ToolbarButton(toolbar(w, place, QLatin1Char(':')), place.section(QLatin1Char(':'), 1));
-  if (place.contains(QLatin1Char('#')))
-    return frmMain::ToolbarButtonAt(toolbar(w, place, QLatin1Char('#')), place.section(QLatin1Char('#'), 1).toInt());
+  if (place.contains(':')) return frmMain::ToolbarButton(toolbar(w, place, ':'), place.section(':', 1));
+  if (place.contains('#')) return frmMain::ToolbarButtonAt(toolbar(w, place, '#'), place.section('#', 1).toInt());
   if (isDispatchKey(place)) return nullptr;
   if (QAction* entry = w.menuEntry(place)) return entry;
   if (auto* widget = w.findChild<QWidget*>(place)) return widget;
@@ -206,11 +161,11 @@ bool isEnabled(const QObject* control) {
 void run(LoadedMain& m, const QString& place) {
   frmMain& w = *m.window;
   if (isDispatchKey(place)) {
-    const QString key = place.section(QLatin1Char('!'), 1);
-    if (place.startsWith(QLatin1String("Toolbar2"))) w.Toolbar2_ButtonClick(key);
+    const QString key = place.section('!', 1);
+    if (place.startsWith("Toolbar2")) w.Toolbar2_ButtonClick(key);
     else w.Toolbar3_ButtonClick(key);
   } else if (isToolbarButton(place)) {
-    QToolBar* bar = toolbar(w, place, place.contains(QLatin1Char(':')) ? QLatin1Char(':') : QLatin1Char('#'));
+    QToolBar* bar = toolbar(w, place, place.contains(':') ? ':' : '#');
     QTest::mouseClick(bar->widgetForAction(static_cast<QAction*>(controlOf(w, place))), Qt::LeftButton);
   } else if (QAction* entry = w.menuEntry(place)) {
     entry->trigger();
@@ -247,32 +202,51 @@ TEST(MainWindowCommands, EveryPlaceRunsItsCommandAndNothingElse) {
       const int lines = m->logList()->count();
       run(m, place);
       QStringList effect = m->ran;
-      if (m.ended != ended) effect << QStringLiteral("end");
-      EXPECT_EQ(effect.join(QLatin1Char(',')), command.effect);
+      if (m.ended != ended) effect << "end";
+      EXPECT_EQ(effect.join(','), command.effect);
       EXPECT_EQ(m.prompts.asked.size(), asked) << "nothing asked";
       EXPECT_EQ(m->logList()->count(), lines) << "nothing logged";
     }
   }
 }
 
-TEST(MainWindowCommands, TheDeleteKeyInAListGivesItsDeleteCommandWhereTheButtonWould) {
+TEST(MainWindowCommands, KeysReachOnlyEnabledCommandsAndAltKeysOpenMenusBeforeButtons) {
   LoadedMain m;
-  activate(m.window.get());
+  QWidget* w = m.window.get();
+  activate(w);
+  QTest::keyClick(w, Qt::Key_C, Qt::AltModifier); // the Connection menu and "&Connect" share the letter
+  EXPECT_TRUE(m->miConnection->isVisible());
+  m->miConnection->hide();
+  QTest::keyClick(w, Qt::Key_D, Qt::AltModifier); // "&Disconnect" is disabled while disconnected
+  m->SetConnectedState(true);
+  QTest::keyClick(w, Qt::Key_F8);
+  m->SetConnectedState(false);
+  QTest::keyClick(w, Qt::Key_F9);
+  QTest::keySequence(w, QKeySequence(Qt::CTRL | Qt::Key_U));
+  QTest::keySequence(w, QKeySequence(Qt::CTRL | Qt::Key_D)); // in the Remote menu, disabled as a whole
+  EXPECT_TRUE(m->ran.isEmpty()) << m->ran.join(',').toStdString();
+
+  // Delete and Backspace in a list give its delete and up commands where the buttons would.
   m->cmdDeleteLocalFile->setEnabled(false);
   QTest::keyClick(m->lstLocalFileList->currentView(), Qt::Key_Delete);
-  EXPECT_TRUE(m->ran.isEmpty()) << "nothing while the delete button is disabled";
   m->cmdDeleteLocalFile->setEnabled(true);
   QTest::keyClick(m->lstLocalFileList->currentView(), Qt::Key_Delete);
   m->cmdDeleteRemoteFile->setEnabled(true);
   QTest::keyClick(m->lstRemoteFileList->currentView(), Qt::Key_Delete); // not connected
-  // Backspace goes up where the up button would.
   QTest::keyClick(m->lstLocalFileList->currentView(), Qt::Key_Backspace);
   m->cmdUpFtp->setEnabled(true);
   QTest::keyClick(m->lstRemoteFileList->currentView(), Qt::Key_Backspace); // not connected
-  EXPECT_EQ(m->ran, (QStringList{QStringLiteral("DeleteLocalFiles"), QStringLiteral("LocalGoUp")}));
+  EXPECT_EQ(m->ran, (QStringList{"DeleteLocalFiles", "LocalGoUp"}));
+
+  m->ran.clear();
+  m->SetAbortEnabled(true);
+  QSignalSpy clicked(m->cmdAbort, &QPushButton::clicked);
+  QTest::keyClick(w, Qt::Key_A, Qt::AltModifier);
+  ASSERT_TRUE(clicked.count() || clicked.wait()) << "a button's own letter still presses it";
+  EXPECT_EQ(m->ran, QStringList{"Abort"});
 }
 
-TEST(MainWindowCommands, EveryControlIsInTheCommandTable) {
+TEST(MainWindowCommands, EveryControlIsInTheCommandTableAndEachViewShowsInItsOwnList) {
   LoadedMain m;
   std::set<QObject*> tabled;
   for (const Command& command : commands()) {
@@ -285,21 +259,17 @@ TEST(MainWindowCommands, EveryControlIsInTheCommandTable) {
   }
 
   std::vector<QObject*> controls;
-  for (QMenu* menu :
-       {m->miConnection, m->miTransfer, m->miLocal, m->miRemote, m->mnuTools, m->mnuView, m->mnuHelp, m->mnuPopup})
-    for (QAction* entry : allEntries(menu))
-      if (!kOwnAction.count(entry->objectName())) controls.push_back(entry);
+  for (QMenu* menu : menusOf(*m.window))
+    for (QAction* entry : entriesOf(menu))
+      if (!entry->menu() && !kOwnAction.count(entry->objectName())) controls.push_back(entry);
   for (QToolBar* bar : m->findChildren<QToolBar*>())
     for (QAction* button : bar->actions())
       if (!button->isSeparator()) controls.push_back(button);
   for (QPushButton* button : m->findChildren<QPushButton*>())
-    if (button->objectName().startsWith(QLatin1String("cmd"))) controls.push_back(button);
+    if (button->objectName().startsWith("cmd")) controls.push_back(button);
   for (QObject* control : controls) EXPECT_TRUE(tabled.count(control)) << control->objectName().toStdString();
-}
 
-// The rows above show which view each entry and button asks for; here each view shows in its own list.
-TEST(MainWindowCommands, EachViewNumberShowsItsViewInItsOwnList) {
-  LoadedMain m;
+  // The rows show which view each entry and button asks for; here each view shows in its own list.
   using Mode = FilePaneView::ViewMode;
   const std::pair<int, Mode> views[] = {
       {0, Mode::LargeIcons}, {1, Mode::SmallIcons}, {2, Mode::List}, {3, Mode::Details}};
@@ -341,8 +311,7 @@ std::vector<QObject*> allCommands(const frmMain& w) {
   for (QToolBar* bar : w.findChildren<QToolBar*>())
     for (QAction* a : bar->actions())
       if (!a->isSeparator()) out.push_back(a);
-  for (QMenu* menu :
-       {w.miConnection, w.miTransfer, w.miLocal, w.miRemote, w.mnuTools, w.mnuView, w.mnuHelp, w.mnuPopup}) {
+  for (QMenu* menu : menusOf(w)) {
     out.push_back(menu->menuAction());
     for (QAction* a : menu->findChildren<QAction*>())
       if (!a->isSeparator()) out.push_back(a);
@@ -358,7 +327,7 @@ TEST(CommandStates, TheWindowStartsDisconnectedAndEachStateEnablesExactlyTheTabl
   for (QToolBar* bar : {m->Toolbar3, m->Toolbar6}) // their buttons follow the toolbar
     for (QAction* a : bar->actions()) follows.erase(a);
   for (const auto& [what, places] : kStateTable)
-    for (const QString& place : QString::fromLatin1(places).split(QLatin1Char(' '))) {
+    for (const QString& place : QString::fromLatin1(places).split(' ')) {
       QObject* o = controlOf(*m.window, place);
       ASSERT_TRUE(o) << place.toStdString();
       follows[o] = what;
@@ -382,51 +351,43 @@ TEST(CommandStates, TheWindowStartsDisconnectedAndEachStateEnablesExactlyTheTabl
   }
 }
 
-TEST(CommandStates, TransferModeOptionsSetTheComponentsMode) {
-  LoadedMain m;
-  m->SetConnectedState(true);
-  m->show();
-  // On the option's mark, where a click counts.
-  QTest::mouseClick(m->optAscii, Qt::LeftButton, {}, QPoint(6, m->optAscii->height() / 2));
-  EXPECT_TRUE(m->optAscii->isChecked());
-  EXPECT_EQ(m->ftp().TransferMode(), 1);
-  QTest::mouseClick(m->optBinary, Qt::LeftButton, {}, QPoint(6, m->optBinary->height() / 2));
-  EXPECT_EQ(m->ftp().TransferMode(), 0);
-}
-
-TEST(ViewMenu, TogglesFlipVisibilityAndCheckMark) {
+TEST(ShownWindow, ViewTogglesFlipVisibilityAndCheckMarkAndTheTransferModeOptionsSetTheMode) {
   LoadedMain m;
   m->show();
-  struct Toggle {
-    const char* entry;
-    std::vector<QWidget*> targets;
-  };
-  const Toggle toggles[] = {
+  const std::pair<const char*, QList<QWidget*>> toggles[] = {
       {"mnuViewShowLocalRemoteToolbars", {m->Picture3, m->Picture4}},
       {"mnuViewShowConnectDisconnectToolbar", {m->Toolbar1}},
-      {"mnuViewShowConnectionInfoLog", {m->logList()}},
-  };
-  for (const Toggle& t : toggles) {
-    QAction* entry = m->menuEntry(QString::fromLatin1(t.entry));
-    EXPECT_TRUE(entry->isChecked()) << t.entry << " starts checked";
+      {"mnuViewShowConnectionInfoLog", {m->logList()}}};
+  for (const auto& [name, targets] : toggles) {
+    SCOPED_TRACE(name);
+    QAction* entry = m->menuEntry(name);
+    EXPECT_TRUE(entry->isChecked()) << "starts checked";
     for (bool shown : {false, true, false, true}) {
       entry->trigger();
-      EXPECT_EQ(entry->isChecked(), shown) << t.entry;
-      for (QWidget* target : t.targets) EXPECT_EQ(target->isVisible(), shown) << t.entry;
+      EXPECT_EQ(entry->isChecked(), shown);
+      for (QWidget* target : targets) EXPECT_EQ(target->isVisible(), shown);
     }
   }
   // "Show Window Buttons" keeps its mark and changes nothing.
-  QAction* buttons = m->menuEntry(QStringLiteral("mnuViewShowWindowButtons"));
+  QAction* buttons = m->menuEntry("mnuViewShowWindowButtons");
   buttons->trigger();
   EXPECT_TRUE(buttons->isChecked());
   EXPECT_TRUE(m->picWindowButtons->isVisible());
 
   // A hidden log keeps collecting lines.
-  m->menuEntry(QStringLiteral("mnuViewShowConnectionInfoLog"))->trigger();
-  m->DisplayMessage(QStringLiteral("while hidden"));
-  m->menuEntry(QStringLiteral("mnuViewShowConnectionInfoLog"))->trigger();
+  m->menuEntry("mnuViewShowConnectionInfoLog")->trigger();
+  m->DisplayMessage("while hidden");
+  m->menuEntry("mnuViewShowConnectionInfoLog")->trigger();
   EXPECT_TRUE(m->logList()->isVisible());
   EXPECT_EQ(m->logList()->currentText(), "while hidden");
+
+  // The transfer mode options set the component's mode, clicked on their mark, where a click counts.
+  m->SetConnectedState(true);
+  QTest::mouseClick(m->optAscii, Qt::LeftButton, {}, QPoint(6, m->optAscii->height() / 2));
+  EXPECT_TRUE(m->optAscii->isChecked());
+  EXPECT_EQ(m->ftp().TransferMode(), 1);
+  QTest::mouseClick(m->optBinary, Qt::LeftButton, {}, QPoint(6, m->optBinary->height() / 2));
+  EXPECT_EQ(m->ftp().TransferMode(), 0);
 }
 
 // ---- arrangement and proportions
@@ -435,7 +396,7 @@ std::vector<QWidget*> namedVisibleChildren(const QWidget* parent) {
   std::vector<QWidget*> out;
   for (QWidget* child : parent->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
     if (!child->isWindow() && child->isVisible() && !child->objectName().isEmpty() &&
-        !child->objectName().startsWith(QLatin1String("qt_")))
+        !child->objectName().startsWith("qt_"))
       out.push_back(child);
   return out;
 }
@@ -459,6 +420,8 @@ TEST(Arrangement, DoublingTheWindowDoublesTheControlsAndHalvingRestoresThem) {
   m->show();
   QCoreApplication::processEvents();
   expectNoOverlap(m->picForm, "default size");
+  EXPECT_NE(m->lstLocalFileList->model(), m->lstRemoteFileList->model());
+  EXPECT_FALSE(m->menuBar()->actions().contains(m->mnuPopup->menuAction()));
   const QList<QWidget*> controls = m->resizer()->controls();
   ASSERT_GE(controls.size(), 7);
   std::map<QWidget*, QRect> atLoad;
@@ -491,12 +454,6 @@ TEST(Arrangement, DoublingTheWindowDoublesTheControlsAndHalvingRestoresThem) {
   m->resize(normal);
   QCoreApplication::processEvents();
   for (QWidget* c : controls) EXPECT_EQ(c->geometry(), atLoad[c]) << c->objectName().toStdString();
-}
-
-TEST(Arrangement, EachListHasItsOwnRowsAndThePopupMenuStaysOffTheMenuBar) {
-  LoadedMain m;
-  EXPECT_NE(m->lstLocalFileList->model(), m->lstRemoteFileList->model());
-  EXPECT_FALSE(m->menuBar()->actions().contains(m->mnuPopup->menuAction()));
 }
 
 // ---- pictures
@@ -538,13 +495,9 @@ TEST(Pictures, EveryToolbarButtonAndPictureButtonHasOne) {
   LoadedMain m;
   for (QToolBar* bar : {m->Toolbar1, m->Toolbar2, m->Toolbar3, m->Toolbar4, m->Toolbar5, m->Toolbar6})
     for (QAction* a : bar->actions())
-      if (!a->isSeparator()) {
-        EXPECT_GT(opaquePixels(render(a->icon(), 24)), 40) << a->objectName().toStdString();
-      }
-  for (QPushButton* b : {m->cmdSend, m->cmdReceive, m->cmdUpLocal, m->cmdUpFtp}) {
-    EXPECT_TRUE(b->text().isEmpty());
-    EXPECT_FALSE(b->icon().isNull());
-  }
+      if (!a->isSeparator()) EXPECT_GT(opaquePixels(render(a->icon(), 24)), 40) << a->objectName().toStdString();
+  for (QPushButton* b : {m->cmdSend, m->cmdReceive, m->cmdUpLocal, m->cmdUpFtp})
+    EXPECT_GT(opaquePixels(render(b->icon(), 24)), 40) << b->objectName().toStdString();
 }
 
 } // namespace

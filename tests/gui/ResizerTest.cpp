@@ -18,9 +18,10 @@ using namespace tidewick::ui;
 
 namespace {
 
-QWidget* child(QWidget* parent, const char* name, QRect geometry) {
-  auto* w = new QFrame(parent);
-  w->setObjectName(QString::fromLatin1(name));
+template <class Widget = QFrame>
+Widget* child(QWidget* parent, const char* name, QRect geometry) {
+  auto* w = new Widget(parent);
+  w->setObjectName(name);
   w->setGeometry(geometry);
   return w;
 }
@@ -32,22 +33,17 @@ struct TestWindow {
   QWidget *list, *frame, *inFrame, *fixedHeight, *laidOut, *unnamed;
 
   explicit TestWindow(const char* name = "frmTest") {
-    window->setObjectName(QString::fromLatin1(name));
+    window->setObjectName(name);
     window->resize(400, 300);
     list = child(window.get(), "lstItems", QRect(10, 20, 180, 150));
     frame = child(window.get(), "fraOptions", QRect(200, 20, 190, 150));
     inFrame = child(frame, "chkOption", QRect(10, 30, 100, 20));
-    fixedHeight = new QComboBox(window.get());
-    fixedHeight->setObjectName(QStringLiteral("cboPath"));
-    fixedHeight->setGeometry(10, 180, 380, 24);
+    fixedHeight = child<QComboBox>(window.get(), "cboPath", QRect(10, 180, 380, 24));
     fixedHeight->setFixedHeight(24);
     auto* row = child(window.get(), "picButtons", QRect(0, 250, 400, 40));
-    auto* rowLayout = new QHBoxLayout(row);
-    laidOut = new QPushButton(QStringLiteral("OK"), row);
-    laidOut->setObjectName(QStringLiteral("cmdOK"));
-    rowLayout->addWidget(laidOut);
-    unnamed = new QFrame(window.get());
-    unnamed->setGeometry(5, 5, 20, 10);
+    laidOut = child<QPushButton>(row, "cmdOK", QRect());
+    (new QHBoxLayout(row))->addWidget(laidOut);
+    unnamed = child(window.get(), "", QRect(5, 5, 20, 10));
   }
 };
 
@@ -56,14 +52,10 @@ TEST(ControlResizer, TakesPartOnlyNamedFreelyPlacedControlsAndLeavesIgnoredAndLa
   ControlResizer resizer;
   resizer.prepare(t.window.get());
   const QList<QWidget*> controls = resizer.controls();
-  EXPECT_TRUE(controls.contains(t.list));
-  EXPECT_TRUE(controls.contains(t.frame));
-  EXPECT_TRUE(controls.contains(t.inFrame));
-  EXPECT_TRUE(controls.contains(t.fixedHeight));
+  for (QWidget* taking : {t.list, t.frame, t.inFrame, t.fixedHeight}) EXPECT_TRUE(controls.contains(taking));
   EXPECT_FALSE(controls.contains(t.laidOut)) << "its layout places it";
   EXPECT_FALSE(controls.contains(t.unnamed));
-  for (QWidget* c : controls)
-    EXPECT_FALSE(c->objectName().startsWith(QLatin1String("qt_"))) << "parts of the combo box are its own";
+  for (QWidget* c : controls) EXPECT_FALSE(c->objectName().startsWith("qt_")) << "parts of the combo box are its own";
 
   resizer.ignore(t.list);
   QWidget* later = child(t.window.get(), "lblLater", QRect(50, 50, 10, 10));
@@ -87,7 +79,7 @@ TEST(ControlResizer, AWindowWithoutControlsOrExtentIsHarmless) {
   EXPECT_TRUE(resizer.controls().isEmpty());
 
   QWidget flat;
-  flat.setObjectName(QStringLiteral("frmFlat"));
+  flat.setObjectName("frmFlat");
   QWidget* line = child(&flat, "linTop", QRect(3, 0, 50, 0));
   flat.resize(0, 0);
   resizer.prepare(&flat);
@@ -173,7 +165,7 @@ protected:
 TEST_F(ResizeModule, AResizeArrivingDuringAResizeIsIgnored) {
   TestWindow t("frmOptions");
   auto* nested = new Reentrant(t.window.get());
-  nested->setObjectName(QStringLiteral("picNested"));
+  nested->setObjectName("picNested");
   nested->setGeometry(0, 200, 50, 40);
   t.window->show(); // resize events reach visible controls at once
   resizeForm(t.window.get());

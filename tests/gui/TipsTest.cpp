@@ -20,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using tidewick::app::frmMain;
@@ -29,14 +30,17 @@ namespace tips = tidewick::tips;
 namespace {
 
 TEST(TipDraw, ScaledByFourteenAndRoundedHalfToEven) {
-  struct Case {
-    double r;
-    int index;
-  };
-  for (const Case& c :
-       {Case{0.0, 0}, Case{0.5 / 14, 0}, Case{0.51 / 14, 1}, Case{1.5 / 14, 2}, Case{2.5 / 14, 2}, Case{7.0 / 14, 7},
-        Case{12.5 / 14, 12}, Case{13.49 / 14, 13}, Case{13.5 / 14, 14}, Case{0.999999, 14}})
-    EXPECT_EQ(tips::TipIndexForDraw(c.r), c.index) << "r = " << c.r;
+  for (const auto& [r, index] : {std::pair{0.0, 0},
+                                 {0.5 / 14, 0},
+                                 {0.51 / 14, 1},
+                                 {1.5 / 14, 2},
+                                 {2.5 / 14, 2},
+                                 {7.0 / 14, 7},
+                                 {12.5 / 14, 12},
+                                 {13.49 / 14, 13},
+                                 {13.5 / 14, 14},
+                                 {0.999999, 14}})
+    EXPECT_EQ(tips::TipIndexForDraw(r), index) << "r = " << r;
 
   EXPECT_EQ(tips::TipTable().size(), 15) << "every index the draw gives has its tip";
   for (int i = 0; i < 50; ++i) {
@@ -53,8 +57,8 @@ struct TipsMain {
   std::unique_ptr<frmMain> window;
 
   TipsMain() {
-    home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-    window = std::make_unique<frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    home.setSetting("SHOW CONNECTION ON STARTUP", "0");
+    window = std::make_unique<frmMain>(prompts, QStringList{"tidewick"});
     window->setEndProgram([] {});
   }
   // The start-up timer keeps running only for the tests of its tick.
@@ -63,18 +67,16 @@ struct TipsMain {
     window->show();
     if (!timer) window->TipsTimer->stop();
   }
-  QString tipsFile() const { return home.home() + QStringLiteral("Ini/Settings.ini"); }
+  QString tipsFile() const { return home.home() + "Ini/Settings.ini"; }
   void setReport(const char* value) const {
-    home.writeFile(QStringLiteral("home/Ini/Settings.ini"), QByteArray("[TipSettings]\nReport=") + value + "\n");
+    home.writeFile("home/Ini/Settings.ini", QByteArray("[TipSettings]\nReport=") + value + "\n");
   }
   std::optional<QString> report() const {
-    return tidewick::settings::ini::Document::load(tipsFile())
-        .value(QStringLiteral("TipSettings"), QStringLiteral("Report"));
+    return tidewick::settings::ini::Document::load(tipsFile()).value("TipSettings", "Report");
   }
   int tipsShown() const {
-    int n = 0;
-    for (const auto& a : prompts.asked) n += a.kind == ScriptedPrompts::Kind::Modal && a.text == "FrmTips";
-    return n;
+    return std::ranges::count_if(
+        prompts.asked, [](const auto& a) { return a.kind == ScriptedPrompts::Kind::Modal && a.text == "FrmTips"; });
   }
   // Lets the start-up timer tick now rather than in two seconds.
   void tick() {
@@ -85,26 +87,24 @@ struct TipsMain {
 };
 
 TEST(TipsAtStartup, TheTimerShowsATipOnlyWithTheFileOnAndTheWindowOnScreen) {
-  struct Case {
-    const char* name;
-    const char* report; // nullptr: no tips file
-    bool minimized;
-    bool tip;
-  };
-  for (const Case& c : {Case{"no tips file", nullptr, false, false}, Case{"tips on", "1", false, true},
-                        Case{"empty choice", "", false, true}, Case{"tips off", "0", false, false},
-                        Case{"minimized", "1", true, false}}) {
+  // The tips file's choice (none: no file), and whether the window is minimized at the tick.
+  for (const auto& [name, report, minimized, tip] :
+       {std::tuple<const char*, const char*, bool, bool>{"no tips file", nullptr, false, false},
+        {"tips on", "1", false, true},
+        {"empty choice", "", false, true},
+        {"tips off", "0", false, false},
+        {"minimized", "1", true, false}}) {
     TipsMain m;
-    if (c.report) m.setReport(c.report);
+    if (report) m.setReport(report);
     m.start(true);
-    if (c.minimized) m.window->showMinimized();
+    if (minimized) m.window->showMinimized();
     m.tick();
-    EXPECT_EQ(m.tipsShown(), c.tip ? 1 : 0) << c.name;
-    if (c.minimized) {
+    EXPECT_EQ(m.tipsShown(), tip ? 1 : 0) << name;
+    if (minimized) {
       // The tick is spent: no tip follows when the window comes back.
       m.window->showNormal();
       QTest::qWait(20);
-      EXPECT_EQ(m.tipsShown(), 0) << c.name;
+      EXPECT_EQ(m.tipsShown(), 0) << name;
     }
   }
 }
@@ -123,7 +123,7 @@ TEST(TipsDialog, ClosingWritesTheBoxToTheTipsFileWhereItsFolderIs) {
     tips->CloseCmd->click();
     return dialog->result();
   });
-  m.window->menuEntry(QStringLiteral("mnuHelpTipOfTheDay"))->trigger();
+  m.window->menuEntry("mnuHelpTipOfTheDay")->trigger();
   EXPECT_EQ(m.tipsShown(), 1);
   EXPECT_EQ(m.report(), "1");
 
@@ -133,48 +133,38 @@ TEST(TipsDialog, ClosingWritesTheBoxToTheTipsFileWhereItsFolderIs) {
     dialog->reject(); // the window's close box
     return dialog->result();
   });
-  m.window->menuEntry(QStringLiteral("mnuHelpTipOfTheDay"))->trigger();
+  m.window->menuEntry("mnuHelpTipOfTheDay")->trigger();
   EXPECT_EQ(m.report(), "0");
-  EXPECT_TRUE(m.home.setting(QStringLiteral("TIPS WIDTH")));
+  EXPECT_TRUE(m.home.setting("TIPS WIDTH"));
 
   // No Ini folder: the choice is lost, and nothing is created.
-  ASSERT_TRUE(QDir(m.home.home() + QStringLiteral("Ini")).removeRecursively());
+  ASSERT_TRUE(QDir(m.home.home() + "Ini").removeRecursively());
   m.window->ShowTipOfTheDay();
-  EXPECT_FALSE(QDir(m.home.home() + QStringLiteral("Ini")).exists());
-}
-
-TEST(TipsDialog, TipsTurnedOffShowUncheckedDuringTheStartup) {
-  TipsMain m;
-  m.setReport("0");
-  m.start();
-  ASSERT_TRUE(gStartupFlag);
-  bool checked = true;
-  m.prompts.modalAnswers.push_back([&](QDialog* dialog) {
-    checked = static_cast<tips::FrmTips*>(dialog)->TipChk->isChecked();
-    return int(QDialog::Accepted);
-  });
-  m.window->ShowTipOfTheDay();
-  EXPECT_EQ(m.tipsShown(), 1);
-  EXPECT_FALSE(checked);
-  EXPECT_EQ(m.report(), "0");
+  EXPECT_FALSE(QDir(m.home.home() + "Ini").exists());
 }
 
 // The splash ends the start-up before it shows; at its end it asks for a tip, which shows only with
-// tips on and no other copy running.
+// tips on and no other copy running. Tips turned off still show, unchecked, when asked for during the
+// start-up, and not at all after it.
 TEST(TipsDialog, TheSplashScreenEndsTheStartupAndMayBeFollowedByATip) {
-  struct Case {
-    const char* report;
-    bool otherCopy;
-    int tips;
-  };
-  for (const Case& c : {Case{"1", false, 1}, Case{"1", true, 0}, Case{"0", false, 0}}) {
-    SCOPED_TRACE(std::string("tips ") + c.report + (c.otherCopy ? ", other copy" : ""));
+  for (const auto& [report, otherCopy, tip] : {std::tuple{"1", false, 1}, {"1", true, 0}, {"0", false, 0}}) {
+    SCOPED_TRACE(std::string("tips ") + report + (otherCopy ? ", other copy" : ""));
     TipsMain m;
-    m.setReport(c.report);
+    m.setReport(report);
     m.start();
-    m.window->setOtherInstanceRunning(c.otherCopy);
-    bool flagWhileShown = true;
-    int tipsWhileSplashOpen = -1;
+    m.window->setOtherInstanceRunning(otherCopy);
+    const bool off = report[0] == '0';
+    if (off) {
+      ASSERT_TRUE(gStartupFlag);
+      m.prompts.modalAnswers.push_back([](QDialog* dialog) {
+        EXPECT_FALSE(static_cast<tips::FrmTips*>(dialog)->TipChk->isChecked());
+        return int(QDialog::Accepted);
+      });
+      m.window->ShowTipOfTheDay();
+      EXPECT_EQ(m.tipsShown(), 1);
+      EXPECT_EQ(m.report(), "0");
+    }
+    bool flagWhileShown = true, splashOpenAtTip = false;
     m.prompts.modalAnswers.push_back([&](QDialog* dialog) {
       flagWhileShown = gStartupFlag;
       static_cast<tips::frmSplash*>(dialog)->tmrSplash->start(1);
@@ -183,19 +173,17 @@ TEST(TipsDialog, TheSplashScreenEndsTheStartupAndMayBeFollowedByATip) {
       return dialog->result();
     });
     m.prompts.modalAnswers.push_back([&](QDialog* dialog) {
-      tipsWhileSplashOpen = m.window->findChild<tips::frmSplash*>() != nullptr;
+      splashOpenAtTip = m.window->findChild<tips::frmSplash*>() != nullptr;
       return dialog->result();
     });
     m.window->ShowSplashScreen();
     EXPECT_FALSE(flagWhileShown);
-    EXPECT_EQ(m.tipsShown(), c.tips);
-    if (c.tips) {
-      EXPECT_EQ(tipsWhileSplashOpen, 1) << "the tip comes before the splash closes";
-    }
-    EXPECT_TRUE(m.home.setting(QStringLiteral("SPLASH TOP")));
-    if (c.report[0] == '0') { // once the start-up is over, tips turned off stay away even from the menu
+    EXPECT_EQ(m.tipsShown(), tip + off);
+    EXPECT_EQ(splashOpenAtTip, tip == 1) << "the tip comes before the splash closes";
+    EXPECT_TRUE(m.home.setting("SPLASH TOP"));
+    if (off) {
       m.window->ShowTipOfTheDay();
-      EXPECT_EQ(m.tipsShown(), 0);
+      EXPECT_EQ(m.tipsShown(), 1);
     }
   }
 }

@@ -19,11 +19,7 @@ using tidewick::test::FtpServerFixture;
 namespace {
 
 TEST(ConnectionStateText, SentencesOfTheFlagsInTheirOrder) {
-  struct Case {
-    ConnectionState state;
-    const char* text;
-  };
-  const Case cases[] = {
+  const std::pair<ConnectionState, const char*> cases[] = {
       {{false, ViaLan | Configured}, "No internet connection."},
       {{true, ViaLan | ViaProxy}, "Connect via a LAN., and uses a proxy server."},
       {{true, Configured | ViaLan}, "Network connection configured.\nConnect via a LAN.."},
@@ -33,18 +29,15 @@ TEST(ConnectionStateText, SentencesOfTheFlagsInTheirOrder) {
        "Network connection configured.\nConnect via a LAN., and uses a proxy server.Connect via a Modem."
        "Connection offline.Modem is busy with a non-Internet connection.Remote Access Services are installed."},
   };
-  for (const Case& c : cases) EXPECT_EQ(connectionStateText(c.state), c.text) << c.text;
+  for (const auto& [state, text] : cases) EXPECT_EQ(connectionStateText(state), text) << text;
 }
 
 TEST(VersionFile, OnlyTheLastLineCountsWhateverEndsTheLines) {
-  struct Case {
-    QByteArray contents;
-    const char* last;
-  };
-  for (const Case& c :
+  using Case = std::pair<QByteArray, const char*>;
+  for (const auto& [contents, last] :
        {Case{"3.1", "3.1"}, Case{"3.0\n3.1\n", "3.1"}, Case{"3.0\r\n3.1\r\n", "3.1"}, Case{"3.0\r3.1\r", "3.1"},
         Case{"3.1\n\n", ""}, Case{"3.1\r\n\r\n", ""}, Case{"", ""}, Case{"3.1 \n", "3.1 "}, Case{"3.1\n3.0", "3.0"}})
-    EXPECT_EQ(frmLiveUpdate::LastLine(c.contents), c.last) << c.contents.toStdString();
+    EXPECT_EQ(frmLiveUpdate::LastLine(contents), last) << contents.toStdString();
 }
 
 // The wizard on a temporary home whose update server is the test's, with the machine's connection
@@ -58,20 +51,21 @@ struct Wizard {
 
   explicit Wizard(const FtpServerFixture* server = nullptr) {
     if (server) {
-      home.setSetting(QStringLiteral("UPDATE HOST"), server->host());
-      home.setSetting(QStringLiteral("UPDATE PORT"), QString::number(server->port()));
+      home.setSettings({{"UPDATE HOST", server->host()}, {"UPDATE PORT", QString::number(server->port())}});
     }
     window = std::make_unique<frmLiveUpdate>(prompts, [this] { return state; });
     closed = std::make_unique<QSignalSpy>(window.get(), &QDialog::finished);
     window->Load();
   }
-  void next() { window->cmdNext->click(); }
+  void next(int times = 1) {
+    while (times--) window->cmdNext->click();
+  }
   QString heading() const { return window->lblCaption->text(); }
   QString buttons() const {
     QString out;
     for (QPushButton* b : {window->cmdBack, window->cmdNext, window->cmdCancel, window->cmdVisitWebSite})
-      out += QStringLiteral("%1%2%3 ").arg(b->objectName(), b->isEnabled() ? QString() : QStringLiteral("-"),
-                                           b->isVisibleTo(window.get()) ? QString() : QStringLiteral("(hidden)"));
+      out += QStringLiteral("%1%2%3 ").arg(b->objectName(), b->isEnabled() ? QString() : "-",
+                                           b->isVisibleTo(window.get()) ? QString() : "(hidden)");
     return out.trimmed();
   }
 };
@@ -91,14 +85,13 @@ TEST(UpgradeWizard, PagesAndButtonsUpToTheConnectionCheck) {
 
   // Not connected: only Finish is left, and it closes the wizard.
   w.state = {false, ViaLan};
-  w.next();
-  w.next();
+  w.next(2);
   EXPECT_EQ(w.heading(), "Connection Error !");
   EXPECT_EQ(w.window->lblEnd->text(), "No internet connection.");
   EXPECT_EQ(w.buttons(), "cmdBack- cmdNext cmdCancel- cmdVisitWebSite-(hidden)");
   w.next();
   EXPECT_EQ(w.closed->count(), 1);
-  EXPECT_TRUE(w.home.setting(QStringLiteral("LIVE UPDATE TOP"))) << "closing keeps the placement";
+  EXPECT_TRUE(w.home.setting("LIVE UPDATE TOP")) << "closing keeps the placement";
 }
 
 TEST(UpgradeWizard, TheLastLineOfTheMakersVersionFileDecidesAndAnUpgradeLinksToTheSite) {
@@ -112,11 +105,9 @@ TEST(UpgradeWizard, TheLastLineOfTheMakersVersionFileDecidesAndAnUpgradeLinksToT
   for (const Case& c : {Case{"3.0\n3.1\n", false, nullptr}, Case{"3.0\n", true, nullptr}, Case{"4.0.1", true, nullptr},
                         Case{"3.1\n\n", false, "Please check your internet connection and try again."},
                         Case{"", false, "Please check your internet connection and try again."}}) {
-    server.writeFile(QStringLiteral("incoming/TidewickUpdate.txt"), c.file);
+    server.writeFile("incoming/TidewickUpdate.txt", c.file);
     Wizard w(&server);
-    w.next();
-    w.next();
-    w.next();
+    w.next(3);
     const std::string name = c.file.toStdString();
     EXPECT_EQ(w.closed->count(), 0) << name;
     EXPECT_EQ(TempHome::readFile(frmLiveUpdate::VersionFilePath()), c.file) << name;
@@ -126,48 +117,44 @@ TEST(UpgradeWizard, TheLastLineOfTheMakersVersionFileDecidesAndAnUpgradeLinksToT
                                      : "cmdBack- cmdNext cmdCancel- cmdVisitWebSite-(hidden)")
         << name;
     std::vector<QString> expected;
-    if (c.message) expected.push_back(QStringLiteral("Tidewick|") + QString::fromUtf8(c.message));
+    if (c.message) expected.push_back("Tidewick|" + QString::fromUtf8(c.message));
     EXPECT_EQ(w.prompts.messages(), expected) << name;
     if (c.upgrade) {
       EXPECT_TRUE(w.window->lblInfo->text().startsWith(
-          QStringLiteral("An upgrade version is available on the internet! at: https://www.tidewick.org/\n")));
+          "An upgrade version is available on the internet! at: https://www.tidewick.org/\n"));
       // The site's button opens the page only while the machine is connected.
       UrlRecorder urls;
-      w.home.setSetting(QStringLiteral("WEB ADDRESS"), QStringLiteral("https://example.org/tidewick/"));
+      w.home.setSetting("WEB ADDRESS", "https://example.org/tidewick/");
       w.window->cmdVisitWebSite->click();
-      EXPECT_EQ(urls.opened, QStringList{QStringLiteral("https://example.org/tidewick/")});
+      EXPECT_EQ(urls.opened, QStringList{"https://example.org/tidewick/"});
       w.state = {false, ViaLan};
       w.window->cmdVisitWebSite->click();
       EXPECT_EQ(urls.opened.size(), 1);
-      EXPECT_EQ(w.prompts.messages(), std::vector<QString>{QStringLiteral("Tidewick|No internet connection.")});
+      EXPECT_EQ(w.prompts.messages(), std::vector<QString>{"Tidewick|No internet connection."});
     }
     w.next();
     EXPECT_EQ(w.closed->count(), 1) << "Finish closes";
   }
-  const QString commands = server.receivedCommands().join(QLatin1Char('\n'));
-  EXPECT_TRUE(commands.contains(QStringLiteral("USER anonymous"))) << commands.toStdString();
-  EXPECT_TRUE(commands.contains(QStringLiteral("/incoming/TidewickUpdate.txt"))) << commands.toStdString();
+  const QString commands = server.receivedCommands().join('\n');
+  EXPECT_TRUE(commands.contains("USER anonymous")) << commands.toStdString();
+  EXPECT_TRUE(commands.contains("/incoming/TidewickUpdate.txt")) << commands.toStdString();
 }
 
 TEST(UpgradeWizard, AFailedDownloadIsShownAndClosesTheWizard) {
   FtpServerFixture server;
   ASSERT_TRUE(server.start());
   Wizard w(&server); // no version file on the server
-  w.next();
-  w.next();
-  w.next();
+  w.next(3);
   ASSERT_EQ(w.prompts.messages().size(), 1u);
-  EXPECT_TRUE(w.prompts.messages()[0].startsWith(QStringLiteral("Tidewick|")));
+  EXPECT_TRUE(w.prompts.messages()[0].startsWith("Tidewick|"));
   EXPECT_GT(w.prompts.messages()[0].size(), 12) << "the failure's description";
   EXPECT_EQ(w.closed->count(), 1);
 
   // A port just outside 1 to 65535 is refused before anything connects.
   for (const char* port : {"0", "65536"}) {
     Wizard badPort;
-    badPort.home.setSetting(QStringLiteral("UPDATE PORT"), QString::fromLatin1(port));
-    badPort.next();
-    badPort.next();
-    badPort.next();
+    badPort.home.setSetting("UPDATE PORT", QString::fromLatin1(port));
+    badPort.next(3);
     EXPECT_EQ(badPort.closed->count(), 1);
     EXPECT_EQ(badPort.prompts.messages(),
               std::vector<QString>{QStringLiteral("Tidewick|The update server's port \"%1\" is not a whole number "

@@ -1,6 +1,5 @@
-// The options dialog: what it loads from the store, what it saves and in which forms, the change
-// check when it goes, its change rules (firewall fields, log size, the start-up entry), its size and
-// placement, and the switch rule of the settings store reading its controls.
+// The options dialog: what it loads and saves, the change check when it goes, its field rules, the
+// start-up entry, its size and placement, and the switch rule reading its controls.
 #include "options/OptionsForm.h"
 #include "options/OptionsHost.h"
 #include "settings/ConnectionSettings.h"
@@ -18,6 +17,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 
 using tidewick::options::OptionsForm;
@@ -26,7 +26,7 @@ using tidewick::settings::switchIsOn;
 
 namespace {
 
-const QString kQuestion = QStringLiteral("Software settings have changed|Would you like to apply option changes?: ");
+const QString kQuestion = "Software settings have changed|Would you like to apply option changes?: ";
 
 struct Options {
   TempHome temp;
@@ -47,18 +47,14 @@ struct Options {
     });
     host.Show();
   }
-  bool asked() const {
-    for (const QString& m : prompts.messages())
-      if (m == kQuestion) return true;
-    return false;
-  }
+  bool asked() const { return std::ranges::count(prompts.messages(), kQuestion) > 0; }
 };
 
 QList<QWidget*> firewallFields(const OptionsForm& f) {
   return {f.comboFirewallType, f.txtFirewallHostName, f.txtFirewallPort, f.txtFirewallUserName, f.txtFirewallPassword};
 }
 
-TEST(OptionsDialog, AnEmptyStoreLoadsHiddenAndWritesOnlyTheStartupEntry) {
+TEST(OptionsDialog, AnEmptyStoreLoadsHiddenWritesOnlyTheStartupEntryAndAsksOnClosingUntilSaved) {
   Options o;
   const OptionsForm& f = o.host.Form();
   EXPECT_TRUE(f.isHidden());
@@ -71,6 +67,26 @@ TEST(OptionsDialog, AnEmptyStoreLoadsHiddenAndWritesOnlyTheStartupEntry) {
   // Loading the start-up box checked writes the entry; nothing else is written until Save.
   EXPECT_TRUE(TempHome::readFile(o.temp.autostartFile()).contains(" /STARTUP\n"));
   EXPECT_FALSE(QFile::exists(o.temp.settingsFile()));
+
+  // Both log options load selected, so the one the size rule overrode differs from the store.
+  o.prompts.messageAnswers = {ScriptedPrompts::No};
+  o.show({}, "mnuClose");
+  EXPECT_TRUE(o.asked());
+  EXPECT_FALSE(o.temp.setting("DELETE LOG ON STARTUP")) << "No discards";
+  EXPECT_TRUE(o.temp.setting("OPTIONS TOP")) << "the placement is written whatever the answer";
+
+  o.prompts.clear();
+  o.prompts.messageAnswers = {ScriptedPrompts::Yes};
+  o.show({}, nullptr); // the close box
+  EXPECT_TRUE(o.asked());
+  EXPECT_EQ(o.temp.setting("DELETE LOG ON STARTUP"), "False") << "Yes saves every control";
+  EXPECT_EQ(o.temp.setting("DELETE LOG IF SIZE EXCEEDS"), "True");
+  EXPECT_EQ(o.temp.setting("Firewall Use"), "0");
+
+  o.prompts.clear();
+  o.show({}, "mnuClose");
+  EXPECT_FALSE(o.asked()) << "once saved, closing without a change asks nothing";
+  EXPECT_FALSE(o.host.Exists());
 }
 
 TEST(OptionsDialog, SaveWritesTheDescribedFormsAndReopeningShowsExactlyThat) {
@@ -80,42 +96,32 @@ TEST(OptionsDialog, SaveWritesTheDescribedFormsAndReopeningShowsExactlyThat) {
         f.chkSaveWindowSize->click();
         f.chkByFileSize->click();
         f.chkKeepFileDates->click();
-        f.txtLogFilename->setText(QStringLiteral(" my log.txt "));
+        f.txtLogFilename->setText(" my log.txt ");
         f.optDeleteLogOnStartup->click();
-        f.txtLogFileSize->setText(QStringLiteral("12x"));
+        f.txtLogFileSize->setText("12x");
         f.chkPasv->click();
         f.chkFirewall->click();
         f.comboFirewallType->setCurrentIndex(1);
-        f.txtFirewallHostName->setText(QStringLiteral("proxy.example"));
-        f.txtFirewallPort->setText(QStringLiteral("abc"));
-        f.txtFirewallUserName->setText(QStringLiteral("me"));
-        f.txtFirewallPassword->setText(QStringLiteral("p w"));
+        f.txtFirewallHostName->setText("proxy.example");
+        f.txtFirewallPort->setText("abc");
+        f.txtFirewallUserName->setText("me");
+        f.txtFirewallPassword->setText("p w");
       },
       "mnuSave");
   EXPECT_FALSE(o.asked()) << "Save leaves nothing to apply";
   EXPECT_FALSE(o.host.Exists()) << "Save unloads the dialog";
 
-  const std::pair<const char*, const char*> stored[] = {{"SAVE WINDOW SIZE", "0"},
-                                                        {"SAVE WINDOW POSITION", "1"},
-                                                        {"DIR SYNC BY FILE SIZE", "0"},
-                                                        {"SHOW CONNECTION ON STARTUP", "1"},
-                                                        {"ADD TO STARTUP", "1"},
-                                                        {"LOG FILE NAME", " my log.txt "},
-                                                        {"DELETE LOG ON STARTUP", "True"},
-                                                        {"DELETE LOG IF SIZE EXCEEDS", "False"},
-                                                        {"LOG FILE SIZE", "12x"},
-                                                        {"FTP PASV", "0"},
-                                                        {"Firewall Use", "1"},
-                                                        {"Firewall Type", "SOCKS 5"},
-                                                        {"Firewall Host Name", "proxy.example"},
-                                                        {"Firewall Proxy Port", "abc"},
-                                                        {"Firewall User Name", "me"},
-                                                        {"Firewall Password", "p w"},
-                                                        {"Keep File Dates", "0"}};
-  for (const auto& [key, text] : stored)
-    EXPECT_EQ(o.temp.setting(QString::fromLatin1(key)), QString::fromLatin1(text)) << key;
-  for (const char* edge : {"OPTIONS TOP", "OPTIONS LEFT", "OPTIONS HEIGHT", "OPTIONS WIDTH"})
-    EXPECT_TRUE(o.temp.setting(QString::fromLatin1(edge))) << edge;
+  const char* stored =
+      "SAVE WINDOW SIZE=0|SAVE WINDOW POSITION=1|DIR SYNC BY FILE SIZE=0|SHOW CONNECTION ON STARTUP=1|ADD TO STARTUP=1|"
+      "LOG FILE NAME= my log.txt |DELETE LOG ON STARTUP=True|DELETE LOG IF SIZE EXCEEDS=False|LOG FILE SIZE=12x|"
+      "FTP PASV=0|Firewall Use=1|Firewall Type=SOCKS 5|Firewall Host Name=proxy.example|Firewall Proxy Port=abc|"
+      "Firewall User Name=me|Firewall Password=p w|Keep File Dates=0|OPTIONS TOP|OPTIONS LEFT|OPTIONS HEIGHT|"
+      "OPTIONS WIDTH";
+  for (const QString& row : QString::fromLatin1(stored).split('|')) {
+    const std::optional<QString> value = o.temp.setting(row.section('=', 0, 0));
+    if (row.contains('=')) EXPECT_EQ(value, row.section('=', 1)) << row.toStdString();
+    else EXPECT_TRUE(value) << row.toStdString();
+  }
   // What a connection makes of it: SOCKS 5, and a port it will refuse with a message.
   const auto connection = tidewick::settings::ConnectionSettings::read();
   EXPECT_FALSE(connection.passive);
@@ -131,28 +137,6 @@ TEST(OptionsDialog, SaveWritesTheDescribedFormsAndReopeningShowsExactlyThat) {
   EXPECT_FALSE(f.DiffersFromStore());
 }
 
-TEST(OptionsDialog, MissingLogKeysMakeClosingAskUntilTheyAreSaved) {
-  Options o;
-  o.prompts.messageAnswers = {ScriptedPrompts::No};
-  o.show({}, "mnuClose");
-  EXPECT_TRUE(o.asked()) << "both log options load selected: the size rule wins and the other differs";
-  EXPECT_FALSE(o.temp.setting(QStringLiteral("DELETE LOG ON STARTUP"))) << "No discards";
-  EXPECT_TRUE(o.temp.setting(QStringLiteral("OPTIONS TOP"))) << "the placement is written whatever the answer";
-
-  o.prompts.clear();
-  o.prompts.messageAnswers = {ScriptedPrompts::Yes};
-  o.show({}, nullptr); // the close box
-  EXPECT_TRUE(o.asked());
-  EXPECT_EQ(o.temp.setting(QStringLiteral("DELETE LOG ON STARTUP")), "False") << "Yes saves every control";
-  EXPECT_EQ(o.temp.setting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS")), "True");
-  EXPECT_EQ(o.temp.setting(QStringLiteral("Firewall Use")), "0");
-
-  o.prompts.clear();
-  o.show({}, "mnuClose");
-  EXPECT_FALSE(o.asked()) << "once saved, closing without a change asks nothing";
-  EXPECT_FALSE(o.host.Exists());
-}
-
 TEST(OptionsDialog, TheStartupEntryFollowsTheBoxAtOnceWhateverTheAnswer) {
   Options o;
   o.prompts.messageAnswers = {ScriptedPrompts::No};
@@ -165,22 +149,22 @@ TEST(OptionsDialog, TheStartupEntryFollowsTheBoxAtOnceWhateverTheAnswer) {
       "mnuClose");
   EXPECT_TRUE(o.asked());
   EXPECT_FALSE(QFile::exists(o.temp.autostartFile())) << "No does not bring the entry back";
-  EXPECT_FALSE(o.temp.setting(QStringLiteral("ADD TO STARTUP"))) << "the setting itself waits for Save";
+  EXPECT_FALSE(o.temp.setting("ADD TO STARTUP")) << "the setting itself waits for Save";
 
   // A stored "0" loads unchecked without touching the entry; checking it writes the entry.
-  o.temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
+  o.temp.setSetting("ADD TO STARTUP", "0");
   OptionsForm& f = o.host.Form();
   EXPECT_FALSE(QFile::exists(o.temp.autostartFile()));
   f.chkAddToStartup->click();
   EXPECT_TRUE(QFile::exists(o.temp.autostartFile()));
 }
 
-TEST(OptionsDialog, StoredValuesThatAreNoNumberOrBooleanLoadUncheckedAndTheDialogOpens) {
+TEST(OptionsDialog, StoredValuesThatAreNoNumberLoadUncheckedAndTheLogAndFirewallFieldsFollowTheirBoxes) {
   Options o;
-  o.temp.setSetting(QStringLiteral("SAVE WINDOW SIZE"), QStringLiteral("abc"));
-  o.temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("yes"));
-  o.temp.setSetting(QStringLiteral("DELETE LOG ON STARTUP"), QStringLiteral("maybe"));
-  o.temp.setSetting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS"), QStringLiteral("False"));
+  o.temp.setSettings({{"SAVE WINDOW SIZE", "abc"},
+                      {"Firewall Use", "yes"},
+                      {"DELETE LOG ON STARTUP", "maybe"},
+                      {"DELETE LOG IF SIZE EXCEEDS", "False"}});
   o.show(
       [](OptionsForm& f) {
         EXPECT_FALSE(f.chkSaveWindowSize->isChecked());
@@ -191,13 +175,10 @@ TEST(OptionsDialog, StoredValuesThatAreNoNumberOrBooleanLoadUncheckedAndTheDialo
       },
       "mnuClose");
   EXPECT_FALSE(o.asked()) << "what loaded unchecked matches what the store says";
-  EXPECT_EQ(o.temp.setting(QStringLiteral("SAVE WINDOW SIZE")), "abc") << "closing keeps the stored text";
-}
+  EXPECT_EQ(o.temp.setting("SAVE WINDOW SIZE"), "abc") << "closing keeps the stored text";
 
-TEST(OptionsDialog, TheLogOptionsStayOneChoiceAndTheFirewallBoxGovernsItsFields) {
-  Options o;
-  o.temp.setSetting(QStringLiteral("DELETE LOG ON STARTUP"), QStringLiteral("1"));
-  o.temp.setSetting(QStringLiteral("DELETE LOG IF SIZE EXCEEDS"), QStringLiteral("True"));
+  // The log options stay one choice, and the firewall box governs its fields.
+  o.temp.setSettings({{"DELETE LOG ON STARTUP", "1"}, {"DELETE LOG IF SIZE EXCEEDS", "True"}});
   OptionsForm& f = o.host.Form();
   EXPECT_FALSE(f.optDeleteLogOnStartup->isChecked());
   EXPECT_TRUE(f.optDeleteLogIfTooLarge->isChecked());
@@ -219,17 +200,17 @@ TEST(OptionsDialog, TheLogOptionsStayOneChoiceAndTheFirewallBoxGovernsItsFields)
 TEST(OptionsDialog, TheSwitchRuleReadsTheDialogItCreatesHidden) {
   Options o;
   EXPECT_FALSE(o.host.Exists());
-  EXPECT_TRUE(switchIsOn(QStringLiteral("SAVE WINDOW SIZE"))) << "missing: the dialog loads it checked";
+  EXPECT_TRUE(switchIsOn("SAVE WINDOW SIZE")) << "missing: the dialog loads it checked";
   ASSERT_TRUE(o.host.Exists());
   EXPECT_TRUE(o.host.Form().isHidden());
 
   // The dialog keeps what it loaded: the box answers until the dialog goes.
-  o.temp.setSetting(QStringLiteral("SAVE WINDOW SIZE"), QStringLiteral("0"));
-  EXPECT_TRUE(switchIsOn(QStringLiteral("SAVE WINDOW SIZE")));
-  EXPECT_FALSE(o.host.Form().ControlChecked(QStringLiteral("FTP PASV"))) << "passive mode is read directly only";
+  o.temp.setSetting("SAVE WINDOW SIZE", "0");
+  EXPECT_TRUE(switchIsOn("SAVE WINDOW SIZE"));
+  EXPECT_FALSE(o.host.Form().ControlChecked("FTP PASV")) << "passive mode is read directly only";
 
   // Never shown, it holds nothing of the user's: showing it loads what the store holds now.
-  o.temp.setSetting(QStringLiteral("LOG FILE NAME"), QStringLiteral("TIDEWICK.LOG"));
+  o.temp.setSetting("LOG FILE NAME", "TIDEWICK.LOG");
   o.show(
       [](OptionsForm& f) {
         EXPECT_FALSE(f.chkSaveWindowSize->isChecked());
@@ -237,7 +218,7 @@ TEST(OptionsDialog, TheSwitchRuleReadsTheDialogItCreatesHidden) {
       },
       "mnuClose");
   EXPECT_FALSE(o.host.Exists());
-  EXPECT_FALSE(switchIsOn(QStringLiteral("SAVE WINDOW SIZE"))) << "a new dialog loads the stored 0";
+  EXPECT_FALSE(switchIsOn("SAVE WINDOW SIZE")) << "a new dialog loads the stored 0";
 }
 
 TEST(OptionsDialog, CaptionsFitPlacedUnderOptionsAndKeptInProportion) {
@@ -247,9 +228,7 @@ TEST(OptionsDialog, CaptionsFitPlacedUnderOptionsAndKeptInProportion) {
     // Every caption fits its control, every control its tab, and every tab's caption is in view.
     f.show();
     for (QAbstractButton* button : f.findChildren<QAbstractButton*>()) {
-      if (!button->objectName().startsWith(QLatin1String("chk")) &&
-          !button->objectName().startsWith(QLatin1String("opt")))
-        continue;
+      if (!button->objectName().startsWith("chk") && !button->objectName().startsWith("opt")) continue;
       EXPECT_GE(button->width(), button->sizeHint().width()) << button->objectName().toStdString();
     }
     for (int tab = 0; tab < f.SSTab1->count(); ++tab) {
@@ -269,10 +248,8 @@ TEST(OptionsDialog, CaptionsFitPlacedUnderOptionsAndKeptInProportion) {
   }
 
   // The dialog's own boxes decide its placement while the switches are missing.
-  o.temp.setSetting(QStringLiteral("OPTIONS TOP"), QStringLiteral("1500"));
-  o.temp.setSetting(QStringLiteral("OPTIONS LEFT"), QStringLiteral("3000"));
-  o.temp.setSetting(QStringLiteral("OPTIONS HEIGHT"), QStringLiteral("9000"));
-  o.temp.setSetting(QStringLiteral("OPTIONS WIDTH"), QStringLiteral("12000"));
+  o.temp.setSettings(
+      {{"OPTIONS TOP", "1500"}, {"OPTIONS LEFT", "3000"}, {"OPTIONS HEIGHT", "9000"}, {"OPTIONS WIDTH", "12000"}});
   const OptionsForm& placed = o.host.Form();
   EXPECT_EQ(placed.pos(), QPoint(200, 100));
   EXPECT_EQ(placed.size(), QSize(800, 600));

@@ -9,6 +9,7 @@
 #include <QString>
 #include <QTemporaryDir>
 
+#include <initializer_list>
 #include <map>
 #include <optional>
 
@@ -27,6 +28,9 @@ public:
   // Raw access to the settings section, bypassing the code under test.
   void setSetting(const QString& key, const QString& value) const;
   std::optional<QString> setting(const QString& key) const;
+  void setSettings(std::initializer_list<std::pair<QString, QString>> values) const {
+    for (const auto& [key, value] : values) setSetting(key, value);
+  }
 
   // Writes bytes to a file below the root, creating folders; returns its path.
   QString writeFile(const QString& relative, const QByteArray& bytes) const;
