@@ -10,9 +10,7 @@
 
 namespace tidewick::test {
 
-namespace {
-
-int listenLoopback(quint16* port) {
+int listenLoopback(quint16* port, int backlog) {
   const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   int one = 1;
   ::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
@@ -20,7 +18,7 @@ int listenLoopback(quint16* port) {
   address.sin_family = AF_INET;
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   socklen_t length = sizeof address;
-  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, 4) != 0) {
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(fd, backlog) != 0) {
     ::close(fd);
     return -1;
   }
@@ -28,6 +26,8 @@ int listenLoopback(quint16* port) {
   *port = ntohs(address.sin_port);
   return fd;
 }
+
+namespace {
 
 bool sendAll(int fd, const char* data, std::size_t size) {
   while (size > 0 && fd >= 0) {
@@ -83,6 +83,12 @@ void FakeFtpServer::Control::sendData(const std::string& bytes) {
   closeData();
 }
 
+void FakeFtpServer::Control::transfer(const std::string& bytes, const std::string& last) {
+  reply("150 Here it comes");
+  sendData(bytes);
+  reply(last);
+}
+
 void FakeFtpServer::Control::sendDataAndHold(const std::string& bytes) {
   const int fd = acceptData();
   sendAll(fd, bytes.data(), bytes.size());
@@ -130,11 +136,7 @@ FakeFtpServer::FakeFtpServer() {
   };
   on("EPSV", [passive](Control& c, const std::string&) { passive(c, true); });
   on("PASV", [passive](Control& c, const std::string&) { passive(c, false); });
-  on("LIST", [this](Control& c, const std::string&) {
-    c.reply("150 Here comes the listing");
-    c.sendData(listing);
-    c.reply("226 Listing sent");
-  });
+  on("LIST", [this](Control& c, const std::string&) { c.transfer(listing); });
   on("SIZE", [this](Control& c, const std::string& name) {
     const auto it = files.find(name);
     if (it == files.end()) c.reply("550 No such file");
@@ -147,9 +149,7 @@ FakeFtpServer::FakeFtpServer() {
       c.reply("550 No such file");
       return;
     }
-    c.reply("150 Sending " + name);
-    c.sendData(it->second);
-    c.reply("226 Sent");
+    c.transfer(it->second);
   });
   on("STOR", [this](Control& c, const std::string& name) {
     c.reply("150 Send it");

@@ -13,6 +13,9 @@
 
 namespace tidewick::test {
 
+// A TCP socket listening on 127.0.0.1 at a port the system picks (written to `port`); -1 on failure.
+int listenLoopback(quint16* port, int backlog = 4);
+
 // A scripted FTP server in the test process, on 127.0.0.1 and a port the system picks, for what a
 // real server will not do: garbage, confused replies, drops, silence, lying PASV replies, hostile
 // names. It serves one control connection at a time on its own thread and records every command
@@ -34,9 +37,10 @@ public:
     void close();
 
     // Data connections (passive: after EPSV/PASV the client connects to the port they named).
-    quint16 openDataPort();                                         // what the default EPSV/PASV do
-    void sendData(const std::string& bytes);                        // waits for the client, sends, closes
-    void sendDataAndHold(const std::string& bytes);                 // sends, keeps the connection open
+    quint16 openDataPort();                  // what the default EPSV/PASV do
+    void sendData(const std::string& bytes); // waits for the client, sends, closes
+    void transfer(const std::string& bytes, const std::string& last = "226 Sent"); // 150, the bytes, `last`
+    void sendDataAndHold(const std::string& bytes);                                // sends, keeps the connection open
     std::string receiveData(std::size_t limit = std::string::npos); // reads to the end (or limit), closes
     void closeData();
 

@@ -139,9 +139,7 @@ TEST_F(HostileServer, PartialDownloadsFailAndKeepWhatArrived) {
   server.files["big.bin"] = std::string(2000, 'x');
   server.on("FEAT", [](Control& c, const std::string&) { c.send("211-Features:\r\n SIZE\r\n EPSV\r\n211 End\r\n"); });
   server.on("RETR", [](Control& c, const std::string&) {
-    c.reply("150 Sending");
-    c.sendData(std::string(1000, 'x'));
-    c.reply("426 Connection closed; transfer aborted.");
+    c.transfer(std::string(1000, 'x'), "426 Connection closed; transfer aborted.");
   });
   connectOk();
   const QString target = local("big.bin");
@@ -152,11 +150,8 @@ TEST_F(HostileServer, PartialDownloadsFailAndKeepWhatArrived) {
   EXPECT_EQ(server.verbs(), (Verbs{"USER", "PASS", "SYST", "FEAT", "TYPE", "SIZE", "EPSV", "RETR", "PWD"}));
 
   // "226 complete" after less than SIZE announced is a failure all the same.
-  server.on("RETR", [](Control& c, const std::string&) {
-    c.reply("150 Sending");
-    c.sendData(std::string(1500, 'x'));
-    c.reply("226 Transfer complete");
-  });
+  server.on("RETR",
+            [](Control& c, const std::string&) { c.transfer(std::string(1500, 'x'), "226 Transfer complete"); });
   EXPECT_TRUE(harness.fails([&] { client.ReceiveFile("big.bin", 0, target); }, FailureKind::TransferFailed,
                             {"1500 of 2000 bytes"}));
   EXPECT_EQ(readLocal(target).size(), 1500);
@@ -419,9 +414,7 @@ TEST_F(HostileServer, LinksOnAPlainListServerAreProbedAndLoopsSeenInPwd) {
       c.closeData();
       return c.reply("501 No options here");
     }
-    c.reply("150 Here comes the listing");
-    c.sendData(list);
-    c.reply("226 Listing sent");
+    c.transfer(list);
   });
   connectOk();
   const QString target = local("target");
@@ -598,21 +591,18 @@ TEST_F(HostileServer, PortsOutsideOneTo65535ConnectNowhere) {
 // A port whose accept queue is full: new connections get no answer at all, like a host behind a
 // firewall that drops packets. The connect times out, or is aborted.
 TEST(ConnectTimeouts, SilentHostTimesOutAndCanBeAborted) {
-  const int listener = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  quint16 port = 0;
+  const int listener = listenLoopback(&port, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
+  address.sin_port = htons(port);
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  socklen_t length = sizeof address;
-  ::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address);
-  ::listen(listener, 0);
-  ::getsockname(listener, reinterpret_cast<sockaddr*>(&address), &length);
   int fillers[3];
   for (int& fd : fillers) {
     fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     ::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address);
   }
   ::usleep(50000);
-  const quint16 port = ntohs(address.sin_port);
 
   FtpClient client;
   ClientHarness harness(client);
