@@ -81,29 +81,18 @@ std::vector<Sample> loadSamples(const std::string& file) {
   return samples;
 }
 
-QString dateText(const ListEntry& e) {
-  if (!e.modified.isValid()) return QStringLiteral("-");
-  switch (e.precision) {
-    case ListEntry::Precision::Day: return e.modified.toString(QStringLiteral("yyyy-MM-dd"));
-    case ListEntry::Precision::Minute: return e.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
-    default: return e.modified.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-  }
-}
-
-const char* precisionText(ListEntry::Precision p) {
-  switch (p) {
-    case ListEntry::Precision::Day: return "day";
-    case ListEntry::Precision::Minute: return "minute";
-    case ListEntry::Precision::Second: return "second";
-    case ListEntry::Precision::Unknown: break;
-  }
-  return "unknown";
+// The date and its precision in the sample table's notation.
+std::string dateAndPrecision(const ListEntry& e) {
+  static const char* const formats[] = {"yyyy-MM-dd HH:mm:ss", "yyyy-MM-dd", "yyyy-MM-dd HH:mm", "yyyy-MM-dd HH:mm:ss"};
+  static const char* const names[] = {"unknown", "day", "minute", "second"};
+  const int p = int(e.precision);
+  return (e.modified.isValid() ? e.modified.toString(formats[p]).toStdString() : "-") + " | " + names[p];
 }
 
 // The entry in the sample table's notation; permissions only when the table names them.
 std::string describe(const ListEntry& e, bool withPermissions) {
-  std::string text = std::to_string(e.kind) + " | " + std::to_string(e.size) + " | " + dateText(e).toStdString() +
-                     " | " + precisionText(e.precision) + " | " + e.name.toStdString();
+  std::string text = std::to_string(e.kind) + " | " + std::to_string(e.size) + " | " + dateAndPrecision(e) + " | " +
+                     e.name.toStdString();
   if (!e.linkTarget.isEmpty()) text += " | " + e.linkTarget.toStdString();
   else if (withPermissions) text += " |";
   if (withPermissions) text += " | " + e.permissions.toStdString();
