@@ -51,14 +51,12 @@ void makeTree(const QString& base) {
 }
 
 // What a copy of that tree holds: the linked folder and file as real ones, no loop.
-const std::map<QString, QByteArray> kCopied = {
-    {".dotdir/inner.txt", "inner"},
-    {".hidden", "hidden"},
-    {"file.txt", "file"},
-    {"real/a.txt", "a"},
-    {"to-file", "file"},
-    {"to-folder/a.txt", "a"},
-};
+const std::map<QString, QByteArray> kCopied = {{".dotdir/inner.txt", "inner"},
+                                               {".hidden", "hidden"},
+                                               {"file.txt", "file"},
+                                               {"real/a.txt", "a"},
+                                               {"to-file", "file"},
+                                               {"to-folder/a.txt", "a"}};
 
 QDateTime modified(const QString& path) { return QFileInfo(path).lastModified().toUTC(); }
 
