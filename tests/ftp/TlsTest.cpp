@@ -72,29 +72,22 @@ struct TlsClient {
   }
 };
 
-struct ServerCase {
-  const char* name;
-  bool implicit;
-};
+// The parameter: TLS from the first byte (implicit) rather than after AUTH TLS (explicit).
+std::string caseName(const ::testing::TestParamInfo<bool>& info) { return info.param ? "Implicit" : "Explicit"; }
+Security security(bool implicit) { return implicit ? Security::TlsImplicit : Security::TlsRequired; }
 
-const auto kServerCases = ::testing::Values(ServerCase{"Explicit", false}, ServerCase{"Implicit", true});
-std::string caseName(const ::testing::TestParamInfo<ServerCase>& info) { return info.param.name; }
-
-class PyftpdlibTls : public ::testing::TestWithParam<ServerCase> {
+class PyftpdlibTls : public ::testing::TestWithParam<bool> {
 protected:
   std::unique_ptr<FtpServerFixture> startServer(const TestCertificate& certificate) {
     EXPECT_FALSE(certificate.certificateFile.isEmpty());
-    auto server = std::make_unique<FtpServerFixture>(FtpServerOptions{.users = {{kUser, kPassword}},
-                                                                      .anonymous = false,
-                                                                      .tlsCertificate = certificate.certificateFile,
-                                                                      .tlsKey = certificate.keyFile,
-                                                                      .tlsImplicit = GetParam().implicit,
-                                                                      .tlsRequired = true});
+    FtpServerOptions options{.users = {{kUser, kPassword}}, .anonymous = false, .tlsImplicit = GetParam()};
+    options.tlsCertificate = certificate.certificateFile;
+    options.tlsKey = certificate.keyFile;
+    options.tlsRequired = true;
+    auto server = std::make_unique<FtpServerFixture>(options);
     EXPECT_TRUE(server->start());
     return server;
   }
-
-  Security security() const { return GetParam().implicit ? Security::TlsImplicit : Security::TlsRequired; }
 
   QTemporaryDir dir;
 };
@@ -106,7 +99,7 @@ TEST_P(PyftpdlibTls, SelfSignedCertificateIsPutToTheUserAndNothingGoesInClear) {
   const auto server = startServer(certificates().selfSigned);
   const QByteArray content = randomBytes(3 * 1024 * 1024 + 17, 7);
   server->writeFile("pub/down.bin", content);
-  TlsClient c("127.0.0.1", server->port(), security());
+  TlsClient c("127.0.0.1", server->port(), security(GetParam()));
   c.trust = false;
   EXPECT_TRUE(c.harness.fails([&] { c.client.Connect(); }, FailureKind::CertificateRejected, {"self-signed"}));
   EXPECT_EQ(c.client.CurrentState(), NotConnected);
@@ -151,13 +144,13 @@ TEST_P(PyftpdlibTls, AuthorityKnownToTheSystemAsksNothingButTheHostNameMustMatch
   const QByteArray saved = qgetenv("SSL_CERT_FILE");
   qputenv("SSL_CERT_FILE", certificates().authority.certificateFile.toUtf8());
   {
-    TlsClient c("127.0.0.1", server->port(), security());
+    TlsClient c("127.0.0.1", server->port(), security(GetParam()));
     ASSERT_NO_THROW(c.client.Connect());
     EXPECT_TRUE(c.asked.empty());
   }
   {
     // Reached as "localhost" the same certificate is not for the host; the name goes out in SNI.
-    TlsClient c("localhost", server->port(), security());
+    TlsClient c("localhost", server->port(), security(GetParam()));
     c.trust = false;
     EXPECT_TRUE(c.harness.fails([&] { c.client.Connect(); }, FailureKind::CertificateRejected));
     ASSERT_EQ(c.asked.size(), 1u);
@@ -169,7 +162,7 @@ TEST_P(PyftpdlibTls, AuthorityKnownToTheSystemAsksNothingButTheHostNameMustMatch
   else qputenv("SSL_CERT_FILE", saved);
 }
 
-INSTANTIATE_TEST_SUITE_P(Tls, PyftpdlibTls, kServerCases, caseName);
+INSTANTIATE_TEST_SUITE_P(Tls, PyftpdlibTls, ::testing::Bool(), caseName);
 
 // A server without TLS: "Require" never sends the login, "if available" goes on in clear and says so.
 TEST(PlainServerTls, RequireSendsNoLoginAndIfAvailableGoesOnInClear) {
@@ -191,17 +184,16 @@ TEST(PlainServerTls, RequireSendsNoLoginAndIfAvailableGoesOnInClear) {
 
 // vsftpd refuses a data connection that does not resume the control connection's session, and an
 // upload that ends without TLS's close_notify.
-class VsftpdTls : public ::testing::TestWithParam<ServerCase> {};
+class VsftpdTls : public ::testing::TestWithParam<bool> {};
 
 TEST_P(VsftpdTls, ListsUploadsAndDownloadsByteExact) {
   VsftpdFixture vsftpd(
-      VsftpdOptions{certificates().selfSigned.certificateFile, certificates().selfSigned.keyFile, GetParam().implicit});
+      VsftpdOptions{certificates().selfSigned.certificateFile, certificates().selfSigned.keyFile, GetParam()});
   ASSERT_TRUE(vsftpd.start());
   const QByteArray content = randomBytes(5 * 1024 * 1024 + 1, 11);
   ASSERT_TRUE(writeLocal(vsftpd.root() + "/down.bin", content));
   QTemporaryDir dir;
-  TlsClient c(vsftpd.host(), vsftpd.port(), GetParam().implicit ? Security::TlsImplicit : Security::TlsRequired,
-              VsftpdFixture::userName(), VsftpdFixture::password());
+  TlsClient c(vsftpd.host(), vsftpd.port(), security(GetParam()), VsftpdFixture::userName(), VsftpdFixture::password());
   ASSERT_NO_THROW(c.client.Connect());
   ASSERT_EQ(c.asked.size(), 1u);
 
@@ -221,4 +213,4 @@ TEST_P(VsftpdTls, ListsUploadsAndDownloadsByteExact) {
   EXPECT_TRUE(c.nothingInClear({content.mid(4096, 64)}, VsftpdFixture::userName(), VsftpdFixture::password()));
 }
 
-INSTANTIATE_TEST_SUITE_P(Tls, VsftpdTls, kServerCases, caseName);
+INSTANTIATE_TEST_SUITE_P(Tls, VsftpdTls, ::testing::Bool(), caseName);
