@@ -46,12 +46,10 @@ TEST(StartSequence, FirstRunOnAnEmptyStore) {
 }
 
 TEST(StartSequence, SizeRuleDeletesOnlyStrictlyLargerLogs) {
-  for (const auto& [bytes, limit, deleted] : {std::tuple{1000000, "1000", false},
-                                              {1000001, "1000", true},
-                                              {1, "abc", true},
-                                              {0, "abc", false},
-                                              {2500, "2.5", false},
-                                              {2501, "2.5", true}}) {
+  using Case = std::tuple<qint64, const char*, bool>; // the log's size, the limit, whether it goes
+  for (const auto& [bytes, limit, deleted] :
+       {Case{1000000, "1000", false}, Case{1000001, "1000", true}, Case{1, "abc", true}, Case{0, "abc", false},
+        Case{2500, "2.5", false}, Case{2501, "2.5", true}}) {
     TempHome temp;
     temp.setSettings({{"VER", "3.1.0"}, {"LOG FILE SIZE", limit}});
     temp.writeFile("home/Log/TIDEWICK.LOG", QByteArray(bytes, 'x'));
@@ -63,11 +61,8 @@ TEST(StartSequence, SizeRuleDeletesOnlyStrictlyLargerLogs) {
 // Which keys an upgrade drops is the settings store's test; here, that starting a newer version drops them.
 TEST(StartSequence, DeleteOnStartTheOwnLogNameAndTheResetOfANewerVersion) {
   TempHome temp;
-  temp.setSettings({{"DELETE LOG ON STARTUP", "True"},
-                    {"DELETE LOG IF SIZE EXCEEDS", "False"},
-                    {"LOG FILE NAME", "mine.log"},
-                    {"VER", "2.0.0"},
-                    {"MAIN TOP", "1500"}});
+  temp.setSettings({{"DELETE LOG ON STARTUP", "True"}, {"DELETE LOG IF SIZE EXCEEDS", "False"}});
+  temp.setSettings({{"LOG FILE NAME", "mine.log"}, {"VER", "2.0.0"}, {"MAIN TOP", "1500"}});
   const QString log = temp.writeFile("home/Log/mine.log", "small");
   Started run;
   EXPECT_FALSE(QFile::exists(log));

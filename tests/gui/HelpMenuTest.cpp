@@ -23,6 +23,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using tidewick::app::frmMain;
@@ -34,16 +35,10 @@ namespace {
 // The manual's sources.
 QString manualFolder() { return QStringLiteral(TIDEWICK_SOURCE_DIR "/docs/help"); }
 
-struct HelpMain {
-  TempHome home;
-  ScriptedPrompts prompts;
+struct HelpMain : QuietMain {
   ConnectionState state;
-  std::unique_ptr<frmMain> window;
 
   HelpMain() {
-    home.setSetting("SHOW CONNECTION ON STARTUP", "0");
-    window = std::make_unique<frmMain>(prompts, QStringList{"tidewick"});
-    window->setEndProgram([] {});
     window->setConnectionProbe([this] { return state; });
     window->setHelpFolder(manualFolder());
     window->Load();
@@ -127,10 +122,11 @@ TEST(Manual, DescribesEveryCommandSettingAndWindowAndItsLinksHold) {
     for (auto it = link.globalMatch(html); it.hasNext();) {
       const auto match = it.next();
       const QString target = match.captured(1), anchor = match.captured(2);
-      bool found = false;
-      for (const auto& section : index.sections())
-        found = found || (section.page == target && (anchor.isEmpty() || section.anchor == anchor));
-      EXPECT_TRUE(found) << page.toStdString() << " links to " << match.captured(0).toStdString();
+      EXPECT_TRUE(std::ranges::any_of(index.sections(),
+                                      [&](const auto& section) {
+                                        return section.page == target && (anchor.isEmpty() || section.anchor == anchor);
+                                      }))
+          << page.toStdString() << " links to " << match.captured(0).toStdString();
     }
   }
 }

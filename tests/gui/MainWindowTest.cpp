@@ -100,26 +100,20 @@ const char kCommands[] =
     // A key no button carries does nothing (the remote toolbar's download key is spelled "DownLoad").
     " = Toolbar3!Download";
 
-struct Command {
-  QString effect;
-  QStringList places;
-};
-
-std::vector<Command> commands() {
-  std::vector<Command> out;
+// Each row as the handlers it runs and the places that run it.
+std::vector<std::pair<QString, QStringList>> commands() {
+  std::vector<std::pair<QString, QStringList>> out;
   for (const QString& row : QString::fromLatin1(kCommands).split(';'))
-    out.push_back({row.section('=', 0, 0).trimmed(), row.section('=', 1).split(' ', Qt::SkipEmptyParts)});
+    out.emplace_back(row.section('=', 0, 0).trimmed(), row.section('=', 1).split(' ', Qt::SkipEmptyParts));
   return out;
 }
 
 // Entries that act in the window itself; their effects are checked by the log and View tests.
-const std::set<QString> kOwnAction = {"mnuToolsShowLog",
-                                      "mnuToolsSaveLog",
-                                      "mnuToolsClearLog",
-                                      "mnuViewShowLocalRemoteToolbars",
-                                      "mnuViewShowConnectDisconnectToolbar",
-                                      "mnuViewShowWindowButtons",
-                                      "mnuViewShowConnectionInfoLog"};
+const QStringList kOwnAction = QString(
+                                   "mnuToolsShowLog mnuToolsSaveLog mnuToolsClearLog mnuViewShowLocalRemoteToolbars "
+                                   "mnuViewShowConnectDisconnectToolbar mnuViewShowWindowButtons "
+                                   "mnuViewShowConnectionInfoLog")
+                                   .split(' ');
 
 QToolBar* toolbar(const frmMain& w, const QString& place, QChar mark) {
   return w.findChild<QToolBar*>(place.section(mark, 0, 0));
@@ -180,8 +174,8 @@ TEST(MainWindowCommands, EveryPlaceRunsItsCommandAndNothingElse) {
   LoadedMain m;
   activate(m.window.get());
   m->SetAbortEnabled(true);
-  for (const Command& command : commands()) {
-    for (const QString& place : command.places) {
+  for (const auto& [handlers, places] : commands()) {
+    for (const QString& place : places) {
       SCOPED_TRACE(place.toStdString());
       // Run where the control is enabled: connected, or else disconnected.
       QObject* control = controlOf(*m.window, place);
@@ -203,7 +197,7 @@ TEST(MainWindowCommands, EveryPlaceRunsItsCommandAndNothingElse) {
       run(m, place);
       QStringList effect = m->ran;
       if (m.ended != ended) effect << "end";
-      EXPECT_EQ(effect.join(','), command.effect);
+      EXPECT_EQ(effect.join(','), handlers);
       EXPECT_EQ(m.prompts.asked.size(), asked) << "nothing asked";
       EXPECT_EQ(m->logList()->count(), lines) << "nothing logged";
     }
@@ -249,8 +243,8 @@ TEST(MainWindowCommands, KeysReachOnlyEnabledCommandsAndAltKeysOpenMenusBeforeBu
 TEST(MainWindowCommands, EveryControlIsInTheCommandTableAndEachViewShowsInItsOwnList) {
   LoadedMain m;
   std::set<QObject*> tabled;
-  for (const Command& command : commands()) {
-    for (const QString& place : command.places) {
+  for (const auto& [handlers, places] : commands()) {
+    for (const QString& place : places) {
       QObject* control = controlOf(*m.window, place);
       if (control && !isShortcut(*m.window, place)) {
         EXPECT_TRUE(tabled.insert(control).second) << place.toStdString() << " is in the table twice";
@@ -261,7 +255,7 @@ TEST(MainWindowCommands, EveryControlIsInTheCommandTableAndEachViewShowsInItsOwn
   std::vector<QObject*> controls;
   for (QMenu* menu : menusOf(*m.window))
     for (QAction* entry : entriesOf(menu))
-      if (!entry->menu() && !kOwnAction.count(entry->objectName())) controls.push_back(entry);
+      if (!entry->menu() && !kOwnAction.contains(entry->objectName())) controls.push_back(entry);
   for (QToolBar* bar : m->findChildren<QToolBar*>())
     for (QAction* button : bar->actions())
       if (!button->isSeparator()) controls.push_back(button);

@@ -59,6 +59,19 @@ inline QList<QAction*> entriesOf(const QMenu* menu) {
   return out;
 }
 
+// A main window on a temporary home that shows no connection dialog at its start and ends nothing.
+struct QuietMain {
+  TempHome home;
+  ScriptedPrompts prompts;
+  std::unique_ptr<frmMain> window;
+
+  QuietMain() {
+    home.setSetting("SHOW CONNECTION ON STARTUP", "0");
+    window = std::make_unique<frmMain>(prompts, QStringList{"tidewick"});
+    window->setEndProgram([] {});
+  }
+};
+
 // A loaded main window on a temporary home, ending through a counter instead of the program.
 struct LoadedMain {
   TempHome home;

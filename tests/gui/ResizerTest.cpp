@@ -1,6 +1,7 @@
-// Proportional resizing: ControlResizer (which controls take part; the main window's arrangement
-// test doubles and restores them) and resizeForm (process-wide registrations, hidden tab controls,
-// the out-of-sight guard, no re-entry).
+// Proportional resizing: ControlResizer (which controls take part; the main
+// window's arrangement test doubles and restores them) and resizeForm
+// (process-wide registrations, hidden tab controls, the out-of-sight guard, no
+// re-entry).
 #include "ui/ControlResizer.h"
 #include "ui/FormResize.h"
 
@@ -26,8 +27,8 @@ Widget* child(QWidget* parent, const char* name, QRect geometry) {
   return w;
 }
 
-// A window as designed: free controls, one inside a frame, one of fixed height, one in a layout
-// and one without a name.
+// A window as designed: free controls, one inside a frame, one of fixed height,
+// one in a layout and one without a name.
 struct TestWindow {
   std::unique_ptr<QWidget> window = std::make_unique<QWidget>();
   QWidget *list, *frame, *inFrame, *fixedHeight, *laidOut, *unnamed;
@@ -47,7 +48,7 @@ struct TestWindow {
   }
 };
 
-TEST(ControlResizer, TakesPartOnlyNamedFreelyPlacedControlsAndLeavesIgnoredAndLaterOnesAlone) {
+TEST(ControlResizer, TakesPartOnlyNamedFreelyPlacedControlsAndIsHarmlessWithoutThem) {
   TestWindow t;
   ControlResizer resizer;
   resizer.prepare(t.window.get());
@@ -69,22 +70,21 @@ TEST(ControlResizer, TakesPartOnlyNamedFreelyPlacedControlsAndLeavesIgnoredAndLa
   t.window->resize(400, 300);
   resizer.resizeControls();
   EXPECT_EQ(t.fixedHeight->x(), 10);
-}
 
-TEST(ControlResizer, AWindowWithoutControlsOrExtentIsHarmless) {
+  // A window without controls or without extent is harmless.
   QWidget empty;
-  ControlResizer resizer;
-  resizer.prepare(&empty);
-  resizer.resizeControls();
-  EXPECT_TRUE(resizer.controls().isEmpty());
+  ControlResizer other;
+  other.prepare(&empty);
+  other.resizeControls();
+  EXPECT_TRUE(other.controls().isEmpty());
 
   QWidget flat;
   flat.setObjectName("frmFlat");
   QWidget* line = child(&flat, "linTop", QRect(3, 0, 50, 0));
   flat.resize(0, 0);
-  resizer.prepare(&flat);
+  other.prepare(&flat);
   flat.resize(100, 100);
-  resizer.resizeControls();
+  other.resizeControls();
   EXPECT_EQ(line->geometry(), QRect(3, 0, 50, 0)) << "no extent at load gives no proportions";
 }
 
@@ -95,7 +95,7 @@ struct ResizeModule : ::testing::Test {
   void TearDown() override { forgetResizedForms(); }
 };
 
-TEST_F(ResizeModule, RescalesByWholePercentagesOfTheFirstRegistration) {
+TEST_F(ResizeModule, RescalesByWholePercentagesOfTheFirstRegistrationWhileInSight) {
   TestWindow t("frmOptions");
   EXPECT_TRUE(resizeForm(t.window.get())) << "the first call registers";
   EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
@@ -108,6 +108,15 @@ TEST_F(ResizeModule, RescalesByWholePercentagesOfTheFirstRegistration) {
   t.window->resize(401, 300); // 100.25 % rounds down to 100 %
   resizeForm(t.window.get());
   EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
+
+  // A window out of sight is not rescaled.
+  t.window->resize(800, 600);
+  t.window->move(0, kOutOfSightTopTwips / 15);
+  EXPECT_FALSE(resizeForm(t.window.get()));
+  EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
+  t.window->move(0, kOutOfSightTopTwips / 15 - 1);
+  EXPECT_TRUE(resizeForm(t.window.get()));
+  EXPECT_EQ(t.list->geometry(), QRect(20, 40, 360, 300));
 
   // A window loaded again keeps its first registration.
   TestWindow again("frmOptions");
@@ -137,20 +146,8 @@ TEST_F(ResizeModule, ControlsOnAnInactiveTabStayHiddenAtTheirScaledPlace) {
   EXPECT_EQ(t.inFrame->geometry(), QRect(10, 30, 100, 20));
 }
 
-TEST_F(ResizeModule, AWindowOutOfSightIsNotRescaled) {
-  TestWindow t("frmOptions");
-  resizeForm(t.window.get());
-  t.window->resize(800, 600);
-  t.window->move(0, kOutOfSightTopTwips / 15);
-  EXPECT_FALSE(resizeForm(t.window.get()));
-  EXPECT_EQ(t.list->geometry(), QRect(10, 20, 180, 150));
-  t.window->move(0, kOutOfSightTopTwips / 15 - 1);
-  EXPECT_TRUE(resizeForm(t.window.get()));
-  EXPECT_EQ(t.list->geometry(), QRect(20, 40, 360, 300));
-}
-
-// A control that asks for another rescale while one is running, as a resize event arriving in the
-// middle would.
+// A control that asks for another rescale while one is running, as a resize
+// event arriving in the middle would.
 class Reentrant : public QFrame {
 public:
   using QFrame::QFrame;

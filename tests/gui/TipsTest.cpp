@@ -1,9 +1,8 @@
 // The tip of the day: the draw, the start-up timer and its guards, the dialog's load cases, the
 // choice file, and the splash screen's part in it.
-#include "app/frmMain.h"
+#include "RecordingMain.h"
+
 #include "settings/IniFile.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempHome.h"
 #include "tips/FrmTips.h"
 #include "tips/TipMod.h"
 #include "tips/frmSplash.h"
@@ -23,23 +22,16 @@
 #include <algorithm>
 #include <memory>
 
-using tidewick::app::frmMain;
 using tidewick::app::gStartupFlag;
 namespace tips = tidewick::tips;
 
 namespace {
 
 TEST(TipDraw, ScaledByFourteenAndRoundedHalfToEven) {
-  for (const auto& [r, index] : {std::pair{0.0, 0},
-                                 {0.5 / 14, 0},
-                                 {0.51 / 14, 1},
-                                 {1.5 / 14, 2},
-                                 {2.5 / 14, 2},
-                                 {7.0 / 14, 7},
-                                 {12.5 / 14, 12},
-                                 {13.49 / 14, 13},
-                                 {13.5 / 14, 14},
-                                 {0.999999, 14}})
+  using Case = std::pair<double, int>;
+  for (const auto& [r, index] :
+       {Case{0.0, 0}, Case{0.5 / 14, 0}, Case{0.51 / 14, 1}, Case{1.5 / 14, 2}, Case{2.5 / 14, 2}, Case{7.0 / 14, 7},
+        Case{12.5 / 14, 12}, Case{13.49 / 14, 13}, Case{13.5 / 14, 14}, Case{0.999999, 14}})
     EXPECT_EQ(tips::TipIndexForDraw(r), index) << "r = " << r;
 
   EXPECT_EQ(tips::TipTable().size(), 15) << "every index the draw gives has its tip";
@@ -50,18 +42,8 @@ TEST(TipDraw, ScaledByFourteenAndRoundedHalfToEven) {
   }
 }
 
-// A shown main window on a temporary home, without the connection dialog of the start.
-struct TipsMain {
-  TempHome home;
-  ScriptedPrompts prompts;
-  std::unique_ptr<frmMain> window;
-
-  TipsMain() {
-    home.setSetting("SHOW CONNECTION ON STARTUP", "0");
-    window = std::make_unique<frmMain>(prompts, QStringList{"tidewick"});
-    window->setEndProgram([] {});
-  }
-  // The start-up timer keeps running only for the tests of its tick.
+// A shown main window whose start-up timer runs only for the tests of its tick.
+struct TipsMain : QuietMain {
   void start(bool timer = false) {
     window->Load();
     window->show();
@@ -88,12 +70,11 @@ struct TipsMain {
 
 TEST(TipsAtStartup, TheTimerShowsATipOnlyWithTheFileOnAndTheWindowOnScreen) {
   // The tips file's choice (none: no file), and whether the window is minimized at the tick.
+  using Case = std::tuple<const char*, const char*, bool, bool>;
   for (const auto& [name, report, minimized, tip] :
-       {std::tuple<const char*, const char*, bool, bool>{"no tips file", nullptr, false, false},
-        {"tips on", "1", false, true},
-        {"empty choice", "", false, true},
-        {"tips off", "0", false, false},
-        {"minimized", "1", true, false}}) {
+       {Case{"no tips file", nullptr, false, false}, Case{"tips on", "1", false, true},
+        Case{"empty choice", "", false, true}, Case{"tips off", "0", false, false},
+        Case{"minimized", "1", true, false}}) {
     TipsMain m;
     if (report) m.setReport(report);
     m.start(true);

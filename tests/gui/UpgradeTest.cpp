@@ -7,6 +7,7 @@
 #include "update/InternetConnection.h"
 #include "update/frmLiveUpdate.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -94,32 +95,27 @@ TEST(UpgradeWizard, PagesAndButtonsUpToTheConnectionCheck) {
   EXPECT_TRUE(w.home.setting("LIVE UPDATE TOP")) << "closing keeps the placement";
 }
 
-TEST(UpgradeWizard, TheLastLineOfTheMakersVersionFileDecidesAndAnUpgradeLinksToTheSite) {
+TEST(UpgradeWizard, TheLastLineOfTheMakersVersionFileDecidesAnUpgradeLinksToTheSiteAndAFailureCloses) {
   FtpServerFixture server;
   ASSERT_TRUE(server.start());
-  struct Case {
-    QByteArray file;
-    bool upgrade;
-    const char* message; // shown on the way, or nullptr
-  };
-  for (const Case& c : {Case{"3.0\n3.1\n", false, nullptr}, Case{"3.0\n", true, nullptr}, Case{"4.0.1", true, nullptr},
-                        Case{"3.1\n\n", false, "Please check your internet connection and try again."},
-                        Case{"", false, "Please check your internet connection and try again."}}) {
-    server.writeFile("incoming/TidewickUpdate.txt", c.file);
+  const QString check = "Tidewick|Please check your internet connection and try again.";
+  using Case = std::tuple<QByteArray, bool, std::vector<QString>>; // the file, an upgrade, the messages on the way
+  for (const auto& [file, upgrade, messages] :
+       {Case{"3.0\n3.1\n", false, {}}, Case{"3.0\n", true, {}}, Case{"4.0.1", true, {}},
+        Case{"3.1\n\n", false, {check}}, Case{"", false, {check}}}) {
+    server.writeFile("incoming/TidewickUpdate.txt", file);
     Wizard w(&server);
     w.next(3);
-    const std::string name = c.file.toStdString();
+    const std::string name = file.toStdString();
     EXPECT_EQ(w.closed->count(), 0) << name;
-    EXPECT_EQ(TempHome::readFile(frmLiveUpdate::VersionFilePath()), c.file) << name;
-    EXPECT_EQ(w.heading(), c.upgrade ? "Tidewick - Upgrade Available" : "Tidewick - Current Version Is Upto Date")
+    EXPECT_EQ(TempHome::readFile(frmLiveUpdate::VersionFilePath()), file) << name;
+    EXPECT_EQ(w.heading(), upgrade ? "Tidewick - Upgrade Available" : "Tidewick - Current Version Is Upto Date")
         << name;
-    EXPECT_EQ(w.buttons(), c.upgrade ? "cmdBack- cmdNext cmdCancel- cmdVisitWebSite"
-                                     : "cmdBack- cmdNext cmdCancel- cmdVisitWebSite-(hidden)")
+    EXPECT_EQ(w.buttons(), upgrade ? "cmdBack- cmdNext cmdCancel- cmdVisitWebSite"
+                                   : "cmdBack- cmdNext cmdCancel- cmdVisitWebSite-(hidden)")
         << name;
-    std::vector<QString> expected;
-    if (c.message) expected.push_back("Tidewick|" + QString::fromUtf8(c.message));
-    EXPECT_EQ(w.prompts.messages(), expected) << name;
-    if (c.upgrade) {
+    EXPECT_EQ(w.prompts.messages(), messages) << name;
+    if (upgrade) {
       EXPECT_TRUE(w.window->lblInfo->text().startsWith(
           "An upgrade version is available on the internet! at: https://www.tidewick.org/\n"));
       // The site's button opens the page only while the machine is connected.
@@ -138,12 +134,10 @@ TEST(UpgradeWizard, TheLastLineOfTheMakersVersionFileDecidesAndAnUpgradeLinksToT
   const QString commands = server.receivedCommands().join('\n');
   EXPECT_TRUE(commands.contains("USER anonymous")) << commands.toStdString();
   EXPECT_TRUE(commands.contains("/incoming/TidewickUpdate.txt")) << commands.toStdString();
-}
 
-TEST(UpgradeWizard, AFailedDownloadIsShownAndClosesTheWizard) {
-  FtpServerFixture server;
-  ASSERT_TRUE(server.start());
-  Wizard w(&server); // no version file on the server
+  // A failed download is shown and closes the wizard.
+  ASSERT_TRUE(QFile::remove(server.path("incoming/TidewickUpdate.txt")));
+  Wizard w(&server);
   w.next(3);
   ASSERT_EQ(w.prompts.messages().size(), 1u);
   EXPECT_TRUE(w.prompts.messages()[0].startsWith("Tidewick|"));
@@ -153,13 +147,13 @@ TEST(UpgradeWizard, AFailedDownloadIsShownAndClosesTheWizard) {
   // A port just outside 1 to 65535 is refused before anything connects.
   for (const char* port : {"0", "65536"}) {
     Wizard badPort;
-    badPort.home.setSetting("UPDATE PORT", QString::fromLatin1(port));
+    badPort.home.setSetting("UPDATE PORT", port);
     badPort.next(3);
     EXPECT_EQ(badPort.closed->count(), 1);
     EXPECT_EQ(badPort.prompts.messages(),
               std::vector<QString>{QStringLiteral("Tidewick|The update server's port \"%1\" is not a whole number "
                                                   "from 1 to 65535.")
-                                       .arg(QString::fromLatin1(port))});
+                                       .arg(port)});
   }
 }
 

@@ -161,10 +161,8 @@ TEST(OptionsDialog, TheStartupEntryFollowsTheBoxAtOnceWhateverTheAnswer) {
 
 TEST(OptionsDialog, StoredValuesThatAreNoNumberLoadUncheckedAndTheLogAndFirewallFieldsFollowTheirBoxes) {
   Options o;
-  o.temp.setSettings({{"SAVE WINDOW SIZE", "abc"},
-                      {"Firewall Use", "yes"},
-                      {"DELETE LOG ON STARTUP", "maybe"},
-                      {"DELETE LOG IF SIZE EXCEEDS", "False"}});
+  o.temp.setSettings({{"SAVE WINDOW SIZE", "abc"}, {"Firewall Use", "yes"}});
+  o.temp.setSettings({{"DELETE LOG ON STARTUP", "maybe"}, {"DELETE LOG IF SIZE EXCEEDS", "False"}});
   o.show(
       [](OptionsForm& f) {
         EXPECT_FALSE(f.chkSaveWindowSize->isChecked());

@@ -24,10 +24,9 @@ TEST(ConnectionSettings, StoredPassiveAndFirewallValuesKeepTheirMeaning) {
   temp.setSetting("Firewall Use", "0");
   EXPECT_FALSE(ConnectionSettings::read().firewall);
   temp.setSettings({{"Firewall Use", "1"}, {"Firewall User Name", "me"}, {"Firewall Password", "secret"}});
-  for (const auto& [text, type] : {std::pair{"SOCKS 4", ProxyType::Socks4},
-                                   {"SOCKS 5", ProxyType::Socks5},
-                                   {"socks 4", ProxyType::Socks5},
-                                   {"", ProxyType::Socks5}}) {
+  using Case = std::pair<const char*, ProxyType>;
+  for (const auto& [text, type] : {Case{"SOCKS 4", ProxyType::Socks4}, Case{"SOCKS 5", ProxyType::Socks5},
+                                   Case{"socks 4", ProxyType::Socks5}, Case{"", ProxyType::Socks5}}) {
     temp.setSetting("Firewall Type", text);
     const ConnectionSettings s = ConnectionSettings::read();
     EXPECT_TRUE(s.firewall);

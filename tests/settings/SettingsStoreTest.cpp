@@ -78,16 +78,14 @@ TEST(VersionReset, DropsTheListedKeysInOrderAndKeepsTheRest) {
   TempHome temp;
   // The three start-up switches and the placement of the windows the reset names; other windows'
   // placement and every other setting stay.
-  const QStringList dropped = {"ADD TO STARTUP", "SAVE WINDOW POSITION", "SAVE WINDOW SIZE", "CONNECTION INFO TOP",
-                               "EXIST LEFT",     "LICENSE HEIGHT",       "MAIN TOP",         "REMOTE CHANGE MODE LEFT",
-                               "OPTIONS WIDTH"};
-  const QStringList kept = {"LOG WINDOW TOP",
-                            "QUE LEFT",
-                            "TIPS WIDTH",
-                            "LOG FILE NAME",
-                            "Firewall Host Name",
-                            "FTP PASV",
-                            "SHOW CONNECTION ON STARTUP"};
+  const QStringList dropped = QString(
+                                  "ADD TO STARTUP|SAVE WINDOW POSITION|SAVE WINDOW SIZE|CONNECTION INFO TOP|"
+                                  "EXIST LEFT|LICENSE HEIGHT|MAIN TOP|REMOTE CHANGE MODE LEFT|OPTIONS WIDTH")
+                                  .split('|');
+  const QStringList kept = QString(
+                               "LOG WINDOW TOP|QUE LEFT|TIPS WIDTH|LOG FILE NAME|Firewall Host Name|FTP PASV|"
+                               "SHOW CONNECTION ON STARTUP")
+                               .split('|');
   for (const QString& key : dropped + kept) temp.setSetting(key, "7");
   SetStartupEntry("/opt/tidewick /STARTUP");
   temp.setSetting("VER", "3.0.9");
