@@ -47,7 +47,7 @@ struct HelpMain : QuietMain {
   void choose(const char* entry) const { window->menuEntry(entry)->trigger(); }
 };
 
-TEST(HelpMenu, ContentsAndSearchSayTheManualIsMissingOrOpenOneHelpWindow) {
+TEST(HelpMenu, EachEntryOpensItsWindowOrPageAndSaysWhatIsMissing) {
   HelpMain m;
   m.window->setHelpFolder(m.home.root() + "/no-help");
   m.choose("mnuHelpContents");
@@ -85,6 +85,45 @@ TEST(HelpMenu, ContentsAndSearchSayTheManualIsMissingOrOpenOneHelpWindow) {
   ASSERT_EQ(help->lstResults->count(), 1);
   EXPECT_EQ(help->lstResults->item(0)->flags(), Qt::NoItemFlags);
   EXPECT_TRUE(m.prompts.asked.empty());
+
+  UrlRecorder urls;
+  // The web pages go to the desktop from the settings, or their defaults.
+  m.choose("mnuOnlineHelp");
+  m.choose("mnuVisitOurSite");
+  m.home.setSettings({{"WEB ADDRESS", "https://example.org/"}, {"ONLINE HELP ADDRESS", "https://example.org/help"}});
+  m.choose("mnuOnlineHelp");
+  m.choose("mnuVisitOurSite");
+  EXPECT_EQ(urls.opened, (QStringList{"https://www.tidewick.org/help/", "https://www.tidewick.org/",
+                                      "https://example.org/help", "https://example.org/"}));
+  urls.opened.clear();
+  m.home.setSetting("WEB ADDRESS", "https://www.tidewick.org/");
+
+  m.prompts.modalAnswers.push_back([](QDialog* dialog) {
+    auto* license = static_cast<tidewick::help::FrmLicense*>(dialog);
+    EXPECT_TRUE(license->LicenseText->toPlainText().contains("Tidewick"));
+    license->OKCmd->click();
+    return license->result();
+  });
+  m.choose("mnuHelpLicenseAgreement");
+  EXPECT_TRUE(m.home.setting("LICENSE WIDTH"));
+
+  // The about box: its links open the pages only while the machine is connected.
+  m.prompts.modalAnswers.push_back([&](QDialog* dialog) {
+    auto* about = static_cast<tidewick::tips::frmAbout*>(dialog);
+    emit about->lblContact->linkActivated("https://www.tidewick.org/");
+    m.state = {false, 0};
+    emit about->lblContact->linkActivated("https://www.tidewick.org/help/");
+    about->cmdOK->click();
+    return about->result();
+  });
+  m.choose("mnuAboutUs");
+  EXPECT_EQ(urls.opened, QStringList{"https://www.tidewick.org/"});
+  EXPECT_EQ(m.prompts.messages(), std::vector<QString>{"Tidewick|No internet connection."});
+  EXPECT_TRUE(m.home.setting("ABOUT TOP"));
+
+  // The upgrade check opens its wizard.
+  m.choose("mnuHelpCheckForNewerVersion");
+  EXPECT_EQ(m.prompts.asked.back().text, "frmLiveUpdate");
 }
 
 TEST(Manual, DescribesEveryCommandSettingAndWindowAndItsLinksHold) {
@@ -129,48 +168,6 @@ TEST(Manual, DescribesEveryCommandSettingAndWindowAndItsLinksHold) {
           << page.toStdString() << " links to " << match.captured(0).toStdString();
     }
   }
-}
-
-TEST(HelpMenu, WebPagesLicenceAgreementAboutBoxAndUpgradeCheck) {
-  HelpMain m;
-  UrlRecorder urls;
-  // The web pages go to the desktop from the settings, or their defaults.
-  m.choose("mnuOnlineHelp");
-  m.choose("mnuVisitOurSite");
-  m.home.setSettings({{"WEB ADDRESS", "https://example.org/"}, {"ONLINE HELP ADDRESS", "https://example.org/help"}});
-  m.choose("mnuOnlineHelp");
-  m.choose("mnuVisitOurSite");
-  EXPECT_EQ(urls.opened, (QStringList{"https://www.tidewick.org/help/", "https://www.tidewick.org/",
-                                      "https://example.org/help", "https://example.org/"}));
-  urls.opened.clear();
-  m.home.setSetting("WEB ADDRESS", "https://www.tidewick.org/");
-
-  m.prompts.modalAnswers.push_back([](QDialog* dialog) {
-    auto* license = static_cast<tidewick::help::FrmLicense*>(dialog);
-    EXPECT_TRUE(license->LicenseText->toPlainText().contains("Tidewick"));
-    license->OKCmd->click();
-    return license->result();
-  });
-  m.choose("mnuHelpLicenseAgreement");
-  EXPECT_TRUE(m.home.setting("LICENSE WIDTH"));
-
-  // The about box: its links open the pages only while the machine is connected.
-  m.prompts.modalAnswers.push_back([&](QDialog* dialog) {
-    auto* about = static_cast<tidewick::tips::frmAbout*>(dialog);
-    emit about->lblContact->linkActivated("https://www.tidewick.org/");
-    m.state = {false, 0};
-    emit about->lblContact->linkActivated("https://www.tidewick.org/help/");
-    about->cmdOK->click();
-    return about->result();
-  });
-  m.choose("mnuAboutUs");
-  EXPECT_EQ(urls.opened, QStringList{"https://www.tidewick.org/"});
-  EXPECT_EQ(m.prompts.messages(), std::vector<QString>{"Tidewick|No internet connection."});
-  EXPECT_TRUE(m.home.setting("ABOUT TOP"));
-
-  // The upgrade check opens its wizard.
-  m.choose("mnuHelpCheckForNewerVersion");
-  EXPECT_EQ(m.prompts.asked.back().text, "frmLiveUpdate");
 }
 
 } // namespace
