@@ -48,7 +48,7 @@ TEST(FileListModel, SortsSizesByNumberDatesByTimeAndNamesAsText) {
   model.append(file("A", 100000, dec2026));
   model.append(file("c", 10, dec2024));
   model.append(file("a", 20, {}));
-  model.append(FileRow{QStringLiteral("dir"), 0, false, dec2024, QLatin1Char('D'), 11});
+  model.append(FileRow{"dir", 0, false, dec2024, QLatin1Char('D'), 11});
   model.flush();
   QPersistentModelIndex kept = model.index(2, 0); // "c"
 
@@ -76,11 +76,11 @@ TEST(FileListModel, SortsSizesByNumberDatesByTimeAndNamesAsText) {
 TEST(FileListModel, DatesShowWithoutMidnight) {
   const QDateTime midnight(QDate(2024, 3, 5), QTime(0, 0));
   const QDateTime afternoon(QDate(2024, 3, 5), QTime(15, 42));
-  EXPECT_FALSE(FileListModel::DateText(midnight).contains(QStringLiteral("00:00")));
+  EXPECT_FALSE(FileListModel::DateText(midnight).contains("00:00"));
   EXPECT_GT(FileListModel::DateText(afternoon).size(), FileListModel::DateText(midnight).size());
   EXPECT_EQ(FileListModel::DateText(QDateTime()), "");
   FileListModel model(nullptr);
-  model.append(FileRow{QStringLiteral("dir"), 0, false, afternoon, QLatin1Char('D'), 11});
+  model.append(FileRow{"dir", 0, false, afternoon, QLatin1Char('D'), 11});
   model.flush();
   EXPECT_EQ(model.text(0, FileListModel::KindColumn), "D");
   EXPECT_EQ(model.data(model.index(0, 0), FileListModel::IconIndexRole).toInt(), 11);

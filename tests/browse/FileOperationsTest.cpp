@@ -38,14 +38,14 @@ protected:
   explicit FileOperationsTest(FtpServerOptions options = {}) : server(std::move(options)) {}
 
   void SetUp() override {
-    temp.writeFile(QStringLiteral("t/a.txt"), "a");
-    temp.writeFile(QStringLiteral("t/b.txt"), "b");
-    temp.writeFile(QStringLiteral("t/README"), "r");
-    temp.writeFile(QStringLiteral("t/full/x"), "x");
-    localFolder = temp.root() + QStringLiteral("/t/");
-    server.writeFile(QStringLiteral("f.txt"), "f");
-    server.writeFile(QStringLiteral("g.txt"), "g");
-    server.writeFile(QStringLiteral("pub/keep"), "k");
+    temp.writeFile("t/a.txt", "a");
+    temp.writeFile("t/b.txt", "b");
+    temp.writeFile("t/README", "r");
+    temp.writeFile("t/full/x", "x");
+    localFolder = temp.root() + "/t/";
+    server.writeFile("f.txt", "f");
+    server.writeFile("g.txt", "g");
+    server.writeFile("pub/keep", "k");
     ASSERT_TRUE(server.start());
 
     PaneServices services;
@@ -121,10 +121,10 @@ TEST_F(FileOperationsTest, LocalDeleteGoesOnAfterAFailure) {
 TEST_F(FileOperationsTest, LocalFoldersAndPrompts) {
   ops->CreateLocalFolder(); // cancelled
   EXPECT_EQ(QDir(localFolder).entryList(QDir::Dirs | QDir::NoDotAndDotDot).size(), 1);
-  prompts.textAnswers.push_back(QStringLiteral("made"));
+  prompts.textAnswers.push_back("made");
   ops->CreateLocalFolder();
   EXPECT_TRUE(QFileInfo(localFolder + "made").isDir());
-  EXPECT_GE(rowOf(localModel, QStringLiteral("made")), 0);
+  EXPECT_GE(rowOf(localModel, "made"), 0);
 
   selectLocal({"full"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
@@ -135,52 +135,52 @@ TEST_F(FileOperationsTest, LocalFoldersAndPrompts) {
 
   selectLocal({"a.txt"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
-  prompts.textAnswers.push_back(QStringLiteral("renamed.txt"));
+  prompts.textAnswers.push_back("renamed.txt");
   ops->RenameLocalFile();
   EXPECT_TRUE(QFile::exists(localFolder + "renamed.txt"));
 }
 
 TEST_F(FileOperationsTest, RenamingInPlaceAsksAboutChangedExtensionsAndRefusesExistingNames) {
-  const int a = rowOf(localModel, QStringLiteral("a.txt"));
-  EXPECT_TRUE(ops->LocalEditFinished(a, QStringLiteral("c.txt")));
+  const int a = rowOf(localModel, "a.txt");
+  EXPECT_TRUE(ops->LocalEditFinished(a, "c.txt"));
   EXPECT_TRUE(prompts.asked.empty()) << "same extension: no question";
 
   prompts.messageAnswers.push_back(UserPrompts::No);
-  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("c.txt")), QStringLiteral("c.TXT")));
+  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, "c.txt"), "c.TXT"));
   EXPECT_EQ(prompts.messages().back(),
             "Tidewick|Are you sure to exchange the file extension from: \"txt\" to: \"TXT\"");
   EXPECT_TRUE(QFile::exists(localFolder + "c.txt"));
 
   prompts.messageAnswers.push_back(UserPrompts::Yes);
-  EXPECT_TRUE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("README")), QStringLiteral("README2")));
+  EXPECT_TRUE(ops->LocalEditFinished(rowOf(localModel, "README"), "README2"));
   EXPECT_EQ(prompts.messages().back(),
             "Tidewick|Are you sure to exchange the file extension from: \"README\" to: \"README2\"");
   EXPECT_TRUE(QFile::exists(localFolder + "README2"));
 
-  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("c.txt")), QStringLiteral("b.txt")));
+  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, "c.txt"), "b.txt"));
   EXPECT_EQ(prompts.messages().back(), "Tidewick|File name exists in folder? no way!");
   EXPECT_EQ(TempHome::readFile(localFolder + "b.txt"), "b") << "nothing overwritten";
 
-  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, QStringLiteral("c.txt")), QStringLiteral("../out.txt")));
+  EXPECT_FALSE(ops->LocalEditFinished(rowOf(localModel, "c.txt"), "../out.txt"));
   EXPECT_FALSE(QFile::exists(temp.root() + "/out.txt"));
 }
 
 TEST_F(FileOperationsTest, RemoteCommandsChangeTheServerAndLogRefusals) {
   selectRemote({"f.txt"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
-  prompts.textAnswers.push_back(QStringLiteral("h.txt"));
+  prompts.textAnswers.push_back("h.txt");
   ops->RenameRemoteFile();
   EXPECT_TRUE(QFile::exists(server.path("h.txt")));
-  EXPECT_GE(rowOf(remoteModel, QStringLiteral("h.txt")), 0);
+  EXPECT_GE(rowOf(remoteModel, "h.txt"), 0);
 
-  prompts.textAnswers.push_back(QStringLiteral("newdir"));
+  prompts.textAnswers.push_back("newdir");
   ops->CreateRemoteFolder();
   EXPECT_TRUE(QFileInfo(server.path("newdir")).isDir());
 
   selectRemote({"h.txt", "g.txt"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
-  prompts.textAnswers.push_back(QStringLiteral("pub"));
-  prompts.textAnswers.push_back(QStringLiteral("/newdir/"));
+  prompts.textAnswers.push_back("pub");
+  prompts.textAnswers.push_back("/newdir/");
   ops->MoveRemoteItems();
   EXPECT_TRUE(QFile::exists(server.path("pub/h.txt")));
   EXPECT_TRUE(QFile::exists(server.path("newdir/g.txt")));
@@ -188,11 +188,11 @@ TEST_F(FileOperationsTest, RemoteCommandsChangeTheServerAndLogRefusals) {
   selectRemote({"pub"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
   ops->RemoveRemoteFolder();
-  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << "not empty: refused";
+  EXPECT_TRUE(log.last().startsWith("Error: ")) << "not empty: refused";
   EXPECT_TRUE(QFileInfo(server.path("pub")).isDir());
 
   selectRemote({"newdir"});
-  remotePane->RowDoubleClicked(rowOf(remoteModel, QStringLiteral("newdir")));
+  remotePane->RowDoubleClicked(rowOf(remoteModel, "newdir"));
   selectRemote({"g.txt"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
   ops->DeleteRemoteFiles();
@@ -205,56 +205,56 @@ TEST_F(FileOperationsTest, RemoteCommandsChangeTheServerAndLogRefusals) {
 // trash points to is never touched.
 TEST_F(FileOperationsTest, EmptyingTheTrashReachesEveryVolumeAndFollowsNoLink) {
   const QString uid = QString::number(getuid());
-  const QString volume = temp.root() + QStringLiteral("/volume");
-  const QString shared = volume + QStringLiteral("/.Trash");
-  temp.writeFile(QStringLiteral("volume/.Trash/") + uid + QStringLiteral("/files/old.txt"), "old");
-  temp.writeFile(QStringLiteral("volume/.Trash-") + uid + QStringLiteral("/files/older.txt"), "older");
+  const QString volume = temp.root() + "/volume";
+  const QString shared = volume + "/.Trash";
+  temp.writeFile("volume/.Trash/" + uid + "/files/old.txt", "old");
+  temp.writeFile("volume/.Trash-" + uid + "/files/older.txt", "older");
   ASSERT_EQ(::chmod(QFile::encodeName(shared).constData(), 01777), 0);
-  temp.writeFile(QStringLiteral("open/.Trash/") + uid + QStringLiteral("/files/x"), "x"); // no sticky bit
-  QDir(temp.root()).mkpath(QStringLiteral("linked"));
-  QFile::link(shared, temp.root() + QStringLiteral("/linked/.Trash"));
+  temp.writeFile("open/.Trash/" + uid + "/files/x", "x"); // no sticky bit
+  QDir(temp.root()).mkpath("linked");
+  QFile::link(shared, temp.root() + "/linked/.Trash");
 
-  const QStringList trashes = FileOperations::TrashFolders(
-      {volume, temp.root() + QStringLiteral("/open"), temp.root() + QStringLiteral("/linked"), QStringLiteral("/")});
-  EXPECT_EQ(trashes.mid(1), (QStringList{shared + QLatin1Char('/') + uid, volume + QStringLiteral("/.Trash-") + uid}));
+  const QStringList trashes =
+      FileOperations::TrashFolders({volume, temp.root() + "/open", temp.root() + "/linked", "/"});
+  EXPECT_EQ(trashes.mid(1), (QStringList{shared + QLatin1Char('/') + uid, volume + "/.Trash-" + uid}));
 
-  const QString precious = temp.writeFile(QStringLiteral("precious/keep.txt"), "keep");
-  QFile::link(QFileInfo(precious).absolutePath(), shared + QLatin1Char('/') + uid + QStringLiteral("/info"));
+  const QString precious = temp.writeFile("precious/keep.txt", "keep");
+  QFile::link(QFileInfo(precious).absolutePath(), shared + QLatin1Char('/') + uid + "/info");
   ops->EmptyTrashFolders(trashes.mid(1));
-  EXPECT_FALSE(QFile::exists(shared + QLatin1Char('/') + uid + QStringLiteral("/files/old.txt")));
-  EXPECT_FALSE(QFile::exists(volume + QStringLiteral("/.Trash-") + uid + QStringLiteral("/files/older.txt")));
+  EXPECT_FALSE(QFile::exists(shared + QLatin1Char('/') + uid + "/files/old.txt"));
+  EXPECT_FALSE(QFile::exists(volume + "/.Trash-" + uid + "/files/older.txt"));
   EXPECT_EQ(TempHome::readFile(precious), "keep");
 }
 
 // A rename or move onto a name that exists replaces nothing, by dialog, by Move or in place, and
 // nothing of it goes to the server.
 TEST_F(FileOperationsTest, RemoteRenamesAndMovesNeverReplaceAName) {
-  server.writeFile(QStringLiteral("pub/f.txt"), "pub's own");
+  server.writeFile("pub/f.txt", "pub's own");
   selectRemote({"f.txt"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
-  prompts.textAnswers.push_back(QStringLiteral("g.txt"));
+  prompts.textAnswers.push_back("g.txt");
   ops->RenameRemoteFile();
   EXPECT_EQ(log.last(), "Error: The name g.txt exists in the folder already; nothing was renamed");
 
   selectRemote({"f.txt"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
-  prompts.textAnswers.push_back(QStringLiteral("pub"));
+  prompts.textAnswers.push_back("pub");
   ops->MoveRemoteItems();
   EXPECT_EQ(log.last(), "Error: The name pub/f.txt exists in the folder already; nothing was renamed");
 
-  EXPECT_FALSE(ops->RemoteEditFinished(rowOf(remoteModel, QStringLiteral("f.txt")), QStringLiteral("g.txt")));
+  EXPECT_FALSE(ops->RemoteEditFinished(rowOf(remoteModel, "f.txt"), "g.txt"));
   EXPECT_EQ(prompts.messages().back(), "Tidewick|File name exists in folder? no way!");
 
-  EXPECT_FALSE(sent(QStringLiteral("RNFR")));
-  EXPECT_EQ(server.readFile(QStringLiteral("g.txt")), "g");
-  EXPECT_EQ(server.readFile(QStringLiteral("pub/f.txt")), "pub's own");
-  EXPECT_EQ(server.readFile(QStringLiteral("f.txt")), "f");
+  EXPECT_FALSE(sent("RNFR"));
+  EXPECT_EQ(server.readFile("g.txt"), "g");
+  EXPECT_EQ(server.readFile("pub/f.txt"), "pub's own");
+  EXPECT_EQ(server.readFile("f.txt"), "f");
 }
 
 // A prompt cancelled or answered with blanks leads to nothing: no command, no log line.
 TEST_F(FileOperationsTest, CancelledOrBlankPromptsSendAndLogNothing) {
   const int wireBefore = wire.size();
-  for (const QString& answer : {QString(), QStringLiteral("   ")}) {
+  for (const QString& answer : QStringList{QString(), "   "}) {
     selectRemote({"f.txt"});
     prompts.messageAnswers.push_back(UserPrompts::Yes);
     prompts.textAnswers.push_back(answer);
@@ -287,15 +287,15 @@ protected:
 };
 
 TEST_F(FileOperationsWithoutMlst, ListedFoldersAreNotReplacedEither) {
-  prompts.textAnswers.push_back(QStringLiteral("empty"));
+  prompts.textAnswers.push_back("empty");
   ops->CreateRemoteFolder();
   selectRemote({"pub"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
-  prompts.textAnswers.push_back(QStringLiteral("empty"));
+  prompts.textAnswers.push_back("empty");
   ops->RenameRemoteFile();
   EXPECT_EQ(log.last(), "Error: The name empty exists in the folder already; nothing was renamed");
-  EXPECT_FALSE(sent(QStringLiteral("RNFR")));
-  EXPECT_TRUE(QFile::exists(server.path(QStringLiteral("pub/keep"))));
+  EXPECT_FALSE(sent("RNFR"));
+  EXPECT_TRUE(QFile::exists(server.path("pub/keep")));
 }
 
 } // namespace

@@ -39,13 +39,13 @@ Listing list(LocalFileSystem& local, const QString& path, const QString& pattern
 class LocalFiles : public ::testing::Test {
 protected:
   void SetUp() override {
-    root = temp.root() + QStringLiteral("/tree/");
-    temp.writeFile(QStringLiteral("tree/notes.txt"), "hello");
-    temp.writeFile(QStringLiteral("tree/.hidden.TXT"), "");
-    temp.writeFile(QStringLiteral("tree/photo.jpg"), QByteArray(5000, 'x'));
-    temp.writeFile(QStringLiteral("tree/docs.txt/inner"), "folder named like a file");
-    temp.writeFile(QStringLiteral("tree/Folder/a"), "a");
-    QFile::link(root + QStringLiteral("missing"), root + QStringLiteral("dangling"));
+    root = temp.root() + "/tree/";
+    temp.writeFile("tree/notes.txt", "hello");
+    temp.writeFile("tree/.hidden.TXT", "");
+    temp.writeFile("tree/photo.jpg", QByteArray(5000, 'x'));
+    temp.writeFile("tree/docs.txt/inner", "folder named like a file");
+    temp.writeFile("tree/Folder/a", "a");
+    QFile::link(root + "missing", root + "dangling");
   }
   TempHome temp;
   ScriptedPrompts prompts;
@@ -57,24 +57,23 @@ TEST_F(LocalFiles, ListsEveryEntryOnceWithoutDotRowsAndAPatternFiltersFoldersToo
   Listing l = list(local, root);
   ASSERT_TRUE(l.ok);
   EXPECT_EQ(l.attributes.size(), 6u);
-  EXPECT_FALSE(l.attributes.count(QStringLiteral(".")) || l.attributes.count(QStringLiteral("..")));
-  EXPECT_EQ(l.attributes[QStringLiteral("Folder")] & kAttrFolder, kAttrFolder);
-  EXPECT_EQ(l.attributes[QStringLiteral("notes.txt")] & kAttrFolder, 0);
-  EXPECT_EQ(l.attributes[QStringLiteral(".hidden.TXT")] & kAttrHidden, kAttrHidden);
-  EXPECT_EQ(l.attributes[QStringLiteral("dangling")], -1) << "unreadable attributes still list";
-  EXPECT_EQ(l.sizes[QStringLiteral("photo.jpg")], 5000);
+  EXPECT_FALSE(l.attributes.count(".") || l.attributes.count(".."));
+  EXPECT_EQ(l.attributes["Folder"] & kAttrFolder, kAttrFolder);
+  EXPECT_EQ(l.attributes["notes.txt"] & kAttrFolder, 0);
+  EXPECT_EQ(l.attributes[".hidden.TXT"] & kAttrHidden, kAttrHidden);
+  EXPECT_EQ(l.attributes["dangling"], -1) << "unreadable attributes still list";
+  EXPECT_EQ(l.sizes["photo.jpg"], 5000);
   EXPECT_EQ(l.paths, QStringList{root});
 
-  l = list(local, root, QStringLiteral("*.txt"));
+  l = list(local, root, "*.txt");
   ASSERT_TRUE(l.ok);
   QStringList names;
   for (const auto& [name, attrib] : l.attributes) names << name;
-  EXPECT_EQ(names,
-            (QStringList{QStringLiteral(".hidden.TXT"), QStringLiteral("docs.txt"), QStringLiteral("notes.txt")}));
-  EXPECT_EQ(list(local, root, QStringLiteral("*.*")).attributes.size(), 6u);
+  EXPECT_EQ(names, (QStringList{".hidden.TXT", "docs.txt", "notes.txt"}));
+  EXPECT_EQ(list(local, root, "*.*").attributes.size(), 6u);
 
   // A folder that cannot be read reports the failure and no path.
-  for (const QString& bad : {root + QStringLiteral("nope/"), root + QStringLiteral("notes.txt/")}) {
+  for (const QString& bad : {root + "nope/", root + "notes.txt/"}) {
     l = list(local, bad);
     EXPECT_FALSE(l.ok);
     EXPECT_TRUE(l.paths.isEmpty());
@@ -82,20 +81,20 @@ TEST_F(LocalFiles, ListsEveryEntryOnceWithoutDotRowsAndAPatternFiltersFoldersToo
 }
 
 TEST_F(LocalFiles, ChangesReportTheirOwnFailures) {
-  EXPECT_TRUE(local.createFolder(root + QStringLiteral("new")));
-  EXPECT_FALSE(local.createFolder(root + QStringLiteral("new")));
+  EXPECT_TRUE(local.createFolder(root + "new"));
+  EXPECT_FALSE(local.createFolder(root + "new"));
   EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot create " + root + "new");
   EXPECT_EQ(prompts.asked.back().buttons, UserPrompts::OkCancel);
 
   // Removing a folder with files and deleting a folder as a file are the file commands' tests.
-  EXPECT_TRUE(local.removeFolder(root + QStringLiteral("new")));
+  EXPECT_TRUE(local.removeFolder(root + "new"));
 
   // Renaming onto an existing name is refused and both files stay as they were.
-  EXPECT_FALSE(local.rename(root + QStringLiteral("photo.jpg"), root + QStringLiteral(".hidden.TXT")));
-  EXPECT_EQ(QFile(root + QStringLiteral("photo.jpg")).size(), 5000);
+  EXPECT_FALSE(local.rename(root + "photo.jpg", root + ".hidden.TXT"));
+  EXPECT_EQ(QFile(root + "photo.jpg").size(), 5000);
   EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot rename " + root + "photo.jpg");
-  EXPECT_TRUE(local.rename(root + QStringLiteral("photo.jpg"), root + QStringLiteral("Photo.jpg")));
-  EXPECT_TRUE(QFile::exists(root + QStringLiteral("Photo.jpg")));
+  EXPECT_TRUE(local.rename(root + "photo.jpg", root + "Photo.jpg"));
+  EXPECT_TRUE(QFile::exists(root + "Photo.jpg"));
 }
 
 TEST_F(LocalFiles, RootsComeFirstEachOnce) {

@@ -28,12 +28,12 @@ namespace {
 class LocalPaneTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    temp.writeFile(QStringLiteral("t/Data/inner.txt"), "x");
-    temp.writeFile(QStringLiteral("t/Data/Sub/deep.bin"), "y");
-    temp.writeFile(QStringLiteral("t/data/lower.txt"), "z");
-    temp.writeFile(QStringLiteral("t/README"), "r");
-    temp.writeFile(QStringLiteral("t/song.wav"), "w");
-    top = temp.root() + QStringLiteral("/t/");
+    temp.writeFile("t/Data/inner.txt", "x");
+    temp.writeFile("t/Data/Sub/deep.bin", "y");
+    temp.writeFile("t/data/lower.txt", "z");
+    temp.writeFile("t/README", "r");
+    temp.writeFile("t/song.wav", "w");
+    top = temp.root() + "/t/";
     list = std::make_unique<FilePaneView>(&model);
     PaneServices services;
     services.prompts = &prompts;
@@ -75,16 +75,16 @@ protected:
 
 TEST_F(LocalPaneTest, RowsAndTheirIcons) {
   EXPECT_EQ(names(), (QStringList{"Data", "README", "data", "song.wav"}));
-  EXPECT_EQ(model.row(rowOf(QStringLiteral("README"))).icon, kIconText);
-  EXPECT_EQ(model.row(rowOf(QStringLiteral("song.wav"))).icon, kIconText);
-  EXPECT_EQ(model.row(rowOf(QStringLiteral("Data"))).icon, kIconFolder);
-  EXPECT_EQ(model.text(rowOf(QStringLiteral("Data")), FileListModel::SizeColumn), "");
-  EXPECT_EQ(model.text(rowOf(QStringLiteral("README")), FileListModel::SizeColumn), "1");
+  EXPECT_EQ(model.row(rowOf("README")).icon, kIconText);
+  EXPECT_EQ(model.row(rowOf("song.wav")).icon, kIconText);
+  EXPECT_EQ(model.row(rowOf("Data")).icon, kIconFolder);
+  EXPECT_EQ(model.text(rowOf("Data"), FileListModel::SizeColumn), "");
+  EXPECT_EQ(model.text(rowOf("README"), FileListModel::SizeColumn), "1");
   EXPECT_EQ(box.currentText(), top) << "a listed folder joins the path box";
 }
 
 TEST_F(LocalPaneTest, NavigationKeepsCaseAndComesBackUp) {
-  pane->RowDoubleClicked(rowOf(QStringLiteral("Data")));
+  pane->RowDoubleClicked(rowOf("Data"));
   EXPECT_EQ(current, top + "Data/");
   EXPECT_EQ(names(), (QStringList{"Sub", "inner.txt"}));
   EXPECT_GE(box.findText(top + "Data/"), 0) << "kept as named, not upper-cased";
@@ -94,27 +94,27 @@ TEST_F(LocalPaneTest, NavigationKeepsCaseAndComesBackUp) {
   EXPECT_EQ(log.last(), "Local folder changed to " + top);
   EXPECT_EQ(names().size(), 4);
 
-  pane->RowDoubleClicked(rowOf(QStringLiteral("data")));
+  pane->RowDoubleClicked(rowOf("data"));
   EXPECT_EQ(names(), QStringList{"lower.txt"}) << "Data and data are two folders";
 
   pane->PathBoxSelected(box.findText(top + "Data/"));
   EXPECT_EQ(current, top + "Data/");
   EXPECT_EQ(names(), (QStringList{"Sub", "inner.txt"}));
 
-  current = QStringLiteral("/");
+  current = "/";
   pane->GoUpOneLevel();
   EXPECT_EQ(log.last(), "Local path already at root folder.");
 }
 
 TEST_F(LocalPaneTest, DoubleClickingAFileAsksToUploadOnlyWhenConnected) {
-  pane->RowDoubleClicked(rowOf(QStringLiteral("README")));
+  pane->RowDoubleClicked(rowOf("README"));
   EXPECT_TRUE(prompts.asked.empty());
   EXPECT_EQ(uploads, 0);
   EXPECT_EQ(current, top);
 }
 
 TEST_F(LocalPaneTest, APatternHidesFoldersThatDoNotMatch) {
-  prompts.textAnswers.push_back(QStringLiteral("*.wav"));
+  prompts.textAnswers.push_back("*.wav");
   pane->FilterDefineTypes();
   EXPECT_EQ(names(), QStringList{"song.wav"});
   pane->FilterDefineTypes();
@@ -124,10 +124,10 @@ TEST_F(LocalPaneTest, APatternHidesFoldersThatDoNotMatch) {
 }
 
 TEST_F(LocalPaneTest, AFolderThatCannotBeReadIsLoggedAndNotEntered) {
-  pane->RowDoubleClicked(rowOf(QStringLiteral("Data")));
-  const QString gone = current + QStringLiteral("Sub/");
+  pane->RowDoubleClicked(rowOf("Data"));
+  const QString gone = current + "Sub/";
   QDir(gone).removeRecursively();
-  pane->RowDoubleClicked(rowOf(QStringLiteral("Sub")));
+  pane->RowDoubleClicked(rowOf("Sub"));
   EXPECT_EQ(log.last(), "Cannot read the contents of " + gone);
   EXPECT_EQ(current, top + "Data/") << "the pane keeps naming the folder it shows";
   EXPECT_EQ(box.currentText(), top + "Data/");
@@ -142,23 +142,23 @@ TEST_F(LocalPaneTest, ThePathBoxAlwaysNamesTheFolderListed) {
     QTest::keyClicks(box.lineEdit(), text);
     QTest::keyClick(box.lineEdit(), Qt::Key_Return);
   };
-  enter(QStringLiteral("Data"));
+  enter("Data");
   EXPECT_EQ(current, top + "Data/");
   EXPECT_EQ(names(), (QStringList{"Sub", "inner.txt"}));
   EXPECT_EQ(box.currentText(), top + "Data/");
   EXPECT_GE(box.findText(top + "Data/"), 0) << "joins the history";
 
-  enter(top + QStringLiteral("missing"));
+  enter(top + "missing");
   EXPECT_EQ(log.last(), "Error while attempting to change current local folder to '" + top +
                             "missing/'. Description: there is no such folder");
   EXPECT_EQ(box.currentText(), top + "Data/");
   EXPECT_EQ(current, top + "Data/");
 
-  enter(QStringLiteral("Sub/../.."));
+  enter("Sub/../..");
   EXPECT_EQ(current, top);
   EXPECT_EQ(names().size(), 4);
 
-  QTest::keyClicks(box.lineEdit(), QStringLiteral("elsewhere"));
+  QTest::keyClicks(box.lineEdit(), "elsewhere");
   QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
   QApplication::sendEvent(box.lineEdit(), &leave);
   EXPECT_EQ(box.currentText(), top);
@@ -168,12 +168,12 @@ TEST_F(LocalPaneTest, CommandStatesFollowTheSelection) {
   pane->UpdateLocalCommandStates();
   EXPECT_TRUE(states.createFolder);
   EXPECT_FALSE(states.deleteFile || states.rename || states.removeFolder || states.transfer);
-  list->selectRow(rowOf(QStringLiteral("README")));
+  list->selectRow(rowOf("README"));
   pane->UpdateLocalCommandStates();
   EXPECT_TRUE(states.deleteFile && states.rename);
   EXPECT_FALSE(states.removeFolder);
   EXPECT_FALSE(states.transfer) << "upload needs a connection";
-  list->selectRow(rowOf(QStringLiteral("Data")), true);
+  list->selectRow(rowOf("Data"), true);
   pane->UpdateLocalCommandStates();
   EXPECT_TRUE(states.deleteFile);
   EXPECT_TRUE(states.rename) << "two rows: the icon counts as 0";
@@ -191,22 +191,22 @@ namespace {
 
 TEST(LocalDialogs, PropertiesDescribeTheItem) {
   TempHome temp;
-  const QString file = temp.writeFile(QStringLiteral("p/report.txt"), QByteArray(2048, 'r'));
+  const QString file = temp.writeFile("p/report.txt", QByteArray(2048, 'r'));
   const auto rows = PropertiesDialog::Describe(file);
   ASSERT_EQ(rows.size(), 7);
   EXPECT_EQ(rows[0].second, "report.txt");
-  EXPECT_TRUE(rows[3].second.contains(QStringLiteral("2,048")) || rows[3].second.contains(QStringLiteral("2048")));
+  EXPECT_TRUE(rows[3].second.contains("2,048") || rows[3].second.contains("2048"));
   EXPECT_EQ(rows[5].second.size(), 9);
-  EXPECT_EQ(PropertiesDialog::Describe(temp.root() + QStringLiteral("/p"))[2].second, "Folder");
+  EXPECT_EQ(PropertiesDialog::Describe(temp.root() + "/p")[2].second, "Folder");
 }
 
 TEST(LocalDialogs, FindFilesSearchesBelowTheFolderAndCanStop) {
   TempHome temp;
-  temp.writeFile(QStringLiteral("f/a.txt"), "");
-  temp.writeFile(QStringLiteral("f/sub/deeper/B.TXT"), "");
-  temp.writeFile(QStringLiteral("f/sub/c.bin"), "");
-  FindFilesDialog dialog(temp.root() + QStringLiteral("/f"));
-  dialog.setPattern(QStringLiteral("*.txt"));
+  temp.writeFile("f/a.txt", "");
+  temp.writeFile("f/sub/deeper/B.TXT", "");
+  temp.writeFile("f/sub/c.bin", "");
+  FindFilesDialog dialog(temp.root() + "/f");
+  dialog.setPattern("*.txt");
   QSignalSpy done(&dialog, &FindFilesDialog::finished);
   dialog.start();
   ASSERT_TRUE(done.wait(5000));

@@ -31,17 +31,17 @@ namespace {
 class RemotePaneTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    server.writeFile(QStringLiteral("README"), "read me");
-    server.writeFile(QStringLiteral("pic.JPG"), QByteArray(1234, 'j'));
-    server.writeFile(QStringLiteral("notes.txt"), QByteArray(99, 'n'));
-    server.writeFile(QStringLiteral("docs/a.txt"), "a");
-    server.writeFile(QStringLiteral("docs/b.gif"), "b");
-    server.writeFile(QStringLiteral("pub/x"), "x");
-    QFile::link(server.path(QStringLiteral("docs")), server.path(QStringLiteral("docslink")));
+    server.writeFile("README", "read me");
+    server.writeFile("pic.JPG", QByteArray(1234, 'j'));
+    server.writeFile("notes.txt", QByteArray(99, 'n'));
+    server.writeFile("docs/a.txt", "a");
+    server.writeFile("docs/b.gif", "b");
+    server.writeFile("pub/x", "x");
+    QFile::link(server.path("docs"), server.path("docslink"));
     ASSERT_TRUE(server.start());
 
     list = std::make_unique<FilePaneView>(&model);
-    list->setListName(QStringLiteral("lstRemoteFileList"));
+    list->setListName("lstRemoteFileList");
     box.setEditable(true);
     PaneServices services;
     services.prompts = &prompts;
@@ -94,20 +94,20 @@ protected:
 
 TEST_F(RemotePaneTest, RowsCarryIconSizeDateAndKind) {
   ASSERT_EQ(names(), (QStringList{"README", "docs", "docslink", "notes.txt", "pic.JPG", "pub"}));
-  const FileRow& readme = model.row(rowOf(QStringLiteral("README")));
+  const FileRow& readme = model.row(rowOf("README"));
   EXPECT_EQ(readme.icon, kIconText) << "no extension in the table: shown as text, counted as a file";
   EXPECT_EQ(readme.kind, QLatin1Char('F'));
-  EXPECT_EQ(model.text(rowOf(QStringLiteral("pic.JPG")), FileListModel::SizeColumn), "1234");
-  EXPECT_EQ(model.row(rowOf(QStringLiteral("pic.JPG"))).icon, kIconPicture);
-  EXPECT_EQ(model.row(rowOf(QStringLiteral("docs"))).icon, kIconFolder);
-  EXPECT_EQ(model.row(rowOf(QStringLiteral("docs"))).kind, QLatin1Char('D'));
-  EXPECT_FALSE(model.text(rowOf(QStringLiteral("notes.txt")), FileListModel::DateColumn).isEmpty());
+  EXPECT_EQ(model.text(rowOf("pic.JPG"), FileListModel::SizeColumn), "1234");
+  EXPECT_EQ(model.row(rowOf("pic.JPG")).icon, kIconPicture);
+  EXPECT_EQ(model.row(rowOf("docs")).icon, kIconFolder);
+  EXPECT_EQ(model.row(rowOf("docs")).kind, QLatin1Char('D'));
+  EXPECT_FALSE(model.text(rowOf("notes.txt"), FileListModel::DateColumn).isEmpty());
   EXPECT_EQ(current, "/");
   EXPECT_EQ(history(), QStringList{"/"});
 }
 
 TEST_F(RemotePaneTest, NavigatesByDoubleClickPathBoxUpAndTypedFolder) {
-  pane->RowDoubleClicked(rowOf(QStringLiteral("docs")));
+  pane->RowDoubleClicked(rowOf("docs"));
   EXPECT_EQ(current, "/docs");
   EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
   EXPECT_EQ(history(), (QStringList{"/", "/docs"}));
@@ -115,7 +115,7 @@ TEST_F(RemotePaneTest, NavigatesByDoubleClickPathBoxUpAndTypedFolder) {
   EXPECT_EQ(action, "");
 
   // A file downloads on double-click.
-  pane->RowDoubleClicked(rowOf(QStringLiteral("a.txt")));
+  pane->RowDoubleClicked(rowOf("a.txt"));
   EXPECT_EQ(downloads, 1);
 
   pane->GoUpOneLevel();
@@ -130,31 +130,31 @@ TEST_F(RemotePaneTest, NavigatesByDoubleClickPathBoxUpAndTypedFolder) {
   pane->PathBoxSelected(1);
   EXPECT_EQ(current, "/docs");
   EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
-  prompts.textAnswers.push_back(QStringLiteral("/pub"));
+  prompts.textAnswers.push_back("/pub");
   pane->GoToTypedFolder();
   EXPECT_EQ(current, "/pub");
   EXPECT_EQ(names(), QStringList{"x"});
 }
 
 TEST_F(RemotePaneTest, ALinkToAFolderIsEnteredAndTheHistoryIgnoresCase) {
-  const FileRow& link = model.row(rowOf(QStringLiteral("docslink")));
+  const FileRow& link = model.row(rowOf("docslink"));
   if (link.kind == QLatin1Char('E')) {
     EXPECT_EQ(link.icon, kIconOther);
   }
-  pane->RowDoubleClicked(rowOf(QStringLiteral("docslink")));
+  pane->RowDoubleClicked(rowOf("docslink"));
   EXPECT_EQ(downloads, 0);
   EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
 
   box.clear();
-  box.addItem(QStringLiteral("/pub"));
+  box.addItem("/pub");
   pane->SetNavigationLock(true);
-  pane->AddToRemotePaths(QStringLiteral("/Pub"));
+  pane->AddToRemotePaths("/Pub");
   EXPECT_EQ(history(), QStringList{"/pub"});
   EXPECT_EQ(box.currentText(), "/Pub");
 }
 
 TEST_F(RemotePaneTest, FiltersListOnlyMatchingItemsUntilTheNextListing) {
-  prompts.textAnswers.push_back(QStringLiteral("*.txt"));
+  prompts.textAnswers.push_back("*.txt");
   pane->FilterDefineTypes();
   EXPECT_EQ(names(), QStringList{"notes.txt"});
   EXPECT_EQ(abortToggles, (QList<bool>{true, false}));
@@ -178,10 +178,10 @@ TEST_F(RemotePaneTest, HeaderClicksToggleOneOrderAndLaterListingsStaySorted) {
   pane->HeaderClicked(FileListModel::NameColumn);
   EXPECT_EQ(model.row(0).name, "README") << "descending again: one toggle for all columns";
 
-  server.writeFile(QStringLiteral("zzz.txt"), "z");
+  server.writeFile("zzz.txt", "z");
   pane->Refresh();
   EXPECT_EQ(model.row(0).name, "zzz.txt") << "a new listing is sorted the same way";
-  pane->RowDoubleClicked(rowOf(QStringLiteral("docs")));
+  pane->RowDoubleClicked(rowOf("docs"));
   EXPECT_EQ(model.row(0).name, "b.gif");
 }
 
@@ -199,40 +199,40 @@ TEST_F(RemotePaneTest, ThePathBoxAlwaysNamesTheFolderListed) {
     QTest::keyClicks(box.lineEdit(), text);
     QTest::keyClick(box.lineEdit(), Qt::Key_Return);
   };
-  enter(QStringLiteral("/docs"));
+  enter("/docs");
   EXPECT_EQ(current, "/docs");
   EXPECT_EQ(names(), (QStringList{"a.txt", "b.gif"}));
   EXPECT_EQ(box.currentText(), "/docs");
   EXPECT_EQ(history(), (QStringList{"/", "/docs"}));
   ASSERT_EQ(sent.size(), 2) << "one change of folder and one listing: " << sent.join(' ').toStdString();
   EXPECT_EQ(sent.first(), "CWD ");
-  enter(QStringLiteral("/"));
+  enter("/");
   EXPECT_EQ(sent.size(), 2) << "a folder already in the history likewise: " << sent.join(' ').toStdString();
-  enter(QStringLiteral("/doc"));
-  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << "the folder typed, not one of the history";
+  enter("/doc");
+  EXPECT_TRUE(log.last().startsWith("Error: ")) << "the folder typed, not one of the history";
   EXPECT_EQ(current, "/");
-  enter(QStringLiteral("docs"));
+  enter("docs");
   EXPECT_EQ(current, "/docs");
   EXPECT_FALSE(pane->NavigationLocked());
-  ftp.CreateFolder(QStringLiteral("made"));
-  EXPECT_TRUE(QFileInfo(server.path(QStringLiteral("docs/made"))).isDir());
+  ftp.CreateFolder("made");
+  EXPECT_TRUE(QFileInfo(server.path("docs/made")).isDir());
 
-  enter(QStringLiteral("/nowhere"));
-  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: "))) << log.last().toStdString();
+  enter("/nowhere");
+  EXPECT_TRUE(log.last().startsWith("Error: ")) << log.last().toStdString();
   EXPECT_EQ(box.currentText(), "/docs");
   EXPECT_EQ(current, "/docs");
   EXPECT_EQ(ftp.GetCurrentFolder(), "/docs");
 
   // A history entry the server refuses now is not named either.
-  QDir(server.path(QStringLiteral("pub"))).removeRecursively();
-  box.addItem(QStringLiteral("/pub"));
+  QDir(server.path("pub")).removeRecursively();
+  box.addItem("/pub");
   box.setCurrentIndex(box.count() - 1); // as the user's choice of it
   pane->PathBoxSelected(box.count() - 1);
   EXPECT_EQ(box.currentText(), "/docs");
   EXPECT_EQ(current, "/docs");
 
   // Text typed and left without Enter goes back to the folder shown.
-  QTest::keyClicks(box.lineEdit(), QStringLiteral("/elsewhere"));
+  QTest::keyClicks(box.lineEdit(), "/elsewhere");
   QFocusEvent leave(QEvent::FocusOut, Qt::TabFocusReason);
   QApplication::sendEvent(box.lineEdit(), &leave);
   EXPECT_EQ(box.currentText(), "/docs");
@@ -243,14 +243,14 @@ TEST_F(RemotePaneTest, CommandStatesFollowTheSelection) {
   pane->UpdateRemoteCommandStates();
   EXPECT_FALSE(states.deleteFile || states.rename || states.removeFolder || states.transfer);
 
-  list->selectRow(rowOf(QStringLiteral("docs")));
+  list->selectRow(rowOf("docs"));
   pane->UpdateRemoteCommandStates();
   EXPECT_FALSE(states.deleteFile);
   EXPECT_FALSE(states.rename);
   EXPECT_TRUE(states.removeFolder);
   EXPECT_TRUE(states.transfer);
 
-  list->selectRow(rowOf(QStringLiteral("README")), true);
+  list->selectRow(rowOf("README"), true);
   pane->UpdateRemoteCommandStates();
   EXPECT_TRUE(states.deleteFile);
   EXPECT_TRUE(states.rename) << "two rows: the icon counts as 0";
@@ -260,7 +260,7 @@ TEST_F(RemotePaneTest, CommandStatesFollowTheSelection) {
 
 TEST_F(RemotePaneTest, DoubleClickWhileNotConnectedDoesNothing) {
   ftp.Disconnect();
-  pane->RowDoubleClicked(rowOf(QStringLiteral("docs")));
+  pane->RowDoubleClicked(rowOf("docs"));
   EXPECT_EQ(current, "/");
   EXPECT_FALSE(pane->NavigationLocked());
 }

@@ -31,26 +31,26 @@ int rowOf(const tidewick::browse::FilePaneView* list, const QString& name) {
 
 TEST(MainWindowQueue, TransferToQueueFillsTheWindowWhichCloseHidesAndTheCloseBoxUnloads) {
   TempHome home;
-  home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-  home.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
+  home.setSetting("SHOW CONNECTION ON STARTUP", "0");
+  home.setSetting("ADD TO STARTUP", "0");
   FtpServerFixture server;
-  server.writeFile(QStringLiteral("a.txt"), "aaa");
-  server.writeFile(QStringLiteral("b.txt"), "bbbbb");
+  server.writeFile("a.txt", "aaa");
+  server.writeFile("b.txt", "bbbbb");
   ASSERT_TRUE(server.start());
 
   ScriptedPrompts prompts;
-  frmMain window(prompts, {QStringLiteral("tidewick")});
+  frmMain window(prompts, {"tidewick"});
   window.setEndProgram([] {});
   window.Load();
-  QAction* localEntry = window.menuEntry(QStringLiteral("mnuLocalTransferToQue"));
+  QAction* localEntry = window.menuEntry("mnuLocalTransferToQue");
   EXPECT_FALSE(localEntry->isEnabled()) << "nothing to queue without a connection";
   server.loginFor(window.ftp());
   window.Reconnect();
   EXPECT_TRUE(localEntry->isEnabled());
 
-  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, QStringLiteral("a.txt")));
-  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, QStringLiteral("b.txt")), true);
-  window.menuEntry(QStringLiteral("mnuRemoteTransferToQue"))->trigger();
+  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, "a.txt"));
+  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, "b.txt"), true);
+  window.menuEntry("mnuRemoteTransferToQue")->trigger();
   ASSERT_NE(window.queueWindowIfLoaded(), nullptr);
   EXPECT_TRUE(prompts.asked.empty()) << "adding does not show the window";
   EXPECT_EQ(window.statusPanel(1)->text(), "Queue Transfer complete");
@@ -66,11 +66,11 @@ TEST(MainWindowQueue, TransferToQueueFillsTheWindowWhichCloseHidesAndTheCloseBox
     queue->cmsCancel->click();
     return 0;
   });
-  window.menuEntry(QStringLiteral("mnuToolsShowQue"))->trigger();
+  window.menuEntry("mnuToolsShowQue")->trigger();
   EXPECT_EQ(shownRows, 2);
   ASSERT_NE(window.queueWindowIfLoaded(), nullptr);
   EXPECT_EQ(window.queueWindowIfLoaded()->model()->rowCount(), 2);
-  EXPECT_FALSE(home.setting(QStringLiteral("QUE TOP"))) << "hiding saves no placement";
+  EXPECT_FALSE(home.setting("QUE TOP")) << "hiding saves no placement";
 
   // Its close box unloads it: placement saved, rows gone; the next showing starts empty.
   prompts.modalAnswers.push_back([](QDialog* dialog) {

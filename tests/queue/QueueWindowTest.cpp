@@ -75,13 +75,13 @@ protected:
                                                QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
   // Remote items of the server's current folder taken into the queue, downloading into `local`.
-  void queueDownloads(std::vector<PaneItem> items, const QString& local = QStringLiteral("/tmp/")) {
+  void queueDownloads(std::vector<PaneItem> items, const QString& local = "/tmp/") {
     window->AddTransfers(QueueDirection::Download, items, ftp, local);
   }
   QString localFolder() const { return localDir.path() + QLatin1Char('/'); }
   int errors() const {
     int n = 0;
-    for (const QString& line : log) n += line.startsWith(QStringLiteral("Error: "));
+    for (const QString& line : log) n += line.startsWith("Error: ");
     return n;
   }
 
@@ -99,8 +99,8 @@ TEST_F(QueueWindow, TransferToQueueTakesTheSelectionWithTheConnection) {
   ASSERT_TRUE(file.open(QIODevice::WriteOnly));
   file.write(QByteArray(5000, 'u'));
   file.close();
-  ftp.CreateFolder(QStringLiteral("pub"));
-  ftp.ChangeCurrentFolder(QStringLiteral("pub"));
+  ftp.CreateFolder("pub");
+  ftp.ChangeCurrentFolder("pub");
 
   window->AddTransfers(QueueDirection::Upload,
                        {{".", kFolder, ""}, {"..", kFolder, ""}, {"up.bin", kFile, ""}, {"dir", kFolder, ""}}, ftp,
@@ -295,7 +295,7 @@ TEST_F(QueueWindow, HandWrittenFilesLoadAndMissingKeysAreNamed) {
 TEST_F(QueueWindow, ARunStopsAtTheFirstFailureAndKeepsTheRest) {
   server->writeFile("pub/first.txt", "first");
   server->writeFile("pub/third.txt", "third");
-  ftp.ChangeCurrentFolder(QStringLiteral("pub"));
+  ftp.ChangeCurrentFolder("pub");
   queueDownloads({{"first.txt", kFile, "5"}, {"missing.txt", kFile, "7"}, {"third.txt", kFile, "5"}}, localFolder());
 
   window->mnuFileRunQue->trigger();
@@ -331,7 +331,7 @@ TEST_F(QueueWindow, QueueFilesPassBetweenTheWindowAndTheRunner) {
   home.writeFile("local/docs/x.txt", "x");
   home.writeFile("local/docs/sub/y.txt", "yy");
   const QString local = home.root() + "/local";
-  ftp.ChangeCurrentFolder(QStringLiteral("site"));
+  ftp.ChangeCurrentFolder("site");
   queueDownloads({{"photos", kFolder, "4096"}, {"down.txt", kFile, "15"}}, localFolder());
   window->AddTransfers(QueueDirection::Upload, {{"docs", kFolder, ""}}, ftp, local);
 
@@ -341,7 +341,7 @@ TEST_F(QueueWindow, QueueFilesPassBetweenTheWindowAndTheRunner) {
   window->mnuFileSaveQue->trigger();
   const QByteArray savedText = TempHome::readFile(saved);
   QProcess runner;
-  runner.start(QStringLiteral(TIDEWICK_EXECUTABLE), {QStringLiteral("--run-queue"), saved});
+  runner.start(QStringLiteral(TIDEWICK_EXECUTABLE), {"--run-queue", saved});
   ASSERT_TRUE(runner.waitForFinished(60000));
   EXPECT_EQ(runner.exitCode(), 0) << runner.readAllStandardError().toStdString();
   EXPECT_EQ(QString::fromUtf8(runner.readAllStandardOutput()),
@@ -384,7 +384,7 @@ class QueueWindowTwoUsers : public QueueWindow {
 protected:
   FtpServerOptions serverOptions() const override {
     FtpServerOptions options;
-    options.users.push_back({QStringLiteral("other"), QStringLiteral("other")});
+    options.users.push_back({"other", "other"});
     return options;
   }
 };
@@ -395,8 +395,8 @@ TEST_F(QueueWindowTwoUsers, EachRowRunsWithItsOwnLoginAndMode) {
   for (const char* name : {"a.txt", "b.txt", "c.txt"}) server->writeFile(name, "text\n");
   queueDownloads({{"a.txt", kFile, "5"}, {"b.txt", kFile, "5"}, {"c.txt", kFile, "5"}}, localFolder());
   std::vector<QueueRow> rows = model().rows();
-  rows[1].transferMode = QStringLiteral("Ascii");
-  rows[2].userName = rows[2].password = QStringLiteral("other");
+  rows[1].transferMode = "Ascii";
+  rows[2].userName = rows[2].password = "other";
   window->mnuFileClearQue->trigger();
   const QString file = home.root() + "/logins.que";
   ASSERT_TRUE(tidewick::transfer::WriteQueueFile(file, rows));
@@ -409,9 +409,9 @@ TEST_F(QueueWindowTwoUsers, EachRowRunsWithItsOwnLoginAndMode) {
   std::map<QString, QString> user, type;
   QString lastUser, lastType;
   for (const QString& line : server->receivedCommands()) {
-    if (line.startsWith(QStringLiteral("USER "))) lastUser = line.mid(5);
-    if (line.startsWith(QStringLiteral("TYPE "))) lastType = line.mid(5);
-    if (line.startsWith(QStringLiteral("RETR "))) {
+    if (line.startsWith("USER ")) lastUser = line.mid(5);
+    if (line.startsWith("TYPE ")) lastType = line.mid(5);
+    if (line.startsWith("RETR ")) {
       const QString name = QFileInfo(line.mid(5)).fileName();
       user[name] = lastUser;
       type[name] = lastType;
@@ -429,7 +429,7 @@ TEST_F(QueueWindowTwoUsers, EachRowRunsWithItsOwnLoginAndMode) {
 // trusted, saying what to do about the rest.
 TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
   QTemporaryDir certificates;
-  const TestCertificate certificate = tidewick::test::makeCertificate(certificates.path(), QStringLiteral("self"), {});
+  const TestCertificate certificate = tidewick::test::makeCertificate(certificates.path(), "self", {});
   ASSERT_FALSE(certificate.certificateFile.isEmpty());
   FtpServerFixture tls{FtpServerOptions{.tlsCertificate = certificate.certificateFile, .tlsKey = certificate.keyFile}};
   ASSERT_TRUE(tls.start());
@@ -455,7 +455,7 @@ TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
   ASSERT_TRUE(tidewick::transfer::WriteQueueFile(file, {overTls, overSsh}));
   const auto runHeadless = [&] {
     QProcess runner;
-    runner.start(QStringLiteral(TIDEWICK_EXECUTABLE), {QStringLiteral("--run-queue"), file});
+    runner.start(QStringLiteral(TIDEWICK_EXECUTABLE), {"--run-queue", file});
     EXPECT_TRUE(runner.waitForFinished(60000));
     EXPECT_EQ(runner.exitCode(), 1);
     return std::pair{QString::fromUtf8(runner.readAllStandardOutput()),
@@ -545,12 +545,12 @@ TEST_F(QueueWindowSlowServer, RowsDoneButStillListedNeitherRunAgainNorAreSortedO
     server->writeFile("q/" + all.back(), content);
     items.push_back({all.back(), kFile, QString::number(content.size())});
   }
-  ftp.ChangeCurrentFolder(QStringLiteral("q"));
+  ftp.ChangeCurrentFolder("q");
   queueDownloads(items, localFolder());
   const auto started = [&] {
     QStringList names;
     for (const QString& line : server->receivedCommands())
-      if (line.startsWith(QStringLiteral("RETR "))) names << QFileInfo(line.mid(5)).fileName();
+      if (line.startsWith("RETR ")) names << QFileInfo(line.mid(5)).fileName();
     return names;
   };
 

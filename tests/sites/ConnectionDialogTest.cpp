@@ -32,10 +32,10 @@ QString text(QWidget* d, const char* name) { return child<QLineEdit>(d, name)->t
 void type(QWidget* d, const char* name, const QString& value) { child<QLineEdit>(d, name)->setText(value); }
 
 struct Values {
-  QString host = QStringLiteral("ftp.example.org");
+  QString host = "ftp.example.org";
   QString port;
-  QString user = QStringLiteral("bob");
-  QString pass = QStringLiteral("pw");
+  QString user = "bob";
+  QString pass = "pw";
   bool anonymous = false;
 };
 
@@ -54,7 +54,7 @@ TEST(ConnectionDialog, CancelAndCloseLeaveTheCallersValuesUntouched) {
   Values v;
   prompts.modalAnswers.push_back([](QDialog* d) {
     EXPECT_EQ(text(d, "txtPort"), "21") << "an empty port shows 21";
-    type(d, "txtHost", QStringLiteral("changed"));
+    type(d, "txtHost", "changed");
     child<QPushButton>(d, "cmdCancel")->click();
     return d->result();
   });
@@ -75,7 +75,7 @@ TEST(ConnectionDialog, ConnectHandsBackTrimmedValues) {
   ScriptedPrompts prompts;
   frmConnectionInfo dialog(prompts);
   Values v;
-  v.port = QStringLiteral("21");
+  v.port = "21";
   auto security = tidewick::settings::SiteSecurity::TlsRequired;
   prompts.modalAnswers.push_back([](QDialog* d) {
     EXPECT_TRUE(child<QRadioButton>(d, "optNormal")->isChecked());
@@ -94,10 +94,10 @@ TEST(ConnectionDialog, ConnectHandsBackTrimmedValues) {
     EXPECT_EQ(text(d, "txtPort"), "22");
     choose(1);
     EXPECT_EQ(text(d, "txtPort"), "21");
-    type(d, "txtPort", QStringLiteral(" 2121 "));
+    type(d, "txtPort", " 2121 ");
     choose(3);
     EXPECT_EQ(text(d, "txtPort"), " 2121");
-    type(d, "txtHost", QStringLiteral("  [fe80::1%eth0]  ")); // brackets go through to the engine
+    type(d, "txtHost", "  [fe80::1%eth0]  "); // brackets go through to the engine
     child<QPushButton>(d, "cmdConnect")->click();
     return d->result();
   });
@@ -112,17 +112,13 @@ TEST(ConnectionDialog, ConnectHandsBackTrimmedValues) {
 
 TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
   TempHome temp;
-  sites::SaveProfile(
-      {QStringLiteral("anon site"), QStringLiteral("a.example"), QStringLiteral("anonymous"), {}, QStringLiteral("21")},
-      false);
-  sites::SaveProfile({QStringLiteral("work"), QStringLiteral("w.example"), QStringLiteral("me"),
-                      QStringLiteral("secret"), QStringLiteral("990")},
-                     true);
+  sites::SaveProfile({"anon site", "a.example", "anonymous", {}, "21"}, false);
+  sites::SaveProfile({"work", "w.example", "me", "secret", "990"}, true);
   ScriptedPrompts prompts;
   frmConnectionInfo d(prompts);
   auto* remove = child<QPushButton>(&d, "cmdDeleteSite");
 
-  select(&d, QStringLiteral("work.Tidewick"));
+  select(&d, "work.Tidewick");
   EXPECT_EQ(text(&d, "txtSiteName"), "work");
   EXPECT_EQ(text(&d, "txtPassword"), "secret");
   EXPECT_TRUE(child<QRadioButton>(&d, "optNormal")->isChecked());
@@ -130,13 +126,13 @@ TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
 
   // A user named "anonymous" without a password: Anonymous, with its password filled in; the
   // second test then finds that password and chooses Save Password.
-  select(&d, QStringLiteral("anon site.Tidewick"));
+  select(&d, "anon site.Tidewick");
   EXPECT_EQ(text(&d, "txtUserName"), "anonymous");
   EXPECT_EQ(text(&d, "txtPassword"), frmConnectionInfo::DefaultAnonymousPassword());
   EXPECT_TRUE(child<QRadioButton>(&d, "optNormal")->isChecked());
   EXPECT_TRUE(child<QLineEdit>(&d, "txtUserName")->isEnabled());
 
-  select(&d, QStringLiteral("Profiles"));
+  select(&d, "Profiles");
   EXPECT_FALSE(remove->isEnabled());
   d.DeleteSite();
   EXPECT_TRUE(prompts.asked.empty()) << "Delete with the root selected does nothing";
@@ -154,27 +150,27 @@ TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
   // Save checks the untrimmed fields, then saves an anonymous site without its password.
   child<QPushButton>(&d, "cmdSaveSite")->click();
   ASSERT_EQ(prompts.messages().back(), "Tidewick|Please check Site name and Server Address!");
-  type(&d, "txtSiteName", QStringLiteral("fresh"));
-  type(&d, "txtHost", QStringLiteral("f.example"));
+  type(&d, "txtSiteName", "fresh");
+  type(&d, "txtHost", "f.example");
   child<QPushButton>(&d, "cmdSaveSite")->click();
   EXPECT_EQ(prompts.messages().back(), "Tidewick|Profile Saved");
-  EXPECT_EQ(sites::ReadProfile(QStringLiteral("fresh.Tidewick")).password, "");
+  EXPECT_EQ(sites::ReadProfile("fresh.Tidewick").password, "");
   EXPECT_FALSE(remove->isEnabled()) << "Save leaves Delete disabled";
   EXPECT_EQ(child<QTreeWidget>(&d, "TView1")->topLevelItem(0)->childCount(), 3);
 
   // A name that cannot be a file is refused with a message; nothing is written.
-  type(&d, "txtSiteName", QStringLiteral("a/b"));
+  type(&d, "txtSiteName", "a/b");
   child<QPushButton>(&d, "cmdSaveSite")->click();
-  EXPECT_TRUE(prompts.messages().back().contains(QStringLiteral("cannot contain \"/\"")));
-  type(&d, "txtSiteName", QStringLiteral("secret"));
+  EXPECT_TRUE(prompts.messages().back().contains("cannot contain \"/\""));
+  type(&d, "txtSiteName", "secret");
   child<QRadioButton>(&d, "optNormal")->click();
-  type(&d, "txtPassword", QStringLiteral("a") + QChar(3));
+  type(&d, "txtPassword", QString("a") + QChar(3));
   child<QPushButton>(&d, "cmdSaveSite")->click();
-  EXPECT_TRUE(prompts.messages().back().contains(QStringLiteral("The password holds a control character")));
+  EXPECT_TRUE(prompts.messages().back().contains("The password holds a control character"));
   EXPECT_EQ(sites::ListProfiles().size(), 3);
 
   // Delete with the Delete key in the tree, after confirming.
-  select(&d, QStringLiteral("work.Tidewick"));
+  select(&d, "work.Tidewick");
   prompts.messageAnswers.push_back(UserPrompts::No);
   prompts.messageAnswers.push_back(UserPrompts::Yes);
   auto* tree = child<QTreeWidget>(&d, "TView1");
@@ -183,8 +179,7 @@ TEST(ConnectionDialog, SaveNewDeleteAndSelection) {
   EXPECT_EQ(prompts.messages().back(), "Tidewick|Are you sure you want to delete this profile: work.Tidewick?");
   EXPECT_EQ(sites::ListProfiles().size(), 3) << "No keeps the file";
   QApplication::sendEvent(tree, &release);
-  EXPECT_EQ(sites::ListProfiles(),
-            (QStringList{QStringLiteral("anon site.Tidewick"), QStringLiteral("fresh.Tidewick")}));
+  EXPECT_EQ(sites::ListProfiles(), (QStringList{"anon site.Tidewick", "fresh.Tidewick"}));
 }
 
 } // namespace

@@ -40,18 +40,14 @@ namespace {
 class ConnectionTest : public ::testing::Test {
 protected:
   void SetUp() override {
-    server.writeFile(QStringLiteral("hello.txt"), "hello");
-    server.writeFile(QStringLiteral("pub/readme"), "r");
+    server.writeFile("hello.txt", "hello");
+    server.writeFile("pub/readme", "r");
     ASSERT_TRUE(server.start());
-    temp.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-    temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
-    sites::SaveProfile({QStringLiteral("demo"), server.host(), QStringLiteral("demo"), QStringLiteral("demo"),
-                        QString::number(server.port())},
-                       true);
-    sites::SaveProfile(
-        {QStringLiteral("anon"), server.host(), QStringLiteral("anonymous"), QString(), QString::number(server.port())},
-        false);
-    window = std::make_unique<frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    temp.setSetting("SHOW CONNECTION ON STARTUP", "0");
+    temp.setSetting("ADD TO STARTUP", "0");
+    sites::SaveProfile({"demo", server.host(), "demo", "demo", QString::number(server.port())}, true);
+    sites::SaveProfile({"anon", server.host(), "anonymous", QString(), QString::number(server.port())}, false);
+    window = std::make_unique<frmMain>(prompts, QStringList{"tidewick"});
     window->setEndProgram([] {});
     window->Load();
   }
@@ -59,12 +55,12 @@ protected:
   // The next connection dialog selects `profile`, optionally edits it, and presses Connect.
   void chooseSite(const QString& profile, std::function<void(QDialog*)> edit = {}) {
     prompts.modalAnswers.push_back([profile, edit](QDialog* d) {
-      auto* tree = d->findChild<QTreeWidget*>(QStringLiteral("TView1"));
-      auto found = tree->findItems(profile + QStringLiteral(".Tidewick"), Qt::MatchExactly | Qt::MatchRecursive);
+      auto* tree = d->findChild<QTreeWidget*>("TView1");
+      auto found = tree->findItems(profile + ".Tidewick", Qt::MatchExactly | Qt::MatchRecursive);
       EXPECT_EQ(found.size(), 1);
       if (!found.isEmpty()) tree->setCurrentItem(found.first());
       if (edit) edit(d);
-      d->findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
+      d->findChild<QPushButton*>("cmdConnect")->click();
       return d->result();
     });
   }
@@ -78,8 +74,8 @@ protected:
   }
   QStringList logLines() const;
   QString lastFailure() const {
-    const QStringList failures = logLines().filter(QRegularExpression(QStringLiteral("^Error: ")));
-    return failures.isEmpty() ? QStringLiteral("(no failure logged)") : failures.last();
+    const QStringList failures = logLines().filter(QRegularExpression("^Error: "));
+    return failures.isEmpty() ? "(no failure logged)" : failures.last();
   }
   bool logged(const QString& prefix) const {
     for (const QString& line : logLines())
@@ -106,7 +102,7 @@ QStringList ConnectionTest::logLines() const {
 }
 
 TEST_F(ConnectionTest, ConnectsThroughTheDialogWithASavedPassword) {
-  chooseSite(QStringLiteral("demo"));
+  chooseSite("demo");
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2) << logLines().join('\n').toStdString();
   EXPECT_EQ(window->ftp().UserName(), "demo");
@@ -134,65 +130,57 @@ TEST_F(ConnectionTest, ConnectsThroughTheDialogWithASavedPassword) {
 }
 
 TEST_F(ConnectionTest, AnonymousLoginSendsTheFixedPassword) {
-  temp.setSetting(QStringLiteral("FTP PASV"), QStringLiteral("1"));
-  chooseSite(QStringLiteral("anon"),
-             [](QDialog* d) { d->findChild<QWidget*>(QStringLiteral("optAnonymous"))->setProperty("checked", true); });
+  temp.setSetting("FTP PASV", "1");
+  chooseSite("anon", [](QDialog* d) { d->findChild<QWidget*>("optAnonymous")->setProperty("checked", true); });
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   EXPECT_EQ(window->ftp().UserName(), "anonymous");
   EXPECT_EQ(window->ftp().Password(), "tansy");
   EXPECT_TRUE(window->ftp().PassiveMode());
-  EXPECT_TRUE(logged(QStringLiteral("PASS ****"))) << "the password never reaches the log";
+  EXPECT_TRUE(logged("PASS ****")) << "the password never reaches the log";
 }
 
 TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
-  chooseSite(QStringLiteral("demo"), [](QDialog* d) {
-    d->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("wrong"));
-  });
+  chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPassword")->setText("wrong"); });
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
-  EXPECT_TRUE(logged(QStringLiteral("Error: "))) << logLines().join('\n').toStdString();
+  EXPECT_TRUE(logged("Error: ")) << logLines().join('\n').toStdString();
   bool asked = false;
   for (const auto& a : prompts.asked)
-    if (a.kind == ScriptedPrompts::Kind::Password && a.title == QStringLiteral("Tidewick [Query]") &&
-        a.text == QStringLiteral("Please enter the correct password"))
+    if (a.kind == ScriptedPrompts::Kind::Password && a.title == "Tidewick [Query]" &&
+        a.text == "Please enter the correct password")
       asked = true;
   EXPECT_TRUE(asked) << "asked in a masked field";
   EXPECT_FALSE(window->cmdDisconnect->isEnabled()) << "the window stays disconnected";
   EXPECT_EQ(window->statusPanel(1)->text(), lastFailure()) << "the failure is shown, not a blank or stale action";
 
   // The password question answered right logs in after all.
-  prompts.textAnswers.push_back(QStringLiteral("demo"));
-  chooseSite(QStringLiteral("demo"), [](QDialog* d) {
-    d->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->setText(QStringLiteral("wrong"));
-  });
+  prompts.textAnswers.push_back("demo");
+  chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPassword")->setText("wrong"); });
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().CurrentState(), 2);
 }
 
 TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
   // The rule's edges are the settings' to test; here, that the window holds to it.
-  chooseSite(QStringLiteral("demo"),
-             [](QDialog* d) { d->findChild<QLineEdit*>(QStringLiteral("txtPort"))->setText(QStringLiteral("65536")); });
+  chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPort")->setText("65536"); });
   window->ConnectWithDialog();
   EXPECT_EQ(prompts.messages().back(),
             "Tidewick [Notice]|The port \"65536\" is not a whole number from 1 to 65535.\nNothing was connected.");
   EXPECT_EQ(window->ftp().CurrentState(), 0);
   EXPECT_TRUE(window->ftp().ServerAddress().isEmpty()) << "nothing was set on the component";
 
-  temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("1"));
-  temp.setSetting(QStringLiteral("Firewall Proxy Port"), QStringLiteral("socks"));
-  chooseSite(QStringLiteral("demo"));
+  temp.setSetting("Firewall Use", "1");
+  temp.setSetting("Firewall Proxy Port", "socks");
+  chooseSite("demo");
   window->ConnectWithDialog();
-  EXPECT_TRUE(prompts.messages().back().contains(QStringLiteral("firewall proxy port \"socks\"")));
-  temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("0"));
+  EXPECT_TRUE(prompts.messages().back().contains("firewall proxy port \"socks\""));
+  temp.setSetting("Firewall Use", "0");
 
-  chooseSite(QStringLiteral("demo"), [](QDialog* d) {
-    d->findChild<QLineEdit*>(QStringLiteral("txtHost"))->setText(QStringLiteral("no-such-host.invalid"));
-  });
+  chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtHost")->setText("no-such-host.invalid"); });
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
-  EXPECT_TRUE(logged(QStringLiteral("Error: ")));
+  EXPECT_TRUE(logged("Error: "));
   EXPECT_EQ(window->statusPanel(1)->text(), lastFailure());
   EXPECT_FALSE(window->cmdDisconnect->isEnabled());
 }
@@ -200,19 +188,17 @@ TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
 // A site with a user name and no saved password chooses neither login type, so the login is the
 // user's: the server sees that user, and the password is asked for in a masked field.
 TEST_F(ConnectionTest, ASiteWithAUserAndNoSavedPasswordLogsInAsThatUser) {
-  sites::SaveProfile(
-      {QStringLiteral("no password"), server.host(), QStringLiteral("demo"), QString(), QString::number(server.port())},
-      true);
-  prompts.textAnswers.push_back(QStringLiteral("demo"));
+  sites::SaveProfile({"no password", server.host(), "demo", QString(), QString::number(server.port())}, true);
+  prompts.textAnswers.push_back("demo");
   ASSERT_TRUE(window->Connection.anonymous) << "the dialog opens with Anonymous chosen";
-  chooseSite(QStringLiteral("no password"), [](QDialog* d) {
-    EXPECT_FALSE(d->findChild<QRadioButton*>(QStringLiteral("optAnonymous"))->isChecked());
-    EXPECT_FALSE(d->findChild<QRadioButton*>(QStringLiteral("optNormal"))->isChecked());
-    EXPECT_TRUE(d->findChild<QLineEdit*>(QStringLiteral("txtPassword"))->isEnabled());
+  chooseSite("no password", [](QDialog* d) {
+    EXPECT_FALSE(d->findChild<QRadioButton*>("optAnonymous")->isChecked());
+    EXPECT_FALSE(d->findChild<QRadioButton*>("optNormal")->isChecked());
+    EXPECT_TRUE(d->findChild<QLineEdit*>("txtPassword")->isEnabled());
   });
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2) << logLines().join('\n').toStdString();
-  QStringList users = server.receivedCommands().filter(QRegularExpression(QStringLiteral("^USER ")));
+  QStringList users = server.receivedCommands().filter(QRegularExpression("^USER "));
   users.removeDuplicates(); // the password question means a second login
   EXPECT_EQ(users, QStringList{"USER demo"}) << "the profile's user, never anonymous";
   ASSERT_EQ(prompts.asked.size(), 2u);
@@ -226,7 +212,7 @@ TEST_F(ConnectionTest, ReconnectOpensTheDialogFirstThenUsesTheLastConnection) {
   EXPECT_EQ(prompts.asked.back().kind, ScriptedPrompts::Kind::Modal);
   EXPECT_EQ(prompts.asked.back().text, "frmConnectionInfo");
 
-  chooseSite(QStringLiteral("demo"));
+  chooseSite("demo");
   window->ConnectWithDialog();
   window->DisconnectFromServer();
   prompts.clear();
@@ -240,12 +226,10 @@ TEST_F(ConnectionTest, DisconnectDuringATransferWaitsForItThenShowsTheNotice) {
   FtpServerOptions slow;
   slow.throttle = 64 * 1024;
   FtpServerFixture slowServer(slow);
-  slowServer.writeFile(QStringLiteral("big.bin"), QByteArray(4 * 1024 * 1024, 'b'));
+  slowServer.writeFile("big.bin", QByteArray(4 * 1024 * 1024, 'b'));
   ASSERT_TRUE(slowServer.start());
-  sites::SaveProfile({QStringLiteral("slow"), slowServer.host(), QStringLiteral("demo"), QStringLiteral("demo"),
-                      QString::number(slowServer.port())},
-                     true);
-  chooseSite(QStringLiteral("slow"));
+  sites::SaveProfile({"slow", slowServer.host(), "demo", "demo", QString::number(slowServer.port())}, true);
+  chooseSite("slow");
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
 
@@ -256,7 +240,7 @@ TEST_F(ConnectionTest, DisconnectDuringATransferWaitsForItThenShowsTheNotice) {
   });
   bool failed = false;
   try {
-    window->ftp().ReceiveFile(QStringLiteral("big.bin"), 0, temp.root() + QStringLiteral("/big.bin"));
+    window->ftp().ReceiveFile("big.bin", 0, temp.root() + "/big.bin");
   } catch (const FtpFailure&) {
     failed = true;
   }
@@ -272,23 +256,23 @@ TEST_F(ConnectionTest, ConnectsThroughSocks4AndSocks5) {
        {std::pair{"SOCKS 4", false}, std::pair{"SOCKS 5", false}, std::pair{"SOCKS 5", true}}) {
     SocksProxyFixture proxy;
     ASSERT_TRUE(proxy.start(password));
-    temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("1"));
-    temp.setSetting(QStringLiteral("Firewall Type"), QString::fromLatin1(type));
-    temp.setSetting(QStringLiteral("Firewall Host Name"), QStringLiteral("127.0.0.1"));
-    temp.setSetting(QStringLiteral("Firewall Proxy Port"), QString::number(proxy.port()));
-    temp.setSetting(QStringLiteral("Firewall User Name"), password ? SocksProxyFixture::userName() : QString());
-    temp.setSetting(QStringLiteral("Firewall Password"), password ? SocksProxyFixture::password() : QString());
-    temp.setSetting(QStringLiteral("FTP PASV"), QStringLiteral("1"));
-    chooseSite(QStringLiteral("demo"));
+    temp.setSetting("Firewall Use", "1");
+    temp.setSetting("Firewall Type", QString::fromLatin1(type));
+    temp.setSetting("Firewall Host Name", "127.0.0.1");
+    temp.setSetting("Firewall Proxy Port", QString::number(proxy.port()));
+    temp.setSetting("Firewall User Name", password ? SocksProxyFixture::userName() : QString());
+    temp.setSetting("Firewall Password", password ? SocksProxyFixture::password() : QString());
+    temp.setSetting("FTP PASV", "1");
+    chooseSite("demo");
     window->ConnectWithDialog();
     EXPECT_EQ(window->ftp().CurrentState(), 2) << type << logLines().join('\n').toStdString();
-    EXPECT_EQ(window->ftp().ProxyType(), QString::fromLatin1(type) == QStringLiteral("SOCKS 4") ? 4 : 5);
+    EXPECT_EQ(window->ftp().ProxyType(), QString::fromLatin1(type) == "SOCKS 4" ? 4 : 5);
     EXPECT_EQ(remoteNames(), (QStringList{"hello.txt", "pub"})) << type;
     window->DisconnectFromServer();
   }
   // Off: no proxy, whatever the other keys hold.
-  temp.setSetting(QStringLiteral("Firewall Use"), QStringLiteral("0"));
-  chooseSite(QStringLiteral("demo"));
+  temp.setSetting("Firewall Use", "0");
+  chooseSite("demo");
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().ProxyType(), 0);
   EXPECT_EQ(window->ftp().ProxyPort(), 1080);
@@ -308,7 +292,7 @@ TEST_F(ConnectionTest, CancelLeavesEverythingAsItWas) {
 namespace {
 
 TEST_F(ConnectionTest, LeavingWhileConnectedClosesTheConnectionWithoutANotice) {
-  chooseSite(QStringLiteral("demo"));
+  chooseSite("demo");
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   prompts.clear();

@@ -40,21 +40,19 @@ protected:
   void SetUp() override {
     ASSERT_FALSE(certificate.certificateFile.isEmpty());
     ASSERT_TRUE(server.start());
-    temp.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-    temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
-    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    temp.setSetting("SHOW CONNECTION ON STARTUP", "0");
+    temp.setSetting("ADD TO STARTUP", "0");
+    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{"tidewick"});
     window->setEndProgram([] {});
     window->Load();
   }
 
   void connectAs(SiteSecurity security) {
-    sites::SaveProfile({QStringLiteral("secure"), server.host(), QStringLiteral("demo"), QStringLiteral("demo"),
-                        QString::number(server.port()), security},
-                       true);
+    sites::SaveProfile({"secure", server.host(), "demo", "demo", QString::number(server.port()), security}, true);
     prompts.modalAnswers.push_back([](QDialog* d) {
-      auto* tree = d->findChild<QTreeWidget*>(QStringLiteral("TView1"));
-      tree->setCurrentItem(tree->findItems(QStringLiteral("secure.Tidewick"), Qt::MatchRecursive).value(0));
-      d->findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
+      auto* tree = d->findChild<QTreeWidget*>("TView1");
+      tree->setCurrentItem(tree->findItems("secure.Tidewick", Qt::MatchRecursive).value(0));
+      d->findChild<QPushButton*>("cmdConnect")->click();
       return d->result();
     });
     window->ConnectWithDialog();
@@ -74,7 +72,7 @@ protected:
     return texts;
   }
 
-  QString encryptionPanel() const { return window->findChild<QLabel*>(QStringLiteral("stbEncryption"))->text(); }
+  QString encryptionPanel() const { return window->findChild<QLabel*>("stbEncryption")->text(); }
 
   bool logged(const QString& text) const {
     for (int i = 0; i < window->logList()->count(); ++i)
@@ -83,7 +81,7 @@ protected:
   }
 
   QTemporaryDir certificates;
-  TestCertificate certificate = makeCertificate(certificates.path(), QStringLiteral("self"), {});
+  TestCertificate certificate = makeCertificate(certificates.path(), "self", {});
   TempHome temp;
   FtpServerFixture server{
       FtpServerOptions{.tlsCertificate = certificate.certificateFile, .tlsKey = certificate.keyFile}};
@@ -99,21 +97,21 @@ TEST_F(SecureConnection, TrustOnceAlwaysAndCancel) {
   EXPECT_EQ(window->ftp().CurrentState(), 0);
   auto asked = certificateQuestions();
   ASSERT_EQ(asked.size(), 1u);
-  for (const QString& part : {QStringLiteral("self-signed"), QStringLiteral("Subject: CN=Tidewick test server"),
-                              QStringLiteral("Issuer: CN=Tidewick test server"), QStringLiteral("Valid from: 20"),
-                              QStringLiteral("Valid until: 20"), certificate.sha256})
+  for (const QString& part :
+       QStringList{"self-signed", "Subject: CN=Tidewick test server", "Issuer: CN=Tidewick test server",
+                   "Valid from: 20", "Valid until: 20", certificate.sha256})
     EXPECT_TRUE(asked[0].contains(part)) << part.toStdString() << "\n" << asked[0].toStdString();
-  EXPECT_FALSE(asked[0].contains(QStringLiteral("CHANGED")));
-  EXPECT_TRUE(logged(QStringLiteral("Error: The certificate of 127.0.0.1 was not trusted")));
-  EXPECT_FALSE(server.receivedCommands().contains(QStringLiteral("USER demo")));
+  EXPECT_FALSE(asked[0].contains("CHANGED"));
+  EXPECT_TRUE(logged("Error: The certificate of 127.0.0.1 was not trusted"));
+  EXPECT_FALSE(server.receivedCommands().contains("USER demo"));
   EXPECT_FALSE(QFileInfo::exists(settings::TrustedCertificatesFile()));
 
   // Trust once: connected and encrypted, and asked again the next time.
   prompts.certificateAnswers = {Answer::TrustOnce};
   connectAs(SiteSecurity::TlsRequired);
   ASSERT_EQ(window->ftp().CurrentState(), 2);
-  EXPECT_TRUE(encryptionPanel().startsWith(QStringLiteral("Encrypted: TLSv1."))) << encryptionPanel().toStdString();
-  EXPECT_TRUE(logged(QStringLiteral("The connection is encrypted: TLSv1.")));
+  EXPECT_TRUE(encryptionPanel().startsWith("Encrypted: TLSv1.")) << encryptionPanel().toStdString();
+  EXPECT_TRUE(logged("The connection is encrypted: TLSv1."));
   EXPECT_EQ(certificateQuestions().size(), 1u);
   EXPECT_FALSE(QFileInfo::exists(settings::TrustedCertificatesFile()));
   disconnect();
@@ -136,11 +134,11 @@ TEST_F(SecureConnection, TrustOnceAlwaysAndCancel) {
   connectAs(SiteSecurity::Plain);
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   EXPECT_EQ(encryptionPanel(), "Not encrypted");
-  EXPECT_TRUE(logged(QStringLiteral("The connection is not encrypted")));
+  EXPECT_TRUE(logged("The connection is not encrypted"));
 }
 
 TEST_F(SecureConnection, AChangedCertificateAsksAgainLoudly) {
-  const TestCertificate earlier = makeCertificate(certificates.path(), QStringLiteral("earlier"), {});
+  const TestCertificate earlier = makeCertificate(certificates.path(), "earlier", {});
   ASSERT_TRUE(settings::StoreTrustedCertificate(server.host(), server.port(), {earlier.sha256, {}, {}}));
   // Another server's trust is not this one's.
   ASSERT_TRUE(settings::StoreTrustedCertificate(server.host(), server.port() + 1, {certificate.sha256, {}, {}}));

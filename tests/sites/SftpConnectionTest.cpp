@@ -42,9 +42,9 @@ protected:
   void SetUp() override {
     SshdTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    temp.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-    temp.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
-    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    temp.setSetting("SHOW CONNECTION ON STARTUP", "0");
+    temp.setSetting("ADD TO STARTUP", "0");
+    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{"tidewick"});
     window->setEndProgram([] {});
     window->Load();
   }
@@ -54,13 +54,13 @@ protected:
   }
 
   void connectToSite() {
-    sites::SaveProfile({QStringLiteral("ssh"), server->host(), SshdFixture::userName(), QString(),
-                        QString::number(server->port()), SiteSecurity::Sftp},
+    sites::SaveProfile({"ssh", server->host(), SshdFixture::userName(), QString(), QString::number(server->port()),
+                        SiteSecurity::Sftp},
                        false);
     prompts.modalAnswers.push_back([](QDialog* d) {
-      auto* tree = d->findChild<QTreeWidget*>(QStringLiteral("TView1"));
-      tree->setCurrentItem(tree->findItems(QStringLiteral("ssh.Tidewick"), Qt::MatchRecursive).value(0));
-      d->findChild<QPushButton*>(QStringLiteral("cmdConnect"))->click();
+      auto* tree = d->findChild<QTreeWidget*>("TView1");
+      tree->setCurrentItem(tree->findItems("ssh.Tidewick", Qt::MatchRecursive).value(0));
+      d->findChild<QPushButton*>("cmdConnect")->click();
       return d->result();
     });
     window->ConnectWithDialog();
@@ -99,11 +99,10 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   EXPECT_EQ(window->ftp().CurrentState(), 0);
   auto asked = hostKeyQuestions();
   ASSERT_EQ(asked.size(), 1u);
-  EXPECT_TRUE(asked[0].contains(QStringLiteral("Key type: ssh-ed25519"))) << asked[0].toStdString();
-  EXPECT_TRUE(asked[0].contains(QStringLiteral("SHA-256 fingerprint: ") + server->hostKeyFingerprint()))
-      << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].contains("Key type: ssh-ed25519")) << asked[0].toStdString();
+  EXPECT_TRUE(asked[0].contains("SHA-256 fingerprint: " + server->hostKeyFingerprint())) << asked[0].toStdString();
   EXPECT_TRUE(asked[0].contains(server->knownHosts()));
-  EXPECT_TRUE(logged(QStringLiteral("Error: ")));
+  EXPECT_TRUE(logged("Error: "));
   EXPECT_TRUE(knownHosts().isEmpty());
 
   // Always trust: connected over SSH, the key on file, and the next connection asks nothing.
@@ -112,16 +111,16 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   EXPECT_EQ(hostKeyQuestions().size(), 1u);
   EXPECT_TRUE(knownHosts().contains(server->hostKeyLine()));
-  EXPECT_TRUE(window->findChild<QLabel*>(QStringLiteral("stbEncryption"))->text().startsWith("Encrypted: SSH-2"));
+  EXPECT_TRUE(window->findChild<QLabel*>("stbEncryption")->text().startsWith("Encrypted: SSH-2"));
 
   // FTP's own commands have no meaning here; the permission change has.
   EXPECT_FALSE(enabled("mnuRemoteSendCommand"));
   EXPECT_FALSE(enabled("mnuRemoteFtpCommands"));
   EXPECT_TRUE(enabled("mnuRemoteChangeMode"));
 
-  const QString folder = server->root() + QStringLiteral("/window");
+  const QString folder = server->root() + "/window";
   ASSERT_TRUE(QDir().mkpath(folder));
-  const QString file = folder + QStringLiteral("/script.sh");
+  const QString file = folder + "/script.sh";
   {
     QFile made(file);
     ASSERT_TRUE(made.open(QIODevice::WriteOnly));
@@ -136,7 +135,7 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
     auto* dialog = qobject_cast<tidewick::commands::frmRemoteChangeMode*>(d);
     EXPECT_TRUE(dialog);
     if (!dialog) return 0;
-    dialog->txtNumericValue->setText(QStringLiteral("750"));
+    dialog->txtNumericValue->setText("750");
     dialog->CmdOK->click();
     return 0;
   });
@@ -144,7 +143,7 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   struct stat status {};
   ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0750u);
-  EXPECT_TRUE(logged(QStringLiteral("Change Permission Complete")));
+  EXPECT_TRUE(logged("Change Permission Complete"));
 
   window->DisconnectFromServer();
   connectToSite();
@@ -153,9 +152,9 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
 
   // Another key on file: refused without a question, and a warning box names both keys.
   window->DisconnectFromServer();
-  const QString other = temp.root() + QStringLiteral("/other_key");
+  const QString other = temp.root() + "/other_key";
   ASSERT_TRUE(SshdFixture::makeKey(other));
-  QFile otherKey(other + QStringLiteral(".pub"));
+  QFile otherKey(other + ".pub");
   ASSERT_TRUE(otherKey.open(QIODevice::ReadOnly));
   const QList<QByteArray> fields = otherKey.readAll().split(' ');
   QFile hosts(server->knownHosts());
@@ -168,8 +167,8 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   const std::vector<QString> shown = prompts.messages();
   EXPECT_TRUE(hostKeyQuestions().empty());
   ASSERT_EQ(shown.size(), 1u);
-  EXPECT_TRUE(shown[0].startsWith(QStringLiteral("Tidewick|WARNING: THE HOST KEY OF"))) << shown[0].toStdString();
-  EXPECT_TRUE(shown[0].contains(SshdFixture::fingerprintOf(other + QStringLiteral(".pub"))));
+  EXPECT_TRUE(shown[0].startsWith("Tidewick|WARNING: THE HOST KEY OF")) << shown[0].toStdString();
+  EXPECT_TRUE(shown[0].contains(SshdFixture::fingerprintOf(other + ".pub")));
   EXPECT_TRUE(shown[0].contains(server->hostKeyFingerprint()));
   EXPECT_EQ(knownHosts(), server->hostLabel() + ' ' + fields[0] + ' ' + fields[1] + '\n');
 }

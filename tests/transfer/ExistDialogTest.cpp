@@ -21,9 +21,9 @@ using tidewick::transfer::ProgressPanels;
 
 TEST(ExistDialog, ComesUpWhereItWasAndEscapeIsCancel) {
   TempHome home;
-  home.setSetting(QStringLiteral("SAVE WINDOW POSITION"), QStringLiteral("1"));
-  home.setSetting(QStringLiteral("EXIST TOP"), QStringLiteral("1500"));
-  home.setSetting(QStringLiteral("EXIST LEFT"), QStringLiteral("3000"));
+  home.setSetting("SAVE WINDOW POSITION", "1");
+  home.setSetting("EXIST TOP", "1500");
+  home.setSetting("EXIST LEFT", "3000");
   frmExist dialog;
   EXPECT_EQ(dialog.pos(), QPoint(200, 100)) << "placed under EXIST, in twips";
   dialog.show();
@@ -75,8 +75,8 @@ TEST(ProgressFigures, TimeLeftOnlyWhenItCanBeTold) {
   panels.update(0, 0, 0);
   QTest::qWait(600);
   panels.update(100000, 100000, 50);
-  EXPECT_TRUE(speed.text().endsWith(QStringLiteral(" left"))) << speed.text().toStdString();
-  EXPECT_FALSE(speed.text().contains(QStringLiteral("0:00 left"))) << speed.text().toStdString();
+  EXPECT_TRUE(speed.text().endsWith(" left")) << speed.text().toStdString();
+  EXPECT_FALSE(speed.text().contains("0:00 left")) << speed.text().toStdString();
 }
 
 TEST(ListedDates, CompareAtThePrecisionBothSidesHave) {

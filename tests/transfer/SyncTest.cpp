@@ -18,28 +18,28 @@ protected:
     server->writeFile(name, remote);
     setRemoteTime(name, remoteTime);
   }
-  QStringList sent() const { return wire.filter(QRegularExpression(QStringLiteral("^STOR "))); }
-  QStringList received() const { return wire.filter(QRegularExpression(QStringLiteral("^RETR "))); }
+  QStringList sent() const { return wire.filter(QRegularExpression("^STOR ")); }
+  QStringList received() const { return wire.filter(QRegularExpression("^RETR ")); }
 };
 
 TEST_F(Sync, ByDateOnlyNewerFilesMoveAndNothingElseIsTouched) {
   for (bool up : {true, false}) {
     SCOPED_TRACE(up ? "local to remote" : "remote to local");
     // Each direction in a fresh pair of folders; "newer" means newer on the sending side.
-    const QString dir = up ? QStringLiteral("up/") : QStringLiteral("down/");
+    const QString dir = up ? "up/" : "down/";
     const QString base = localDir.path() + QLatin1Char('/');
     localFolder = base;
     const QDateTime sender = kThen, receiver = kThen;
     const auto both = [&](const QString& name, const QDateTime& sendTime) {
       pair(dir + name, "L", up ? sendTime : receiver, "R", up ? receiver : sendTime);
     };
-    both(QStringLiteral("newer"), sender.addSecs(1));
-    both(QStringLiteral("equal"), sender);
-    both(QStringLiteral("older"), sender.addSecs(-1));
-    writeLocal(dir + QStringLiteral("localonly"), "L");
-    writeLocal(dir + QStringLiteral("localdir/inner"), "L");
-    server->writeFile(dir + QStringLiteral("remoteonly"), "R");
-    server->writeFile(dir + QStringLiteral("remotedir/inner"), "R");
+    both("newer", sender.addSecs(1));
+    both("equal", sender);
+    both("older", sender.addSecs(-1));
+    writeLocal(dir + "localonly", "L");
+    writeLocal(dir + "localdir/inner", "L");
+    server->writeFile(dir + "remoteonly", "R");
+    server->writeFile(dir + "remotedir/inner", "R");
     const auto here = [&](const QString& name) { return TempHome::readFile(base + dir + name); };
     localFolder = base + dir;
     remoteFolder = QLatin1Char('/') + dir;
@@ -49,8 +49,8 @@ TEST_F(Sync, ByDateOnlyNewerFilesMoveAndNothingElseIsTouched) {
 
     QStringList moved = up ? sent() : received();
     moved.sort();
-    const QString verb = up ? QStringLiteral("STOR ") : QStringLiteral("RETR ");
-    QStringList expected{verb + (up ? "localonly" : "remoteonly"), verb + QStringLiteral("newer")};
+    const QString verb = up ? "STOR " : "RETR ";
+    QStringList expected{verb + (up ? "localonly" : "remoteonly"), verb + "newer"};
     expected.sort();
     EXPECT_EQ(moved, expected);
     EXPECT_EQ((up ? server->readFile(dir + "newer") : here("newer")), (up ? "L" : "R"));
@@ -64,9 +64,9 @@ TEST_F(Sync, ByDateOnlyNewerFilesMoveAndNothingElseIsTouched) {
 }
 
 TEST_F(Sync, FilesWithKeptDatesDoNotTravelBack) {
-  server->writeFile(QStringLiteral("one.txt"), "1");
-  server->writeFile(QStringLiteral("two.bin"), randomBytes(70000));
-  setRemoteTime(QStringLiteral("one.txt"), kThen);
+  server->writeFile("one.txt", "1");
+  server->writeFile("two.bin", randomBytes(70000));
+  setRemoteTime("one.txt", kThen);
   controller->SyncRemoteToLocal();
   EXPECT_EQ(received().size(), 2);
   controller->SyncLocalToRemote();
@@ -77,10 +77,10 @@ TEST_F(Sync, FilesWithKeptDatesDoNotTravelBack) {
 }
 
 TEST_F(Sync, BySizeAnyDifferenceMovesAndTheSwitchIsReadEachTime) {
-  pair(QStringLiteral("bigger"), "LLL", kThen, "RR", kThen.addSecs(60));
-  pair(QStringLiteral("smaller"), "L", kThen, "RR", kThen.addSecs(60));
-  pair(QStringLiteral("samesize"), "LL", kThen.addSecs(60), "RR", kThen);
-  home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QStringLiteral("1"));
+  pair("bigger", "LLL", kThen, "RR", kThen.addSecs(60));
+  pair("smaller", "L", kThen, "RR", kThen.addSecs(60));
+  pair("samesize", "LL", kThen.addSecs(60), "RR", kThen);
+  home.setSetting("DIR SYNC BY FILE SIZE", "1");
   controller->SyncLocalToRemote();
   QStringList up = sent();
   up.sort();
@@ -88,53 +88,52 @@ TEST_F(Sync, BySizeAnyDifferenceMovesAndTheSwitchIsReadEachTime) {
 
   // A missing switch counts as on: the options dialog shows it checked.
   wire.clear();
-  pair(QStringLiteral("bigger"), "LLL", kThen, "R", kThen);
-  home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QString());
+  pair("bigger", "LLL", kThen, "R", kThen);
+  home.setSetting("DIR SYNC BY FILE SIZE", QString());
   controller->SyncRemoteToLocal();
   EXPECT_EQ(received(), (QStringList{"RETR bigger"}));
 
   // Switched off between two synchronisations: dates decide again.
   wire.clear();
-  pair(QStringLiteral("bigger"), "R", kThen, "R", kThen);
-  home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QStringLiteral("0"));
+  pair("bigger", "R", kThen, "R", kThen);
+  home.setSetting("DIR SYNC BY FILE SIZE", "0");
   controller->SyncLocalToRemote();
   EXPECT_EQ(sent(), (QStringList{"STOR samesize"}));
 }
 
 TEST_F(Sync, NamesAreComparedExactly) {
-  writeLocal(QStringLiteral("Readme.TXT"), "local");
-  server->writeFile(QStringLiteral("readme.txt"), "remote");
+  writeLocal("Readme.TXT", "local");
+  server->writeFile("readme.txt", "remote");
   // A local file named like a remote folder is not missing there, and is older than it.
-  writeLocal(QStringLiteral("docs"), "a file");
-  setLocalTime(QStringLiteral("docs"), kThen);
-  server->writeFile(QStringLiteral("docs/inside"), "x");
+  writeLocal("docs", "a file");
+  setLocalTime("docs", kThen);
+  server->writeFile("docs/inside", "x");
   controller->SyncLocalToRemote();
   EXPECT_EQ(sent(), (QStringList{"STOR Readme.TXT"}));
   controller->SyncRemoteToLocal();
   EXPECT_EQ(received(), (QStringList{"RETR readme.txt"}));
-  EXPECT_EQ(readLocal(QStringLiteral("readme.txt")), "remote");
-  EXPECT_EQ(readLocal(QStringLiteral("Readme.TXT")), "local");
+  EXPECT_EQ(readLocal("readme.txt"), "remote");
+  EXPECT_EQ(readLocal("Readme.TXT"), "local");
 }
 
 TEST_F(Sync, ASynchronisationThatStopsSaysSo) {
   // Newer than the remote folder of its name: the upload is refused and the sync stops there.
-  writeLocal(QStringLiteral("docs"), "a file");
-  server->writeFile(QStringLiteral("docs/inside"), "x");
-  setRemoteTime(QStringLiteral("docs"), kThen);
+  writeLocal("docs", "a file");
+  server->writeFile("docs/inside", "x");
+  setRemoteTime("docs", kThen);
   controller->SyncLocalToRemote();
   EXPECT_EQ(errors(), 1) << log.join('\n').toStdString();
-  EXPECT_TRUE(actions.last().startsWith(QStringLiteral("Remote Directory Sync stopped: ")))
-      << actions.last().toStdString();
-  EXPECT_FALSE(actions.contains(QStringLiteral("Remote Directory Sync Complete")));
+  EXPECT_TRUE(actions.last().startsWith("Remote Directory Sync stopped: ")) << actions.last().toStdString();
+  EXPECT_FALSE(actions.contains("Remote Directory Sync Complete"));
   EXPECT_EQ(abortEnabled.last(), false);
   EXPECT_EQ(localRefreshes, 1);
 
   // An unreadable local folder is named as such.
   log.clear();
-  localFolder = localDir.path() + QStringLiteral("/missing/");
+  localFolder = localDir.path() + "/missing/";
   controller->SyncRemoteToLocal();
-  EXPECT_EQ(log, QStringList{QStringLiteral("Cannot read the contents of ") + localFolder});
-  EXPECT_EQ(actions.last(), QStringLiteral("Local Directory Sync stopped: Cannot read the contents of ") + localFolder);
+  EXPECT_EQ(log, QStringList{"Cannot read the contents of " + localFolder});
+  EXPECT_EQ(actions.last(), "Local Directory Sync stopped: Cannot read the contents of " + localFolder);
 
   // Not connected: the real reason, in both directions.
   log.clear();
@@ -142,9 +141,9 @@ TEST_F(Sync, ASynchronisationThatStopsSaysSo) {
   controller->SyncLocalToRemote();
   controller->SyncRemoteToLocal();
   ASSERT_EQ(log.size(), 2);
-  EXPECT_TRUE(log[0].startsWith(QStringLiteral("Error: "))) << log[0].toStdString();
+  EXPECT_TRUE(log[0].startsWith("Error: ")) << log[0].toStdString();
   EXPECT_EQ(log[0], log[1]);
-  EXPECT_EQ(actions.filter(QStringLiteral("Complete")).size(), 0);
+  EXPECT_EQ(actions.filter("Complete").size(), 0);
 }
 
 // A server that lists with LIST only: dates to the minute, links shown as links.
@@ -160,14 +159,14 @@ protected:
 TEST_F(ListSync, MinutesDecideAndLinksStay) {
   // Recent enough that LIST shows the time of day.
   const QDateTime minute = QDateTime::fromSecsSinceEpoch(QDateTime::currentSecsSinceEpoch() / 60 * 60 - 3600, Qt::UTC);
-  pair(QStringLiteral("sameminute"), "L", minute.addSecs(40), "R", minute.addSecs(10));
-  pair(QStringLiteral("nextminute"), "L", minute.addSecs(70), "R", minute.addSecs(10));
-  server->writeFile(QStringLiteral("target"), "t");
-  writeLocal(QStringLiteral("target"), "t");
-  QFile::link(server->path(QStringLiteral("target")), server->path(QStringLiteral("link")));
+  pair("sameminute", "L", minute.addSecs(40), "R", minute.addSecs(10));
+  pair("nextminute", "L", minute.addSecs(70), "R", minute.addSecs(10));
+  server->writeFile("target", "t");
+  writeLocal("target", "t");
+  QFile::link(server->path("target"), server->path("link"));
   controller->SyncLocalToRemote();
   EXPECT_EQ(sent(), (QStringList{"STOR nextminute"}));
-  home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QStringLiteral("1"));
+  home.setSetting("DIR SYNC BY FILE SIZE", "1");
   controller->SyncRemoteToLocal();
   EXPECT_EQ(received(), QStringList()) << "a link is never downloaded";
 }

@@ -40,7 +40,7 @@ protected:
   virtual FtpServerOptions serverOptions() const { return {}; }
 
   void SetUp() override {
-    home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QStringLiteral("0"));
+    home.setSetting("DIR SYNC BY FILE SIZE", "0");
     server = std::make_unique<FtpServerFixture>(serverOptions());
     ASSERT_TRUE(server->start());
     QObject::connect(&ftp, &FtpClient::LogMessage, [this](const QString& line) { wire << line; });
@@ -113,7 +113,7 @@ protected:
   }
   int errors() const {
     int n = 0;
-    for (const QString& line : log) n += line.startsWith(QStringLiteral("Error: "));
+    for (const QString& line : log) n += line.startsWith("Error: ");
     return n;
   }
 
@@ -121,7 +121,7 @@ protected:
   std::unique_ptr<FtpServerFixture> server;
   QTemporaryDir localDir;
   QString localFolder = localDir.path() + QLatin1Char('/');
-  QString remoteFolder = QStringLiteral("/");
+  QString remoteFolder = "/";
   FtpClient ftp;
   ScriptedPrompts prompts;
   QProgressBar bar;

@@ -18,33 +18,33 @@ const QDateTime kThen = QDateTime(QDate(2024, 3, 1), QTime(12, 0, 0), Qt::UTC);
 using Runs = TransferHarness;
 
 TEST_F(Runs, AbsentOrUnchangedTargetsMoveWithoutAQuestion) {
-  writeLocal(QStringLiteral("new.txt"), "new");
-  writeLocal(QStringLiteral("same.txt"), "same");
-  server->writeFile(QStringLiteral("same.txt"), "same");
-  setLocalTime(QStringLiteral("same.txt"), kThen);
-  setRemoteTime(QStringLiteral("same.txt"), kThen);
-  localRows = {{QStringLiteral("new.txt"), 3}, {QStringLiteral("same.txt"), 3}};
+  writeLocal("new.txt", "new");
+  writeLocal("same.txt", "same");
+  server->writeFile("same.txt", "same");
+  setLocalTime("same.txt", kThen);
+  setRemoteTime("same.txt", kThen);
+  localRows = {{"new.txt", 3}, {"same.txt", 3}};
   controller->SendSelection();
-  EXPECT_EQ(server->readFile(QStringLiteral("new.txt")), "new");
-  EXPECT_EQ(wireCount(QStringLiteral("STOR same.txt")), 1) << "the same size and date is sent again";
+  EXPECT_EQ(server->readFile("new.txt"), "new");
+  EXPECT_EQ(wireCount("STOR same.txt"), 1) << "the same size and date is sent again";
   EXPECT_EQ(dialogsShown(), 0);
   EXPECT_EQ(actions.last(), "Upload complete");
   EXPECT_EQ(abortEnabled, (QList<bool>{true, false}));
   EXPECT_EQ(remoteRefreshes, 1);
   EXPECT_EQ(bar.value(), 0);
 
-  server->writeFile(QStringLiteral("down.txt"), "down");
+  server->writeFile("down.txt", "down");
   // A dot-file is an ordinary file: it is asked about like any other, never replaced unasked.
-  server->writeFile(QStringLiteral(".profile"), "remote profile");
-  writeLocal(QStringLiteral(".profile"), "local");
+  server->writeFile(".profile", "remote profile");
+  writeLocal(".profile", "local");
   answer("cmdSkip");
-  remoteRows = {{QStringLiteral("down.txt"), 3}, {QStringLiteral("same.txt"), 3}, {QStringLiteral(".profile"), 3}};
-  setLocalTime(QStringLiteral("same.txt"), kThen);
-  setRemoteTime(QStringLiteral("same.txt"), kThen);
+  remoteRows = {{"down.txt", 3}, {"same.txt", 3}, {".profile", 3}};
+  setLocalTime("same.txt", kThen);
+  setRemoteTime("same.txt", kThen);
   controller->ReceiveSelection();
-  EXPECT_EQ(readLocal(QStringLiteral("down.txt")), "down");
-  EXPECT_EQ(readLocal(QStringLiteral(".profile")), "local");
-  EXPECT_EQ(wireCount(QStringLiteral("RETR same.txt")), 1);
+  EXPECT_EQ(readLocal("down.txt"), "down");
+  EXPECT_EQ(readLocal(".profile"), "local");
+  EXPECT_EQ(wireCount("RETR same.txt"), 1);
   EXPECT_EQ(dialogsShown(), 1);
   EXPECT_EQ(actions.last(), "Download complete");
   EXPECT_EQ(localRefreshes, 1);
@@ -75,46 +75,44 @@ TEST_F(Runs, EachAnswerDoesWhatItSaysInBothDirections) {
       shownLines.clear();
       actionWhenShown.clear();
       aborts = 0;
-      writeLocal(QStringLiteral("f.bin"), upload ? whole : part);
-      server->writeFile(QStringLiteral("f.bin"), upload ? part : whole);
+      writeLocal("f.bin", upload ? whole : part);
+      server->writeFile("f.bin", upload ? part : whole);
       answer(c.button);
       if (upload) {
-        localRows = {{QStringLiteral("f.bin"), 3}};
+        localRows = {{"f.bin", 3}};
         controller->SendSelection();
       } else {
-        remoteRows = {{QStringLiteral("f.bin"), 3}};
+        remoteRows = {{"f.bin", 3}};
         controller->ReceiveSelection();
       }
-      const QByteArray target = upload ? server->readFile(QStringLiteral("f.bin")) : readLocal(QStringLiteral("f.bin"));
+      const QByteArray target = upload ? server->readFile("f.bin") : readLocal("f.bin");
       EXPECT_TRUE(target == c.expected) << "target holds " << target.size() << " bytes";
       ASSERT_EQ(shownLines.size(), 1);
       // The dialog names no file: the status bar does, not the outcome of the run before.
-      EXPECT_EQ(actionWhenShown[0], upload ? QStringLiteral("Sending ") + localPath(QStringLiteral("f.bin"))
-                                           : QStringLiteral("Receiving f.bin"));
+      EXPECT_EQ(actionWhenShown[0], upload ? "Sending " + localPath("f.bin") : "Receiving f.bin");
       EXPECT_TRUE(shownLines[0].startsWith(
           QStringLiteral("Source File Size: %1 Last Modified: ").arg(upload ? whole.size() : whole.size())));
       EXPECT_TRUE(
           shownLines[0].contains(QStringLiteral("|Destination File Size: %1 Last Modified: ").arg(part.size())));
-      const QString skipLine =
-          upload ? QStringLiteral("Skiped sending file: f.bin") : QStringLiteral("Skiped Receiving file: f.bin");
+      const QString skipLine = upload ? "Skiped sending file: f.bin" : "Skiped Receiving file: f.bin";
       EXPECT_EQ(log.contains(skipLine), c.skipped);
       EXPECT_EQ(aborts, QLatin1String(c.button) == QLatin1String("cmdCancel") ? 1 : 0);
     }
   }
-  EXPECT_EQ(wireCount(QStringLiteral("REST 102400")), 2) << "both resumes start where the target ends";
+  EXPECT_EQ(wireCount("REST 102400"), 2) << "both resumes start where the target ends";
 }
 
 TEST_F(Runs, ApplyToAllHoldsForTheRunAndCancelGoesOnToTheNextRow) {
   const QByteArray whole = randomBytes(64 * 1024);
-  const QStringList names = {QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c")};
+  const QStringList names = {"a", "b", "c"};
   const auto prepare = [&] {
     for (const QString& n : names) {
       writeLocal(n, whole);
       server->writeFile(n, whole.left(1000));
     }
-    writeLocal(QStringLiteral("fresh"), "fresh");
-    QFile::remove(server->path(QStringLiteral("fresh")));
-    localRows = {{names[0], 3}, {QStringLiteral("fresh"), 3}, {names[1], 3}, {names[2], 3}};
+    writeLocal("fresh", "fresh");
+    QFile::remove(server->path("fresh"));
+    localRows = {{names[0], 3}, {"fresh", 3}, {names[1], 3}, {names[2], 3}};
   };
 
   // Resume for all: one question, every conflict resumed, the fresh file sent.
@@ -123,7 +121,7 @@ TEST_F(Runs, ApplyToAllHoldsForTheRunAndCancelGoesOnToTheNextRow) {
   controller->SendSelection();
   EXPECT_EQ(dialogsShown(), 1);
   for (const QString& n : names) EXPECT_TRUE(server->readFile(n) == whole) << n.toStdString();
-  EXPECT_EQ(server->readFile(QStringLiteral("fresh")), "fresh");
+  EXPECT_EQ(server->readFile("fresh"), "fresh");
 
   // The next run asks again although the box is still checked; Cancel for all skips every later
   // conflict, each with its line and its abort, and still sends the fresh file.
@@ -134,8 +132,8 @@ TEST_F(Runs, ApplyToAllHoldsForTheRunAndCancelGoesOnToTheNextRow) {
   EXPECT_EQ(dialogsShown(), 1);
   EXPECT_EQ(boxWhenShown.last(), true);
   EXPECT_EQ(aborts, 3);
-  EXPECT_EQ(log.filter(QStringLiteral("Skiped sending file: ")).size(), 3);
-  EXPECT_EQ(server->readFile(QStringLiteral("fresh")), "fresh");
+  EXPECT_EQ(log.filter("Skiped sending file: ").size(), 3);
+  EXPECT_EQ(server->readFile("fresh"), "fresh");
 
   // Cancel alone skips that file only; the next conflict asks again.
   prepare();
@@ -156,18 +154,18 @@ TEST_F(Runs, TheCloseBoxAnswersCancelAndUnloadsTheDialog) {
     writeLocal(QString::fromLatin1(n), "local, longer");
     server->writeFile(QString::fromLatin1(n), "remote");
   }
-  localRows = {{QStringLiteral("x"), 3}, {QStringLiteral("y"), 3}};
+  localRows = {{"x", 3}, {"y", 3}};
   prompts.modalAnswers.push_back([](QDialog* dialog) {
-    dialog->findChild<QCheckBox*>(QStringLiteral("chkAll"))->setChecked(true);
+    dialog->findChild<QCheckBox*>("chkAll")->setChecked(true);
     dialog->close();
     return 0;
   });
   controller->SendSelection();
   EXPECT_EQ(dialogsShown(), 1) << "the box was checked when it closed: Cancel holds for the run";
   EXPECT_EQ(aborts, 2);
-  EXPECT_EQ(server->readFile(QStringLiteral("x")), "remote");
+  EXPECT_EQ(server->readFile("x"), "remote");
   EXPECT_EQ(controller->existDialog(), nullptr);
-  EXPECT_TRUE(home.setting(QStringLiteral("EXIST WIDTH")).has_value());
+  EXPECT_TRUE(home.setting("EXIST WIDTH").has_value());
 
   // Loaded afresh, with the box clear.
   answer("cmdSkip");
@@ -177,51 +175,48 @@ TEST_F(Runs, TheCloseBoxAnswersCancelAndUnloadsTheDialog) {
 }
 
 TEST_F(Runs, FoldersGoWholeWithOrWithoutSubfolders) {
-  writeLocal(QStringLiteral("tree/top.txt"), "t");
-  writeLocal(QStringLiteral("tree/sub/deep.txt"), "d");
-  server->writeFile(QStringLiteral("rtree/top.txt"), "T");
-  server->writeFile(QStringLiteral("rtree/sub/deep.txt"), "D");
-  localRows = {{QStringLiteral("tree"), 11}};
-  remoteRows = {{QStringLiteral("rtree"), 11}};
+  writeLocal("tree/top.txt", "t");
+  writeLocal("tree/sub/deep.txt", "d");
+  server->writeFile("rtree/top.txt", "T");
+  server->writeFile("rtree/sub/deep.txt", "D");
+  localRows = {{"tree", 11}};
+  remoteRows = {{"rtree", 11}};
 
   prompts.messageAnswers = {ScriptedPrompts::No, ScriptedPrompts::No};
   controller->SendSelection();
   controller->ReceiveSelection();
   EXPECT_EQ(prompts.messages(),
             (std::vector<QString>{
-                QStringLiteral("Tidewick [Confirm]|Do you want to send any subfolders that are contained in the '") +
-                    localPath(QStringLiteral("tree")) + QStringLiteral("' folder?"),
+                "Tidewick [Confirm]|Do you want to send any subfolders that are contained in the '" +
+                    localPath("tree") + "' folder?",
                 QStringLiteral("Tidewick [Confirm]|Do you want to receive any subfolders that are contained in the "
                                "'rtree' folder?")}));
-  EXPECT_EQ(server->readFile(QStringLiteral("tree/top.txt")), "t");
-  EXPECT_FALSE(QFileInfo::exists(server->path(QStringLiteral("tree/sub/deep.txt"))));
-  EXPECT_EQ(readLocal(QStringLiteral("rtree/top.txt")), "T");
-  EXPECT_FALSE(QFileInfo::exists(localPath(QStringLiteral("rtree/sub"))));
+  EXPECT_EQ(server->readFile("tree/top.txt"), "t");
+  EXPECT_FALSE(QFileInfo::exists(server->path("tree/sub/deep.txt")));
+  EXPECT_EQ(readLocal("rtree/top.txt"), "T");
+  EXPECT_FALSE(QFileInfo::exists(localPath("rtree/sub")));
 
   prompts.messageAnswers = {ScriptedPrompts::Yes, ScriptedPrompts::Yes};
   controller->SendSelection();
   controller->ReceiveSelection();
-  EXPECT_EQ(server->readFile(QStringLiteral("tree/sub/deep.txt")), "d");
-  EXPECT_EQ(readLocal(QStringLiteral("rtree/sub/deep.txt")), "D");
+  EXPECT_EQ(server->readFile("tree/sub/deep.txt"), "d");
+  EXPECT_EQ(readLocal("rtree/sub/deep.txt"), "D");
   EXPECT_EQ(dialogsShown(), 0) << "folders get no target check";
 }
 
 TEST_F(Runs, LinksAreProbedAndNamesThatWouldLeaveTheFolderAreSkipped) {
-  server->writeFile(QStringLiteral("real/inside.txt"), "in");
-  server->writeFile(QStringLiteral("sub/plain"), "plain");
-  QFile::link(server->path(QStringLiteral("real")), server->path(QStringLiteral("sub/dirlink")));
-  ftp.ChangeCurrentFolder(QStringLiteral("sub"));
-  remoteRows = {{QStringLiteral("dirlink"), 10},
-                {QStringLiteral("plain"), 10},
-                {QStringLiteral("../escape"), 3},
-                {QStringLiteral(".."), 11}};
+  server->writeFile("real/inside.txt", "in");
+  server->writeFile("sub/plain", "plain");
+  QFile::link(server->path("real"), server->path("sub/dirlink"));
+  ftp.ChangeCurrentFolder("sub");
+  remoteRows = {{"dirlink", 10}, {"plain", 10}, {"../escape", 3}, {"..", 11}};
   prompts.messageAnswers = {ScriptedPrompts::No};
   controller->ReceiveSelection();
-  EXPECT_EQ(readLocal(QStringLiteral("dirlink/inside.txt")), "in");
-  EXPECT_EQ(readLocal(QStringLiteral("plain")), "plain") << "a link that cannot be entered is a file";
-  EXPECT_EQ(log.filter(QStringLiteral(" Error number is: ")).size(), 1);
-  EXPECT_EQ(log.filter(QStringLiteral(" was skipped. Reason:")).size(), 2);
-  EXPECT_FALSE(QFileInfo::exists(localDir.path() + QStringLiteral("/../escape")));
+  EXPECT_EQ(readLocal("dirlink/inside.txt"), "in");
+  EXPECT_EQ(readLocal("plain"), "plain") << "a link that cannot be entered is a file";
+  EXPECT_EQ(log.filter(" Error number is: ").size(), 1);
+  EXPECT_EQ(log.filter(" was skipped. Reason:").size(), 2);
+  EXPECT_FALSE(QFileInfo::exists(localDir.path() + "/../escape"));
   EXPECT_EQ(ftp.GetCurrentFolder(), "/sub") << "the probe comes back to where it began";
   EXPECT_EQ(actions.last(), "Download complete");
 }
@@ -232,14 +227,14 @@ class FailingRuns : public TransferHarness {
 protected:
   FtpServerOptions serverOptions() const override {
     FtpServerOptions options;
-    options.refuse = {QStringLiteral("c.txt")};
+    options.refuse = {"c.txt"};
     return options;
   }
   void expectEnded(const QString& completeText) {
     EXPECT_EQ(errors(), 1) << log.join(QLatin1Char('\n')).toStdString();
     EXPECT_FALSE(actions.contains(completeText));
-    EXPECT_EQ(actions.last(), completeText.section(QLatin1Char(' '), 0, 0) + QStringLiteral(" stopped: ") +
-                                  log.filter(QStringLiteral("Error: ")).value(0).mid(7));
+    EXPECT_EQ(actions.last(),
+              completeText.section(QLatin1Char(' '), 0, 0) + " stopped: " + log.filter("Error: ").value(0).mid(7));
     EXPECT_EQ(abortEnabled.last(), false);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
@@ -253,34 +248,34 @@ TEST_F(FailingRuns, TheThirdOfFiveFailingEndsTheRunAndLeavesTheRestAlone) {
     remoteRows.push_back({n, 3});
   }
   controller->SendSelection();
-  expectEnded(QStringLiteral("Upload complete"));
+  expectEnded("Upload complete");
   EXPECT_EQ(remoteRefreshes, 1);
-  EXPECT_EQ(server->readFile(QStringLiteral("b.txt")), "b.txt");
-  EXPECT_FALSE(QFileInfo::exists(server->path(QStringLiteral("d.txt"))));
+  EXPECT_EQ(server->readFile("b.txt"), "b.txt");
+  EXPECT_FALSE(QFileInfo::exists(server->path("d.txt")));
 
   log.clear();
   for (const QString& n : names) server->writeFile(n, "remote " + n.toLatin1());
   for (const QString& n : names.mid(0, 3)) QFile::remove(localPath(n));
   controller->ReceiveSelection();
-  expectEnded(QStringLiteral("Download complete"));
-  EXPECT_EQ(readLocal(QStringLiteral("b.txt")), "remote b.txt");
-  EXPECT_EQ(readLocal(QStringLiteral("d.txt")), "d.txt") << "a file not reached is untouched";
+  expectEnded("Download complete");
+  EXPECT_EQ(readLocal("b.txt"), "remote b.txt");
+  EXPECT_EQ(readLocal("d.txt"), "d.txt") << "a file not reached is untouched";
 }
 
 TEST_F(FailingRuns, AVanishedLocalFileAndAFullDiskEndTheRun) {
-  localRows = {{QStringLiteral("gone.txt"), 3}, {QStringLiteral("never.txt"), 3}};
-  writeLocal(QStringLiteral("never.txt"), "n");
+  localRows = {{"gone.txt", 3}, {"never.txt", 3}};
+  writeLocal("never.txt", "n");
   controller->SendSelection();
-  expectEnded(QStringLiteral("Upload complete"));
-  EXPECT_TRUE(log.last().endsWith(QStringLiteral("gone.txt does not exist")));
-  EXPECT_EQ(wireCount(QStringLiteral("STOR")), 0);
+  expectEnded("Upload complete");
+  EXPECT_TRUE(log.last().endsWith("gone.txt does not exist"));
+  EXPECT_EQ(wireCount("STOR"), 0);
 
   // A file-size limit stands in for a full disk.
   log.clear();
-  server->writeFile(QStringLiteral("big.bin"), randomBytes(1024 * 1024));
-  server->writeFile(QStringLiteral("kept.txt"), "remote");
-  writeLocal(QStringLiteral("kept.txt"), "local");
-  remoteRows = {{QStringLiteral("big.bin"), 3}, {QStringLiteral("kept.txt"), 3}};
+  server->writeFile("big.bin", randomBytes(1024 * 1024));
+  server->writeFile("kept.txt", "remote");
+  writeLocal("kept.txt", "local");
+  remoteRows = {{"big.bin", 3}, {"kept.txt", 3}};
   std::signal(SIGXFSZ, SIG_IGN);
   rlimit before{};
   getrlimit(RLIMIT_FSIZE, &before);
@@ -289,9 +284,9 @@ TEST_F(FailingRuns, AVanishedLocalFileAndAFullDiskEndTheRun) {
   setrlimit(RLIMIT_FSIZE, &small);
   controller->ReceiveSelection();
   setrlimit(RLIMIT_FSIZE, &before);
-  expectEnded(QStringLiteral("Download complete"));
-  EXPECT_TRUE(log.last().startsWith(QStringLiteral("Error: Cannot write the local file"))) << log.last().toStdString();
-  EXPECT_EQ(readLocal(QStringLiteral("kept.txt")), "local");
+  expectEnded("Download complete");
+  EXPECT_TRUE(log.last().startsWith("Error: Cannot write the local file")) << log.last().toStdString();
+  EXPECT_EQ(readLocal("kept.txt"), "local");
 }
 
 class SlowRuns : public FailingRuns {
@@ -305,8 +300,8 @@ protected:
 
 TEST_F(SlowRuns, ALostConnectionMidFileEndsTheRunKeepingWhatArrivedAndNoRunStartsMeanwhile) {
   const QByteArray content = randomBytes(2 * 1024 * 1024);
-  server->writeFile(QStringLiteral("slow.bin"), content);
-  remoteRows = {{QStringLiteral("slow.bin"), 3}};
+  server->writeFile("slow.bin", content);
+  remoteRows = {{"slow.bin", 3}};
   // A second run asked for meanwhile is refused; the first goes on.
   QStringList speeds;
   QObject::connect(&ftp, &FtpClient::TransferProgress, [&] {
@@ -315,14 +310,14 @@ TEST_F(SlowRuns, ALostConnectionMidFileEndsTheRunKeepingWhatArrivedAndNoRunStart
   });
   QTimer::singleShot(2300, [this] { server->stop(); });
   controller->ReceiveSelection();
-  expectEnded(QStringLiteral("Download complete"));
-  const QByteArray arrived = readLocal(QStringLiteral("slow.bin"));
+  expectEnded("Download complete");
+  const QByteArray arrived = readLocal("slow.bin");
   EXPECT_GT(arrived.size(), 0);
   EXPECT_LT(arrived.size(), content.size());
   EXPECT_TRUE(content.startsWith(arrived)) << "what arrived is the file's start, ready to resume";
-  EXPECT_TRUE(log.contains(QStringLiteral("A transfer is running; wait for it to end or press Abort.")));
+  EXPECT_TRUE(log.contains("A transfer is running; wait for it to end or press Abort."));
   // The fourth panel told the speed and the time left while the file came in.
-  EXPECT_FALSE(speeds.filter(QRegularExpression(QStringLiteral("^[0-9.,]+ [KM]i?B/s, \\d+:\\d\\d left$"))).isEmpty())
+  EXPECT_FALSE(speeds.filter(QRegularExpression("^[0-9.,]+ [KM]i?B/s, \\d+:\\d\\d left$")).isEmpty())
       << speeds.join(QLatin1Char('|')).toStdString();
 }
 

@@ -34,10 +34,10 @@ int rowOf(const tidewick::browse::FilePaneView* list, const QString& name) {
 // The real window, connected to `server`, showing `local` on the left.
 struct WindowRig {
   explicit WindowRig(FtpServerFixture& server) {
-    home.setSetting(QStringLiteral("SHOW CONNECTION ON STARTUP"), QStringLiteral("0"));
-    home.setSetting(QStringLiteral("ADD TO STARTUP"), QStringLiteral("0"));
-    home.setSetting(QStringLiteral("DIR SYNC BY FILE SIZE"), QStringLiteral("0"));
-    window = std::make_unique<frmMain>(prompts, QStringList{QStringLiteral("tidewick")});
+    home.setSetting("SHOW CONNECTION ON STARTUP", "0");
+    home.setSetting("ADD TO STARTUP", "0");
+    home.setSetting("DIR SYNC BY FILE SIZE", "0");
+    window = std::make_unique<frmMain>(prompts, QStringList{"tidewick"});
     window->setEndProgram([] {});
     window->Load();
     window->CurrentLocalFolder = local.path() + QLatin1Char('/');
@@ -56,13 +56,13 @@ struct WindowRig {
 
 TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
   FtpServerFixture server;
-  server.writeFile(QStringLiteral("byKey.txt"), "key");
-  server.writeFile(QStringLiteral("byClick.txt"), "click");
-  server.writeFile(QStringLiteral("bySync.txt"), "sync");
+  server.writeFile("byKey.txt", "key");
+  server.writeFile("byClick.txt", "click");
+  server.writeFile("bySync.txt", "sync");
   ASSERT_TRUE(server.start());
   WindowRig rig(server);
   frmMain& window = *rig.window;
-  QFile upload(rig.local.filePath(QStringLiteral("up.txt")));
+  QFile upload(rig.local.filePath("up.txt"));
   ASSERT_TRUE(upload.open(QIODevice::WriteOnly));
   upload.write("up");
   upload.close();
@@ -71,25 +71,25 @@ TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
   window.activateWindow();
   ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
 
-  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, QStringLiteral("byKey.txt")));
+  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, "byKey.txt"));
   QTest::keySequence(&window, QKeySequence(Qt::CTRL | Qt::Key_D));
-  EXPECT_EQ(rig.localFile(QStringLiteral("byKey.txt")), "key");
+  EXPECT_EQ(rig.localFile("byKey.txt"), "key");
   EXPECT_EQ(window.statusPanel(1)->text(), "Download complete");
-  EXPECT_NE(rowOf(window.lstLocalFileList, QStringLiteral("byKey.txt")), -1) << "the local pane was listed again";
+  EXPECT_NE(rowOf(window.lstLocalFileList, "byKey.txt"), -1) << "the local pane was listed again";
 
-  const int clicked = rowOf(window.lstRemoteFileList, QStringLiteral("byClick.txt"));
+  const int clicked = rowOf(window.lstRemoteFileList, "byClick.txt");
   window.lstRemoteFileList->selectRow(clicked);
   emit window.lstRemoteFileList->rowDoubleClicked(clicked);
-  EXPECT_EQ(rig.localFile(QStringLiteral("byClick.txt")), "click");
+  EXPECT_EQ(rig.localFile("byClick.txt"), "click");
 
-  window.lstLocalFileList->selectRow(rowOf(window.lstLocalFileList, QStringLiteral("up.txt")));
+  window.lstLocalFileList->selectRow(rowOf(window.lstLocalFileList, "up.txt"));
   window.cmdSend->click();
-  EXPECT_EQ(server.readFile(QStringLiteral("up.txt")), "up");
+  EXPECT_EQ(server.readFile("up.txt"), "up");
   EXPECT_EQ(window.statusPanel(1)->text(), "Upload complete");
-  EXPECT_NE(rowOf(window.lstRemoteFileList, QStringLiteral("up.txt")), -1);
+  EXPECT_NE(rowOf(window.lstRemoteFileList, "up.txt"), -1);
 
   window.cmdDirSyncDown->click();
-  EXPECT_EQ(rig.localFile(QStringLiteral("bySync.txt")), "sync");
+  EXPECT_EQ(rig.localFile("bySync.txt"), "sync");
   EXPECT_EQ(window.statusPanel(1)->text(), "Local Directory Sync Complete");
   EXPECT_FALSE(window.cmdAbort->isEnabled());
   EXPECT_TRUE(window.statusPanel(4)->text().isEmpty());
@@ -100,11 +100,11 @@ TEST(WindowTransfers, AbortIsReachableWhileAFileMovesAndEndsTheRun) {
   tidewick::test::FtpServerOptions slow;
   slow.throttle = 64 * 1024;
   FtpServerFixture server(slow);
-  server.writeFile(QStringLiteral("slow.bin"), QByteArray(1024 * 1024, 's'));
+  server.writeFile("slow.bin", QByteArray(1024 * 1024, 's'));
   ASSERT_TRUE(server.start());
   WindowRig rig(server);
   frmMain& window = *rig.window;
-  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, QStringLiteral("slow.bin")));
+  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, "slow.bin"));
 
   bool abortWasEnabled = false;
   QTimer::singleShot(600, [&] {
@@ -113,8 +113,8 @@ TEST(WindowTransfers, AbortIsReachableWhileAFileMovesAndEndsTheRun) {
   });
   window.ReceiveSelection();
   EXPECT_TRUE(abortWasEnabled);
-  EXPECT_LT(rig.localFile(QStringLiteral("slow.bin")).size(), 1024 * 1024);
-  EXPECT_TRUE(window.logList()->lines().last().startsWith(QStringLiteral("Error: ")));
+  EXPECT_LT(rig.localFile("slow.bin").size(), 1024 * 1024);
+  EXPECT_TRUE(window.logList()->lines().last().startsWith("Error: "));
   EXPECT_NE(window.statusPanel(1)->text(), "Download complete");
   EXPECT_FALSE(window.cmdAbort->isEnabled());
   EXPECT_EQ(window.ftp().CurrentState(), 2) << "the connection stays";

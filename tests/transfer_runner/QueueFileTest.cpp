@@ -21,21 +21,21 @@ namespace {
 QueueRow row(const QString& name, const QString& user, const QString& password) {
   QueueRow r;
   r.name = name;
-  r.localPath = QStringLiteral("/home/me/data/");
-  r.remotePath = QStringLiteral("/pub");
-  r.hostAddress = QStringLiteral("ftp.example.org");
-  r.size = QStringLiteral("2048");
-  r.command = QStringLiteral("Upload");
-  r.transferMode = QStringLiteral("Binary");
-  r.type = QStringLiteral("File");
+  r.localPath = "/home/me/data/";
+  r.remotePath = "/pub";
+  r.hostAddress = "ftp.example.org";
+  r.size = "2048";
+  r.command = "Upload";
+  r.transferMode = "Binary";
+  r.type = "File";
   r.userName = user;
   r.password = password;
-  r.port = QStringLiteral("21");
+  r.port = "21";
   return r;
 }
 
 QString raw(const QString& file, const QString& key) {
-  return tidewick::settings::ini::read(file, QStringLiteral("LISTQUE"), key).value_or(QStringLiteral("<missing>"));
+  return tidewick::settings::ini::read(file, "LISTQUE", key).value_or("<missing>");
 }
 
 TEST(QueueFile, WritesTheDocumentedKeys) {

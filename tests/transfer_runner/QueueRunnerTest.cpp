@@ -46,9 +46,9 @@ RunResult runTidewick(const QStringList& arguments) {
   QProcess process;
   QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
   // The runner must not need a display.
-  env.remove(QStringLiteral("DISPLAY"));
-  env.remove(QStringLiteral("WAYLAND_DISPLAY"));
-  env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+  env.remove("DISPLAY");
+  env.remove("WAYLAND_DISPLAY");
+  env.remove("QT_QPA_PLATFORM");
   process.setProcessEnvironment(env);
   process.start(QStringLiteral(TIDEWICK_EXECUTABLE), arguments);
   EXPECT_TRUE(process.waitForStarted(10000));
@@ -69,16 +69,16 @@ QByteArray fileDigest(const QString& path) {
 }
 
 QueueRow makeRow(const QString& command, const QString& type, const QString& name, const QString& localPath,
-                 const QString& remotePath, quint16 port, const QString& user = QStringLiteral("demo"),
-                 const QString& password = QStringLiteral("demo")) {
+                 const QString& remotePath, quint16 port, const QString& user = "demo",
+                 const QString& password = "demo") {
   QueueRow row;
   row.name = name;
   row.localPath = localPath;
   row.remotePath = remotePath;
-  row.hostAddress = QStringLiteral("127.0.0.1");
-  row.size = QStringLiteral("0");
+  row.hostAddress = "127.0.0.1";
+  row.size = "0";
   row.command = command;
-  row.transferMode = QStringLiteral("Binary");
+  row.transferMode = "Binary";
   row.type = type;
   row.userName = user;
   row.password = password;
