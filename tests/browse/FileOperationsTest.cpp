@@ -7,8 +7,7 @@
 #include "browse/RemotePane.h"
 #include "ftp/FtpClient.h"
 #include "support/FtpServerFixture.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempHome.h"
+#include "support/MainWindowRig.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -22,8 +21,7 @@
 
 #include <memory>
 
-using tidewick::test::FtpServerFixture;
-using tidewick::test::FtpServerOptions;
+using namespace tidewick::test;
 
 using tidewick::ui::UserPrompts;
 
@@ -69,11 +67,6 @@ protected:
     localPane->RefreshLocalList();
   }
 
-  static int rowOf(const FileListModel& model, const QString& name) {
-    for (int r = 0; r < model.rowCount(); ++r)
-      if (model.row(r).name == name) return r;
-    return -1;
-  }
   void selectLocal(std::initializer_list<const char*> names) {
     localList->clearSelection();
     for (const char* n : names) localList->selectRow(rowOf(localModel, QString::fromLatin1(n)), true);

@@ -5,8 +5,7 @@
 #include "browse/LocalFileSystem.h"
 #include "browse/LocalPane.h"
 #include "ftp/FtpClient.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempHome.h"
+#include "support/MainWindowRig.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -46,17 +45,8 @@ protected:
     pane->RetrieveLocalFolderContents(top);
   }
 
-  int rowOf(const QString& name) const {
-    for (int r = 0; r < model.rowCount(); ++r)
-      if (model.row(r).name == name) return r;
-    return -1;
-  }
-  QStringList names() const {
-    QStringList out;
-    for (int r = 0; r < model.rowCount(); ++r) out << model.row(r).name;
-    out.sort();
-    return out;
-  }
+  int rowOf(const QString& name) const { return tidewick::test::rowOf(model, name); }
+  QStringList names() const { return tidewick::test::sortedNames(model); }
 
   TempHome temp;
   ScriptedPrompts prompts;

@@ -6,7 +6,7 @@
 #include "browse/RemotePane.h"
 #include "ftp/FtpClient.h"
 #include "support/FtpServerFixture.h"
-#include "support/ScriptedPrompts.h"
+#include "support/MainWindowRig.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -60,17 +60,8 @@ protected:
     pane->ListFilesOnServer();
   }
 
-  int rowOf(const QString& name) const {
-    for (int r = 0; r < model.rowCount(); ++r)
-      if (model.row(r).name == name) return r;
-    return -1;
-  }
-  QStringList names() const {
-    QStringList out;
-    for (int r = 0; r < model.rowCount(); ++r) out << model.row(r).name;
-    out.sort();
-    return out;
-  }
+  int rowOf(const QString& name) const { return tidewick::test::rowOf(model, name); }
+  QStringList names() const { return tidewick::test::sortedNames(model); }
   QStringList history() const {
     QStringList out;
     for (int i = 0; i < box.count(); ++i) out << box.itemText(i);

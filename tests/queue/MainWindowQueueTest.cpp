@@ -1,14 +1,10 @@
 // The queue window reached through the main window: "Transfer To Queue" fills it without showing
 // it, Tools › "Show Queue" shows it modally, Close keeps its rows and the close box unloads it.
-#include "app/frmMain.h"
-#include "browse/FileListModel.h"
-#include "browse/FilePaneView.h"
 #include "ftp/FtpClient.h"
 #include "queue/QueueModel.h"
 #include "queue/frmQue.h"
 #include "support/FtpServerFixture.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempHome.h"
+#include "support/MainWindowRig.h"
 
 #include <QAction>
 #include <QLabel>
@@ -21,27 +17,18 @@ namespace {
 
 using tidewick::app::frmMain;
 using tidewick::queue::frmQue;
-using tidewick::test::FtpServerFixture;
-
-int rowOf(const tidewick::browse::FilePaneView* list, const QString& name) {
-  for (int r = 0; r < list->model()->rowCount(); ++r)
-    if (list->model()->row(r).name == name) return r;
-  return -1;
-}
+using namespace tidewick::test;
 
 TEST(MainWindowQueue, TransferToQueueFillsTheWindowWhichCloseHidesAndTheCloseBoxUnloads) {
-  TempHome home;
-  home.setSetting("SHOW CONNECTION ON STARTUP", "0");
-  home.setSetting("ADD TO STARTUP", "0");
   FtpServerFixture server;
   server.writeFile("a.txt", "aaa");
   server.writeFile("b.txt", "bbbbb");
   ASSERT_TRUE(server.start());
 
-  ScriptedPrompts prompts;
-  frmMain window(prompts, {"tidewick"});
-  window.setEndProgram([] {});
-  window.Load();
+  MainWindowRig rig;
+  frmMain& window = rig.open();
+  ScriptedPrompts& prompts = rig.prompts;
+  TempHome& home = rig.home;
   QAction* localEntry = window.menuEntry("mnuLocalTransferToQue");
   EXPECT_FALSE(localEntry->isEnabled()) << "nothing to queue without a connection";
   server.loginFor(window.ftp());

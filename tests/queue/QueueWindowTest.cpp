@@ -5,7 +5,7 @@
 #include "queue/QueueModel.h"
 #include "queue/frmQue.h"
 #include "support/FtpServerFixture.h"
-#include "support/ScriptedPrompts.h"
+#include "support/MainWindowRig.h"
 #include "support/SshdFixture.h"
 #include "support/TempHome.h"
 #include "support/TestCertificates.h"
@@ -461,13 +461,6 @@ TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
     return std::pair{QString::fromUtf8(runner.readAllStandardOutput()),
                      QString::fromUtf8(runner.readAllStandardError())};
   };
-  const auto questions = [&] {
-    QStringList texts;
-    for (const auto& a : prompts.asked)
-      if (a.kind == ScriptedPrompts::Kind::Certificate) texts << a.text;
-    prompts.clear();
-    return texts;
-  };
 
   auto [out, err] = runHeadless();
   EXPECT_EQ(out, "");
@@ -478,7 +471,7 @@ TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
   window->mnuFileLoadQue->trigger();
   prompts.certificateAnswers = {Answer::Cancel};
   window->mnuFileRunQue->trigger();
-  QStringList asked = questions();
+  QStringList asked = tidewick::test::certificateQuestions(prompts);
   ASSERT_EQ(asked.size(), 1);
   EXPECT_TRUE(asked[0].contains(certificate.sha256)) << asked[0].toStdString();
   EXPECT_EQ(model().rowCount(), 2);
@@ -487,7 +480,7 @@ TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
 
   prompts.certificateAnswers = {Answer::AlwaysTrust, Answer::TrustOnce};
   window->mnuFileRunQue->trigger();
-  asked = questions();
+  asked = tidewick::test::certificateQuestions(prompts);
   ASSERT_EQ(asked.size(), 2);
   EXPECT_TRUE(asked[1].contains(sshd.hostKeyFingerprint())) << asked[1].toStdString();
   EXPECT_EQ(model().rowCount(), 0) << log.join('\n').toStdString();

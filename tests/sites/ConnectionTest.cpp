@@ -1,38 +1,27 @@
 // Connecting from the main window: the dialog, the login and proxy settings, reconnect,
 // disconnect, abort, and what the window shows afterwards. Real FTP and SOCKS servers.
-#include "app/frmMain.h"
-#include "browse/FileListModel.h"
-#include "browse/FilePaneView.h"
 #include "ftp/FtpClient.h"
 #include "sites/SiteProfiles.h"
 #include "support/FtpServerFixture.h"
-#include "support/ScriptedPrompts.h"
+#include "support/MainWindowRig.h"
 #include "support/SocksProxyFixture.h"
-#include "support/TempHome.h"
 
 #include <QComboBox>
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 #include <QRadioButton>
 #include <QRegularExpression>
 #include <QTimer>
-#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
-using tidewick::test::FtpServerFixture;
-using tidewick::test::FtpServerOptions;
-using tidewick::test::SocksProxyFixture;
-
 using tidewick::ftp::FtpFailure;
 
 using tidewick::app::frmMain;
 using tidewick::app::kDefaultHost;
-using tidewick::browse::FileListModel;
+using namespace tidewick::test;
 namespace sites = tidewick::sites;
 
 namespace {
@@ -43,68 +32,28 @@ protected:
     server.writeFile("hello.txt", "hello");
     server.writeFile("pub/readme", "r");
     ASSERT_TRUE(server.start());
-    temp.setSetting("SHOW CONNECTION ON STARTUP", "0");
-    temp.setSetting("ADD TO STARTUP", "0");
     sites::SaveProfile({"demo", server.host(), "demo", "demo", QString::number(server.port())}, true);
     sites::SaveProfile({"anon", server.host(), "anonymous", QString(), QString::number(server.port())}, false);
-    window = std::make_unique<frmMain>(prompts, QStringList{"tidewick"});
-    window->setEndProgram([] {});
-    window->Load();
+    rig.open();
   }
 
-  // The next connection dialog selects `profile`, optionally edits it, and presses Connect.
-  void chooseSite(const QString& profile, std::function<void(QDialog*)> edit = {}) {
-    prompts.modalAnswers.push_back([profile, edit](QDialog* d) {
-      auto* tree = d->findChild<QTreeWidget*>("TView1");
-      auto found = tree->findItems(profile + ".Tidewick", Qt::MatchExactly | Qt::MatchRecursive);
-      EXPECT_EQ(found.size(), 1);
-      if (!found.isEmpty()) tree->setCurrentItem(found.first());
-      if (edit) edit(d);
-      d->findChild<QPushButton*>("cmdConnect")->click();
-      return d->result();
-    });
-  }
-
-  QStringList remoteNames() const {
-    QStringList names;
-    const FileListModel* model = window->lstRemoteFileList->model();
-    for (int r = 0; r < model->rowCount(); ++r) names << model->row(r).name;
-    names.sort();
-    return names;
-  }
-  QStringList logLines() const;
+  QStringList remoteNames() const { return sortedNames(*window->lstRemoteFileList->model()); }
   QString lastFailure() const {
-    const QStringList failures = logLines().filter(QRegularExpression("^Error: "));
+    const QStringList failures = rig.logLines().filter(QRegularExpression("^Error: "));
     return failures.isEmpty() ? "(no failure logged)" : failures.last();
   }
-  bool logged(const QString& prefix) const {
-    for (const QString& line : logLines())
-      if (line.startsWith(prefix)) return true;
-    return false;
-  }
 
-  TempHome temp;
-  FtpServerFixture server{FtpServerOptions{}};
-  ScriptedPrompts prompts;
-  std::unique_ptr<frmMain> window;
+  FtpServerFixture server;
+  MainWindowRig rig;
+  TempHome& temp = rig.home;
+  ScriptedPrompts& prompts = rig.prompts;
+  std::unique_ptr<frmMain>& window = rig.window;
 };
 
-} // namespace
-
-#include "log/LogList.h"
-
-namespace {
-
-QStringList ConnectionTest::logLines() const {
-  QStringList lines;
-  for (int i = 0; i < window->logList()->count(); ++i) lines << window->logList()->line(i);
-  return lines;
-}
-
 TEST_F(ConnectionTest, ConnectsThroughTheDialogWithASavedPassword) {
-  chooseSite("demo");
+  rig.chooseSite("demo");
   window->ConnectWithDialog();
-  ASSERT_EQ(window->ftp().CurrentState(), 2) << logLines().join('\n').toStdString();
+  ASSERT_EQ(window->ftp().CurrentState(), 2) << rig.logLines().join('\n').toStdString();
   EXPECT_EQ(window->ftp().UserName(), "demo");
   EXPECT_EQ(window->statusPanel(1)->text(), "Connected to " + server.host());
   EXPECT_EQ(window->cboRemotePath->currentText(), "/");
@@ -131,20 +80,20 @@ TEST_F(ConnectionTest, ConnectsThroughTheDialogWithASavedPassword) {
 
 TEST_F(ConnectionTest, AnonymousLoginSendsTheFixedPassword) {
   temp.setSetting("FTP PASV", "1");
-  chooseSite("anon", [](QDialog* d) { d->findChild<QWidget*>("optAnonymous")->setProperty("checked", true); });
+  rig.chooseSite("anon", [](QDialog* d) { d->findChild<QWidget*>("optAnonymous")->setProperty("checked", true); });
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   EXPECT_EQ(window->ftp().UserName(), "anonymous");
   EXPECT_EQ(window->ftp().Password(), "tansy");
   EXPECT_TRUE(window->ftp().PassiveMode());
-  EXPECT_TRUE(logged("PASS ****")) << "the password never reaches the log";
+  EXPECT_TRUE(rig.logged("PASS ****")) << "the password never reaches the log";
 }
 
 TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
-  chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPassword")->setText("wrong"); });
+  rig.chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPassword")->setText("wrong"); });
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
-  EXPECT_TRUE(logged("Error: ")) << logLines().join('\n').toStdString();
+  EXPECT_TRUE(rig.logged("Error: ")) << rig.logLines().join('\n').toStdString();
   bool asked = false;
   for (const auto& a : prompts.asked)
     if (a.kind == ScriptedPrompts::Kind::Password && a.title == "Tidewick [Query]" &&
@@ -156,14 +105,14 @@ TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
 
   // The password question answered right logs in after all.
   prompts.textAnswers.push_back("demo");
-  chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPassword")->setText("wrong"); });
+  rig.chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPassword")->setText("wrong"); });
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().CurrentState(), 2);
 }
 
 TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
   // The rule's edges are the settings' to test; here, that the window holds to it.
-  chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPort")->setText("65536"); });
+  rig.chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPort")->setText("65536"); });
   window->ConnectWithDialog();
   EXPECT_EQ(prompts.messages().back(),
             "Tidewick [Notice]|The port \"65536\" is not a whole number from 1 to 65535.\nNothing was connected.");
@@ -172,15 +121,15 @@ TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
 
   temp.setSetting("Firewall Use", "1");
   temp.setSetting("Firewall Proxy Port", "socks");
-  chooseSite("demo");
+  rig.chooseSite("demo");
   window->ConnectWithDialog();
   EXPECT_TRUE(prompts.messages().back().contains("firewall proxy port \"socks\""));
   temp.setSetting("Firewall Use", "0");
 
-  chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtHost")->setText("no-such-host.invalid"); });
+  rig.chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtHost")->setText("no-such-host.invalid"); });
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
-  EXPECT_TRUE(logged("Error: "));
+  EXPECT_TRUE(rig.logged("Error: "));
   EXPECT_EQ(window->statusPanel(1)->text(), lastFailure());
   EXPECT_FALSE(window->cmdDisconnect->isEnabled());
 }
@@ -191,13 +140,13 @@ TEST_F(ConnectionTest, ASiteWithAUserAndNoSavedPasswordLogsInAsThatUser) {
   sites::SaveProfile({"no password", server.host(), "demo", QString(), QString::number(server.port())}, true);
   prompts.textAnswers.push_back("demo");
   ASSERT_TRUE(window->Connection.anonymous) << "the dialog opens with Anonymous chosen";
-  chooseSite("no password", [](QDialog* d) {
+  rig.chooseSite("no password", [](QDialog* d) {
     EXPECT_FALSE(d->findChild<QRadioButton*>("optAnonymous")->isChecked());
     EXPECT_FALSE(d->findChild<QRadioButton*>("optNormal")->isChecked());
     EXPECT_TRUE(d->findChild<QLineEdit*>("txtPassword")->isEnabled());
   });
   window->ConnectWithDialog();
-  ASSERT_EQ(window->ftp().CurrentState(), 2) << logLines().join('\n').toStdString();
+  ASSERT_EQ(window->ftp().CurrentState(), 2) << rig.logLines().join('\n').toStdString();
   QStringList users = server.receivedCommands().filter(QRegularExpression("^USER "));
   users.removeDuplicates(); // the password question means a second login
   EXPECT_EQ(users, QStringList{"USER demo"}) << "the profile's user, never anonymous";
@@ -212,7 +161,7 @@ TEST_F(ConnectionTest, ReconnectOpensTheDialogFirstThenUsesTheLastConnection) {
   EXPECT_EQ(prompts.asked.back().kind, ScriptedPrompts::Kind::Modal);
   EXPECT_EQ(prompts.asked.back().text, "frmConnectionInfo");
 
-  chooseSite("demo");
+  rig.chooseSite("demo");
   window->ConnectWithDialog();
   window->DisconnectFromServer();
   prompts.clear();
@@ -229,7 +178,7 @@ TEST_F(ConnectionTest, DisconnectDuringATransferWaitsForItThenShowsTheNotice) {
   slowServer.writeFile("big.bin", QByteArray(4 * 1024 * 1024, 'b'));
   ASSERT_TRUE(slowServer.start());
   sites::SaveProfile({"slow", slowServer.host(), "demo", "demo", QString::number(slowServer.port())}, true);
-  chooseSite("slow");
+  rig.chooseSite("slow");
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
 
@@ -263,16 +212,16 @@ TEST_F(ConnectionTest, ConnectsThroughSocks4AndSocks5) {
     temp.setSetting("Firewall User Name", password ? SocksProxyFixture::userName() : QString());
     temp.setSetting("Firewall Password", password ? SocksProxyFixture::password() : QString());
     temp.setSetting("FTP PASV", "1");
-    chooseSite("demo");
+    rig.chooseSite("demo");
     window->ConnectWithDialog();
-    EXPECT_EQ(window->ftp().CurrentState(), 2) << type << logLines().join('\n').toStdString();
+    EXPECT_EQ(window->ftp().CurrentState(), 2) << type << rig.logLines().join('\n').toStdString();
     EXPECT_EQ(window->ftp().ProxyType(), QString::fromLatin1(type) == "SOCKS 4" ? 4 : 5);
     EXPECT_EQ(remoteNames(), (QStringList{"hello.txt", "pub"})) << type;
     window->DisconnectFromServer();
   }
   // Off: no proxy, whatever the other keys hold.
   temp.setSetting("Firewall Use", "0");
-  chooseSite("demo");
+  rig.chooseSite("demo");
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().ProxyType(), 0);
   EXPECT_EQ(window->ftp().ProxyPort(), 1080);
@@ -287,12 +236,8 @@ TEST_F(ConnectionTest, CancelLeavesEverythingAsItWas) {
   EXPECT_EQ(window->cboRemotePath->property("tag").toString(), "0") << "the navigation lock is clear again";
 }
 
-} // namespace
-
-namespace {
-
 TEST_F(ConnectionTest, LeavingWhileConnectedClosesTheConnectionWithoutANotice) {
-  chooseSite("demo");
+  rig.chooseSite("demo");
   window->ConnectWithDialog();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   prompts.clear();

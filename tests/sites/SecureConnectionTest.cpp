@@ -2,31 +2,22 @@
 // user is asked and what each answer does (trust once, always, cancel), a certificate that changed
 // after it was always trusted, and the status bar and log telling whether the connection is
 // encrypted. A real pyftpdlib server with TLS.
-#include "app/frmMain.h"
 #include "ftp/FtpClient.h"
-#include "log/LogList.h"
 #include "settings/TrustedCertificates.h"
 #include "sites/SiteProfiles.h"
 #include "support/FtpServerFixture.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempHome.h"
+#include "support/MainWindowRig.h"
 #include "support/TestCertificates.h"
 
-#include <QDialog>
 #include <QFileInfo>
 #include <QLabel>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
 #include <memory>
 
 using tidewick::settings::SiteSecurity;
-using tidewick::test::FtpServerFixture;
-using tidewick::test::FtpServerOptions;
-using tidewick::test::makeCertificate;
-using tidewick::test::TestCertificate;
+using namespace tidewick::test;
 using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
 using Icon = tidewick::ui::UserPrompts::Icon;
 
@@ -40,53 +31,28 @@ protected:
   void SetUp() override {
     ASSERT_FALSE(certificate.certificateFile.isEmpty());
     ASSERT_TRUE(server.start());
-    temp.setSetting("SHOW CONNECTION ON STARTUP", "0");
-    temp.setSetting("ADD TO STARTUP", "0");
-    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{"tidewick"});
-    window->setEndProgram([] {});
-    window->Load();
+    rig.open();
   }
 
   void connectAs(SiteSecurity security) {
     sites::SaveProfile({"secure", server.host(), "demo", "demo", QString::number(server.port()), security}, true);
-    prompts.modalAnswers.push_back([](QDialog* d) {
-      auto* tree = d->findChild<QTreeWidget*>("TView1");
-      tree->setCurrentItem(tree->findItems("secure.Tidewick", Qt::MatchRecursive).value(0));
-      d->findChild<QPushButton*>("cmdConnect")->click();
-      return d->result();
-    });
+    rig.chooseSite("secure");
     window->ConnectWithDialog();
   }
-
   void disconnect() {
     window->DisconnectFromServer();
     EXPECT_EQ(window->ftp().CurrentState(), 0);
     EXPECT_EQ(encryptionPanel(), "");
   }
-
-  std::vector<QString> certificateQuestions() {
-    std::vector<QString> texts;
-    for (const auto& a : prompts.asked)
-      if (a.kind == ScriptedPrompts::Kind::Certificate) texts.push_back(a.text);
-    prompts.clear();
-    return texts;
-  }
-
   QString encryptionPanel() const { return window->findChild<QLabel*>("stbEncryption")->text(); }
-
-  bool logged(const QString& text) const {
-    for (int i = 0; i < window->logList()->count(); ++i)
-      if (window->logList()->line(i).contains(text)) return true;
-    return false;
-  }
 
   QTemporaryDir certificates;
   TestCertificate certificate = makeCertificate(certificates.path(), "self", {});
-  TempHome temp;
   FtpServerFixture server{
       FtpServerOptions{.tlsCertificate = certificate.certificateFile, .tlsKey = certificate.keyFile}};
-  ScriptedPrompts prompts;
-  std::unique_ptr<tidewick::app::frmMain> window;
+  MainWindowRig rig;
+  ScriptedPrompts& prompts = rig.prompts;
+  std::unique_ptr<tidewick::app::frmMain>& window = rig.window;
 };
 
 } // namespace
@@ -95,14 +61,14 @@ TEST_F(SecureConnection, TrustOnceAlwaysAndCancel) {
   // Cancel: no login, the reason in the log, nothing stored.
   connectAs(SiteSecurity::TlsRequired);
   EXPECT_EQ(window->ftp().CurrentState(), 0);
-  auto asked = certificateQuestions();
-  ASSERT_EQ(asked.size(), 1u);
+  auto asked = certificateQuestions(prompts);
+  ASSERT_EQ(asked.size(), 1);
   for (const QString& part :
        QStringList{"self-signed", "Subject: CN=Tidewick test server", "Issuer: CN=Tidewick test server",
                    "Valid from: 20", "Valid until: 20", certificate.sha256})
     EXPECT_TRUE(asked[0].contains(part)) << part.toStdString() << "\n" << asked[0].toStdString();
   EXPECT_FALSE(asked[0].contains("CHANGED"));
-  EXPECT_TRUE(logged("Error: The certificate of 127.0.0.1 was not trusted"));
+  EXPECT_TRUE(rig.logged("Error: The certificate of 127.0.0.1 was not trusted"));
   EXPECT_FALSE(server.receivedCommands().contains("USER demo"));
   EXPECT_FALSE(QFileInfo::exists(settings::TrustedCertificatesFile()));
 
@@ -111,8 +77,8 @@ TEST_F(SecureConnection, TrustOnceAlwaysAndCancel) {
   connectAs(SiteSecurity::TlsRequired);
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   EXPECT_TRUE(encryptionPanel().startsWith("Encrypted: TLSv1.")) << encryptionPanel().toStdString();
-  EXPECT_TRUE(logged("The connection is encrypted: TLSv1."));
-  EXPECT_EQ(certificateQuestions().size(), 1u);
+  EXPECT_TRUE(rig.logged("The connection is encrypted: TLSv1."));
+  EXPECT_EQ(certificateQuestions(prompts).size(), 1);
   EXPECT_FALSE(QFileInfo::exists(settings::TrustedCertificatesFile()));
   disconnect();
 
@@ -120,21 +86,21 @@ TEST_F(SecureConnection, TrustOnceAlwaysAndCancel) {
   prompts.certificateAnswers = {Answer::AlwaysTrust};
   connectAs(SiteSecurity::TlsRequired);
   ASSERT_EQ(window->ftp().CurrentState(), 2);
-  EXPECT_EQ(certificateQuestions().size(), 1u);
+  EXPECT_EQ(certificateQuestions(prompts).size(), 1);
   EXPECT_EQ(settings::TrustedCertificateFor(server.host(), server.port()).sha256, certificate.sha256);
   EXPECT_FALSE(QFileInfo(settings::TrustedCertificatesFile()).permissions() &
                (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ReadOther | QFileDevice::WriteOther));
   disconnect();
   connectAs(SiteSecurity::TlsRequired);
   ASSERT_EQ(window->ftp().CurrentState(), 2);
-  EXPECT_TRUE(certificateQuestions().empty());
+  EXPECT_TRUE(certificateQuestions(prompts).empty());
   disconnect();
 
   // Plain FTP says so in the status bar and the log.
   connectAs(SiteSecurity::Plain);
   ASSERT_EQ(window->ftp().CurrentState(), 2);
   EXPECT_EQ(encryptionPanel(), "Not encrypted");
-  EXPECT_TRUE(logged("The connection is not encrypted"));
+  EXPECT_TRUE(rig.logged("The connection is not encrypted"));
 }
 
 TEST_F(SecureConnection, AChangedCertificateAsksAgainLoudly) {

@@ -1,27 +1,18 @@
 // Connecting from the main window to an SFTP site: the host-key question and what its answers do,
 // the status bar, the FTP-only commands greyed out, and the permission dialog going through SFTP's
 // attribute call. A real OpenSSH server with its own host key; the client's ~/.ssh is the test's.
-#include "app/frmMain.h"
-#include "browse/FileListModel.h"
-#include "browse/FilePaneView.h"
 #include "browse/RemotePane.h"
 #include "commands/frmRemoteChangeMode.h"
 #include "ftp/FtpClient.h"
-#include "log/LogList.h"
 #include "sites/SiteProfiles.h"
-#include "support/ScriptedPrompts.h"
+#include "support/MainWindowRig.h"
 #include "support/SshdFixture.h"
-#include "support/TempHome.h"
 
 #include <QAction>
-#include <QDialog>
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
-#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -30,7 +21,7 @@
 #include <sys/stat.h>
 
 using tidewick::settings::SiteSecurity;
-using tidewick::test::SshdFixture;
+using namespace tidewick::test;
 using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
 
 namespace sites = tidewick::sites;
@@ -42,11 +33,7 @@ protected:
   void SetUp() override {
     SshdTest::SetUp();
     if (IsSkipped() || HasFatalFailure()) return;
-    temp.setSetting("SHOW CONNECTION ON STARTUP", "0");
-    temp.setSetting("ADD TO STARTUP", "0");
-    window = std::make_unique<tidewick::app::frmMain>(prompts, QStringList{"tidewick"});
-    window->setEndProgram([] {});
-    window->Load();
+    rig.open();
   }
   void TearDown() override {
     window.reset();
@@ -57,36 +44,16 @@ protected:
     sites::SaveProfile({"ssh", server->host(), SshdFixture::userName(), QString(), QString::number(server->port()),
                         SiteSecurity::Sftp},
                        false);
-    prompts.modalAnswers.push_back([](QDialog* d) {
-      auto* tree = d->findChild<QTreeWidget*>("TView1");
-      tree->setCurrentItem(tree->findItems("ssh.Tidewick", Qt::MatchRecursive).value(0));
-      d->findChild<QPushButton*>("cmdConnect")->click();
-      return d->result();
-    });
+    rig.chooseSite("ssh");
     window->ConnectWithDialog();
   }
-
-  std::vector<QString> hostKeyQuestions() {
-    std::vector<QString> texts;
-    for (const auto& a : prompts.asked)
-      if (a.kind == ScriptedPrompts::Kind::Certificate) texts.push_back(a.text);
-    prompts.clear();
-    return texts;
-  }
-  bool logged(const QString& text) const {
-    for (int i = 0; i < window->logList()->count(); ++i)
-      if (window->logList()->line(i).contains(text)) return true;
-    return false;
-  }
   bool enabled(const char* entry) const { return window->menuEntry(QString::fromLatin1(entry))->isEnabled(); }
-  static QByteArray knownHosts() {
-    QFile file(server->knownHosts());
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-  }
+  static QByteArray knownHosts() { return TempHome::readFile(server->knownHosts()); }
 
-  TempHome temp;
-  ScriptedPrompts prompts;
-  std::unique_ptr<tidewick::app::frmMain> window;
+  MainWindowRig rig;
+  TempHome& temp = rig.home;
+  ScriptedPrompts& prompts = rig.prompts;
+  std::unique_ptr<tidewick::app::frmMain>& window = rig.window;
 };
 
 } // namespace
@@ -97,19 +64,19 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   // Cancel: the key type and fingerprint were shown, nothing connected, known_hosts untouched.
   connectToSite();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
-  auto asked = hostKeyQuestions();
-  ASSERT_EQ(asked.size(), 1u);
+  auto asked = certificateQuestions(prompts);
+  ASSERT_EQ(asked.size(), 1);
   EXPECT_TRUE(asked[0].contains("Key type: ssh-ed25519")) << asked[0].toStdString();
   EXPECT_TRUE(asked[0].contains("SHA-256 fingerprint: " + server->hostKeyFingerprint())) << asked[0].toStdString();
   EXPECT_TRUE(asked[0].contains(server->knownHosts()));
-  EXPECT_TRUE(logged("Error: "));
+  EXPECT_TRUE(rig.logged("Error: "));
   EXPECT_TRUE(knownHosts().isEmpty());
 
   // Always trust: connected over SSH, the key on file, and the next connection asks nothing.
   prompts.certificateAnswers = {Answer::AlwaysTrust};
   connectToSite();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
-  EXPECT_EQ(hostKeyQuestions().size(), 1u);
+  EXPECT_EQ(certificateQuestions(prompts).size(), 1);
   EXPECT_TRUE(knownHosts().contains(server->hostKeyLine()));
   EXPECT_TRUE(window->findChild<QLabel*>("stbEncryption")->text().startsWith("Encrypted: SSH-2"));
 
@@ -143,12 +110,12 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   struct stat status {};
   ASSERT_EQ(::stat(QFile::encodeName(file).constData(), &status), 0);
   EXPECT_EQ(status.st_mode & 07777, 0750u);
-  EXPECT_TRUE(logged("Change Permission Complete"));
+  EXPECT_TRUE(rig.logged("Change Permission Complete"));
 
   window->DisconnectFromServer();
   connectToSite();
   ASSERT_EQ(window->ftp().CurrentState(), 2);
-  EXPECT_TRUE(hostKeyQuestions().empty());
+  EXPECT_TRUE(certificateQuestions(prompts).empty());
 
   // Another key on file: refused without a question, and a warning box names both keys.
   window->DisconnectFromServer();
@@ -165,7 +132,7 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   connectToSite();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
   const std::vector<QString> shown = prompts.messages();
-  EXPECT_TRUE(hostKeyQuestions().empty());
+  EXPECT_TRUE(certificateQuestions(prompts).empty());
   ASSERT_EQ(shown.size(), 1u);
   EXPECT_TRUE(shown[0].startsWith("Tidewick|WARNING: THE HOST KEY OF")) << shown[0].toStdString();
   EXPECT_TRUE(shown[0].contains(SshdFixture::fingerprintOf(other + ".pub")));

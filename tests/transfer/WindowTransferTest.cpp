@@ -1,14 +1,9 @@
 // Transfers reached through the main window itself: keys, buttons, double-clicks and the sync
 // buttons run real transfers against the test server, and the window shows their end.
-#include "app/frmMain.h"
-#include "browse/FileListModel.h"
-#include "browse/FilePaneView.h"
 #include "browse/RemotePane.h"
 #include "ftp/FtpClient.h"
-#include "log/LogList.h"
 #include "support/FtpServerFixture.h"
-#include "support/ScriptedPrompts.h"
-#include "support/TempHome.h"
+#include "support/MainWindowRig.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -23,23 +18,13 @@
 namespace {
 
 using tidewick::app::frmMain;
-using tidewick::test::FtpServerFixture;
-
-int rowOf(const tidewick::browse::FilePaneView* list, const QString& name) {
-  for (int r = 0; r < list->model()->rowCount(); ++r)
-    if (list->model()->row(r).name == name) return r;
-  return -1;
-}
+using namespace tidewick::test;
 
 // The real window, connected to `server`, showing `local` on the left.
-struct WindowRig {
+struct WindowRig : MainWindowRig {
   explicit WindowRig(FtpServerFixture& server) {
-    home.setSetting("SHOW CONNECTION ON STARTUP", "0");
-    home.setSetting("ADD TO STARTUP", "0");
     home.setSetting("DIR SYNC BY FILE SIZE", "0");
-    window = std::make_unique<frmMain>(prompts, QStringList{"tidewick"});
-    window->setEndProgram([] {});
-    window->Load();
+    open();
     window->CurrentLocalFolder = local.path() + QLatin1Char('/');
     window->RefreshLocalList();
     server.loginFor(window->ftp());
@@ -48,10 +33,7 @@ struct WindowRig {
   ~WindowRig() { window->QuickExit(); }
   QByteArray localFile(const QString& name) const { return TempHome::readFile(local.filePath(name)); }
 
-  TempHome home;
   QTemporaryDir local;
-  ScriptedPrompts prompts;
-  std::unique_ptr<frmMain> window;
 };
 
 TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
