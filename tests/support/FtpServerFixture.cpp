@@ -14,28 +14,27 @@ QString FtpServerFixture::scriptPath() { return QStringLiteral(TIDEWICK_SOURCE_D
 
 ::testing::AssertionResult FtpServerFixture::start() {
   if (!m_root.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary root folder";
-  const QString python = QStringLiteral("/usr/bin/python3");
+  const QString python = "/usr/bin/python3";
   if (!QFileInfo(python).isExecutable())
     return ::testing::AssertionFailure() << "/usr/bin/python3 is missing (scripts/deps installs it)";
 
-  QStringList arguments = {scriptPath(), QStringLiteral("--root"), m_root.path()};
-  arguments << QStringLiteral("--host") << m_options.host << QStringLiteral("--port") << QStringLiteral("0");
-  arguments << QStringLiteral("--watch-stdin") << QStringLiteral("--command-log")
-            << m_scratch.filePath(QStringLiteral("commands.log"));
-  for (const auto& [name, password] : m_options.users)
-    arguments << QStringLiteral("--user") << name + QLatin1Char(':') + password;
-  if (m_options.anonymous) arguments << QStringLiteral("--anonymous");
-  if (m_options.anonymousWrite) arguments << QStringLiteral("--anonymous-write");
-  if (!m_options.mlsd) arguments << QStringLiteral("--no-mlsd");
-  if (!m_options.epsv) arguments << QStringLiteral("--no-epsv");
-  if (!m_options.masquerade.isEmpty()) arguments << QStringLiteral("--masquerade") << m_options.masquerade;
-  if (m_options.throttle > 0) arguments << QStringLiteral("--throttle") << QString::number(m_options.throttle);
-  for (const QString& name : m_options.refuse) arguments << QStringLiteral("--refuse") << name;
+  QStringList arguments = {scriptPath(), "--root", m_root.path()};
+  arguments << "--host" << m_options.host << "--port"
+            << "0";
+  arguments << "--watch-stdin"
+            << "--command-log" << m_scratch.filePath("commands.log");
+  for (const auto& [name, password] : m_options.users) arguments << "--user" << name + QLatin1Char(':') + password;
+  if (m_options.anonymous) arguments << "--anonymous";
+  if (m_options.anonymousWrite) arguments << "--anonymous-write";
+  if (!m_options.mlsd) arguments << "--no-mlsd";
+  if (!m_options.epsv) arguments << "--no-epsv";
+  if (!m_options.masquerade.isEmpty()) arguments << "--masquerade" << m_options.masquerade;
+  if (m_options.throttle > 0) arguments << "--throttle" << QString::number(m_options.throttle);
+  for (const QString& name : m_options.refuse) arguments << "--refuse" << name;
   if (!m_options.tlsCertificate.isEmpty())
-    arguments << QStringLiteral("--tls-cert") << m_options.tlsCertificate << QStringLiteral("--tls-key")
-              << m_options.tlsKey;
-  if (m_options.tlsImplicit) arguments << QStringLiteral("--tls-implicit");
-  if (m_options.tlsRequired) arguments << QStringLiteral("--tls-required");
+    arguments << "--tls-cert" << m_options.tlsCertificate << "--tls-key" << m_options.tlsKey;
+  if (m_options.tlsImplicit) arguments << "--tls-implicit";
+  if (m_options.tlsRequired) arguments << "--tls-required";
 
   m_process = std::make_unique<QProcess>();
   m_process->setProcessChannelMode(QProcess::SeparateChannels);
@@ -85,7 +84,7 @@ QByteArray FtpServerFixture::readFile(const QString& relative) const {
 }
 
 QStringList FtpServerFixture::receivedCommands() const {
-  QFile file(m_scratch.filePath(QStringLiteral("commands.log")));
+  QFile file(m_scratch.filePath("commands.log"));
   if (!file.open(QIODevice::ReadOnly)) return {};
   QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
   if (!lines.isEmpty() && lines.last().isEmpty()) lines.removeLast();

@@ -14,8 +14,8 @@
 namespace tidewick::test {
 
 struct FtpServerOptions {
-  QString host = QStringLiteral("127.0.0.1"); // "::1" for IPv6
-  std::vector<std::pair<QString, QString>> users = {{QStringLiteral("demo"), QStringLiteral("demo")}};
+  QString host = "127.0.0.1"; // "::1" for IPv6
+  std::vector<std::pair<QString, QString>> users = {{"demo", "demo"}};
   bool anonymous = true;       // read-only
   bool anonymousWrite = false; // anonymous may also write
   bool mlsd = true;            // false: the server offers LIST only
@@ -58,8 +58,8 @@ public:
   void loginFor(Client& client) const {
     client.setServerAddress(host());
     client.setServerPort(port());
-    client.setUserName(QStringLiteral("demo"));
-    client.setPassword(QStringLiteral("demo"));
+    client.setUserName("demo");
+    client.setPassword("demo");
   }
 
   // Every command line the server received so far, exactly as received (PASS shows "PASS ****").

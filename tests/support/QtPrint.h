@@ -6,6 +6,4 @@
 #include <ostream>
 
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
-inline void PrintTo(const QStringList& list, std::ostream* os) {
-  *os << '[' << list.join(QStringLiteral(", ")).toStdString() << ']';
-}
+inline void PrintTo(const QStringList& list, std::ostream* os) { *os << '[' << list.join(", ").toStdString() << ']'; }

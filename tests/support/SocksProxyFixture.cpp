@@ -31,22 +31,18 @@ bool run(const QString& program, const QStringList& arguments, const QByteArray&
 SocksProxyFixture::~SocksProxyFixture() { stop(); }
 
 ::testing::AssertionResult SocksProxyFixture::ensureUser() {
-  if (run(QStringLiteral("/usr/bin/id"), {userName()})) {
+  if (run("/usr/bin/id", {userName()})) {
     // Set the password every time: an account left from an older run may hold another one.
     if (::geteuid() == 0)
-      run(QStringLiteral("/usr/sbin/chpasswd"), {},
-          (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8());
+      run("/usr/sbin/chpasswd", {}, (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8());
     return ::testing::AssertionSuccess();
   }
   if (::geteuid() != 0)
     return ::testing::AssertionFailure() << "SOCKS tests with a password need the system account "
                                          << userName().toStdString() << "; run them as root once to create it";
-  if (!run(QStringLiteral("/usr/sbin/useradd"),
-           {QStringLiteral("--system"), QStringLiteral("--no-create-home"), QStringLiteral("--shell"),
-            QStringLiteral("/usr/sbin/nologin"), userName()}))
+  if (!run("/usr/sbin/useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", userName()}))
     return ::testing::AssertionFailure() << "cannot create the system account " << userName().toStdString();
-  if (!run(QStringLiteral("/usr/sbin/chpasswd"), {},
-           (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8()))
+  if (!run("/usr/sbin/chpasswd", {}, (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8()))
     return ::testing::AssertionFailure() << "cannot set the password of " << userName().toStdString();
   return ::testing::AssertionSuccess();
 }
@@ -64,7 +60,7 @@ SocksProxyFixture::~SocksProxyFixture() { stop(); }
   // Dante cannot report a port it chose, so take a free one and hand it over.
   m_port = freeLoopbackPort();
   if (m_port == 0) return ::testing::AssertionFailure() << "no free port";
-  const QString method = requirePassword ? QStringLiteral("username") : QStringLiteral("none");
+  const QString method = requirePassword ? "username" : "none";
   const QString config = QStringLiteral(
                              "logoutput: stderr\n"
                              "internal: 127.0.0.1 port = %1\n"
@@ -77,7 +73,7 @@ SocksProxyFixture::~SocksProxyFixture() { stop(); }
                              "socks pass { from: 127.0.0.0/8 to: 0.0.0.0/0 socksmethod: %2 }\n")
                              .arg(m_port)
                              .arg(method);
-  const QString configPath = m_dir.filePath(QStringLiteral("sockd.conf"));
+  const QString configPath = m_dir.filePath("sockd.conf");
   QFile file(configPath);
   if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
     return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
@@ -85,8 +81,7 @@ SocksProxyFixture::~SocksProxyFixture() { stop(); }
 
   m_process = std::make_unique<QProcess>();
   m_process->setProcessChannelMode(QProcess::MergedChannels);
-  m_process->start(program, {QStringLiteral("-f"), configPath, QStringLiteral("-N"), QStringLiteral("1"),
-                             QStringLiteral("-p"), m_dir.filePath(QStringLiteral("sockd.pid"))});
+  m_process->start(program, {"-f", configPath, "-N", "1", "-p", m_dir.filePath("sockd.pid")});
   if (!m_process->waitForStarted(5000))
     return ::testing::AssertionFailure() << "cannot start " << program.toStdString();
 

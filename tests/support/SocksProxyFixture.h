@@ -29,8 +29,8 @@ public:
   void stop();
 
   quint16 port() const { return m_port; }
-  static QString userName() { return QStringLiteral("tidewick-socks"); }
-  static QString password() { return QStringLiteral("Socks-Pass-7"); }
+  static QString userName() { return "tidewick-socks"; }
+  static QString password() { return "Socks-Pass-7"; }
 
 private:
   static ::testing::AssertionResult ensureUser();

@@ -16,7 +16,7 @@ namespace tidewick::test {
 
 namespace {
 
-const QString kProgram = QStringLiteral("/usr/sbin/sshd");
+const QString kProgram = "/usr/sbin/sshd";
 
 bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
          const QByteArray& input = {}) {
@@ -46,25 +46,20 @@ QString SshdFixture::userName() {
 
 bool SshdFixture::makeKey(const QString& path, const QString& passphrase) {
   QFile::remove(path);
-  QFile::remove(path + QStringLiteral(".pub"));
-  return run(QStringLiteral("ssh-keygen"),
-             {QStringLiteral("-q"), QStringLiteral("-t"), QStringLiteral("ed25519"), QStringLiteral("-N"), passphrase,
-              QStringLiteral("-C"), QStringLiteral("tidewick-test"), QStringLiteral("-f"), path});
+  QFile::remove(path + ".pub");
+  return run("ssh-keygen", {"-q", "-t", "ed25519", "-N", passphrase, "-C", "tidewick-test", "-f", path});
 }
 
 QString SshdFixture::fingerprintOf(const QString& publicKeyFile) {
   QByteArray output;
-  if (!run(QStringLiteral("ssh-keygen"),
-           {QStringLiteral("-l"), QStringLiteral("-E"), QStringLiteral("sha256"), QStringLiteral("-f"), publicKeyFile},
-           &output))
-    return {};
+  if (!run("ssh-keygen", {"-l", "-E", "sha256", "-f", publicKeyFile}, &output)) return {};
   const QList<QByteArray> parts = output.split(' ');
   return parts.size() > 1 ? QString::fromLatin1(parts[1]) : QString();
 }
 
 bool SshdFixture::authorize(const QString& privateKey) const {
-  QFile key(privateKey + QStringLiteral(".pub"));
-  QFile keys(m_dir.filePath(QStringLiteral("authorized_keys")));
+  QFile key(privateKey + ".pub");
+  QFile keys(m_dir.filePath("authorized_keys"));
   return key.open(QIODevice::ReadOnly) && keys.open(QIODevice::Append) && keys.write(key.readAll()) > 0;
 }
 
@@ -82,21 +77,20 @@ bool SshdFixture::trustHostKey() const {
 ::testing::AssertionResult SshdFixture::start() {
   if (!installed()) return ::testing::AssertionFailure() << notInstalled;
   if (!m_dir.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary folder";
-  if (::geteuid() == 0 && !QFileInfo::exists(QStringLiteral("/run/sshd")) && ::mkdir("/run/sshd", 0755) != 0)
+  if (::geteuid() == 0 && !QFileInfo::exists("/run/sshd") && ::mkdir("/run/sshd", 0755) != 0)
     return ::testing::AssertionFailure() << "cannot create /run/sshd, which sshd needs when run by root";
-  const QString ssh = clientHome() + QStringLiteral("/.ssh");
-  const QString hostKey = m_dir.filePath(QStringLiteral("host_ed25519"));
-  if (!QDir().mkpath(root()) || !QDir().mkpath(ssh) || !makeKey(hostKey) ||
-      !makeKey(ssh + QStringLiteral("/id_ed25519")) ||
-      !QFile::copy(ssh + QStringLiteral("/id_ed25519.pub"), m_dir.filePath(QStringLiteral("authorized_keys"))) ||
+  const QString ssh = clientHome() + "/.ssh";
+  const QString hostKey = m_dir.filePath("host_ed25519");
+  if (!QDir().mkpath(root()) || !QDir().mkpath(ssh) || !makeKey(hostKey) || !makeKey(ssh + "/id_ed25519") ||
+      !QFile::copy(ssh + "/id_ed25519.pub", m_dir.filePath("authorized_keys")) ||
       !writeText(knownHosts(), {}, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
     return ::testing::AssertionFailure() << "cannot make the keys (ssh-keygen from openssh-client)";
   QFile::setPermissions(ssh, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
-  QFile hostPublic(hostKey + QStringLiteral(".pub"));
+  QFile hostPublic(hostKey + ".pub");
   if (!hostPublic.open(QIODevice::ReadOnly)) return ::testing::AssertionFailure() << "no host key";
   const QList<QByteArray> parts = hostPublic.readAll().trimmed().split(' ');
   m_hostKey = parts.size() >= 2 ? parts[0] + ' ' + parts[1] : QByteArray();
-  m_fingerprint = fingerprintOf(hostKey + QStringLiteral(".pub"));
+  m_fingerprint = fingerprintOf(hostKey + ".pub");
 
   ::testing::AssertionResult result = ::testing::AssertionFailure() << "no free port";
   for (int attempt = 0; attempt < 5 && !result; ++attempt) result = startOn(freeLoopbackPort());
@@ -121,9 +115,8 @@ bool SshdFixture::trustHostKey() const {
           "Subsystem sftp internal-sftp\n"
           "LogLevel ERROR\n")
           .arg(port)
-          .arg(m_dir.filePath(QStringLiteral("host_ed25519")), m_dir.filePath(QStringLiteral("authorized_keys")),
-               m_withPassword ? QStringLiteral("yes") : QStringLiteral("no"));
-  const QString configPath = m_dir.filePath(QStringLiteral("sshd_config"));
+          .arg(m_dir.filePath("host_ed25519"), m_dir.filePath("authorized_keys"), m_withPassword ? "yes" : "no");
+  const QString configPath = m_dir.filePath("sshd_config");
   if (!writeText(configPath, config.toUtf8(), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
     return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
 
@@ -133,13 +126,12 @@ bool SshdFixture::trustHostKey() const {
     // sshd's PAM services are replaced by ours for sshd's eyes only. The whole folder is mounted,
     // not single files: a file mounted over is let go as soon as a tool elsewhere replaces it (as
     // useradd and chpasswd replace /etc/shadow), and sshd would then see the system's file again.
-    m_process->start(QStringLiteral("unshare"),
-                     {QStringLiteral("-m"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                      QStringLiteral("/bin/sh"), QStringLiteral("-c"),
-                      QStringLiteral("mount --bind \"$1\" /etc/pam.d && exec %1 -D -e -f \"$2\"").arg(kProgram),
-                      QStringLiteral("sh"), m_dir.filePath(QStringLiteral("pam.d")), configPath});
+    m_process->start("unshare",
+                     {"-m", "--propagation", "private", "/bin/sh", "-c",
+                      QStringLiteral("mount --bind \"$1\" /etc/pam.d && exec %1 -D -e -f \"$2\"").arg(kProgram), "sh",
+                      m_dir.filePath("pam.d"), configPath});
   } else {
-    m_process->start(kProgram, {QStringLiteral("-D"), QStringLiteral("-e"), QStringLiteral("-f"), configPath});
+    m_process->start(kProgram, {"-D", "-e", "-f", configPath});
   }
   if (!m_process->waitForStarted(5000)) return ::testing::AssertionFailure() << "cannot start sshd";
   ::testing::AssertionResult listening = waitUntilListening(*m_process, port, "sshd");
@@ -154,8 +146,8 @@ bool SshdFixture::trustHostKey() const {
   // PAM hands the answer to a check against the fixture's own file, so no system account changes.
   // pam_exec sends the password with a closing NUL. It takes no part in setting credentials, which
   // fails when no module does; pam_permit does.
-  const QString check = m_dir.filePath(QStringLiteral("check-password"));
-  const QString expected = m_dir.filePath(QStringLiteral("password"));
+  const QString check = m_dir.filePath("check-password");
+  const QString expected = m_dir.filePath("password");
   if (check.contains(QLatin1Char(' ')))
     return ::testing::AssertionFailure() << "the temporary folder's path holds a space, which PAM's files cannot take";
   const QByteArray pam =
@@ -164,28 +156,27 @@ bool SshdFixture::trustHostKey() const {
       "\nauth optional pam_permit.so\naccount required pam_permit.so\nsession required pam_permit.so\n"
       "password required pam_deny.so\n";
   const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-  if (!QDir().mkpath(m_dir.filePath(QStringLiteral("pam.d"))) ||
-      !writeText(m_dir.filePath(QStringLiteral("pam.d/sshd")), pam,
-                 owner | QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
+  if (!QDir().mkpath(m_dir.filePath("pam.d")) ||
+      !writeText(m_dir.filePath("pam.d/sshd"), pam, owner | QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
       !writeText(check, "tr -d '\\000' | cmp -s - \"$1\"\n", owner) || !writeText(expected, password.toUtf8(), owner))
     return ::testing::AssertionFailure() << "cannot write the PAM files";
-  if (!run(QStringLiteral("unshare"), {QStringLiteral("-m"), QStringLiteral("true")}))
+  if (!run("unshare", {"-m", "true"}))
     return ::testing::AssertionFailure() << "unshare cannot make a mount namespace here";
   m_withPassword = true;
   return start();
 }
 
 QString SshdFixture::startAgent(const QString& privateKey) {
-  const QString socket = m_dir.filePath(QStringLiteral("agent.sock"));
+  const QString socket = m_dir.filePath("agent.sock");
   m_agent = std::make_unique<QProcess>();
-  m_agent->start(QStringLiteral("ssh-agent"), {QStringLiteral("-D"), QStringLiteral("-a"), socket});
+  m_agent->start("ssh-agent", {"-D", "-a", socket});
   if (!m_agent->waitForStarted(5000)) return {};
   for (int i = 0; i < 100 && !QFileInfo::exists(socket); ++i) QThread::msleep(50);
   QProcess add;
   QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert(QStringLiteral("SSH_AUTH_SOCK"), socket);
+  environment.insert("SSH_AUTH_SOCK", socket);
   add.setProcessEnvironment(environment);
-  add.start(QStringLiteral("ssh-add"), {privateKey});
+  add.start("ssh-add", {privateKey});
   if (!add.waitForFinished(20000) || add.exitCode() != 0) return {};
   return socket;
 }

@@ -41,12 +41,12 @@ public:
   // An ssh-agent that holds the key `privateKey`; its socket, or nothing when it cannot start.
   QString startAgent(const QString& privateKey);
 
-  QString host() const { return QStringLiteral("127.0.0.1"); }
+  QString host() const { return "127.0.0.1"; }
   quint16 port() const { return m_port; }
   static QString userName();
-  QString root() const { return m_dir.filePath(QStringLiteral("files")); } // a folder for the test's files
-  QString clientHome() const { return m_dir.filePath(QStringLiteral("home")); }
-  QString knownHosts() const { return clientHome() + QStringLiteral("/.ssh/known_hosts"); }
+  QString root() const { return m_dir.filePath("files"); } // a folder for the test's files
+  QString clientHome() const { return m_dir.filePath("home"); }
+  QString knownHosts() const { return clientHome() + "/.ssh/known_hosts"; }
   // The server's host key line as ssh-keyscan shows it ("ssh-ed25519 AAAA...").
   QByteArray hostKeyLine() const { return m_hostKey; }
   // "[127.0.0.1]:port", as known_hosts names this server.

@@ -17,12 +17,12 @@ TempHome::TempHome() {
   if (!m_dir.isValid()) throw std::runtime_error("cannot create a temporary folder");
   for (const char* var : kVars)
     m_saved[var] = qEnvironmentVariableIsSet(var) ? std::optional<QByteArray>(qgetenv(var)) : std::nullopt;
-  QDir(m_dir.path()).mkpath(QStringLiteral("home"));
-  QDir(m_dir.path()).mkpath(QStringLiteral("config"));
-  QDir(m_dir.path()).mkpath(QStringLiteral("data"));
-  qputenv("TIDEWICK_HOME", (m_dir.path() + QStringLiteral("/home")).toUtf8());
-  qputenv("XDG_CONFIG_HOME", (m_dir.path() + QStringLiteral("/config")).toUtf8());
-  qputenv("XDG_DATA_HOME", (m_dir.path() + QStringLiteral("/data")).toUtf8());
+  QDir(m_dir.path()).mkpath("home");
+  QDir(m_dir.path()).mkpath("config");
+  QDir(m_dir.path()).mkpath("data");
+  qputenv("TIDEWICK_HOME", (m_dir.path() + "/home").toUtf8());
+  qputenv("XDG_CONFIG_HOME", (m_dir.path() + "/config").toUtf8());
+  qputenv("XDG_DATA_HOME", (m_dir.path() + "/data").toUtf8());
 }
 
 TempHome::~TempHome() {
@@ -32,18 +32,18 @@ TempHome::~TempHome() {
   }
 }
 
-QString TempHome::home() const { return m_dir.path() + QStringLiteral("/home/"); }
-QString TempHome::settingsFile() const { return m_dir.path() + QStringLiteral("/home/config/tidewick.conf"); }
-QString TempHome::autostartFile() const { return m_dir.path() + QStringLiteral("/config/autostart/tidewick.desktop"); }
+QString TempHome::home() const { return m_dir.path() + "/home/"; }
+QString TempHome::settingsFile() const { return m_dir.path() + "/home/config/tidewick.conf"; }
+QString TempHome::autostartFile() const { return m_dir.path() + "/config/autostart/tidewick.desktop"; }
 
 void TempHome::setSetting(const QString& key, const QString& value) const {
   QDir().mkpath(QFileInfo(settingsFile()).absolutePath());
-  if (!tidewick::settings::ini::write(settingsFile(), QStringLiteral("Settings"), key, value))
+  if (!tidewick::settings::ini::write(settingsFile(), "Settings", key, value))
     throw std::runtime_error("cannot write the test settings file");
 }
 
 std::optional<QString> TempHome::setting(const QString& key) const {
-  return tidewick::settings::ini::read(settingsFile(), QStringLiteral("Settings"), key);
+  return tidewick::settings::ini::read(settingsFile(), "Settings", key);
 }
 
 QString TempHome::writeFile(const QString& relative, const QByteArray& bytes) const {

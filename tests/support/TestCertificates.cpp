@@ -86,21 +86,20 @@ TestCertificate makeCertificate(const QString& folder, const QString& name, cons
   X509* signer = issuer ? issuerCertificate.get() : certificate.get();
 
   QStringList names;
-  for (const QString& dns : terms.dnsNames) names << QStringLiteral("DNS:") + dns;
-  for (const QString& address : terms.addresses) names << QStringLiteral("IP:") + address;
+  for (const QString& dns : terms.dnsNames) names << "DNS:" + dns;
+  for (const QString& address : terms.addresses) names << "IP:" + address;
   const bool ok =
       addExtension(certificate.get(), signer, NID_basic_constraints,
-                   terms.authority ? QStringLiteral("critical,CA:TRUE") : QStringLiteral("CA:FALSE")) &&
+                   terms.authority ? "critical,CA:TRUE" : "CA:FALSE") &&
       addExtension(certificate.get(), signer, NID_key_usage,
-                   terms.authority ? QStringLiteral("critical,keyCertSign,cRLSign")
-                                   : QStringLiteral("critical,digitalSignature,keyAgreement")) &&
-      addExtension(certificate.get(), signer, NID_subject_key_identifier, QStringLiteral("hash")) &&
+                   terms.authority ? "critical,keyCertSign,cRLSign" : "critical,digitalSignature,keyAgreement") &&
+      addExtension(certificate.get(), signer, NID_subject_key_identifier, "hash") &&
       (names.isEmpty() || addExtension(certificate.get(), signer, NID_subject_alt_name, names.join(QLatin1Char(','))));
   if (!ok || X509_sign(certificate.get(), issuer ? issuerKey.get() : key.get(), EVP_sha256()) == 0) return out;
 
   QDir().mkpath(folder);
-  const QString certificatePath = QDir(folder).filePath(name + QStringLiteral(".pem"));
-  const QString keyPath = QDir(folder).filePath(name + QStringLiteral(".key"));
+  const QString certificatePath = QDir(folder).filePath(name + ".pem");
+  const QString keyPath = QDir(folder).filePath(name + ".key");
   {
     auto file = openFile(certificatePath, "w");
     if (!file || PEM_write_X509(file.get(), certificate.get()) != 1) return out;
@@ -112,7 +111,7 @@ TestCertificate makeCertificate(const QString& folder, const QString& name, cons
   out.certificateFile = certificatePath;
   out.keyFile = keyPath;
   out.sha256 = fingerprint(certificate.get());
-  out.subject = QStringLiteral("CN=") + terms.commonName + QStringLiteral(",O=Tidewick tests");
+  out.subject = "CN=" + terms.commonName + ",O=Tidewick tests";
   return out;
 }
 

@@ -15,9 +15,9 @@ struct TestCertificate {
 };
 
 struct CertificateTerms {
-  QString commonName = QStringLiteral("Tidewick test server");
+  QString commonName = "Tidewick test server";
   QStringList dnsNames;
-  QStringList addresses = {QStringLiteral("127.0.0.1"), QStringLiteral("::1")};
+  QStringList addresses = {"127.0.0.1", "::1"};
   int validFromDays = -1; // relative to now
   int validUntilDays = 365;
   bool authority = false; // may sign others

@@ -13,7 +13,7 @@ namespace tidewick::test {
 
 namespace {
 
-const QString kProgram = QStringLiteral("/usr/sbin/vsftpd");
+const QString kProgram = "/usr/sbin/vsftpd";
 
 } // namespace
 
@@ -28,8 +28,8 @@ VsftpdFixture::~VsftpdFixture() { stop(); }
   if (!m_dir.isValid()) return ::testing::AssertionFailure() << "cannot create a temporary folder";
   // vsftpd refuses a root its user could change, so only /incoming is the server's own; the
   // empty folder is where it locks away its unprivileged helper.
-  const QString empty = m_dir.filePath(QStringLiteral("empty"));
-  const QString incoming = root() + QStringLiteral("/incoming");
+  const QString empty = m_dir.filePath("empty");
+  const QString incoming = root() + "/incoming";
   if (!QDir().mkpath(incoming) || !QDir().mkpath(empty) ||
       ::chmod(QFile::encodeName(m_dir.path()).constData(), 0755) != 0 ||
       ::chown(QFile::encodeName(incoming).constData(), ftp->pw_uid, ftp->pw_gid) != 0)
@@ -57,8 +57,7 @@ QString VsftpdFixture::tlsConfig() const {
              "rsa_cert_file=%1\n"
              "rsa_private_key_file=%2\n"
              "implicit_ssl=%3\n")
-      .arg(m_options.tlsCertificate, m_options.tlsKey,
-           m_options.tlsImplicit ? QStringLiteral("YES") : QStringLiteral("NO"));
+      .arg(m_options.tlsCertificate, m_options.tlsKey, m_options.tlsImplicit ? "YES" : "NO");
 }
 
 ::testing::AssertionResult VsftpdFixture::startOn(quint16 port) {
@@ -87,9 +86,9 @@ QString VsftpdFixture::tlsConfig() const {
                              "use_localtime=NO\n"
                              "connect_from_port_20=NO\n")
                              .arg(port)
-                             .arg(root(), m_dir.filePath(QStringLiteral("empty"))) +
+                             .arg(root(), m_dir.filePath("empty")) +
                          tlsConfig();
-  const QString configPath = m_dir.filePath(QStringLiteral("vsftpd.conf"));
+  const QString configPath = m_dir.filePath("vsftpd.conf");
   QFile file(configPath);
   if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config.toUtf8()) < 0)
     return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();

@@ -38,11 +38,11 @@ public:
   ::testing::AssertionResult start();
   void stop();
 
-  QString host() const { return QStringLiteral("127.0.0.1"); }
+  QString host() const { return "127.0.0.1"; }
   quint16 port() const { return m_port; }
-  static QString userName() { return QStringLiteral("anonymous"); }
-  static QString password() { return QStringLiteral("tidewick@"); }
-  QString root() const { return m_dir.filePath(QStringLiteral("root")); }
+  static QString userName() { return "anonymous"; }
+  static QString password() { return "tidewick@"; }
+  QString root() const { return m_dir.filePath("root"); }
 
 private:
   ::testing::AssertionResult startOn(quint16 port);
