@@ -5,6 +5,7 @@
 
 #include "settings/Globals.h"
 #include "support/FtpServerFixture.h"
+#include "support/ServerProcess.h"
 #include "support/SocksProxyFixture.h"
 #include "support/SshdFixture.h"
 #include "support/TempHome.h"
@@ -14,13 +15,11 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QTcpServer>
 
 #include <map>
 
@@ -60,57 +59,20 @@ RunResult runTidewick(const QStringList& arguments) {
   return result;
 }
 
-QByteArray fileDigest(const QString& path) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  QCryptographicHash hash(QCryptographicHash::Sha256);
-  hash.addData(&file);
-  return hash.result();
-}
-
 QueueRow makeRow(const QString& command, const QString& type, const QString& name, const QString& localPath,
-                 const QString& remotePath, quint16 port, const QString& user = "demo",
-                 const QString& password = "demo") {
-  QueueRow row;
-  row.name = name;
-  row.localPath = localPath;
-  row.remotePath = remotePath;
-  row.hostAddress = "127.0.0.1";
-  row.size = "0";
-  row.command = command;
-  row.transferMode = "Binary";
-  row.type = type;
-  row.userName = user;
-  row.password = password;
-  row.port = QString::number(port);
-  return row;
+                 const QString& remotePath, quint16 port) {
+  return {name, localPath, remotePath, "127.0.0.1",          "0", command, "Binary",
+          type, "demo",    "demo",     QString::number(port)};
 }
 
-bool writeAt(const QString& path, const QByteArray& bytes) {
-  QFile file(path);
-  return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(bytes) == bytes.size();
-}
-
-// A port on which nothing listens: bound, then released.
-quint16 closedPort() {
-  QTcpServer server;
-  server.listen(QHostAddress::LocalHost, 0);
-  const quint16 port = server.serverPort();
-  server.close();
-  return port;
-}
-
-TEST(QueueRunnerCommandLine, HelpAndVersion) {
+TEST(QueueRunnerCommandLine, HelpVersionAndUsageErrors) {
   const RunResult version = runTidewick({"--version"});
   EXPECT_EQ(version.exitCode, 0);
   EXPECT_EQ(version.out, "Tidewick 3.1.0\n");
-
   const RunResult help = runTidewick({"--help"});
   EXPECT_EQ(help.exitCode, 0);
   EXPECT_TRUE(help.out.contains("--run-queue FILE")) << help.out.toStdString();
-}
 
-TEST(QueueRunnerCommandLine, UsageErrorsExitWithTwo) {
   for (const QStringList& arguments :
        {QStringList{"--run-queue"}, QStringList{"--verbose"}, QStringList{"--run-queue", "a.que", "--bogus"},
         QStringList{"--run-queue", "a.que", "--run-queue", "b.que"}}) {
@@ -154,20 +116,16 @@ TEST(QueueRunnerCommandLine, AFileThatIsNoQueueExitsWithTwoAndSaysWhy) {
     EXPECT_TRUE(result.out.isEmpty()) << result.out.toStdString();
   }
   EXPECT_FALSE(QFile::exists(home.root() + "/missing.que"));
-}
 
-TEST(QueueRunnerCommandLine, EmptyQueueRunsNothing) {
-  TempHome home;
-  const QString file = home.writeFile("empty.que", "[LISTQUE]\nLISTCOUNT=0\n");
-  const RunResult result = runTidewick({"--run-queue", file});
-  EXPECT_EQ(result.exitCode, 0);
-  EXPECT_EQ(result.out, "The are no files queued.\n");
+  const RunResult empty = runTidewick({"--run-queue", home.writeFile("empty.que", "[LISTQUE]\nLISTCOUNT=0\n")});
+  EXPECT_EQ(empty.exitCode, 0);
+  EXPECT_EQ(empty.out, "The are no files queued.\n");
 }
 
 TEST(QueueRunnerFailures, ABadPortOrAnUnreachableServerStopsTheRun) {
   TempHome home;
   const QString local = home.root() + "/";
-  const quint16 port = closedPort();
+  const quint16 port = tidewick::test::freeLoopbackPort();
   // A port outside 1 to 65535 is refused before anything connects; the ports at the edges are
   // tried (and find nobody).
   struct Case {
@@ -186,7 +144,7 @@ TEST(QueueRunnerFailures, ABadPortOrAnUnreachableServerStopsTheRun) {
     const QueueRow second = makeRow("Download", "File", "b.txt", local, "/", port);
     const QString file = home.root() + "/fail.que";
     ASSERT_TRUE(WriteQueueFile(file, {first, second}));
-    const QByteArray before = fileDigest(file);
+    const QByteArray before = TempHome::readFile(file);
 
     const RunResult result = runTidewick({"--run-queue", file});
     EXPECT_EQ(result.exitCode, 1);
@@ -194,7 +152,7 @@ TEST(QueueRunnerFailures, ABadPortOrAnUnreachableServerStopsTheRun) {
     EXPECT_EQ(result.err.contains("is not a whole number from 1 to 65535"), c.refused) << result.err.toStdString();
     EXPECT_EQ(result.err.count('\n'), 1) << result.err.toStdString();
     EXPECT_TRUE(result.out.isEmpty()) << "no row ran: " << result.out.toStdString();
-    EXPECT_EQ(fileDigest(file), before);
+    EXPECT_EQ(TempHome::readFile(file), before);
     EXPECT_FALSE(QFile::exists(local + "a.txt"));
   }
 }
@@ -230,11 +188,9 @@ protected:
   RunResult runQueue(const std::vector<QueueRow>& rows, const QStringList& extra = {}) {
     const QString file = home.root() + "/run.que";
     EXPECT_TRUE(WriteQueueFile(file, rows));
-    const QByteArray before = fileDigest(file);
-    const QDateTime modified = QFileInfo(file).lastModified();
+    const QByteArray before = TempHome::readFile(file);
     const RunResult result = runTidewick(QStringList{"--run-queue", file} + extra);
-    EXPECT_EQ(fileDigest(file), before) << "the queue file changed";
-    EXPECT_EQ(QFileInfo(file).lastModified(), modified);
+    EXPECT_EQ(TempHome::readFile(file), before) << "the queue file changed";
     return result;
   }
 
@@ -275,7 +231,7 @@ TEST_F(QueueRunnerOnServer, FtpAndSftpRowsRunInOneQueue) {
   const QByteArray ftpBytes = awkwardBytes(300000, 4);
   const QByteArray sshBytes = awkwardBytes(700000, 5);
   server.writeFile("pub/by ftp.bin", ftpBytes);
-  ASSERT_TRUE(writeAt(sshd.root() + "/by ssh.bin", sshBytes));
+  ASSERT_TRUE(QDir().rename(writeLocal("by ssh.bin", sshBytes), sshd.root() + "/by ssh.bin"));
   writeLocal("up/up.bin", ftpBytes + sshBytes);
   QDir().mkpath(local("down"));
   const auto overSsh = [&](QueueRow r) {
@@ -430,7 +386,7 @@ TEST_F(QueueRunnerOnServer, TakesPassiveModeAndTheFirewallFromTheOptions) {
 
   {
     SCOPED_TRACE("a proxy that is not there is used when on");
-    home.setSetting("Firewall Proxy Port", QString::number(closedPort()));
+    home.setSetting("Firewall Proxy Port", QString::number(tidewick::test::freeLoopbackPort()));
     EXPECT_EQ(runQueue(rows).exitCode, 1);
   }
   {
