@@ -155,7 +155,13 @@ TEST_F(ConnectionTest, ASiteWithAUserAndNoSavedPasswordLogsInAsThatUser) {
   EXPECT_FALSE(window->Connection.anonymous);
 }
 
-TEST_F(ConnectionTest, ReconnectOpensTheDialogFirstThenUsesTheLastConnection) {
+TEST_F(ConnectionTest, ACancelledDialogChangesNothingAndReconnectThenUsesTheLastConnection) {
+  window->ConnectWithDialog(); // no answer queued: the dialog is cancelled
+  EXPECT_EQ(window->Connection.host, QString::fromLatin1(kDefaultHost));
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_TRUE(window->ftp().ServerAddress().isEmpty());
+  EXPECT_EQ(window->cboRemotePath->property("tag").toString(), "0") << "the navigation lock is clear again";
+
   window->Reconnect();
   ASSERT_FALSE(prompts.asked.empty());
   EXPECT_EQ(prompts.asked.back().kind, ScriptedPrompts::Kind::Modal);
@@ -169,6 +175,12 @@ TEST_F(ConnectionTest, ReconnectOpensTheDialogFirstThenUsesTheLastConnection) {
   EXPECT_EQ(window->ftp().CurrentState(), 2);
   for (const auto& a : prompts.asked) EXPECT_NE(a.kind, ScriptedPrompts::Kind::Modal) << "no dialog this time";
   EXPECT_EQ(remoteNames().size(), 2);
+
+  // Leaving while connected closes the connection without the notice.
+  prompts.clear();
+  window->QuickExit();
+  EXPECT_EQ(window->ftp().CurrentState(), 0);
+  EXPECT_TRUE(prompts.messages().empty());
 }
 
 TEST_F(ConnectionTest, DisconnectDuringATransferWaitsForItThenShowsTheNotice) {
@@ -226,24 +238,6 @@ TEST_F(ConnectionTest, ConnectsThroughSocks4AndSocks5) {
   EXPECT_EQ(window->ftp().ProxyType(), 0);
   EXPECT_EQ(window->ftp().ProxyPort(), 1080);
   EXPECT_TRUE(window->ftp().ProxyAddress().isEmpty());
-}
-
-TEST_F(ConnectionTest, CancelLeavesEverythingAsItWas) {
-  window->ConnectWithDialog(); // no answer queued: the dialog is cancelled
-  EXPECT_EQ(window->Connection.host, QString::fromLatin1(kDefaultHost));
-  EXPECT_EQ(window->ftp().CurrentState(), 0);
-  EXPECT_TRUE(window->ftp().ServerAddress().isEmpty());
-  EXPECT_EQ(window->cboRemotePath->property("tag").toString(), "0") << "the navigation lock is clear again";
-}
-
-TEST_F(ConnectionTest, LeavingWhileConnectedClosesTheConnectionWithoutANotice) {
-  rig.chooseSite("demo");
-  window->ConnectWithDialog();
-  ASSERT_EQ(window->ftp().CurrentState(), 2);
-  prompts.clear();
-  window->QuickExit();
-  EXPECT_EQ(window->ftp().CurrentState(), 0);
-  EXPECT_TRUE(prompts.messages().empty());
 }
 
 } // namespace
