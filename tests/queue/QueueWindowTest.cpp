@@ -228,37 +228,30 @@ TEST_F(QueueWindow, AFileThatIsNotAWholeQueueIsRefusedAndTheQueueStays) {
       "ROW1.6=Binary\nROW1.7=File\nROW1.8=nowy\nROW1.9=nowy\nROW1.10=21\n";
   QByteArray large(50 * 1000 * 1000, 'x');
   for (int i = 0; i < large.size(); i += 97) large[i] = '\n';
-  struct Case {
-    const char* what;
-    QString file;
-    QString title;
-    QString text;
-  } cases[] = {
-      {"no section", home.writeFile("profile.que", "[PROFILE]\nHOST=x\n"), "Tidewick - Wrong Queue File",
-       "Error: Wrong Queue File"},
-      {"words", home.writeFile("words.que", "[LISTQUE]\nLISTCOUNT=two\n" + row1), "Tidewick - Wrong Queue File",
-       "Error: Wrong Queue File: its LISTCOUNT \"two\" is not a number"},
-      {"negative", home.writeFile("negative.que", "[LISTQUE]\nLISTCOUNT=-1\n"), "Tidewick - Wrong Queue File",
-       "Error: Wrong Queue File: its LISTCOUNT -1 is not a row count from 0 to 32767"},
-      {"too many", home.writeFile("many.que", "[LISTQUE]\nLISTCOUNT=32768\n"), "Tidewick - Wrong Queue File",
-       "Error: Wrong Queue File: its LISTCOUNT 32768 is not a row count from 0 to 32767"},
-      {"undecodable",
-       home.writeFile("secret.que",
+  // Each file, and what the user is told of it.
+  const std::pair<QString, QString> cases[] = {
+      {home.writeFile("profile.que", "[PROFILE]\nHOST=x\n"), "Wrong Queue File"},
+      {home.writeFile("words.que", "[LISTQUE]\nLISTCOUNT=two\n" + row1),
+       "Wrong Queue File: its LISTCOUNT \"two\" is not a number"},
+      {home.writeFile("negative.que", "[LISTQUE]\nLISTCOUNT=-1\n"),
+       "Wrong Queue File: its LISTCOUNT -1 is not a row count from 0 to 32767"},
+      {home.writeFile("many.que", "[LISTQUE]\nLISTCOUNT=32768\n"),
+       "Wrong Queue File: its LISTCOUNT 32768 is not a row count from 0 to 32767"},
+      {home.writeFile("secret.que",
                       "[LISTQUE]\nLISTCOUNT=1\n" + QByteArray(row1).replace("ROW1.9=nowy", "ROW1.9=\x05")),
-       "Tidewick - Wrong Queue File", "Error: Wrong Queue File: the password of row 1 cannot be decoded"},
-      {"binary", home.writeFile("binary.que", QByteArray("\x00\x01\xff\xfe\x7f", 5)), "Tidewick - Wrong Queue File",
-       "Error: Wrong Queue File"},
-      {"50 MB of text", home.writeFile("large.que", large), "Tidewick - Wrong Queue File", "Error: Wrong Queue File"},
-      {"missing", home.root() + "/missing.que", "Tidewick [Notice]",
-       "Error: Cannot read \"" + home.root() + "/missing.que\": No such file or directory"},
+       "Wrong Queue File: the password of row 1 cannot be decoded"},
+      {home.writeFile("binary.que", QByteArray("\x00\x01\xff\xfe\x7f", 5)), "Wrong Queue File"},
+      {home.writeFile("large.que", large), "Wrong Queue File"},
+      {home.root() + "/missing.que", "Cannot read \"" + home.root() + "/missing.que\": No such file or directory"},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [file, text] : cases) {
+    SCOPED_TRACE(file.toStdString());
+    const QString title = text.startsWith("Wrong") ? "Tidewick - Wrong Queue File" : "Tidewick [Notice]";
     for (QAction* entry : {window->mnuFileLoadQue, window->mnuFileAppendQueFile}) {
       prompts.clear();
-      prompts.textAnswers = {c.file};
+      prompts.textAnswers = {file};
       entry->trigger();
-      ASSERT_EQ(prompts.messages(), std::vector<QString>{c.title + "|" + c.text});
+      ASSERT_EQ(prompts.messages(), std::vector<QString>{title + "|Error: " + text});
       EXPECT_EQ(prompts.asked.back().icon, Icon::Information);
       EXPECT_EQ(names(), QStringList({"kept1", "kept2"}));
     }
@@ -442,15 +435,10 @@ TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
   ASSERT_TRUE(sshFile.open(QIODevice::WriteOnly) && sshFile.write("over SSH") == 8);
   sshFile.close();
 
-  // Name, local and remote folder, host, size, command, mode, type, user, password, port, security.
-  const auto row = [&](const QString& name, const QString& folder, const QString& host, const QString& user,
-                       const QString& password, quint16 port, const QString& security) {
-    return QueueRow{name,     localFolder(),         folder,  host, "8", "Download", "Binary", "File", user,
-                    password, QString::number(port), security};
-  };
-  const QueueRow overTls = row("by tls.txt", "/pub", tls.host(), "demo", "demo", tls.port(), "Require FTP over TLS");
-  const QueueRow overSsh =
-      row("by ssh.txt", sshd.root(), sshd.host(), SshdFixture::userName(), "", sshd.port(), "SFTP (SSH)");
+  const QueueRow overTls("by tls.txt", localFolder(), "/pub", tls.host(), "8", "Download", "Binary", "File", "demo",
+                         "demo", QString::number(tls.port()), "Require FTP over TLS");
+  const QueueRow overSsh("by ssh.txt", localFolder(), sshd.root(), sshd.host(), "8", "Download", "Binary", "File",
+                         SshdFixture::userName(), "", QString::number(sshd.port()), "SFTP (SSH)");
   const QString file = home.root() + "/secure.que";
   ASSERT_TRUE(tidewick::transfer::WriteQueueFile(file, {overTls, overSsh}));
   const auto runHeadless = [&] {
