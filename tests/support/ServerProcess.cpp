@@ -1,6 +1,7 @@
 #include "support/ServerProcess.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QThread>
 
 #include <arpa/inet.h>
@@ -54,6 +55,35 @@ quint16 freeLoopbackPort() {
     QThread::msleep(20);
   }
   return ::testing::AssertionFailure() << name << " did not start listening on port " << port;
+}
+
+::testing::AssertionResult startListening(std::unique_ptr<QProcess>& process, const QString& program,
+                                          const QStringList& arguments, quint16 port, const char* name) {
+  process = std::make_unique<QProcess>();
+  process->setProcessChannelMode(QProcess::MergedChannels);
+  process->start(program, arguments);
+  if (!process->waitForStarted(5000)) return ::testing::AssertionFailure() << "cannot start " << name;
+  ::testing::AssertionResult listening = waitUntilListening(*process, port, name);
+  if (!listening) stopServer(process);
+  return listening;
+}
+
+bool runProgram(const QString& program, const QStringList& arguments, QByteArray* output, const QByteArray& input) {
+  QProcess process;
+  process.setProcessChannelMode(QProcess::MergedChannels);
+  process.start(program, arguments);
+  if (!input.isEmpty() && process.waitForStarted(20000)) process.write(input);
+  process.closeWriteChannel();
+  if (!process.waitForFinished(20000)) return false;
+  if (output) *output = process.readAll();
+  return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
+}
+
+bool writeTextFile(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions) {
+  QFile file(path);
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) return false;
+  file.close();
+  return file.setPermissions(permissions);
 }
 
 void stopServer(std::unique_ptr<QProcess>& process) {

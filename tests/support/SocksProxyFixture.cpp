@@ -17,32 +17,23 @@ QString danted() {
   return {};
 }
 
-bool run(const QString& program, const QStringList& arguments, const QByteArray& input = {}) {
-  QProcess process;
-  process.start(program, arguments);
-  if (!process.waitForStarted(5000)) return false;
-  if (!input.isEmpty()) process.write(input);
-  process.closeWriteChannel();
-  return process.waitForFinished(10000) && process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
 } // namespace
 
 SocksProxyFixture::~SocksProxyFixture() { stop(); }
 
 ::testing::AssertionResult SocksProxyFixture::ensureUser() {
-  if (run("/usr/bin/id", {userName()})) {
+  const QByteArray credentials = (userName() + ':' + password() + '\n').toUtf8();
+  if (runProgram("/usr/bin/id", {userName()})) {
     // Set the password every time: an account left from an older run may hold another one.
-    if (::geteuid() == 0)
-      run("/usr/sbin/chpasswd", {}, (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8());
+    if (::geteuid() == 0) runProgram("/usr/sbin/chpasswd", {}, nullptr, credentials);
     return ::testing::AssertionSuccess();
   }
   if (::geteuid() != 0)
     return ::testing::AssertionFailure() << "SOCKS tests with a password need the system account "
                                          << userName().toStdString() << "; run them as root once to create it";
-  if (!run("/usr/sbin/useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", userName()}))
+  if (!runProgram("/usr/sbin/useradd", {"--system", "--no-create-home", "--shell", "/usr/sbin/nologin", userName()}))
     return ::testing::AssertionFailure() << "cannot create the system account " << userName().toStdString();
-  if (!run("/usr/sbin/chpasswd", {}, (userName() + QLatin1Char(':') + password() + QLatin1Char('\n')).toUtf8()))
+  if (!runProgram("/usr/sbin/chpasswd", {}, nullptr, credentials))
     return ::testing::AssertionFailure() << "cannot set the password of " << userName().toStdString();
   return ::testing::AssertionSuccess();
 }
@@ -74,18 +65,10 @@ SocksProxyFixture::~SocksProxyFixture() { stop(); }
                              .arg(m_port)
                              .arg(method);
   const QString configPath = m_dir.filePath("sockd.conf");
-  QFile file(configPath);
-  if (!file.open(QIODevice::WriteOnly) || file.write(config.toUtf8()) < 0)
+  if (!writeTextFile(configPath, config.toUtf8()))
     return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
-  file.close();
-
-  m_process = std::make_unique<QProcess>();
-  m_process->setProcessChannelMode(QProcess::MergedChannels);
-  m_process->start(program, {"-f", configPath, "-N", "1", "-p", m_dir.filePath("sockd.pid")});
-  if (!m_process->waitForStarted(5000))
-    return ::testing::AssertionFailure() << "cannot start " << program.toStdString();
-
-  return waitUntilListening(*m_process, m_port, "Dante");
+  return startListening(m_process, program, {"-f", configPath, "-N", "1", "-p", m_dir.filePath("sockd.pid")}, m_port,
+                        "Dante");
 }
 
 void SocksProxyFixture::stop() { stopServer(m_process); }

@@ -18,25 +18,6 @@ namespace {
 
 const QString kProgram = "/usr/sbin/sshd";
 
-bool run(const QString& program, const QStringList& arguments, QByteArray* output = nullptr,
-         const QByteArray& input = {}) {
-  QProcess process;
-  process.setProcessChannelMode(QProcess::MergedChannels);
-  process.start(program, arguments);
-  if (!input.isEmpty() && process.waitForStarted(20000)) process.write(input);
-  process.closeWriteChannel();
-  if (!process.waitForFinished(20000)) return false;
-  if (output) *output = process.readAll();
-  return process.exitStatus() == QProcess::NormalExit && process.exitCode() == 0;
-}
-
-bool writeText(const QString& path, const QByteArray& text, QFileDevice::Permissions permissions) {
-  QFile file(path);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(text) != text.size()) return false;
-  file.close();
-  return file.setPermissions(permissions);
-}
-
 } // namespace
 
 QString SshdFixture::userName() {
@@ -47,12 +28,12 @@ QString SshdFixture::userName() {
 bool SshdFixture::makeKey(const QString& path, const QString& passphrase) {
   QFile::remove(path);
   QFile::remove(path + ".pub");
-  return run("ssh-keygen", {"-q", "-t", "ed25519", "-N", passphrase, "-C", "tidewick-test", "-f", path});
+  return runProgram("ssh-keygen", {"-q", "-t", "ed25519", "-N", passphrase, "-C", "tidewick-test", "-f", path});
 }
 
 QString SshdFixture::fingerprintOf(const QString& publicKeyFile) {
   QByteArray output;
-  if (!run("ssh-keygen", {"-l", "-E", "sha256", "-f", publicKeyFile}, &output)) return {};
+  if (!runProgram("ssh-keygen", {"-l", "-E", "sha256", "-f", publicKeyFile}, &output)) return {};
   const QList<QByteArray> parts = output.split(' ');
   return parts.size() > 1 ? QString::fromLatin1(parts[1]) : QString();
 }
@@ -70,8 +51,8 @@ bool SshdFixture::installed() { return QFileInfo(kProgram).isExecutable(); }
 QByteArray SshdFixture::hostLabel() const { return QStringLiteral("[%1]:%2").arg(host()).arg(m_port).toUtf8(); }
 
 bool SshdFixture::trustHostKey() const {
-  return writeText(knownHosts(), hostLabel() + ' ' + m_hostKey + '\n',
-                   QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+  return writeTextFile(knownHosts(), hostLabel() + ' ' + m_hostKey + '\n',
+                       QFileDevice::ReadOwner | QFileDevice::WriteOwner);
 }
 
 ::testing::AssertionResult SshdFixture::start() {
@@ -83,7 +64,7 @@ bool SshdFixture::trustHostKey() const {
   const QString hostKey = m_dir.filePath("host_ed25519");
   if (!QDir().mkpath(root()) || !QDir().mkpath(ssh) || !makeKey(hostKey) || !makeKey(ssh + "/id_ed25519") ||
       !QFile::copy(ssh + "/id_ed25519.pub", m_dir.filePath("authorized_keys")) ||
-      !writeText(knownHosts(), {}, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+      !writeTextFile(knownHosts(), {}, QFileDevice::ReadOwner | QFileDevice::WriteOwner))
     return ::testing::AssertionFailure() << "cannot make the keys (ssh-keygen from openssh-client)";
   QFile::setPermissions(ssh, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
   QFile hostPublic(hostKey + ".pub");
@@ -117,26 +98,21 @@ bool SshdFixture::trustHostKey() const {
           .arg(port)
           .arg(m_dir.filePath("host_ed25519"), m_dir.filePath("authorized_keys"), m_withPassword ? "yes" : "no");
   const QString configPath = m_dir.filePath("sshd_config");
-  if (!writeText(configPath, config.toUtf8(), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
+  if (!writeTextFile(configPath, config.toUtf8(), QFileDevice::ReadOwner | QFileDevice::WriteOwner))
     return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
 
-  m_process = std::make_unique<QProcess>();
-  m_process->setProcessChannelMode(QProcess::MergedChannels);
-  if (m_withPassword) {
-    // sshd's PAM services are replaced by ours for sshd's eyes only. The whole folder is mounted,
-    // not single files: a file mounted over is let go as soon as a tool elsewhere replaces it (as
-    // useradd and chpasswd replace /etc/shadow), and sshd would then see the system's file again.
-    m_process->start("unshare",
-                     {"-m", "--propagation", "private", "/bin/sh", "-c",
-                      QStringLiteral("mount --bind \"$1\" /etc/pam.d && exec %1 -D -e -f \"$2\"").arg(kProgram), "sh",
-                      m_dir.filePath("pam.d"), configPath});
-  } else {
-    m_process->start(kProgram, {"-D", "-e", "-f", configPath});
-  }
-  if (!m_process->waitForStarted(5000)) return ::testing::AssertionFailure() << "cannot start sshd";
-  ::testing::AssertionResult listening = waitUntilListening(*m_process, port, "sshd");
+  // With a password, sshd's PAM services are replaced by ours for sshd's eyes only. The whole folder
+  // is mounted, not single files: a file mounted over is let go as soon as a tool elsewhere replaces
+  // it (as useradd and chpasswd replace /etc/shadow), and sshd would then see the system's file again.
+  ::testing::AssertionResult listening =
+      m_withPassword
+          ? startListening(m_process, "unshare",
+                           {"-m", "--propagation", "private", "/bin/sh", "-c",
+                            QStringLiteral("mount --bind \"$1\" /etc/pam.d && exec %1 -D -e -f \"$2\"").arg(kProgram),
+                            "sh", m_dir.filePath("pam.d"), configPath},
+                           port, "sshd")
+          : startListening(m_process, kProgram, {"-D", "-e", "-f", configPath}, port, "sshd");
   if (listening) m_port = port;
-  else stopServer(m_process);
   return listening;
 }
 
@@ -157,10 +133,11 @@ bool SshdFixture::trustHostKey() const {
       "password required pam_deny.so\n";
   const auto owner = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
   if (!QDir().mkpath(m_dir.filePath("pam.d")) ||
-      !writeText(m_dir.filePath("pam.d/sshd"), pam, owner | QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
-      !writeText(check, "tr -d '\\000' | cmp -s - \"$1\"\n", owner) || !writeText(expected, password.toUtf8(), owner))
+      !writeTextFile(m_dir.filePath("pam.d/sshd"), pam, owner | QFileDevice::ReadGroup | QFileDevice::ReadOther) ||
+      !writeTextFile(check, "tr -d '\\000' | cmp -s - \"$1\"\n", owner) ||
+      !writeTextFile(expected, password.toUtf8(), owner))
     return ::testing::AssertionFailure() << "cannot write the PAM files";
-  if (!run("unshare", {"-m", "true"}))
+  if (!runProgram("unshare", {"-m", "true"}))
     return ::testing::AssertionFailure() << "unshare cannot make a mount namespace here";
   m_withPassword = true;
   return start();

@@ -89,18 +89,10 @@ QString VsftpdFixture::tlsConfig() const {
                              .arg(root(), m_dir.filePath("empty")) +
                          tlsConfig();
   const QString configPath = m_dir.filePath("vsftpd.conf");
-  QFile file(configPath);
-  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(config.toUtf8()) < 0)
+  if (!writeTextFile(configPath, config.toUtf8()))
     return ::testing::AssertionFailure() << "cannot write " << configPath.toStdString();
-  file.close();
-
-  m_process = std::make_unique<QProcess>();
-  m_process->setProcessChannelMode(QProcess::MergedChannels);
-  m_process->start(kProgram, {configPath});
-  if (!m_process->waitForStarted(5000)) return ::testing::AssertionFailure() << "cannot start vsftpd";
-  ::testing::AssertionResult listening = waitUntilListening(*m_process, port, "vsftpd");
+  ::testing::AssertionResult listening = startListening(m_process, kProgram, {configPath}, port, "vsftpd");
   if (listening) m_port = port;
-  else stopServer(m_process);
   return listening;
 }
 
