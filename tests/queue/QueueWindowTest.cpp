@@ -20,6 +20,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QTreeView>
@@ -79,11 +80,7 @@ protected:
     window->AddTransfers(QueueDirection::Download, items, ftp, local);
   }
   QString localFolder() const { return localDir.path() + QLatin1Char('/'); }
-  int errors() const {
-    int n = 0;
-    for (const QString& line : log) n += line.startsWith("Error: ");
-    return n;
-  }
+  int errors() const { return int(log.filter(QRegularExpression("^Error: ")).size()); }
 
   TempHome home;
   std::unique_ptr<FtpServerFixture> server;

@@ -1,5 +1,7 @@
 #include "support/FtpServerFixture.h"
 
+#include "support/TempHome.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -78,10 +80,7 @@ QString FtpServerFixture::writeFile(const QString& relative, const QByteArray& c
   return full;
 }
 
-QByteArray FtpServerFixture::readFile(const QString& relative) const {
-  QFile file(path(relative));
-  return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
+QByteArray FtpServerFixture::readFile(const QString& relative) const { return TempHome::readFile(path(relative)); }
 
 QStringList FtpServerFixture::receivedCommands() const {
   QFile file(m_scratch.filePath("commands.log"));

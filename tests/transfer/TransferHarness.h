@@ -19,6 +19,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -26,6 +27,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <memory>
 
 namespace transfer = tidewick::transfer;
@@ -102,20 +104,13 @@ protected:
     });
   }
   int dialogsShown() const {
-    int n = 0;
-    for (const auto& asked : prompts.asked) n += asked.kind == ScriptedPrompts::Kind::Modal;
-    return n;
+    return int(std::count_if(prompts.asked.begin(), prompts.asked.end(),
+                             [](const auto& a) { return a.kind == ScriptedPrompts::Kind::Modal; }));
   }
   int wireCount(const QString& prefix) const {
-    int n = 0;
-    for (const QString& line : wire) n += line.startsWith(prefix);
-    return n;
+    return int(wire.filter(QRegularExpression("^" + QRegularExpression::escape(prefix))).size());
   }
-  int errors() const {
-    int n = 0;
-    for (const QString& line : log) n += line.startsWith("Error: ");
-    return n;
-  }
+  int errors() const { return int(log.filter(QRegularExpression("^Error: ")).size()); }
 
   TempHome home;
   std::unique_ptr<FtpServerFixture> server;
