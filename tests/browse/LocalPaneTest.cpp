@@ -74,6 +74,11 @@ TEST_F(LocalPaneTest, RowsAndTheirIcons) {
 }
 
 TEST_F(LocalPaneTest, NavigationKeepsCaseAndComesBackUp) {
+  pane->RowDoubleClicked(rowOf("README"));
+  EXPECT_TRUE(prompts.asked.empty()) << "a file asks to be uploaded only while connected";
+  EXPECT_EQ(uploads, 0);
+  EXPECT_EQ(current, top);
+
   pane->RowDoubleClicked(rowOf("Data"));
   EXPECT_EQ(current, top + "Data/");
   EXPECT_EQ(names(), (QStringList{"Sub", "inner.txt"}));
@@ -94,13 +99,6 @@ TEST_F(LocalPaneTest, NavigationKeepsCaseAndComesBackUp) {
   current = "/";
   pane->GoUpOneLevel();
   EXPECT_EQ(log.last(), "Local path already at root folder.");
-}
-
-TEST_F(LocalPaneTest, DoubleClickingAFileAsksToUploadOnlyWhenConnected) {
-  pane->RowDoubleClicked(rowOf("README"));
-  EXPECT_TRUE(prompts.asked.empty());
-  EXPECT_EQ(uploads, 0);
-  EXPECT_EQ(current, top);
 }
 
 TEST_F(LocalPaneTest, APatternHidesFoldersThatDoNotMatch) {

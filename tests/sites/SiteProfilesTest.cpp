@@ -14,7 +14,7 @@ using tidewick::settings::EncodeString;
 
 namespace {
 
-TEST(SiteProfiles, SaveWritesTheKeysInOrderWithTheSecretsEncoded) {
+TEST(SiteProfiles, SaveWritesTheKeysInOrderWithOnlyTheSecretsOfSavePasswordSites) {
   TempHome temp;
   ASSERT_EQ(sites::SaveProfile({" Public mirror ", "ftp.example.org", "abc", "s3cret", "2121",
                                 tidewick::settings::SiteSecurity::TlsRequired},
@@ -35,10 +35,8 @@ TEST(SiteProfiles, SaveWritesTheKeysInOrderWithTheSecretsEncoded) {
   EXPECT_EQ(back.password, "s3cret");
   EXPECT_EQ(back.port, "2121");
   EXPECT_EQ(back.security, tidewick::settings::SiteSecurity::TlsRequired);
-}
 
-TEST(SiteProfiles, PasswordsAreStoredOnlyForSavePasswordSites) {
-  TempHome temp;
+  // Passwords are stored only for Save Password sites.
   sites::SaveProfile({"anon", "h", "anonymous", "me@example.org", "21"}, false);
   EXPECT_EQ(sites::ReadProfile("anon.Tidewick").password, "");
   EXPECT_TRUE(TempHome::readFile(temp.home() + "Profiles/anon.Tidewick").contains("\npass=\n"));
@@ -47,7 +45,7 @@ TEST(SiteProfiles, PasswordsAreStoredOnlyForSavePasswordSites) {
   sites::SaveProfile({"anon", "h2", "u", "p", "21"}, true);
   sites::SaveProfile({"other", "h3", {}, {}, {}}, true);
   EXPECT_EQ(sites::ReadProfile("anon.Tidewick").host, "h2");
-  EXPECT_EQ(sites::ListProfiles(), (QStringList{"anon.Tidewick", "other.Tidewick"}));
+  EXPECT_EQ(sites::ListProfiles(), (QStringList{" Public mirror .Tidewick", "anon.Tidewick", "other.Tidewick"}));
 }
 
 TEST(SiteProfiles, ReadsFilesWrittenByHand) {
