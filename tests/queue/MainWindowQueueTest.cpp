@@ -35,8 +35,7 @@ TEST(MainWindowQueue, TransferToQueueFillsTheWindowWhichCloseHidesAndTheCloseBox
   window.Reconnect();
   EXPECT_TRUE(localEntry->isEnabled());
 
-  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, "a.txt"));
-  window.lstRemoteFileList->selectRow(rowOf(window.lstRemoteFileList, "b.txt"), true);
+  selectRows(window.lstRemoteFileList, {"a.txt", "b.txt"});
   window.menuEntry("mnuRemoteTransferToQue")->trigger();
   ASSERT_NE(window.queueWindowIfLoaded(), nullptr);
   EXPECT_TRUE(prompts.asked.empty()) << "adding does not show the window";

@@ -28,6 +28,12 @@ inline int rowOf(const browse::FileListModel& model, const QString& name) {
 }
 inline int rowOf(const browse::FilePaneView* list, const QString& name) { return rowOf(*list->model(), name); }
 
+// Selects the rows named, and no other.
+inline void selectRows(browse::FilePaneView* list, const QStringList& names) {
+  list->clearSelection();
+  for (const QString& name : names) list->selectRow(rowOf(list, name), true);
+}
+
 // Every name the list shows, sorted.
 inline QStringList sortedNames(const browse::FileListModel& model) {
   QStringList out;
