@@ -144,7 +144,7 @@ TEST_F(RemotePaneTest, ALinkToAFolderIsEnteredAndTheHistoryIgnoresCase) {
   EXPECT_EQ(box.currentText(), "/Pub");
 }
 
-TEST_F(RemotePaneTest, FiltersListOnlyMatchingItemsUntilTheNextListing) {
+TEST_F(RemotePaneTest, FiltersListOnlyMatchingItemsAndNothingOpensWhenDisconnected) {
   prompts.textAnswers.push_back("*.txt");
   pane->FilterDefineTypes();
   EXPECT_EQ(names(), QStringList{"notes.txt"});
@@ -153,6 +153,12 @@ TEST_F(RemotePaneTest, FiltersListOnlyMatchingItemsUntilTheNextListing) {
   EXPECT_EQ(prompts.messages().back(), "Define Type For Remote Server Directory Listing|No command entered, quiting");
   pane->FilterAll();
   EXPECT_EQ(names().size(), 6);
+
+  // Not connected, a double-click does nothing.
+  ftp.Disconnect();
+  pane->RowDoubleClicked(rowOf("docs"));
+  EXPECT_EQ(current, "/");
+  EXPECT_FALSE(pane->NavigationLocked());
 }
 
 TEST_F(RemotePaneTest, HeaderClicksToggleOneOrderAndLaterListingsStaySorted) {
@@ -247,13 +253,6 @@ TEST_F(RemotePaneTest, CommandStatesFollowTheSelection) {
   EXPECT_TRUE(states.rename) << "two rows: the icon counts as 0";
   EXPECT_FALSE(states.removeFolder);
   EXPECT_TRUE(states.transfer);
-}
-
-TEST_F(RemotePaneTest, DoubleClickWhileNotConnectedDoesNothing) {
-  ftp.Disconnect();
-  pane->RowDoubleClicked(rowOf("docs"));
-  EXPECT_EQ(current, "/");
-  EXPECT_FALSE(pane->NavigationLocked());
 }
 
 } // namespace

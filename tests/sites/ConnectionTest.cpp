@@ -15,6 +15,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 using tidewick::ftp::FtpFailure;
@@ -94,12 +95,10 @@ TEST_F(ConnectionTest, AWrongPasswordAsksAgainAndAnEmptyAnswerFailsClearly) {
   window->ConnectWithDialog();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
   EXPECT_TRUE(rig.logged("Error: ")) << rig.logLines().join('\n').toStdString();
-  bool asked = false;
-  for (const auto& a : prompts.asked)
-    if (a.kind == ScriptedPrompts::Kind::Password && a.title == "Tidewick [Query]" &&
-        a.text == "Please enter the correct password")
-      asked = true;
-  EXPECT_TRUE(asked) << "asked in a masked field";
+  EXPECT_TRUE(std::any_of(prompts.asked.begin(), prompts.asked.end(), [](const auto& a) {
+    return a.kind == ScriptedPrompts::Kind::Password && a.text == "Please enter the correct password" &&
+           a.title == "Tidewick [Query]";
+  })) << "asked in a masked field";
   EXPECT_FALSE(window->cmdDisconnect->isEnabled()) << "the window stays disconnected";
   EXPECT_EQ(window->statusPanel(1)->text(), lastFailure()) << "the failure is shown, not a blank or stale action";
 

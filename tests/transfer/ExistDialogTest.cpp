@@ -35,7 +35,7 @@ TEST(ExistDialog, ComesUpWhereItWasAndEscapeIsCancel) {
   EXPECT_TRUE(dialog.applyToAll());
 }
 
-TEST(ProgressFigures, SizesBeyond32BitsAndLongTimesShowWhole) {
+TEST(ProgressFigures, SizesBeyond32BitsShowWholeAndTheTimeLeftOnlyWhenItCanBeTold) {
   QProgressBar bar;
   QLabel bytes, total, speed;
   ProgressPanels panels(&bar, &bytes, &total, &speed);
@@ -47,10 +47,8 @@ TEST(ProgressFigures, SizesBeyond32BitsAndLongTimesShowWhole) {
             "1.0 KiB/s, 3:00:01 left");
   panels.reset();
   EXPECT_TRUE(bytes.text().isEmpty() && total.text().isEmpty() && bar.value() == 0);
-}
 
-// The time left is said only when it can be told; a file still moving never reads "0:00 left".
-TEST(ProgressFigures, TimeLeftOnlyWhenItCanBeTold) {
+  // The time left is said only when it can be told; a file still moving never reads "0:00 left".
   using P = ProgressPanels;
   EXPECT_EQ(P::secondsLeft(100, 0, 1000, 0), 10);
   EXPECT_EQ(P::secondsLeft(100, 999, 1000, 99), 1) << "the last byte still takes a second, rounded up";
@@ -69,8 +67,6 @@ TEST(ProgressFigures, TimeLeftOnlyWhenItCanBeTold) {
   EXPECT_EQ(P::speedText(2048, 0), "2.0 KiB/s");
 
   // Through the panels: a download announced with its link's 20 bytes, half done.
-  QLabel speed;
-  ProgressPanels panels(nullptr, nullptr, nullptr, &speed);
   panels.beginFile(20);
   panels.update(0, 0, 0);
   QTest::qWait(600);
