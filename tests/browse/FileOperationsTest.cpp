@@ -259,11 +259,7 @@ TEST_F(FileOperationsTest, CancelledOrBlankPromptsSendAndLogNothing) {
 // Without MLST the engine cannot see folders; the listing just read still tells the pane.
 class FileOperationsWithoutMlst : public FileOperationsTest {
 protected:
-  static FtpServerOptions withoutMlst() {
-    FtpServerOptions options;
-    options.mlsd = false;
-    return options;
-  }
+  static FtpServerOptions withoutMlst() { return {.mlsd = false}; }
   FileOperationsWithoutMlst() : FileOperationsTest(withoutMlst()) {}
 };
 

@@ -372,11 +372,7 @@ TEST_F(QueueWindow, QueueFilesPassBetweenTheWindowAndTheRunner) {
 
 class QueueWindowTwoUsers : public QueueWindow {
 protected:
-  FtpServerOptions serverOptions() const override {
-    FtpServerOptions options;
-    options.users.push_back({"other", "other"});
-    return options;
-  }
+  FtpServerOptions serverOptions() const override { return {.users = {{"demo", "demo"}, {"other", "other"}}}; }
 };
 
 TEST_F(QueueWindowTwoUsers, EachRowRunsWithItsOwnLoginAndMode) {
@@ -480,11 +476,7 @@ TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
 
 class QueueWindowSlowServer : public QueueWindow {
 protected:
-  FtpServerOptions serverOptions() const override {
-    FtpServerOptions slow;
-    slow.throttle = 40 * 1024 * 1024;
-    return slow;
-  }
+  FtpServerOptions serverOptions() const override { return {.throttle = 40 * 1024 * 1024}; }
 };
 
 TEST_F(QueueWindowSlowServer, AbortStopsTheRunningRowWhichStaysForALaterRun) {

@@ -183,9 +183,7 @@ TEST_F(ConnectionTest, ACancelledDialogChangesNothingAndReconnectThenUsesTheLast
 }
 
 TEST_F(ConnectionTest, DisconnectDuringATransferWaitsForItThenShowsTheNotice) {
-  FtpServerOptions slow;
-  slow.throttle = 64 * 1024;
-  FtpServerFixture slowServer(slow);
+  FtpServerFixture slowServer({.throttle = 64 * 1024});
   slowServer.writeFile("big.bin", QByteArray(4 * 1024 * 1024, 'b'));
   ASSERT_TRUE(slowServer.start());
   sites::SaveProfile({"slow", slowServer.host(), "demo", "demo", QString::number(slowServer.port())}, true);

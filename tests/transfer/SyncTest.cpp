@@ -149,11 +149,7 @@ TEST_F(Sync, ASynchronisationThatStopsSaysSo) {
 // A server that lists with LIST only: dates to the minute, links shown as links.
 class ListSync : public Sync {
 protected:
-  FtpServerOptions serverOptions() const override {
-    FtpServerOptions options;
-    options.mlsd = false;
-    return options;
-  }
+  FtpServerOptions serverOptions() const override { return {.mlsd = false}; }
 };
 
 TEST_F(ListSync, MinutesDecideAndLinksStay) {

@@ -225,11 +225,7 @@ TEST_F(Runs, LinksAreProbedAndNamesThatWouldLeaveTheFolderAreSkipped) {
 
 class FailingRuns : public TransferHarness {
 protected:
-  FtpServerOptions serverOptions() const override {
-    FtpServerOptions options;
-    options.refuse = {"c.txt"};
-    return options;
-  }
+  FtpServerOptions serverOptions() const override { return {.refuse = {"c.txt"}}; }
   void expectEnded(const QString& completeText) {
     EXPECT_EQ(errors(), 1) << log.join(QLatin1Char('\n')).toStdString();
     EXPECT_FALSE(actions.contains(completeText));
@@ -292,9 +288,7 @@ TEST_F(FailingRuns, AVanishedLocalFileAndAFullDiskEndTheRun) {
 class SlowRuns : public FailingRuns {
 protected:
   FtpServerOptions serverOptions() const override {
-    FtpServerOptions options;
-    options.throttle = 64 * 1024; // the server sends a burst a second
-    return options;
+    return {.throttle = 64 * 1024}; // the server sends a burst a second
   }
 };
 

@@ -79,9 +79,7 @@ TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
 }
 
 TEST(WindowTransfers, AbortIsReachableWhileAFileMovesAndEndsTheRun) {
-  tidewick::test::FtpServerOptions slow;
-  slow.throttle = 64 * 1024;
-  FtpServerFixture server(slow);
+  FtpServerFixture server({.throttle = 64 * 1024});
   server.writeFile("slow.bin", QByteArray(1024 * 1024, 's'));
   ASSERT_TRUE(server.start());
   WindowRig rig(server);
