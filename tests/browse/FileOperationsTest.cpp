@@ -90,10 +90,9 @@ TEST_F(FileOperationsTest, LocalDeleteGoesOnAfterAFailure) {
   selectRows(localList.get(), {"a.txt", "full", "b.txt"});
   prompts.messageAnswers.push_back(UserPrompts::Yes);
   ops->DeleteLocalFiles();
-  EXPECT_EQ(prompts.messages().front(),
-            "Tidewick [Confirm]|Are you sure you want to delete the selected local file(s)?");
-  EXPECT_EQ(prompts.messages().back(), "Tidewick [Notice]|Cannot delete " + localFolder + "full");
-  EXPECT_EQ(prompts.messages().size(), 2u);
+  EXPECT_EQ(prompts.messages(),
+            (std::vector<QString>{"Tidewick [Confirm]|Are you sure you want to delete the selected local file(s)?",
+                                  "Tidewick [Notice]|Cannot delete " + localFolder + "full"}));
   EXPECT_FALSE(QFile::exists(localFolder + "a.txt"));
   EXPECT_FALSE(QFile::exists(localFolder + "b.txt"));
   EXPECT_EQ(localModel.rowCount(), 2) << "listed again once at the end";

@@ -113,8 +113,8 @@ TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
   // The rule's edges are the settings' to test; here, that the window holds to it.
   rig.chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtPort")->setText("65536"); });
   window->ConnectWithDialog();
-  EXPECT_EQ(prompts.messages().back(),
-            "Tidewick [Notice]|The port \"65536\" is not a whole number from 1 to 65535.\nNothing was connected.");
+  EXPECT_EQ(prompts.messages(), std::vector<QString>{"Tidewick [Notice]|The port \"65536\" is not a whole number "
+                                                     "from 1 to 65535.\nNothing was connected."});
   EXPECT_EQ(window->ftp().CurrentState(), 0);
   EXPECT_TRUE(window->ftp().ServerAddress().isEmpty()) << "nothing was set on the component";
 
@@ -122,7 +122,7 @@ TEST_F(ConnectionTest, BadPortsAndUnreachableHostsConnectNothing) {
   temp.setSetting("Firewall Proxy Port", "socks");
   rig.chooseSite("demo");
   window->ConnectWithDialog();
-  EXPECT_TRUE(prompts.messages().back().contains("firewall proxy port \"socks\""));
+  EXPECT_TRUE(prompts.asked.back().text.contains("firewall proxy port \"socks\""));
   temp.setSetting("Firewall Use", "0");
 
   rig.chooseSite("demo", [](QDialog* d) { d->findChild<QLineEdit*>("txtHost")->setText("no-such-host.invalid"); });
