@@ -6,6 +6,7 @@
 #include "queue/frmQue.h"
 #include "support/FtpServerFixture.h"
 #include "support/MainWindowRig.h"
+#include "support/ServerProcess.h"
 #include "support/SshdFixture.h"
 #include "support/TempHome.h"
 #include "support/TestCertificates.h"
@@ -92,10 +93,7 @@ protected:
 };
 
 TEST_F(QueueWindow, TransferToQueueTakesTheSelectionWithTheConnection) {
-  QFile file(localFolder() + "up.bin");
-  ASSERT_TRUE(file.open(QIODevice::WriteOnly));
-  file.write(QByteArray(5000, 'u'));
-  file.close();
+  ASSERT_TRUE(tidewick::test::writeTextFile(localFolder() + "up.bin", QByteArray(5000, 'u')));
   ftp.CreateFolder("pub");
   ftp.ChangeCurrentFolder("pub");
 
@@ -424,9 +422,7 @@ TEST_F(QueueWindow, SecureRowsAskHereAndTheRunnerTakesOnlyWhatIsTrusted) {
   SshdFixture sshd;
   ASSERT_TRUE(sshd.start());
   tidewick::test::ClientHome client(sshd.clientHome()); // known_hosts starts empty
-  QFile sshFile(sshd.root() + "/by ssh.txt");
-  ASSERT_TRUE(sshFile.open(QIODevice::WriteOnly) && sshFile.write("over SSH") == 8);
-  sshFile.close();
+  ASSERT_TRUE(tidewick::test::writeTextFile(sshd.root() + "/by ssh.txt", "over SSH"));
 
   const QueueRow overTls("by tls.txt", localFolder(), "/pub", tls.host(), "8", "Download", "Binary", "File", "demo",
                          "demo", QString::number(tls.port()), "Require FTP over TLS");

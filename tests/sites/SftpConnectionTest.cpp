@@ -6,6 +6,7 @@
 #include "ftp/FtpClient.h"
 #include "sites/SiteProfiles.h"
 #include "support/MainWindowRig.h"
+#include "support/ServerProcess.h"
 #include "support/SshdFixture.h"
 
 #include <QAction>
@@ -88,11 +89,7 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   const QString folder = server->root() + "/window";
   ASSERT_TRUE(QDir().mkpath(folder));
   const QString file = folder + "/script.sh";
-  {
-    QFile made(file);
-    ASSERT_TRUE(made.open(QIODevice::WriteOnly));
-  }
-  ASSERT_TRUE(QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+  ASSERT_TRUE(writeTextFile(file, {})); // rw-------
   ASSERT_TRUE(window->remotePane()->GoToFolder(folder));
   auto* list = window->lstRemoteFileList;
   ASSERT_EQ(list->model()->rowCount(), 1);
@@ -121,13 +118,10 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   window->DisconnectFromServer();
   const QString other = temp.root() + "/other_key";
   ASSERT_TRUE(SshdFixture::makeKey(other));
-  QFile otherKey(other + ".pub");
-  ASSERT_TRUE(otherKey.open(QIODevice::ReadOnly));
-  const QList<QByteArray> fields = otherKey.readAll().split(' ');
-  QFile hosts(server->knownHosts());
-  ASSERT_TRUE(hosts.open(QIODevice::WriteOnly | QIODevice::Truncate));
-  hosts.write(server->hostLabel() + ' ' + fields[0] + ' ' + fields[1] + '\n');
-  hosts.close();
+  const QList<QByteArray> fields = TempHome::readFile(other + ".pub").split(' ');
+  ASSERT_GE(fields.size(), 2);
+  const QByteArray otherLine = server->hostLabel() + ' ' + fields[0] + ' ' + fields[1] + '\n';
+  ASSERT_TRUE(writeTextFile(server->knownHosts(), otherLine));
   prompts.clear();
   connectToSite();
   EXPECT_EQ(window->ftp().CurrentState(), 0);
@@ -137,5 +131,5 @@ TEST_F(SftpConnection, TheHostKeyIsPutToTheUserAndTheWindowWorksOverSsh) {
   EXPECT_TRUE(shown[0].startsWith("Tidewick|WARNING: THE HOST KEY OF")) << shown[0].toStdString();
   EXPECT_TRUE(shown[0].contains(SshdFixture::fingerprintOf(other + ".pub")));
   EXPECT_TRUE(shown[0].contains(server->hostKeyFingerprint()));
-  EXPECT_EQ(knownHosts(), server->hostLabel() + ' ' + fields[0] + ' ' + fields[1] + '\n');
+  EXPECT_EQ(knownHosts(), otherLine);
 }

@@ -4,6 +4,7 @@
 #include "ftp/FtpClient.h"
 #include "support/FtpServerFixture.h"
 #include "support/MainWindowRig.h"
+#include "support/ServerProcess.h"
 
 #include <QLabel>
 #include <QPushButton>
@@ -44,10 +45,7 @@ TEST(WindowTransfers, KeysButtonsAndDoubleClicksMoveFiles) {
   ASSERT_TRUE(server.start());
   WindowRig rig(server);
   frmMain& window = *rig.window;
-  QFile upload(rig.local.filePath("up.txt"));
-  ASSERT_TRUE(upload.open(QIODevice::WriteOnly));
-  upload.write("up");
-  upload.close();
+  ASSERT_TRUE(writeTextFile(rig.local.filePath("up.txt"), "up"));
   window.RefreshLocalList();
   window.show();
   window.activateWindow();
