@@ -22,11 +22,8 @@
 #include <memory>
 
 using namespace tidewick::test;
-
-using tidewick::ui::UserPrompts;
-
 using tidewick::ftp::FtpClient;
-
+using tidewick::ui::UserPrompts;
 using namespace tidewick::browse;
 
 namespace {

@@ -19,7 +19,6 @@
 #include <memory>
 
 using tidewick::ftp::FtpClient;
-
 using namespace tidewick::browse;
 
 namespace {

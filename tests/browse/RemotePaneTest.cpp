@@ -20,10 +20,8 @@
 
 #include <memory>
 
-using tidewick::test::FtpServerFixture;
-
 using tidewick::ftp::FtpClient;
-
+using tidewick::test::FtpServerFixture;
 using namespace tidewick::browse;
 
 namespace {

@@ -15,7 +15,6 @@
 #include <gtest/gtest.h>
 
 using tidewick::ui::UserPrompts;
-
 namespace sites = tidewick::sites;
 using sites::frmConnectionInfo;
 

@@ -18,10 +18,9 @@
 #include <algorithm>
 #include <memory>
 
-using tidewick::ftp::FtpFailure;
-
 using tidewick::app::frmMain;
 using tidewick::app::kDefaultHost;
+using tidewick::ftp::FtpFailure;
 using namespace tidewick::test;
 namespace sites = tidewick::sites;
 

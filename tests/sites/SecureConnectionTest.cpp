@@ -20,7 +20,6 @@ using tidewick::settings::SiteSecurity;
 using namespace tidewick::test;
 using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
 using Icon = tidewick::ui::UserPrompts::Icon;
-
 namespace sites = tidewick::sites;
 namespace settings = tidewick::settings;
 

@@ -24,7 +24,6 @@
 using tidewick::settings::SiteSecurity;
 using namespace tidewick::test;
 using Answer = tidewick::ui::UserPrompts::CertificateAnswer;
-
 namespace sites = tidewick::sites;
 
 namespace {
