@@ -85,7 +85,7 @@ public:
   // The connection data the connection dialog edits in place.
   struct ConnectionData {
     QString host;
-    QString port = QStringLiteral("21");
+    QString port = QLatin1String(settings::kFtpPort);
     QString userName;
     QString password;
     bool anonymous = true;

@@ -103,7 +103,7 @@ frmConnectionInfo::frmConnectionInfo(UserPrompts& prompts, QWidget* parent) : QD
   txtSiteName = field(this, "txtSiteName", "Site name");
   txtHost = field(this, "txtHost", "Remote site Ip address or hostname");
   txtPort = field(this, "txtPort", "Remote site port number");
-  txtPort->setText(QStringLiteral("21"));
+  txtPort->setText(QLatin1String(settings::kFtpPort));
   txtPort->setMaxLength(5);
   cboSecurity = new QComboBox(this);
   cboSecurity->setObjectName(QStringLiteral("cboSecurity"));
@@ -200,7 +200,7 @@ bool frmConnectionInfo::ShowForm(QString& address, QString& port, QString& userN
   m_cancelled = true;
   SetSecurity(security);
   txtHost->setText(address);
-  txtPort->setText(port.isEmpty() ? QStringLiteral("21") : port);
+  txtPort->setText(port.isEmpty() ? QLatin1String(settings::kFtpPort) : port);
   txtUserName->setText(userName);
   txtPassword->setText(password);
   ChooseAnonymous(anonymous);
@@ -268,7 +268,7 @@ void frmConnectionInfo::NewSite() {
     txtUserName->clear();
     txtPassword->clear();
   }
-  txtPort->setText(QStringLiteral("21"));
+  txtPort->setText(QLatin1String(settings::kFtpPort));
   SetSecurity(settings::SiteSecurity::TlsIfAvailable);
   SetDeleteEnabled(false);
 }

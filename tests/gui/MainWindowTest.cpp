@@ -488,8 +488,11 @@ TEST(Pictures, FileTypePicturesAreDrawnAndTellTheTypesApart) {
 TEST(Pictures, EveryToolbarButtonAndPictureButtonHasOne) {
   LoadedMain m;
   for (QToolBar* bar : {m->Toolbar1, m->Toolbar2, m->Toolbar3, m->Toolbar4, m->Toolbar5, m->Toolbar6})
-    for (QAction* a : bar->actions())
-      if (!a->isSeparator()) EXPECT_GT(opaquePixels(render(a->icon(), 24)), 40) << a->objectName().toStdString();
+    for (QAction* a : bar->actions()) {
+      if (!a->isSeparator()) {
+        EXPECT_GT(opaquePixels(render(a->icon(), 24)), 40) << a->objectName().toStdString();
+      }
+    }
   for (QPushButton* b : {m->cmdSend, m->cmdReceive, m->cmdUpLocal, m->cmdUpFtp})
     EXPECT_GT(opaquePixels(render(b->icon(), 24)), 40) << b->objectName().toStdString();
 }
